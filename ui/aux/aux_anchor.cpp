@@ -1,0 +1,4 @@
+// Placeholder unit until the auxiliary windows land.
+namespace quilmar {
+void AuxAnchor() {}
+}  // namespace quilmar
