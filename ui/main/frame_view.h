@@ -1,0 +1,51 @@
+// The frame view: the 93 value rows on the tabs "EPS / TCS", "COM / CDHS" and "ADCS", the
+// header boxes under the tabs, the derived fields and the panel picture. ShowFrame puts one
+// stored frame on these controls; it keeps no state, the controls are its only memory.
+#pragma once
+
+#include <QObject>
+#include <array>
+
+#include "core/frame_table.h"
+
+class QLabel;
+class QLineEdit;
+class QRadioButton;
+class QWidget;
+
+namespace quilmar {
+
+class PanelPicture;
+
+class FrameView : public QObject {
+  Q_OBJECT
+ public:
+  // Builds every control at its twip position: value rows (button, name, value box, unit),
+  // frames, beacon text, J2000 date box, memory fill labels, panel picture, spacecraft
+  // drawing and the six picture buttons on the tabs; header boxes, captions and the frame
+  // description on clientArea; Text5 ("ID") and Text8 ("frame type") in the widened area
+  // right of the tabs.
+  FrameView(QWidget* epsTcsTab, QWidget* comCdhsTab, QWidget* adcsTab, QWidget* clientArea);
+
+  // InitParameterCatalogue's window part: name and unit captions of rows 0..92, then empties
+  // the value boxes of rows 0..3.
+  void InitCaptions();
+  // Shows record frameNumber (1-based) of table; 0 changes nothing.
+  void ShowFrame(const FrameTable& table, int frameNumber);
+  // The six faces in their reset look (a load starts with this).
+  void ResetPanel();
+
+  QLineEdit* ValueBox(int row) const;             // Text1(row)
+  QRadioButton* ParameterButton(int row) const;   // Option2(row)
+  PanelPicture* Panel() const;
+
+ signals:
+  void parameterButtonClicked(int row);     // Option2(row) clicked by the user
+  void statusBitWindowRequested(int row);   // a picture button beside rows 69..74 clicked
+
+ private:
+  struct Controls;
+  Controls* controls;  // owned; the widgets themselves belong to their Qt parents
+};
+
+}  // namespace quilmar

@@ -1,0 +1,59 @@
+// The "Graph" tab: the frame Frame11 (captioned with the charted parameter's name) holding
+// the chart MSChart1, plus the range selection (Check1, List2, Label12 "to", List3) that
+// stands in the widened client area. The chart is also the drop target for log files.
+#pragma once
+
+#include <QGroupBox>
+#include <QObject>
+
+#include "core/frame_table.h"
+
+class QCheckBox;
+class QLabel;
+class QListView;
+
+namespace quilmar {
+
+class ChartAdapter;
+
+class ParameterGraph : public QGroupBox {
+  Q_OBJECT
+ public:
+  // Places itself on graphTab at Frame11's position.
+  explicit ParameterGraph(QWidget* graphTab);
+
+  // Charts row over all stored frames of table.
+  void DrawParameterGraph(const FrameTable& table, int row);
+  // Charts row over the frames at list positions from..to (0-based, -1 when nothing is
+  // selected); nothing changes when to < from.
+  void DrawGraphRange(const FrameTable& table, int row, int from, int to);
+
+  ChartAdapter& Chart();
+
+ signals:
+  // The first file of a drop on the chart, whatever its name; the shell decides.
+  void fileDropped(const QString& path);
+};
+
+// Check1, List2, Label12 and List3 at their twip positions on clientArea.
+class GraphRangeControls : public QObject {
+  Q_OBJECT
+ public:
+  explicit GraphRangeControls(QWidget* clientArea);
+
+  // The range check box rule: caption and visibility of the lists and "to".
+  void ApplyCheckBoxRule(bool on);
+  void ClearLists();
+  // One entry in each list, the frame number's decimal text.
+  void AppendFrameNumber(int frameNumber);
+
+  QCheckBox* CheckBox() const;
+  QListView* FirstFrameList() const;
+  QListView* LastFrameList() const;
+
+ signals:
+  // A click in either list: the selected positions (0-based, -1 when none).
+  void rangeChosen(int from, int to);
+};
+
+}  // namespace quilmar
