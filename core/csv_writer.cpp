@@ -1,0 +1,93 @@
+// The stored frames as CSV (RFC 4180, CRLF row ends, UTF-8); see csv_writer.h.
+#include "csv_writer.h"
+
+#include <array>
+#include <string>
+
+#include "export_format.h"
+
+namespace quilmar {
+namespace {
+
+constexpr std::string_view kRowEnd = "\r\n";
+constexpr std::string_view kHeaderColumns[] = {
+    "index",    "frameNumber", "frameTypeLetter", "primaryCounter", "secondaryCounter",
+    "dateTime", "weekday",     "comText"};
+
+// "<section> <name>" plus " [<unit>]" when the parameter has a unit.
+std::string ParameterTitle(const ParameterInfo& info) {
+  std::string title(SectionInfoOf(info.section).name);
+  title += ' ';
+  title += info.name;
+  if (!info.unit.empty()) {
+    title += " [";
+    title += info.unit;
+    title += ']';
+  }
+  return title;
+}
+
+void AppendHeader(std::string& row) {
+  bool first = true;
+  for (std::string_view column : kHeaderColumns) {
+    if (!first) {
+      row += ',';
+    }
+    first = false;
+    row += column;
+  }
+  for (const ParameterInfo& info : kParameterCatalogue) {
+    row += ',';
+    AppendCsvCell(row, ParameterTitle(info));
+  }
+  row += kRowEnd;
+}
+
+void AppendFrameRow(std::string& row, int index, const FrameRecord& record) {
+  AppendInteger(row, index);
+  row += ',';
+  AppendInteger(row, record.frameNumber);
+  row += ',';
+  AppendCsvCell(row, record.frameTypeLetter);
+  row += ',';
+  AppendInteger(row, record.primaryCounter);
+  row += ',';
+  AppendInteger(row, record.secondaryCounter);
+  row += ',';
+  AppendCsvCell(row, record.dateTime);
+  row += ',';
+  AppendCsvCell(row, record.weekday);
+  row += ',';
+  AppendCsvCell(row, record.comText);
+  std::array<bool, kSections.size()> carried{};
+  for (const SectionInfo& section : kSections) {
+    carried[static_cast<std::size_t>(section.section)] = record.HasSection(section.section);
+  }
+  for (int r = 0; r < kParameterCount; ++r) {
+    row += ',';
+    const Section section = kParameterCatalogue[static_cast<std::size_t>(r)].section;
+    // A section the frame did not carry has no values, not zeros.
+    if (carried[static_cast<std::size_t>(section)]) {
+      AppendNumber(row, record.values[static_cast<std::size_t>(r)]);
+    }
+  }
+  row += kRowEnd;
+}
+
+}  // namespace
+
+bool WriteCsv(std::ostream& out, const FrameTable& table) {
+  std::string row;
+  row.reserve(4096);
+  AppendHeader(row);
+  out.write(row.data(), static_cast<std::streamsize>(row.size()));
+  for (int index = 1; index <= table.frameCount && out; ++index) {
+    row.clear();
+    AppendFrameRow(row, index, table.Record(index));
+    out.write(row.data(), static_cast<std::streamsize>(row.size()));
+  }
+  out.flush();
+  return static_cast<bool>(out);
+}
+
+}  // namespace quilmar

@@ -1,0 +1,30 @@
+// Text building blocks shared by the CSV and JSON exports: numbers in their shortest
+// round-trip form with '.', and frame texts (raw bytes, Latin-1) re-encoded as UTF-8.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace quilmar {
+
+// The shortest text that reads back to the same double, always with '.'; non-finite values
+// as NaN, Infinity and -Infinity.
+void AppendNumber(std::string& out, double value);
+void AppendInteger(std::string& out, std::int64_t value);
+
+// Each byte as the Latin-1 character of the same code, UTF-8 encoded, inside JSON quotes;
+// '"', '\' and control characters (C0, DEL, C1) escaped as \u00xx.
+void AppendJsonString(std::string& out, std::string_view latin1);
+
+// Each byte as the Latin-1 character of the same code, UTF-8 encoded. C0 controls and DEL
+// become their Unicode Control Pictures (U+2400 + code, U+2421), so a beacon text with CR or
+// LF stays on its row and shows what was received. The mapping is one-to-one: Latin-1 has
+// no character in the U+2400 block.
+void AppendCsvText(std::string& out, std::string_view latin1);
+
+// A CSV cell holding the text as AppendCsvText writes it; quoted (quotes doubled) when it
+// holds a quote or a comma. Line breaks cannot occur: they became control pictures.
+void AppendCsvCell(std::string& out, std::string_view latin1);
+
+}  // namespace quilmar
