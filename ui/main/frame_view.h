@@ -8,6 +8,7 @@
 
 #include "core/frame_table.h"
 
+class QColor;
 class QLabel;
 class QLineEdit;
 class QRadioButton;
@@ -25,7 +26,9 @@ class FrameView : public QObject {
   // drawing and the six picture buttons on the tabs; header boxes, captions and the frame
   // description on clientArea; Text5 ("ID") and Text8 ("frame type") in the widened area
   // right of the tabs.
+  // The view becomes a child of clientArea, so the window's teardown also ends it.
   FrameView(QWidget* epsTcsTab, QWidget* comCdhsTab, QWidget* adcsTab, QWidget* clientArea);
+  ~FrameView() override;
 
   // InitParameterCatalogue's window part: name and unit captions of rows 0..92, then empties
   // the value boxes of rows 0..3.
@@ -38,6 +41,12 @@ class FrameView : public QObject {
   QLineEdit* ValueBox(int row) const;             // Text1(row)
   QRadioButton* ParameterButton(int row) const;   // Option2(row)
   PanelPicture* Panel() const;
+
+  // Back colour of Text1(row), kept in the box's palette as QPalette::Base (no style sheet), so
+  // palette().color(QPalette::Base) reads it back. Rows outside 0..92 are ignored (invalid
+  // colour on reading).
+  void SetValueBoxColour(int row, const QColor& colour);
+  QColor ValueBoxColour(int row) const;
 
  signals:
   void parameterButtonClicked(int row);     // Option2(row) clicked by the user

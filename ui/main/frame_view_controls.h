@@ -1,0 +1,42 @@
+// The controls of the frame view, shared by the unit that builds them and the one that fills
+// them. Private to the frame view.
+#pragma once
+
+#include <array>
+
+#include "core/parameter_catalogue.h"
+#include "frame_view.h"
+
+class QButtonGroup;
+class QLabel;
+class QLineEdit;
+class QRadioButton;
+class QToolButton;
+
+namespace quilmar {
+
+struct FrameViewControls {
+  std::array<QRadioButton*, kParameterCount> buttons{};  // Option2(i)
+  std::array<QLabel*, kParameterCount> names{};          // Label1(i)
+  std::array<QLineEdit*, kParameterCount> values{};      // Text1(i)
+  std::array<QLabel*, kParameterCount> units{};          // Label2(i)
+  QButtonGroup* buttonGroup = nullptr;
+
+  std::array<QLineEdit*, 3> text3{};  // Text3(0) weekday, (1) clock, (2) frame number
+  QLineEdit* text4 = nullptr;         // J2000 date
+  QLineEdit* text5 = nullptr;         // frame type character, out of view
+  QLineEdit* text6 = nullptr;         // primary counter
+  QLineEdit* text7 = nullptr;         // secondary counter
+  QLineEdit* text8 = nullptr;         // frame type text, out of view
+  QLineEdit* text9 = nullptr;         // beacon text
+  QLabel* label13 = nullptr;          // frame description
+  QLabel* label14 = nullptr;          // GPS memory fill
+  QLabel* label15 = nullptr;          // XHK memory fill
+  PanelPicture* panel = nullptr;      // Picture1
+  QLabel* image1 = nullptr;           // spacecraft drawing
+  std::array<QToolButton*, 6> pictureButtons{};
+};
+
+struct FrameView::Controls : FrameViewControls {};
+
+}  // namespace quilmar

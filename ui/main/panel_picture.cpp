@@ -1,0 +1,104 @@
+// Face geometry and colour rules of the panel picture.
+#include "panel_picture.h"
+
+#include <QPainter>
+#include <QPolygon>
+#include <array>
+#include <cmath>
+#include <limits>
+
+#include "look.h"
+#include "twips.h"
+
+namespace quilmar {
+namespace {
+
+struct FaceDrawing {
+  PanelFace face;
+  std::array<QPoint, 4> vertices;  // pixels of the drawing surface, in drawing order
+  QPoint captionTopLeft;
+  const char* caption;
+};
+
+// Upper cube: -Z on top, +X left, +Y right. Lower cube: -Y left, -X right, +Z at the bottom.
+constexpr std::array<FaceDrawing, 6> kFaces{{
+    {PanelFace::kMinusZ, {{{60, 20}, {110, 30}, {160, 20}, {110, 10}}}, {103, 12}, "-Z"},
+    {PanelFace::kPlusX, {{{60, 20}, {60, 80}, {110, 90}, {110, 30}}}, {75, 50}, "+X"},
+    {PanelFace::kPlusY, {{{110, 30}, {110, 90}, {160, 80}, {160, 20}}}, {130, 50}, "+Y"},
+    {PanelFace::kMinusY, {{{60, 120}, {60, 180}, {110, 170}, {110, 110}}}, {75, 140}, "-Y"},
+    {PanelFace::kMinusX, {{{110, 110}, {110, 170}, {160, 180}, {160, 120}}}, {130, 140}, "-X"},
+    {PanelFace::kPlusZ, {{{60, 180}, {110, 190}, {160, 180}, {110, 170}}}, {103, 175}, "+Z"},
+}};
+
+constexpr std::array<PanelFace, 6> kResetOrder{PanelFace::kPlusX,  PanelFace::kMinusX,
+                                               PanelFace::kPlusY,  PanelFace::kMinusY,
+                                               PanelFace::kPlusZ,  PanelFace::kMinusZ};
+
+// 0xC0C0: from this colour value on, a fill is bright enough for black lines.
+constexpr int kBlackLinesFrom = 49344;
+
+// 2775 x 3015 twips on the tab.
+constexpr int kSurfaceWidth = 2775;
+constexpr int kSurfaceHeight = 3015;
+
+const FaceDrawing& DrawingOf(PanelFace face) {
+  for (const FaceDrawing& drawing : kFaces) {
+    if (drawing.face == face) {
+      return drawing;
+    }
+  }
+  return kFaces.front();
+}
+
+}  // namespace
+
+std::optional<QColor> PanelColour(double current) {
+  const double n = std::nearbyint(current * 0.6);  // the default rounding mode ties to even
+  if (!(n >= std::numeric_limits<std::int16_t>::min() &&
+        n <= std::numeric_limits<std::int16_t>::max())) {
+    return std::nullopt;
+  }
+  if (n < 0) {
+    return std::nullopt;
+  }
+  const int level = std::min(static_cast<int>(n), 255);
+  return QColor(level, level, 0);
+}
+
+int ColourValue(const QColor& colour) {
+  return colour.blue() * 65536 + colour.green() * 256 + colour.red();
+}
+
+PanelPicture::PanelPicture(QWidget* parent)
+    : QWidget(parent), surface(Px(kSurfaceWidth), Px(kSurfaceHeight)) {
+  // Before the first load the picture shows its empty background.
+  surface.fill(palette().color(QPalette::Window));
+  setFixedSize(surface.size());
+}
+
+void PanelPicture::DrawPanelFace(PanelFace face, const QColor& colour) {
+  const FaceDrawing& drawing = DrawingOf(face);
+  const QColor lines = ColourValue(colour) >= kBlackLinesFrom ? Qt::black : Qt::white;
+  QPainter painter(&surface);
+  painter.setPen(QPen(lines, 1));
+  painter.setBrush(colour);
+  painter.drawPolygon(QPolygon(QList<QPoint>(drawing.vertices.begin(), drawing.vertices.end())));
+  painter.setFont(SansFont(9.75, true));
+  const QRect captionBox(drawing.captionTopLeft, QSize(40, 20));
+  painter.drawText(captionBox, Qt::AlignLeft | Qt::AlignTop, QString::fromLatin1(drawing.caption));
+  painter.end();
+  update();
+}
+
+void PanelPicture::Reset() {
+  for (PanelFace face : kResetOrder) {
+    DrawPanelFace(face, QColor(0, 0, 0));
+  }
+}
+
+void PanelPicture::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.drawPixmap(0, 0, surface);
+}
+
+}  // namespace quilmar
