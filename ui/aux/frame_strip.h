@@ -1,0 +1,61 @@
+// The memory dump's drawing area (Picture1): one vertical line per stored frame, coloured by
+// frame type, drawn once into a persistent image. Hovering names the frame under the mouse,
+// clicking asks for it to be shown.
+#pragma once
+
+#include <QFrame>
+#include <QPixmap>
+#include <string>
+#include <vector>
+
+namespace quilmar {
+
+struct FrameTable;
+
+class FrameStrip : public QFrame {
+  Q_OBJECT
+
+ public:
+  explicit FrameStrip(QWidget* parent = nullptr);
+
+  // Draws the strip of the table's current frames. The strip keeps what it read, so a later
+  // load does not change it.
+  void Draw(const FrameTable& table);
+
+  // Size of the drawing surface inside the sunken border, in pixels.
+  int innerWidth() const { return contentsRect().width(); }
+  int innerHeight() const { return contentsRect().height(); }
+
+  // The drawn image, innerWidth() x innerHeight().
+  const QPixmap& image() const { return image_; }
+
+  // The frame drawn last into a pixel column of the image, 0 when none was.
+  int FrameInColumn(int column) const;
+
+  // What hovering over a point (widget coordinates) tells; empty where no frame is drawn.
+  QString ToolTipAt(QPoint position) const;
+
+ signals:
+  void frameClicked(int frameIndex);
+
+ protected:
+  bool event(QEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+
+ private:
+  // What the tooltip needs of the frame shown in one pixel column, read when drawing.
+  struct ColumnFrame {
+    int index = 0;
+    int frameNumber = 0;
+    std::string letter;
+  };
+
+  int ColumnAt(QPoint position) const;
+
+  QPixmap image_;
+  std::vector<ColumnFrame> columns_;
+  int frameCount_ = 0;
+};
+
+}  // namespace quilmar

@@ -1,0 +1,71 @@
+// The Memory Dump window: an overview of the loaded log as a strip of frame-type coloured
+// lines, a colour legend and the frame count.
+#include "ui/aux/memory_dump_window.h"
+
+#include <QLabel>
+
+#include "core/frame_table.h"
+#include "ui/aux/aux_look.h"
+#include "ui/aux/frame_strip.h"
+#include "ui/aux/frame_type_legend.h"
+#include "ui/main/look.h"
+#include "ui/main/twips.h"
+
+namespace quilmar {
+
+namespace {
+
+const QColor kDumpGrey(192, 192, 192);
+
+}  // namespace
+
+MemoryDumpWindow::MemoryDumpWindow(const FrameTable& table,
+                                   std::function<void(int frameIndex)> showFrame)
+    : showFrame_(std::move(showFrame)) {
+  SetUpFixedWindow(this, QStringLiteral("Form2"), QStringLiteral("Memory Dump"), 11460, 3225,
+                   kDumpGrey);
+  setWindowIcon(NoWindowIcon());
+
+  strip_ = new FrameStrip(this);
+  PlaceInTwips(strip_, 120, 120, 11295, 2295);
+  BuildLegend();
+  countLabel_ = AddLabel(this, QStringLiteral("Label7"), QString(), 8760, 2640, 2655, 375,
+                         SansFont(12, true), kDumpGrey);
+  QPalette countPalette = countLabel_->palette();
+  countPalette.setColor(QPalette::WindowText, Qt::black);
+  countLabel_->setPalette(countPalette);
+
+  strip_->Draw(table);
+  if (table.frameCount > 0) {
+    countLabel_->setText(QStringLiteral("%1 frames").arg(table.frameCount));
+  }
+  connect(strip_, &FrameStrip::frameClicked, this, [this](int frameIndex) {
+    if (showFrame_) {
+      showFrame_(frameIndex);
+    }
+  });
+}
+
+void MemoryDumpWindow::BuildLegend() {
+  for (std::size_t i = 0; i < kFrameTypeLegend.size(); ++i) {
+    const FrameTypeLegend& entry = kFrameTypeLegend[i];
+    auto* box = new QWidget(this);
+    box->setObjectName(QStringLiteral("Shape1_%1").arg(i));
+    QPalette boxPalette = box->palette();
+    boxPalette.setColor(QPalette::Window, entry.colour());
+    box->setPalette(boxPalette);
+    box->setAutoFillBackground(true);
+    PlaceInTwips(box, entry.boxLeft, entry.top, kLegendBoxWidthTwips, kLegendBoxHeightTwips);
+    AddLabel(this, QStringLiteral("Label1_%1").arg(i), QString::fromLatin1(entry.caption),
+             entry.captionLeft, entry.top, entry.captionWidth, kLegendCaptionHeightTwips,
+             DialogFont(), kDumpGrey);
+  }
+}
+
+void MemoryDumpWindow::Open() {
+  show();
+  raise();
+  activateWindow();
+}
+
+}  // namespace quilmar
