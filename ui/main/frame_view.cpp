@@ -1,26 +1,194 @@
-// ShowFrame: puts one stored frame on the frame view's controls.
+// ShowFrame: puts one stored frame on the frame view's controls. The controls are the view's
+// only memory; the status-bit windows read the value boxes of rows 67 and 69..74 from them.
 #include "frame_view.h"
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
+#include <array>
+#include <string_view>
 
 #include "frame_view_controls.h"
+#include "look.h"
 #include "panel_picture.h"
+#include "renderings.h"
 
 namespace quilmar {
+namespace {
+
+constexpr int kSystemStatusRow = 69;
+constexpr int kGpsPointerRow = 81;
+constexpr int kXhkPointerRow = 82;
+constexpr int kJulianRow = 92;
+
+// Frame kinds by their type character; only housekeeping ("S") frames carry values.
+struct FrameKind {
+  char letter;
+  std::string_view description;
+};
+
+constexpr std::array<FrameKind, 5> kFrameKinds{{
+    {'S', "System Housekeeping Data"},
+    {'G', "GPS Data"},
+    {'M', "GPS Almanach Data"},
+    {'I', "Image Data"},
+    {'A', "ADCS Extended Housekeeping Data"},
+}};
+constexpr std::string_view kUnknownKind = "unknown Data";
+
+// The five faces with solar cells and the current rows that colour them, in painting order.
+struct FaceCurrent {
+  int row;
+  PanelFace face;
+};
+
+constexpr std::array<FaceCurrent, 5> kFaceCurrents{{
+    {15, PanelFace::kMinusX},  // Solar Side 5
+    {17, PanelFace::kPlusY},   // Solar Side 6
+    {13, PanelFace::kMinusY},  // Solar Side 4
+    {9, PanelFace::kPlusZ},    // Solar Side 2
+    {11, PanelFace::kMinusZ},  // Solar Side 3
+}};
+
+QString FromBytes(const std::string& bytes) {
+  return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+QString FromView(std::string_view text) {
+  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// A control gets the rendered text, or is emptied when the value has none.
+template <typename Control>
+void Put(Control* control, const std::optional<QString>& text) {
+  control->setText(text.value_or(QString()));
+}
+
+std::string_view DescriptionOf(const FrameRecord* record) {
+  if (record != nullptr && record->frameType >= 0 && record->frameType <= 255) {
+    for (const FrameKind& kind : kFrameKinds) {
+      if (record->frameType == static_cast<unsigned char>(kind.letter)) {
+        return kind.description;
+      }
+    }
+  }
+  return kUnknownKind;
+}
+
+}  // namespace
 
 void FrameView::InitCaptions() {
   for (int row = 0; row < kParameterCount; ++row) {
-    const ParameterInfo& info = kParameterCatalogue[row];
-    controls->names[row]->setText(QString::fromLatin1(info.name.data(), info.name.size()));
-    controls->units[row]->setText(QString::fromLatin1(info.unit.data(), info.unit.size()));
+    controls->names[row]->setText(FromView(kParameterCatalogue[row].name));
+    controls->units[row]->setText(FromView(kParameterCatalogue[row].unit));
   }
   for (int row = 0; row <= 3; ++row) {
     controls->values[row]->clear();
   }
 }
 
-void FrameView::ShowFrame(const FrameTable&, int) {}
+void FrameView::ShowFrame(const FrameTable& table, int frameNumber) {
+  if (frameNumber == 0) {
+    return;
+  }
+  const bool stored = frameNumber >= 1 && frameNumber <= kFrameTableCapacity &&
+                      static_cast<int>(table.records.size()) >= frameNumber;
+  const FrameRecord* record = stored ? &table.Record(frameNumber) : nullptr;
+  if (record != nullptr) {
+    ShowHeader(*record);
+  }
+  controls->panel->Reset();
+  const std::string_view description = DescriptionOf(record);
+  controls->label13->setText(FromView(description));
+  if (description == kFrameKinds.front().description) {
+    ShowValues(*record);
+    BlankAbsentSections(*record);
+    ColourPanelFaces();
+  } else {
+    ClearValues();
+  }
+  if (record != nullptr) {
+    ShowFooter(*record);
+  }
+  controls->text8->clear();
+}
+
+void FrameView::ShowHeader(const FrameRecord& record) {
+  controls->text3[0]->setText(FromBytes(record.weekday));
+  controls->text3[1]->setText(FromBytes(record.dateTime));
+  controls->text3[2]->setText(QString::number(record.frameNumber));
+  if (record.frameType >= 0 && record.frameType <= 255) {
+    controls->text5->setText(QString(QChar(record.frameType)));
+  }
+}
+
+void FrameView::ShowFooter(const FrameRecord& record) {
+  controls->text6->setText(QString::number(record.primaryCounter));
+  controls->text7->setText(QString::number(record.secondaryCounter));
+  controls->text9->setText(FromBytes(record.comText));
+}
+
+void FrameView::ShowValues(const FrameRecord& record) {
+  const auto& values = record.values;
+  for (int row = 0; row < kParameterCount; ++row) {
+    Put(controls->values[row], RenderValue(RowRendering(row), values[row]));
+  }
+  ColourSystemStatus(values[kSystemStatusRow]);
+  Put(controls->label14, MemoryFillText(values[kGpsPointerRow], kGpsMemoryStart));
+  Put(controls->label15, MemoryFillText(values[kXhkPointerRow], kXhkMemoryStart));
+  Put(controls->text4, J2000DateText(values[kJulianRow]));
+}
+
+// A section the frame did not carry has 0 in its marker row: its other boxes go empty, and
+// without the ADCS section so do the fields derived from it.
+void FrameView::BlankAbsentSections(const FrameRecord& record) {
+  for (const SectionInfo& section : kSections) {
+    if (record.values[section.firstRow] != 0) {
+      continue;
+    }
+    for (int row = section.firstRow + 1; row <= section.lastRow; ++row) {
+      controls->values[row]->clear();
+    }
+    if (section.section == Section::kAdcs) {
+      ClearAdcsFields();
+    }
+  }
+}
+
+void FrameView::ClearValues() {
+  for (QLineEdit* box : controls->values) {
+    box->clear();
+  }
+  ClearAdcsFields();
+}
+
+void FrameView::ClearAdcsFields() {
+  SetValueBoxColour(kSystemStatusRow, kLightGrey);
+  controls->text4->clear();
+  controls->label14->clear();
+  controls->label15->clear();
+}
+
+// Green above 190, red otherwise, whatever the status byte's text could show.
+void FrameView::ColourSystemStatus(double systemStatus) {
+  SetValueBoxColour(kSystemStatusRow, systemStatus > 190 ? kLightGreen : kLightRed);
+}
+
+// The faces follow the current boxes as shown, read back with the regional separator; an
+// empty box leaves its face in the reset look.
+void FrameView::ColourPanelFaces() {
+  const QLocale locale;
+  for (const FaceCurrent& faceCurrent : kFaceCurrents) {
+    bool ok = false;
+    const double current = locale.toDouble(controls->values[faceCurrent.row]->text(), &ok);
+    if (!ok) {
+      continue;
+    }
+    if (const std::optional<QColor> colour = PanelColour(current)) {
+      controls->panel->DrawPanelFace(faceCurrent.face, *colour);
+    }
+  }
+}
 
 void FrameView::ResetPanel() { controls->panel->Reset(); }
 

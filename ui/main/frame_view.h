@@ -38,8 +38,8 @@ class FrameView : public QObject {
   // The six faces in their reset look (a load starts with this).
   void ResetPanel();
 
-  QLineEdit* ValueBox(int row) const;             // Text1(row)
-  QRadioButton* ParameterButton(int row) const;   // Option2(row)
+  QLineEdit* ValueBox(int row) const;            // Text1(row)
+  QRadioButton* ParameterButton(int row) const;  // Option2(row)
   PanelPicture* Panel() const;
 
   // Back colour of Text1(row), kept in the box's palette as QPalette::Base (no style sheet), so
@@ -49,10 +49,19 @@ class FrameView : public QObject {
   QColor ValueBoxColour(int row) const;
 
  signals:
-  void parameterButtonClicked(int row);     // Option2(row) clicked by the user
-  void statusBitWindowRequested(int row);   // a picture button beside rows 69..74 clicked
+  void parameterButtonClicked(int row);    // Option2(row) clicked by the user
+  void statusBitWindowRequested(int row);  // a picture button beside rows 69..74 clicked
 
  private:
+  void ShowHeader(const FrameRecord& record);
+  void ShowFooter(const FrameRecord& record);
+  void ShowValues(const FrameRecord& record);
+  void BlankAbsentSections(const FrameRecord& record);
+  void ClearValues();
+  void ClearAdcsFields();
+  void ColourSystemStatus(double systemStatus);
+  void ColourPanelFaces();
+
   struct Controls;
   Controls* controls;  // owned; the widgets themselves belong to their Qt parents
 };

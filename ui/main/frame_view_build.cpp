@@ -160,8 +160,8 @@ static void BuildAdcsExtras(FrameView* view, FrameViewControls& c, QWidget* adcs
     const PictureButtonPlace& place = kPictureButtons[i];
     auto* button = new QToolButton(adcsFrame);
     button->setObjectName(QString::fromLatin1(place.name));
-    button->setGeometry(TwipRect(kPictureButtonLeft, place.top, kPictureButtonSize,
-                                 kPictureButtonSize));
+    button->setGeometry(
+        TwipRect(kPictureButtonLeft, place.top, kPictureButtonSize, kPictureButtonSize));
     button->setAutoRaise(true);
     button->setIcon(info);
     button->setIconSize(QSize(16, 16));
@@ -171,8 +171,8 @@ static void BuildAdcsExtras(FrameView* view, FrameViewControls& c, QWidget* adcs
                      [view, row] { emit view->statusBitWindowRequested(row); });
     c.pictureButtons[i] = button;
   }
-  c.text4 = MakeGreyBox(adcsFrame, "Text4", TwipRect(3720, 4080, 2655, kBoxHeight),
-                        SansFont(8.25, true));
+  c.text4 =
+      MakeGreyBox(adcsFrame, "Text4", TwipRect(3720, 4080, 2655, kBoxHeight), SansFont(8.25, true));
   c.label14 = MakeFillLabel(adcsFrame, "Label14", 360);
   c.label15 = MakeFillLabel(adcsFrame, "Label15", 600);
 }
@@ -198,9 +198,9 @@ static void BuildHeader(FrameViewControls& c, QWidget* clientArea) {
     }
   }
   for (const HeaderPlace& place : kFrameTypeBoxes) {
-    QLineEdit* box = MakeGreyBox(clientArea, place.name,
-                                 TwipRect(place.left, kFrameTypeTop, place.width, kBoxHeight),
-                                 DialogFont());
+    QLineEdit* box =
+        MakeGreyBox(clientArea, place.name,
+                    TwipRect(place.left, kFrameTypeTop, place.width, kBoxHeight), DialogFont());
     MakeLabel(clientArea, QString::fromLatin1(place.caption),
               TwipRect(place.left, kFrameTypeTop + 300, place.width, 255));
     (place.name == std::string_view("Text5") ? c.text5 : c.text8) = box;
@@ -213,8 +213,7 @@ static void BuildHeader(FrameViewControls& c, QWidget* clientArea) {
   c.label13->setPalette(palette);
 }
 
-FrameView::FrameView(QWidget* epsTcsTab, QWidget* comCdhsTab, QWidget* adcsTab,
-                     QWidget* clientArea)
+FrameView::FrameView(QWidget* epsTcsTab, QWidget* comCdhsTab, QWidget* adcsTab, QWidget* clientArea)
     : QObject(clientArea), controls(new Controls) {
   Controls& c = *controls;
   const std::array<QGroupBox*, 4> frames = BuildFrames(epsTcsTab, comCdhsTab, adcsTab);

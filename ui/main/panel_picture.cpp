@@ -30,9 +30,9 @@ constexpr std::array<FaceDrawing, 6> kFaces{{
     {PanelFace::kPlusZ, {{{60, 180}, {110, 190}, {160, 180}, {110, 170}}}, {103, 175}, "+Z"},
 }};
 
-constexpr std::array<PanelFace, 6> kResetOrder{PanelFace::kPlusX,  PanelFace::kMinusX,
-                                               PanelFace::kPlusY,  PanelFace::kMinusY,
-                                               PanelFace::kPlusZ,  PanelFace::kMinusZ};
+constexpr std::array<PanelFace, 6> kResetOrder{PanelFace::kPlusX, PanelFace::kMinusX,
+                                               PanelFace::kPlusY, PanelFace::kMinusY,
+                                               PanelFace::kPlusZ, PanelFace::kMinusZ};
 
 // 0xC0C0: from this colour value on, a fill is bright enough for black lines.
 constexpr int kBlackLinesFrom = 49344;
