@@ -95,6 +95,39 @@ inline Bytes KissLog(std::initializer_list<Bytes> frames) {
   return log;
 }
 
+// Any number of frames, each wrapped on its own.
+inline Bytes KissLog(std::span<const Bytes> frames) {
+  Bytes log;
+  for (const Bytes& frame : frames) {
+    const Bytes wrapped = KissWrap(frame);
+    log.insert(log.end(), wrapped.begin(), wrapped.end());
+  }
+  return log;
+}
+
+// Writes bytes at a de-escaped frame position (17 + k for information byte k), growing the
+// frame with zeros when needed.
+inline Bytes& Put(Bytes& frame, std::size_t position, std::initializer_list<std::uint8_t> bytes) {
+  if (frame.size() < position + bytes.size()) {
+    frame.resize(position + bytes.size(), 0);
+  }
+  std::size_t at = position;
+  for (std::uint8_t b : bytes) {
+    frame[at++] = b;
+  }
+  return frame;
+}
+
+// A system housekeeping ("S") frame with the length bytes of its two section places set:
+// information byte 6 (EPS/TCS 41, CDHS 23) and 70 (COM 20, ADCS 64).
+inline Bytes HousekeepingFrame(std::uint16_t frameNumber, std::uint8_t firstSection,
+                               std::uint8_t secondSection) {
+  Bytes frame = BuildFrame(Information(frameNumber, 'S'));
+  Put(frame, 17 + 6, {firstSection});
+  Put(frame, 17 + 70, {secondSection});
+  return frame;
+}
+
 inline void WriteFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
