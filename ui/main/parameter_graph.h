@@ -5,6 +5,8 @@
 
 #include <QGroupBox>
 #include <QObject>
+#include <QTimer>
+#include <vector>
 
 #include "core/frame_table.h"
 
@@ -15,6 +17,7 @@ class QListView;
 namespace quilmar {
 
 class ChartAdapter;
+class FrameNumberModel;
 
 class ParameterGraph : public QGroupBox {
   Q_OBJECT
@@ -33,6 +36,11 @@ class ParameterGraph : public QGroupBox {
  signals:
   // The first file of a drop on the chart, whatever its name; the shell decides.
   void fileDropped(const QString& path);
+
+ private:
+  void ShowPointValue(int row);
+
+  ChartAdapter* chart;
 };
 
 // Check1, List2, Label12 and List3 at their twip positions on clientArea.
@@ -54,6 +62,19 @@ class GraphRangeControls : public QObject {
  signals:
   // A click in either list: the selected positions (0-based, -1 when none).
   void rangeChosen(int from, int to);
+
+ private:
+  // The loader appends one frame at a time; the lists take them in batches.
+  void FlushFrameNumbers() const;
+  void EmitRange();
+
+  QCheckBox* check;
+  QListView* firstList;
+  QLabel* toLabel;
+  QListView* lastList;
+  FrameNumberModel* frameNumbers;
+  mutable std::vector<int> pending;
+  mutable QTimer flushTimer;
 };
 
 }  // namespace quilmar

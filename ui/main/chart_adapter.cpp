@@ -1,0 +1,477 @@
+// The chart component behind MSChart1; see chart_adapter.h.
+#include "chart_adapter.h"
+
+#include <QApplication>
+#include <QCategoryAxis>
+#include <QClipboard>
+#include <QFileDialog>
+#include <QFontMetrics>
+#include <QLineSeries>
+#include <QLocale>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QRubberBand>
+#include <QSet>
+#include <QToolTip>
+#include <QValueAxis>
+#include <algorithm>
+#include <cmath>
+
+namespace quilmar {
+namespace {
+
+// Travel in pixels below which a press and release count as a click, not a zoom drag.
+constexpr int kDragThreshold = 4;
+// How near, in pixels, the pointer must be to a point to select it or show its tip.
+constexpr double kPointTolerance = 8;
+// Up to this many rows each point gets a marker; beyond, markers would merge into a bar.
+constexpr int kMarkerLimit = 60;
+
+QString FirstLocalFile(const QMimeData* mime) {
+  if (mime == nullptr || !mime->hasUrls()) {
+    return {};
+  }
+  for (const QUrl& url : mime->urls()) {
+    if (url.isLocalFile()) {
+      return url.toLocalFile();
+    }
+  }
+  return {};
+}
+
+// A value as the chart reads it back: up to 15 significant digits in the user's notation.
+QString ValueText(double value) {
+  QLocale locale;
+  locale.setNumberOptions(QLocale::OmitGroupSeparator);
+  return locale.toString(value, 'G', 15);
+}
+
+}  // namespace
+
+ChartView::ChartView(QWidget* parent) : QChartView(parent) {
+  setAcceptDrops(true);
+  setRenderHint(QPainter::Antialiasing);
+  setRubberBand(QChartView::NoRubberBand);  // our own band tells a click from a drag
+  viewport()->setMouseTracking(true);
+  band = new QRubberBand(QRubberBand::Rectangle, viewport());
+}
+
+void ChartView::dragEnterEvent(QDragEnterEvent* event) {
+  if (FirstLocalFile(event->mimeData()).isEmpty()) {
+    event->ignore();
+    return;
+  }
+  event->acceptProposedAction();
+}
+
+void ChartView::dragMoveEvent(QDragMoveEvent* event) {
+  if (FirstLocalFile(event->mimeData()).isEmpty()) {
+    event->ignore();
+    return;
+  }
+  event->acceptProposedAction();
+}
+
+void ChartView::dropEvent(QDropEvent* event) {
+  const QString path = FirstLocalFile(event->mimeData());
+  if (path.isEmpty()) {
+    event->ignore();
+    return;
+  }
+  event->acceptProposedAction();
+  emit fileDropped(path);
+}
+
+void ChartView::mousePressEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) {
+    QGraphicsView::mousePressEvent(event);
+    return;
+  }
+  pressed = true;
+  pressPosition = event->position().toPoint();
+  event->accept();
+}
+
+void ChartView::mouseMoveEvent(QMouseEvent* event) {
+  const QPoint position = event->position().toPoint();
+  if (!pressed) {
+    emit hoveredAt(position, event->globalPosition().toPoint());
+    return;
+  }
+  if (std::abs(position.x() - pressPosition.x()) < kDragThreshold && !band->isVisible()) {
+    return;
+  }
+  // Only the horizontal extent counts: the band spans the plot's full height.
+  const QRect plot = mapFromScene(chart()->mapToScene(chart()->plotArea())).boundingRect();
+  const int left = std::max(plot.left(), std::min(position.x(), pressPosition.x()));
+  const int right = std::min(plot.right(), std::max(position.x(), pressPosition.x()));
+  band->setGeometry(QRect(QPoint(left, plot.top()), QPoint(right, plot.bottom())));
+  band->show();
+}
+
+void ChartView::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton || !pressed) {
+    QGraphicsView::mouseReleaseEvent(event);  // no zoom-out on the right button
+    return;
+  }
+  pressed = false;
+  event->accept();
+  if (!band->isVisible()) {
+    emit clickedAt(event->position().toPoint());
+    return;
+  }
+  band->hide();
+  const QRectF area = chart()->mapFromScene(mapToScene(band->geometry())).boundingRect();
+  if (area.width() >= kDragThreshold) {
+    chart()->zoomIn(QRectF(area.left(), chart()->plotArea().top(), area.width(),
+                           chart()->plotArea().height()));
+  }
+}
+
+void ChartView::mouseDoubleClickEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton) {
+    emit wholeChartRequested();
+  }
+  event->accept();
+}
+
+void ChartView::contextMenuEvent(QContextMenuEvent* event) {
+  emit contextMenuRequested(event->globalPos());
+  event->accept();
+}
+
+ChartAdapter::ChartAdapter(QWidget* frame)
+    : QObject(frame),
+      view(new ChartView(frame)),
+      series(new QLineSeries),
+      categoryAxis(new QCategoryAxis),
+      valueAxis(new QValueAxis) {
+  view->setObjectName(QStringLiteral("MSChart1"));
+  auto* chart = new QChart;
+  chart->legend()->hide();
+  chart->setLocalizeNumbers(true);
+  chart->setMargins(QMargins(4, 4, 8, 4));
+  chart->setBackgroundRoundness(0);
+  chart->addSeries(series);
+  categoryAxis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+  valueAxis->setTitleText(QStringLiteral("graphical value"));
+  chart->addAxis(categoryAxis, Qt::AlignBottom);
+  chart->addAxis(valueAxis, Qt::AlignLeft);
+  series->attachAxis(categoryAxis);
+  series->attachAxis(valueAxis);
+  series->setMarkerSize(7);
+  view->setChart(chart);
+
+  commitTimer.setSingleShot(true);
+  commitTimer.setInterval(0);
+  connect(&commitTimer, &QTimer::timeout, this, &ChartAdapter::Commit);
+  connect(categoryAxis, &QValueAxis::rangeChanged, this, &ChartAdapter::UpdateCategoryLabels);
+  connect(chart, &QChart::plotAreaChanged, this, &ChartAdapter::UpdateCategoryLabels);
+  connect(view, &ChartView::fileDropped, this, &ChartAdapter::fileDropped);
+  connect(view, &ChartView::clickedAt, this, &ChartAdapter::SelectPointAt);
+  connect(view, &ChartView::hoveredAt, this, &ChartAdapter::ShowToolTip);
+  connect(view, &ChartView::wholeChartRequested, this, &ChartAdapter::ShowWholeChart);
+  connect(view, &ChartView::contextMenuRequested, this, [this](QPoint globalPosition) {
+    QMenu* menu = CreateContextMenu(view);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(globalPosition);
+  });
+  ResetData();
+  Commit();
+}
+
+void ChartAdapter::ResetData() {
+  rows.assign(1, Row{});
+  currentRow = 1;
+  currentColumn = 1;
+  ScheduleCommit();
+}
+
+void ChartAdapter::SetRowCount(int n) {
+  if (n < 0) {
+    return;
+  }
+  rows.resize(static_cast<std::size_t>(n));
+  ScheduleCommit();
+}
+
+bool ChartAdapter::SetCurrentRow(int r) {
+  if (r < 1 || r > RowCount()) {
+    return false;
+  }
+  currentRow = r;
+  return true;
+}
+
+bool ChartAdapter::SetCurrentColumn(int k) {
+  if (k != 1) {
+    return false;
+  }
+  currentColumn = k;
+  return true;
+}
+
+void ChartAdapter::SetRowLabel(const QString& text) {
+  if (currentRow > RowCount()) {
+    return;
+  }
+  rows[static_cast<std::size_t>(currentRow - 1)].label = text;
+  ScheduleCommit();
+}
+
+void ChartAdapter::SetPointValue(double value) {
+  if (currentRow > RowCount()) {
+    return;
+  }
+  Row& row = rows[static_cast<std::size_t>(currentRow - 1)];
+  row.value = value;
+  row.null = false;
+  ScheduleCommit();
+}
+
+QString ChartAdapter::PointValue() const {
+  if (currentRow > RowCount() || IsNull(currentRow)) {
+    return {};
+  }
+  return ValueText(rows[static_cast<std::size_t>(currentRow - 1)].value);
+}
+
+void ChartAdapter::SetCategoryAxisSpacing(int n) {
+  if (n < 1 || n == spacing) {
+    return;
+  }
+  spacing = n;
+  ScheduleCommit();
+}
+
+int ChartAdapter::CategoryAxisSpacing() const { return spacing; }
+
+int ChartAdapter::RowCount() const { return static_cast<int>(rows.size()); }
+
+QString ChartAdapter::RowLabel(int r) const {
+  return r >= 1 && r <= RowCount() ? rows[static_cast<std::size_t>(r - 1)].label : QString();
+}
+
+bool ChartAdapter::IsNull(int r) const {
+  return r < 1 || r > RowCount() || rows[static_cast<std::size_t>(r - 1)].null;
+}
+
+QChart* ChartAdapter::Chart() const { return view->chart(); }
+
+void ChartAdapter::ScheduleCommit() {
+  if (!commitTimer.isActive()) {
+    commitTimer.start();
+  }
+}
+
+void ChartAdapter::Commit() {
+  commitTimer.stop();
+  Chart()->zoomReset();  // new data: show the whole chart
+  UpdateSeries();
+  UpdateValueRange();
+  UpdateCategoryLabels();
+}
+
+void ChartAdapter::UpdateSeries() {
+  QList<QPointF> points;
+  points.reserve(RowCount());
+  for (int r = 1; r <= RowCount(); ++r) {
+    const Row& row = rows[static_cast<std::size_t>(r - 1)];
+    if (!row.null) {
+      points.append(QPointF(r, row.value));
+    }
+  }
+  series->setPointsVisible(RowCount() <= kMarkerLimit);
+  series->replace(points);
+  // Categories sit on whole numbers; half a category of room on either side.
+  relabelling = true;
+  categoryAxis->setRange(0.5, std::max(1, RowCount()) + 0.5);
+  relabelling = false;
+}
+
+void ChartAdapter::UpdateValueRange() {
+  double low = 0;
+  double high = 0;
+  bool any = false;
+  for (const Row& row : rows) {
+    if (!row.null) {
+      low = any ? std::min(low, row.value) : row.value;
+      high = any ? std::max(high, row.value) : row.value;
+      any = true;
+    }
+  }
+  if (!any) {
+    low = 0;
+    high = 1;
+  } else if (low == high) {
+    low -= 1;
+    high += 1;
+  }
+  const double margin = (high - low) * 0.05;
+  valueAxis->setRange(low - margin, high + margin);
+  valueAxis->applyNiceNumbers();
+}
+
+void ChartAdapter::UpdateCategoryLabels() {
+  if (relabelling) {
+    return;
+  }
+  relabelling = true;
+  for (const QString& label : categoryAxis->categoriesLabels()) {
+    categoryAxis->remove(label);
+  }
+  const double low = categoryAxis->min();
+  const double high = categoryAxis->max();
+  const int first = std::max(1, static_cast<int>(std::floor(low)) + 1);
+  const int last = std::min(RowCount(), static_cast<int>(std::floor(high)));
+  const LabelLayout layout = PlanLabels(first, last, high - low);
+  categoryAxis->setLabelsAngle(layout.angle);
+  categoryAxis->setStartValue(low);
+  QSet<QString> shown;
+  const int start = 1 + (first - 1 + layout.stride - 1) / layout.stride * layout.stride;
+  for (int r = start; r <= last; r += layout.stride) {
+    QString label = rows[static_cast<std::size_t>(r - 1)].label;
+    // The axis keeps one category per distinct text; a repeated frame number gets invisible
+    // zero-width spaces so that it still shows.
+    while (shown.contains(label)) {
+      label += QChar(0x200B);
+    }
+    shown.insert(label);
+    categoryAxis->append(label, r);
+  }
+  relabelling = false;
+}
+
+ChartAdapter::LabelLayout ChartAdapter::PlanLabels(int first, int last,
+                                                   double visibleRows) const {
+  LabelLayout layout;
+  const int step = spacing > 0 ? spacing : 1;
+  layout.stride = step;
+  if (first > last || visibleRows <= 0) {
+    return layout;
+  }
+  QString longest;
+  for (int r = first; r <= last; r += step) {
+    const QString& label = rows[static_cast<std::size_t>(r - 1)].label;
+    if (label.size() > longest.size()) {
+      longest = label;
+    }
+  }
+  const QFontMetrics metrics(categoryAxis->labelsFont());
+  const QRectF plot = Chart()->plotArea();
+  // Before the first layout the plot area is unknown; the view's width less the value axis
+  // is close enough.
+  const double width = plot.width() >= 50 ? plot.width() : std::max(50, view->width() - 90);
+  const double pixelsPerStep = width / visibleRows * step;
+  const double across = metrics.horizontalAdvance(longest) + 8;
+  if (pixelsPerStep >= across) {
+    return layout;
+  }
+  // Upright labels need only a line's height; when even those crowd, label every k-th
+  // labelled category so that the ticks left still fall on the chosen spacing.
+  const double upright = metrics.height() + 2;
+  layout.angle = -90;
+  layout.stride = step * std::max(1, static_cast<int>(std::ceil(upright / pixelsPerStep)));
+  return layout;
+}
+
+int ChartAdapter::RowAt(QPoint viewportPosition) {
+  QChart* chart = Chart();
+  const QPointF position = chart->mapFromScene(view->mapToScene(viewportPosition));
+  const QRectF near = chart->plotArea().adjusted(-kPointTolerance, -kPointTolerance,
+                                                 kPointTolerance, kPointTolerance);
+  if (RowCount() == 0 || !near.contains(position)) {
+    return 0;
+  }
+  const double leftValue = chart->mapToValue(position - QPointF(kPointTolerance, 0), series).x();
+  const double rightValue = chart->mapToValue(position + QPointF(kPointTolerance, 0), series).x();
+  const int first = std::max(1, static_cast<int>(std::ceil(leftValue)));
+  const int last = std::min(RowCount(), static_cast<int>(std::floor(rightValue)));
+  int best = 0;
+  double bestDistance = kPointTolerance * kPointTolerance;
+  for (int r = first; r <= last; ++r) {
+    const Row& row = rows[static_cast<std::size_t>(r - 1)];
+    if (row.null) {
+      continue;
+    }
+    const QPointF offset = chart->mapToPosition(QPointF(r, row.value), series) - position;
+    const double distance = QPointF::dotProduct(offset, offset);
+    if (distance <= bestDistance) {
+      best = r;
+      bestDistance = distance;
+    }
+  }
+  return best;
+}
+
+QString ChartAdapter::ToolTipText(int r) const {
+  if (IsNull(r)) {
+    return {};
+  }
+  return QStringLiteral("Frame %1: %2")
+      .arg(RowLabel(r), ValueText(rows[static_cast<std::size_t>(r - 1)].value));
+}
+
+void ChartAdapter::ShowToolTip(QPoint position, QPoint globalPosition) {
+  const int row = RowAt(position);
+  if (row == 0) {
+    QToolTip::hideText();
+    return;
+  }
+  QToolTip::showText(globalPosition, ToolTipText(row), view->viewport());
+}
+
+void ChartAdapter::SelectPointAt(QPoint position) {
+  const int row = RowAt(position);
+  if (row != 0) {
+    emit pointSelected(row);
+  }
+}
+
+void ChartAdapter::ShowWholeChart() { Chart()->zoomReset(); }
+
+bool ChartAdapter::IsZoomed() const { return Chart()->isZoomed(); }
+
+bool ChartAdapter::SaveAsPng(const QString& path) const {
+  return view->grab().save(path, "PNG");
+}
+
+void ChartAdapter::CopyToClipboard() const { QApplication::clipboard()->setPixmap(view->grab()); }
+
+QMenu* ChartAdapter::CreateContextMenu(QWidget* parent) {
+  auto* menu = new QMenu(parent);
+  menu->addAction(QStringLiteral("Save Chart as PNG…"), this, &ChartAdapter::OfferSaveAsPng);
+  menu->addAction(QStringLiteral("Copy Chart"), this, &ChartAdapter::CopyToClipboard);
+  QAction* whole =
+      menu->addAction(QStringLiteral("Show Whole Chart"), this, &ChartAdapter::ShowWholeChart);
+  whole->setEnabled(IsZoomed());
+  return menu;
+}
+
+void ChartAdapter::OfferSaveAsPng() {
+  QString path = QFileDialog::getSaveFileName(view, QStringLiteral("Save Chart as PNG"),
+                                              QStringLiteral("chart.png"),
+                                              QStringLiteral("PNG images (*.png)"));
+  if (path.isEmpty()) {
+    return;
+  }
+  if (!path.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive)) {
+    path += QStringLiteral(".png");
+  }
+  if (!SaveAsPng(path)) {
+    QMessageBox::warning(view, QStringLiteral("Save Chart as PNG"),
+                         QStringLiteral("The chart could not be saved as %1.").arg(path));
+  }
+}
+
+QStringList ChartAdapter::AxisLabels() const {
+  QStringList labels = categoryAxis->categoriesLabels();
+  for (QString& label : labels) {
+    label.remove(QChar(0x200B));
+  }
+  return labels;
+}
+
+}  // namespace quilmar

@@ -1,0 +1,137 @@
+// The chart component behind MSChart1: one series of values by category, rows numbered from 1,
+// each with a category label and one value in column 1 that may be null. The chart operations
+// of the parameter graph are its public verbs; a Qt Charts line series draws the rows.
+#pragma once
+
+#include <QChartView>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <vector>
+
+class QCategoryAxis;
+class QLineSeries;
+class QMenu;
+class QRubberBand;
+class QValueAxis;
+
+namespace quilmar {
+
+// The chart's view: the drop target for log files, a horizontal zoom by dragging, a
+// double-click back to the whole chart and a context menu.
+class ChartView : public QChartView {
+  Q_OBJECT
+ public:
+  explicit ChartView(QWidget* parent);
+
+ signals:
+  void fileDropped(const QString& path);
+  // A press and release at nearly the same place, in viewport coordinates.
+  void clickedAt(QPoint position);
+  void hoveredAt(QPoint position, QPoint globalPosition);
+  void wholeChartRequested();
+  void contextMenuRequested(QPoint globalPosition);
+
+ protected:
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+
+ private:
+  QRubberBand* band = nullptr;
+  QPoint pressPosition;
+  bool pressed = false;
+};
+
+class ChartAdapter : public QObject {
+  Q_OBJECT
+ public:
+  // Creates MSChart1 on frame; the caller places it.
+  explicit ChartAdapter(QWidget* frame);
+
+  // One row with an empty label and a null point; current row and column 1.
+  void ResetData();
+  // n rows; rows kept keep their label and value, new rows are null.
+  void SetRowCount(int n);
+  // Later writes go to row r (1-based); a row outside the chart is refused and the current
+  // row stays as it was.
+  bool SetCurrentRow(int r);
+  // Only column 1 exists.
+  bool SetCurrentColumn(int k);
+  void SetRowLabel(const QString& text);
+  void SetPointValue(double value);
+  // The current point's value as text in the user's notation; empty for a null point.
+  QString PointValue() const;
+  // A label and a tick at every n-th category, from the first one on (n >= 1).
+  void SetCategoryAxisSpacing(int n);
+  // 0 while the spacing is automatic (never set).
+  int CategoryAxisSpacing() const;
+
+  int RowCount() const;
+  QString RowLabel(int r) const;
+  bool IsNull(int r) const;
+
+  // Draws what the writes since the last commit changed; runs by itself from the event loop.
+  void Commit();
+
+  // The row of the point under a viewport position, 0 when no point is near.
+  int RowAt(QPoint viewportPosition);
+  // "Frame <label>: <value>" for a row's point.
+  QString ToolTipText(int r) const;
+  void ShowWholeChart();
+  bool IsZoomed() const;
+  bool SaveAsPng(const QString& path) const;
+  void CopyToClipboard() const;
+  // The chart's context menu, owned by parent.
+  QMenu* CreateContextMenu(QWidget* parent);
+
+  ChartView* View() const { return view; }
+  QChart* Chart() const;
+  // The labels the horizontal axis shows now, left to right.
+  QStringList AxisLabels() const;
+
+ signals:
+  // The user selected the point of row (1-based).
+  void pointSelected(int row);
+  void fileDropped(const QString& path);
+
+ private:
+  struct Row {
+    QString label;
+    double value = 0;
+    bool null = true;
+  };
+
+  // Which categories carry a label, and at what angle, so that the labels do not overlap.
+  struct LabelLayout {
+    int stride = 1;
+    int angle = 0;
+  };
+
+  void ScheduleCommit();
+  LabelLayout PlanLabels(int first, int last, double visibleRows) const;
+  void UpdateSeries();
+  void UpdateValueRange();
+  void UpdateCategoryLabels();
+  void ShowToolTip(QPoint position, QPoint globalPosition);
+  void SelectPointAt(QPoint position);
+  void OfferSaveAsPng();
+
+  ChartView* view;
+  QLineSeries* series;
+  QCategoryAxis* categoryAxis;
+  QValueAxis* valueAxis;
+  QTimer commitTimer;
+  std::vector<Row> rows;
+  int currentRow = 1;
+  int currentColumn = 1;
+  int spacing = 0;
+  bool relabelling = false;
+};
+
+}  // namespace quilmar

@@ -1,0 +1,217 @@
+// The "Graph" tab and the range selection; see parameter_graph.h.
+#include "parameter_graph.h"
+
+#include <QAbstractListModel>
+#include <QCheckBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QListView>
+#include <QMessageBox>
+
+#include "chart_adapter.h"
+#include "look.h"
+#include "twips.h"
+
+namespace quilmar {
+
+// The frame numbers of the stored frames as decimal texts, shared by both range lists.
+class FrameNumberModel : public QAbstractListModel {
+ public:
+  using QAbstractListModel::QAbstractListModel;
+
+  int rowCount(const QModelIndex& parent = {}) const override {
+    return parent.isValid() ? 0 : static_cast<int>(numbers.size());
+  }
+
+  QVariant data(const QModelIndex& index, int role) const override {
+    if (!index.isValid() || index.row() >= rowCount() || role != Qt::DisplayRole) {
+      return {};
+    }
+    return QString::number(numbers[static_cast<std::size_t>(index.row())]);
+  }
+
+  void Append(const std::vector<int>& more) {
+    if (more.empty()) {
+      return;
+    }
+    const int first = rowCount();
+    beginInsertRows({}, first, first + static_cast<int>(more.size()) - 1);
+    numbers.insert(numbers.end(), more.begin(), more.end());
+    endInsertRows();
+  }
+
+  void Clear() {
+    beginResetModel();
+    numbers.clear();
+    endResetModel();
+  }
+
+ private:
+  std::vector<int> numbers;
+};
+
+namespace {
+
+// Frame count / 20 rounded to the nearest integer, halves to the even neighbour.
+int AxisSpacingFor(int frameCount) {
+  const int quotient = frameCount / 20;
+  const int remainder = frameCount % 20;
+  if (remainder * 2 > 20 || (remainder * 2 == 20 && quotient % 2 == 1)) {
+    return quotient + 1;
+  }
+  return quotient;
+}
+
+QString CatalogueName(int row) {
+  const std::string_view name = kParameterCatalogue[static_cast<std::size_t>(row)].name;
+  return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+}
+
+}  // namespace
+
+ParameterGraph::ParameterGraph(QWidget* graphTab) : QGroupBox(graphTab) {
+  setObjectName(QStringLiteral("Frame11"));
+  setFont(SansFont(9.75, true));
+  PlaceInTwips(this, 120, 480, 9495, 4935);
+  chart = new ChartAdapter(this);
+  PlaceInTwips(chart->View(), 120, 240, 9255, 4695);
+  connect(chart, &ChartAdapter::fileDropped, this, &ParameterGraph::fileDropped);
+  connect(chart, &ChartAdapter::pointSelected, this, &ParameterGraph::ShowPointValue);
+}
+
+void ParameterGraph::DrawParameterGraph(const FrameTable& table, int row) {
+  if (row < 0 || row >= kParameterCount) {
+    return;
+  }
+  chart->ResetData();
+  setTitle(CatalogueName(row));
+  const int frameCount = std::min(table.frameCount, kFrameTableCapacity);
+  // Up to 20 frames every category is labelled; keeping a wider spacing from an earlier,
+  // longer log would leave all but the first frame unlabelled.
+  chart->SetCategoryAxisSpacing(frameCount > 20 ? AxisSpacingFor(frameCount) : 1);
+  chart->SetRowCount(std::max(frameCount, 0));
+  for (int f = 1; f <= frameCount; ++f) {
+    const FrameRecord& record = table.Record(f);
+    chart->SetCurrentRow(f);
+    chart->SetCurrentColumn(1);
+    chart->SetRowLabel(QString::number(record.frameNumber));
+    chart->SetPointValue(record.values[static_cast<std::size_t>(row)]);
+  }
+  chart->Commit();
+}
+
+void ParameterGraph::DrawGraphRange(const FrameTable& table, int row, int from, int to) {
+  if (to < from) {
+    return;
+  }
+  const bool rowValid = row >= 0 && row < kParameterCount;
+  chart->SetRowCount(to - from + 1);
+  for (int f = from + 1; f <= to + 1; ++f) {
+    chart->SetCurrentRow(f - from);
+    chart->SetCurrentColumn(1);
+    // A frame outside the stored ones (frame 0 when nothing is selected in the first list)
+    // cannot be read: its row keeps what it held.
+    if (!table.IsCurrent(f)) {
+      continue;
+    }
+    const FrameRecord& record = table.Record(f);
+    if (rowValid) {
+      chart->SetPointValue(record.values[static_cast<std::size_t>(row)]);
+    }
+    chart->SetRowLabel(QString::number(record.frameNumber));
+  }
+  chart->Commit();
+}
+
+ChartAdapter& ParameterGraph::Chart() { return *chart; }
+
+void ParameterGraph::ShowPointValue(int row) {
+  chart->SetCurrentRow(row);
+  chart->SetCurrentColumn(1);
+  auto* box = new QMessageBox(window());
+  box->setObjectName(QStringLiteral("PointValueBox"));
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->setWindowTitle(QGuiApplication::applicationDisplayName());
+  box->setText(chart->PointValue());
+  box->setStandardButtons(QMessageBox::Ok);
+  box->open();
+}
+
+GraphRangeControls::GraphRangeControls(QWidget* clientArea)
+    : QObject(clientArea),
+      check(new QCheckBox(clientArea)),
+      firstList(new QListView(clientArea)),
+      toLabel(new QLabel(QStringLiteral("to"), clientArea)),
+      lastList(new QListView(clientArea)),
+      frameNumbers(new FrameNumberModel(this)) {
+  check->setObjectName(QStringLiteral("Check1"));
+  firstList->setObjectName(QStringLiteral("List2"));
+  toLabel->setObjectName(QStringLiteral("Label12"));
+  lastList->setObjectName(QStringLiteral("List3"));
+  PlaceInTwips(check, 10320, 2040, 2055, 375);
+  PlaceInTwips(firstList, 12600, 2040, 855, 645);
+  PlaceInTwips(toLabel, 13560, 2280, 255, 255);
+  PlaceInTwips(lastList, 13920, 2040, 855, 645);
+  for (QListView* list : {firstList, lastList}) {
+    list->setModel(frameNumbers);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list->setUniformItemSizes(true);  // 5000 entries lay out without measuring each
+    connect(list, &QListView::clicked, this, &GraphRangeControls::EmitRange);
+  }
+  flushTimer.setSingleShot(true);
+  flushTimer.setInterval(0);
+  connect(&flushTimer, &QTimer::timeout, this, &GraphRangeControls::FlushFrameNumbers);
+  connect(check, &QCheckBox::clicked, this, &GraphRangeControls::ApplyCheckBoxRule);
+  ApplyCheckBoxRule(false);
+}
+
+void GraphRangeControls::ApplyCheckBoxRule(bool on) {
+  check->setChecked(on);
+  check->setText(on ? QStringLiteral("show only frames from") : QStringLiteral("select frames"));
+  firstList->setVisible(on);
+  toLabel->setVisible(on);
+  lastList->setVisible(on);
+}
+
+void GraphRangeControls::ClearLists() {
+  pending.clear();
+  flushTimer.stop();
+  frameNumbers->Clear();
+}
+
+void GraphRangeControls::AppendFrameNumber(int frameNumber) {
+  pending.push_back(frameNumber);
+  if (!flushTimer.isActive()) {
+    flushTimer.start();
+  }
+}
+
+QCheckBox* GraphRangeControls::CheckBox() const { return check; }
+
+QListView* GraphRangeControls::FirstFrameList() const {
+  FlushFrameNumbers();
+  return firstList;
+}
+
+QListView* GraphRangeControls::LastFrameList() const {
+  FlushFrameNumbers();
+  return lastList;
+}
+
+void GraphRangeControls::FlushFrameNumbers() const {
+  flushTimer.stop();
+  frameNumbers->Append(pending);
+  pending.clear();
+}
+
+void GraphRangeControls::EmitRange() {
+  FlushFrameNumbers();
+  const auto selected = [](const QListView* list) {
+    const QModelIndexList rows = list->selectionModel()->selectedIndexes();
+    return rows.isEmpty() ? -1 : rows.first().row();
+  };
+  emit rangeChosen(selected(firstList), selected(lastList));
+}
+
+}  // namespace quilmar
