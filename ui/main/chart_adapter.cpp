@@ -125,8 +125,8 @@ void ChartView::mouseReleaseEvent(QMouseEvent* event) {
   band->hide();
   const QRectF area = chart()->mapFromScene(mapToScene(band->geometry())).boundingRect();
   if (area.width() >= kDragThreshold) {
-    chart()->zoomIn(QRectF(area.left(), chart()->plotArea().top(), area.width(),
-                           chart()->plotArea().height()));
+    chart()->zoomIn(
+        QRectF(area.left(), chart()->plotArea().top(), area.width(), chart()->plotArea().height()));
   }
 }
 
@@ -344,8 +344,7 @@ void ChartAdapter::UpdateCategoryLabels() {
   relabelling = false;
 }
 
-ChartAdapter::LabelLayout ChartAdapter::PlanLabels(int first, int last,
-                                                   double visibleRows) const {
+ChartAdapter::LabelLayout ChartAdapter::PlanLabels(int first, int last, double visibleRows) const {
   LabelLayout layout;
   const int step = spacing > 0 ? spacing : 1;
   layout.stride = step;
@@ -434,9 +433,7 @@ void ChartAdapter::ShowWholeChart() { Chart()->zoomReset(); }
 
 bool ChartAdapter::IsZoomed() const { return Chart()->isZoomed(); }
 
-bool ChartAdapter::SaveAsPng(const QString& path) const {
-  return view->grab().save(path, "PNG");
-}
+bool ChartAdapter::SaveAsPng(const QString& path) const { return view->grab().save(path, "PNG"); }
 
 void ChartAdapter::CopyToClipboard() const { QApplication::clipboard()->setPixmap(view->grab()); }
 

@@ -135,8 +135,8 @@ QByteArray FormatSettingsFile(const WindowPositionTwips& position) {
 bool WriteSettingsFile(const QString& path, const WindowPositionTwips& position, QString* error) {
   QSaveFile file(path);
   const QByteArray bytes = FormatSettingsFile(position);
-  const bool written = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() &&
-                       file.commit();
+  const bool written =
+      file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
   if (!written && error != nullptr) {
     *error = file.errorString();
   }
