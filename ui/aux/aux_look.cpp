@@ -54,6 +54,15 @@ QIcon NoWindowIcon() {
   return QIcon(blank);
 }
 
+void BringToFront(QWidget* window) {
+  if (!window->isVisible()) {
+    window->show();  // a new window comes up in front by itself
+    return;
+  }
+  window->raise();
+  window->activateWindow();
+}
+
 QLabel* AddLabel(QWidget* parent, const QString& name, const QString& text, int left, int top,
                  int width, int height, const QFont& font, const QColor& background) {
   auto* label = new QLabel(text, parent);

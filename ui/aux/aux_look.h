@@ -33,6 +33,9 @@ QIcon ProgramIcon();
 // to the application's icon.
 QIcon NoWindowIcon();
 
+// Shows a window that is not open yet, or brings an open one to the front.
+void BringToFront(QWidget* window);
+
 // A plain label placed in twips, painting its own background like the designed controls do.
 QLabel* AddLabel(QWidget* parent, const QString& name, const QString& text, int left, int top,
                  int width, int height, const QFont& font, const QColor& background);

@@ -81,4 +81,8 @@ StatusBitWindow* AuxWindows::statusBitWindow(int row) const {
   return statusWindows_[static_cast<std::size_t>(row - kFirstStatusRow)];
 }
 
+MemoryDumpWindow* AuxWindows::memoryDumpWindow() const { return memoryDump_; }
+
+InfoWindow* AuxWindows::infoWindow() const { return info_; }
+
 }  // namespace quilmar

@@ -40,8 +40,8 @@ class AuxWindows : public QObject {
 
   // The open window of a kind, nullptr while it is closed.
   StatusBitWindow* statusBitWindow(int row) const;
-  MemoryDumpWindow* memoryDumpWindow() const { return memoryDump_; }
-  InfoWindow* infoWindow() const { return info_; }
+  MemoryDumpWindow* memoryDumpWindow() const;
+  InfoWindow* infoWindow() const;
 
  private:
   ValueBoxLookup valueBox_;

@@ -41,10 +41,6 @@ InfoWindow::InfoWindow() {
   PlaceInTwips(icon, 3600, 1200, 540, 540);
 }
 
-void InfoWindow::Open() {
-  show();
-  raise();
-  activateWindow();
-}
+void InfoWindow::Open() { BringToFront(this); }
 
 }  // namespace quilmar

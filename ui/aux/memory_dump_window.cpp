@@ -62,10 +62,6 @@ void MemoryDumpWindow::BuildLegend() {
   }
 }
 
-void MemoryDumpWindow::Open() {
-  show();
-  raise();
-  activateWindow();
-}
+void MemoryDumpWindow::Open() { BringToFront(this); }
 
 }  // namespace quilmar

@@ -75,9 +75,7 @@ void StatusBitWindow::Open() {
   if (!timer_->isActive()) {
     timer_->start();
   }
-  show();
-  raise();
-  activateWindow();
+  BringToFront(this);
 }
 
 void StatusBitWindow::Refresh() {
