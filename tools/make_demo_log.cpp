@@ -20,8 +20,10 @@ constexpr std::int64_t kPassStart = 9659LL * 86400 + 9 * 3600 + 41 * 60 + 7;
 constexpr std::uint32_t kUptimeAtStart = 386'402;
 constexpr int kFirstFrameNumber = 65'431;  // the 16-bit frame counter wraps during the pass
 constexpr std::uint16_t kOrbitNumber = 1873;
-constexpr int kUplinkAt = 95;                       // the ground station sends one command here
-constexpr int kForeignFrameAfter = 77;              // another station keys up on the frequency
+constexpr int kUplinkAt = 95;  // the ground station sends one command here
+constexpr int kForeignFrameAfter = 77;
+constexpr int kTestPacketAt = 202;  // commanded ten frames earlier; the COM section flags it //
+                                    // another station keys up on the frequency
 constexpr std::array<int, 3> kFade{151, 152, 153};  // a deep fade loses three frames in a row
 constexpr double kLossRate = 0.02;
 
@@ -42,7 +44,7 @@ Kind KindOf(int n, bool& epsComNext) {
   if (n % 45 == 20) {
     return Kind::kExtended;
   }
-  if (n == 200) {
+  if (n == kTestPacketAt) {
     return Kind::kTest;
   }
   epsComNext = !epsComNext;
@@ -110,7 +112,7 @@ Bytes SimulatePass() {
     link.uptime = kUptimeAtStart + static_cast<std::uint32_t>(t);
     link.frameNumber = static_cast<std::uint16_t>(kFirstFrameNumber + n);
     link.commandsReceived = n > kUplinkAt ? 1 : 0;
-    link.testPacketPending = link.testPacketPending || n == 190;
+    link.testPacketPending = link.testPacketPending || n == kTestPacketAt - 10;
 
     const Kind kind = KindOf(n, epsComNext);
     const auto kindIndex = static_cast<std::size_t>(kind);

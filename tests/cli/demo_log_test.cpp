@@ -1,0 +1,101 @@
+// The demo log end to end: the generator reproduces the committed samples/demo.kss, the log
+// exercises what it is meant to, and its exports match the golden files in tests/data.
+//
+// After an intended change of the decoder or the writers, regenerate the goldens from the
+// source directory (release build shown; any build will do):
+//   build/release/cli/quilmar-hk-export samples/demo.kss > tests/data/demo.csv
+//   build/release/cli/quilmar-hk-export --format json samples/demo.kss > tests/data/demo.json
+// and after a change of the generator: build/release/tools/make-demo-log samples/demo.kss
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <sstream>
+
+#include "run_command.h"
+
+namespace quilmar {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ReadWholeFile;
+using testing::RunCommand;
+
+const fs::path kSourceDir = QUILMAR_SOURCE_DIR;
+const std::string kDemoLog = "samples/demo.kss";
+
+TEST(DemoLogTest, GeneratorReproducesTheCommittedLog) {
+  const fs::path generated = fs::temp_directory_path() / "quilmar_demo_generated.kss";
+  const auto result = RunCommand(QUILMAR_DEMO_LOG_EXE, {generated.string()});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  const std::string committed = ReadWholeFile(kSourceDir / kDemoLog);
+  ASSERT_FALSE(committed.empty());
+  EXPECT_TRUE(ReadWholeFile(generated) == committed)
+      << "samples/demo.kss differs from the generator's output";
+  fs::remove(generated);
+}
+
+TEST(DemoLogTest, CoversEveryFrameKindEscapingGapsAndAForeignStation) {
+  const std::string log = ReadWholeFile(kSourceDir / kDemoLog);
+  EXPECT_NE(log.find("\xDB\xDC"), std::string::npos) << "no escaped FEND";
+  EXPECT_NE(log.find("\xDB\xDD"), std::string::npos) << "no escaped FESC";
+
+  const auto result = RunCommand(QUILMAR_EXPORT_EXE, {"--summary", kDemoLog}, kSourceDir);
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  std::istringstream lines(result.out);
+  int stored = 0, rejected = 0, missing = 0, s = 0, g = 0, m = 0, i = 0, a = 0, other = 0;
+  for (std::string line; std::getline(lines, line);) {
+    std::sscanf(line.c_str(), "Frames stored: %d", &stored);
+    std::sscanf(line.c_str(), "Frames rejected: %d", &rejected);
+    std::sscanf(line.c_str(), "Frames missing: %d", &missing);
+    std::sscanf(line.c_str(), "By frame type: S %d G %d M %d I %d A %d other %d", &s, &g, &m, &i,
+                &a, &other);
+  }
+  EXPECT_GE(stored, 200);
+  EXPECT_EQ(rejected, 1);
+  EXPECT_GT(missing, 0);
+  for (int count : {s, g, m, i, a, other}) {
+    EXPECT_GT(count, 0) << result.out;
+  }
+  EXPECT_EQ(s + g + m + i + a + other, stored);
+}
+
+struct GoldenCase {
+  const char* name;
+  std::vector<std::string> args;
+  const char* golden;
+};
+
+class DemoGoldenTest : public ::testing::TestWithParam<GoldenCase> {};
+
+TEST_P(DemoGoldenTest, ExportMatchesGoldenFile) {
+  std::vector<std::string> args = GetParam().args;
+  args.push_back(kDemoLog);
+  const auto result = RunCommand(QUILMAR_EXPORT_EXE, args, kSourceDir);
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  const std::string golden = ReadWholeFile(fs::path(QUILMAR_TEST_DATA) / GetParam().golden);
+  ASSERT_FALSE(golden.empty());
+  if (result.out == golden) {
+    return;
+  }
+  // Name the first differing line instead of printing two large files.
+  std::istringstream actualLines(result.out);
+  std::istringstream goldenLines(golden);
+  std::string actual;
+  std::string expected;
+  for (int line = 1; std::getline(goldenLines, expected); ++line) {
+    if (!std::getline(actualLines, actual) || actual != expected) {
+      FAIL() << GetParam().golden << " line " << line << "\n expected: " << expected
+             << "\n actual:   " << actual;
+    }
+  }
+  FAIL() << "the export has more lines than " << GetParam().golden;
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, DemoGoldenTest,
+                         ::testing::Values(GoldenCase{"Csv", {}, "demo.csv"},
+                                           GoldenCase{"Json", {"--format", "json"}, "demo.json"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace quilmar

@@ -1,0 +1,197 @@
+// The export command end to end: exit statuses, the one-line error reports, usage errors,
+// --output, and the summary of a log built in the test.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "run_command.h"
+#include "tests/support/kiss_builder.h"
+
+namespace quilmar {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::CommandResult;
+using testing::RunCommand;
+
+class ExportCommandTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    directory = fs::temp_directory_path() /
+                ("quilmar_export_" +
+                 std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    fs::create_directories(directory);
+  }
+  void TearDown() override { fs::remove_all(directory); }
+
+  std::string WriteLog(const std::string& name, const testing::Bytes& bytes) {
+    const fs::path path = directory / name;
+    testing::WriteFile(path, bytes);
+    return path.string();
+  }
+  static CommandResult Export(const std::vector<std::string>& args,
+                              const std::string& stdoutPath = {}) {
+    return RunCommand(QUILMAR_EXPORT_EXE, args, ".", stdoutPath);
+  }
+
+  fs::path directory;
+};
+
+// Three frames of the spacecraft (an S pair, a G frame, frame numbers 10, 11, 14), one of
+// another station and one for port 1.
+testing::Bytes SmallLog() {
+  testing::Bytes eps = testing::Information(10, 'S');
+  eps[6] = 41;
+  eps[70] = 20;
+  testing::FrameAddresses otherStation;
+  otherStation.source = "XQ1ABC";
+  testing::FrameAddresses port1;
+  port1.command = 0x10;
+  return testing::KissLog({testing::BuildFrame(eps),
+                           testing::BuildFrame(testing::Information(11, 'G')),
+                           testing::BuildFrame(testing::Information(12, 'S'), otherStation),
+                           testing::BuildFrame(testing::Information(13, 'S'), port1),
+                           testing::BuildFrame(testing::Information(14, 'Z'))});
+}
+
+std::size_t Lines(const std::string& text) {
+  return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+TEST_F(ExportCommandTest, UsageErrorsExitWithTwoAndTheUsage) {
+  const std::string log = WriteLog("a.kss", SmallLog());
+  const std::vector<std::vector<std::string>> kCases{
+      {},
+      {"--bogus", log},
+      {"--format", "xml", log},
+      {"--format"},
+      {"--output"},
+      {"--output=", log},
+      {"--summary", "--format", "json", log},
+      {"--summary", "--output", "x.csv", log},
+      {log, log},
+      {"--format", "json"},
+  };
+  for (const auto& args : kCases) {
+    SCOPED_TRACE(::testing::PrintToString(args));
+    const CommandResult result = Export(args);
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_TRUE(result.out.empty());
+    EXPECT_TRUE(result.err.starts_with("quilmar-hk-export: ")) << result.err;
+    EXPECT_NE(result.err.find("Usage: quilmar-hk-export"), std::string::npos);
+  }
+}
+
+TEST_F(ExportCommandTest, HelpAndVersionGoToStandardOutput) {
+  const CommandResult help = Export({"--help"});
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_TRUE(help.out.starts_with("Usage: quilmar-hk-export")) << help.out;
+  EXPECT_TRUE(help.err.empty());
+  const CommandResult version = Export({"--version"});
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_EQ(version.out, "quilmar-hk-export 3.03\n");
+}
+
+TEST_F(ExportCommandTest, FileProblemsExitWithOneAndOneLineNamingPathAndReason) {
+  const std::string log = WriteLog("a.kss", SmallLog());
+  const std::string missing = (directory / "missing.kss").string();
+  const std::string intoMissingDir = (directory / "no" / "such" / "dir" / "out.csv").string();
+  const struct {
+    const char* name;
+    std::vector<std::string> args;
+    std::string path;
+    const char* reason;
+    std::string stdoutPath;
+  } kCases[] = {
+      {"missing log", {missing}, missing, "No such file or directory", {}},
+      {"missing log, summary", {"--summary", missing}, missing, "No such file or directory", {}},
+      {"directory as log",
+       {"--format", "json", directory.string()},
+       directory.string(),
+       "Is a directory",
+       {}},
+      {"output into a missing directory",
+       {"--output", intoMissingDir, log},
+       intoMissingDir,
+       "No such file or directory",
+       {}},
+      {"output to a directory",
+       {"--output", directory.string(), log},
+       directory.string(),
+       "Is a directory",
+       {}},
+      {"output on a full disk",
+       {"--format=json", "--output=/dev/full", log},
+       "/dev/full",
+       "No space left on device",
+       {}},
+      {"standard output on a full disk",
+       {log},
+       "standard output",
+       "No space left on device",
+       "/dev/full"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    const CommandResult result = Export(c.args, c.stdoutPath);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(Lines(result.err), 1u) << result.err;
+    EXPECT_TRUE(result.err.starts_with("quilmar-hk-export: ")) << result.err;
+    EXPECT_NE(result.err.find(c.path + ": " + c.reason), std::string::npos) << result.err;
+  }
+  EXPECT_FALSE(fs::exists(intoMissingDir));
+}
+
+TEST_F(ExportCommandTest, LogsWithoutSpacecraftFramesExportAnEmptyTable) {
+  testing::Bytes noise;
+  for (int i = 0; i < 5000; ++i) {
+    noise.push_back(static_cast<std::uint8_t>((i * 7919) >> 3));
+  }
+  const struct {
+    const char* name;
+    testing::Bytes bytes;
+  } kCases[] = {{"empty", {}}, {"noise", noise}, {"FENDs only", {0xC0, 0xC0, 0xC0}}};
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    const std::string log = WriteLog("log.kss", c.bytes);
+    const CommandResult csv = Export({log});
+    EXPECT_EQ(csv.exitCode, 0) << csv.err;
+    EXPECT_EQ(Lines(csv.out), 1u);
+    EXPECT_TRUE(csv.out.starts_with("index,frameNumber,"));
+    const CommandResult json = Export({"--format", "json", log});
+    EXPECT_EQ(json.exitCode, 0);
+    EXPECT_NE(json.out.find("\"frameCount\": 0,"), std::string::npos);
+    EXPECT_NE(json.out.find("\"frames\": []"), std::string::npos);
+  }
+}
+
+TEST_F(ExportCommandTest, OutputFileHoldsWhatStandardOutputWouldShow) {
+  const std::string log = WriteLog("a.kss", SmallLog());
+  for (const char* format : {"csv", "json"}) {
+    SCOPED_TRACE(format);
+    const std::string output = (directory / "out").string();
+    const CommandResult toFile = Export({"--output", output, "--format", format, log});
+    const CommandResult toStdout = Export({"--format", format, log});
+    EXPECT_EQ(toFile.exitCode, 0) << toFile.err;
+    EXPECT_TRUE(toFile.out.empty());
+    EXPECT_EQ(testing::ReadWholeFile(output), toStdout.out);
+    EXPECT_EQ(Lines(toStdout.out), std::string(format) == "csv" ? 4u : 14u);
+  }
+}
+
+TEST_F(ExportCommandTest, SummaryCountsFramesByFateAndType) {
+  const std::string log = WriteLog("a.kss", SmallLog());
+  const CommandResult result = Export({"--summary", log});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  const std::string kExpected = "File:            " + log +
+                                "\n"
+                                "Frames stored:   3\n"
+                                "Frames skipped:  0 (beyond the first 5000)\n"
+                                "Frames rejected: 2 (other stations or ports)\n"
+                                "Frames missing:  2\n"
+                                "By frame type:   S 1 G 1 M 0 I 0 A 0 other 1\n";
+  EXPECT_EQ(result.out, kExpected);
+}
+
+}  // namespace
+}  // namespace quilmar
