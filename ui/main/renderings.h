@@ -56,16 +56,11 @@ inline constexpr std::array<WordEntry, 2> kReceiverWords{{{1, "RX ON"}, {0, "TRX
 inline constexpr std::array<WordEntry, 2> kTransmitterWords{{{1, "TX ON"}, {0, "TX OFF"}}};
 inline constexpr std::array<WordEntry, 3> kBaudRateWords{
     {{3, "4k8 MSK"}, {2, "2k4 MSK"}, {1, "1k2 AFSK"}}};
-inline constexpr std::array<WordEntry, 10> kAdcsModeWords{{{0, "???"},
-                                                           {1, "SAFE"},
-                                                           {2, "DETUMB"},
-                                                           {3, "SENSE"},
-                                                           {4, "CONTROL"},
-                                                           {5, "RESET"},
-                                                           {6, "GPS"},
-                                                           {7, "GPS GND"},
-                                                           {8, "CALIB"},
-                                                           {9, "SUN TEST"}}};
+// clang-format off
+inline constexpr std::array<WordEntry, 10> kAdcsModeWords{{
+    {0, "???"}, {1, "SAFE"}, {2, "DETUMB"}, {3, "SENSE"}, {4, "CONTROL"},
+    {5, "RESET"}, {6, "GPS"}, {7, "GPS GND"}, {8, "CALIB"}, {9, "SUN TEST"}}};
+// clang-format on
 
 // The table's word for the value; a value the table does not list shows its integer text.
 std::optional<QString> WordText(std::span<const WordEntry> words, double value);
