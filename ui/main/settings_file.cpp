@@ -135,8 +135,10 @@ QByteArray FormatSettingsFile(const WindowPositionTwips& position) {
 bool WriteSettingsFile(const QString& path, const WindowPositionTwips& position, QString* error) {
   QSaveFile file(path);
   const QByteArray bytes = FormatSettingsFile(position);
-  const bool written =
-      file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
+  // Unbuffered, so that a short write shows in write()'s count: a buffered flush at commit
+  // would report a partly written file as saved.
+  const bool written = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) &&
+                       file.write(bytes) == bytes.size() && file.commit();
   if (!written && error != nullptr) {
     *error = file.errorString();
   }

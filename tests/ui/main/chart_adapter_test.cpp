@@ -1,0 +1,203 @@
+// The chart component: its rows, labels and null points, the label spacing on the axis, the
+// value text it reads back, and the extras around it (zoom, context menu, picture).
+#include "ui/main/chart_adapter.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QImage>
+#include <QLineSeries>
+#include <QLocale>
+#include <QMenu>
+#include <QTemporaryDir>
+#include <QValueAxis>
+
+namespace quilmar {
+namespace {
+
+class ChartAdapterTest : public ::testing::Test {
+ protected:
+  ChartAdapterTest() : chart(&frame) {
+    frame.resize(640, 330);
+    chart.View()->setGeometry(8, 16, 617, 313);
+  }
+
+  // Rows 1..n labelled 1..n, row r holding r * 0.5.
+  void Fill(int n) {
+    chart.ResetData();
+    chart.SetRowCount(n);
+    for (int r = 1; r <= n; ++r) {
+      chart.SetCurrentRow(r);
+      chart.SetRowLabel(QString::number(r));
+      chart.SetPointValue(r * 0.5);
+    }
+    chart.Commit();
+  }
+
+  QLineSeries* Series() const { return qobject_cast<QLineSeries*>(chart.Chart()->series()[0]); }
+
+  QWidget frame;
+  ChartAdapter chart;
+};
+
+TEST_F(ChartAdapterTest, ResetLeavesOneNullRowThatDrawsNothing) {
+  Fill(5);
+  chart.ResetData();
+  chart.Commit();
+  EXPECT_EQ(chart.RowCount(), 1);
+  EXPECT_TRUE(chart.IsNull(1));
+  EXPECT_EQ(chart.PointValue(), QString());
+  EXPECT_EQ(chart.RowLabel(1), QString());
+  EXPECT_EQ(Series()->count(), 0);
+}
+
+TEST_F(ChartAdapterTest, RowCountKeepsRowsAndAddsNullOnes) {
+  Fill(3);
+  chart.SetRowCount(5);
+  EXPECT_EQ(chart.RowLabel(3), "3");
+  EXPECT_FALSE(chart.IsNull(3));
+  EXPECT_TRUE(chart.IsNull(4));
+  chart.SetRowCount(2);
+  chart.Commit();
+  EXPECT_EQ(chart.RowCount(), 2);
+  EXPECT_EQ(Series()->count(), 2);
+  chart.SetRowCount(0);
+  chart.Commit();
+  EXPECT_EQ(Series()->count(), 0);
+  EXPECT_TRUE(chart.AxisLabels().isEmpty());
+}
+
+TEST_F(ChartAdapterTest, WritesOutsideTheChartGoNowhere) {
+  Fill(3);
+  EXPECT_TRUE(chart.SetCurrentRow(2));
+  EXPECT_FALSE(chart.SetCurrentRow(4));
+  EXPECT_FALSE(chart.SetCurrentRow(0));
+  EXPECT_FALSE(chart.SetCurrentColumn(2));
+  chart.SetPointValue(9);  // still row 2, the last row accepted
+  EXPECT_EQ(chart.PointValue(), QLocale().toString(9));
+  EXPECT_EQ(chart.RowLabel(4), QString());
+}
+
+TEST_F(ChartAdapterTest, PointValueTextHasFifteenDigitsInTheUsersNotation) {
+  const struct {
+    QLocale::Language language;
+    double value;
+    const char* text;
+  } cases[] = {
+      {QLocale::English, 2.5, "2.5"},
+      {QLocale::English, 1234567, "1234567"},
+      {QLocale::English, -0.25, "-0.25"},
+      {QLocale::English, 3.2999999523162842, "3.29999995231628"},
+      {QLocale::English, 0.00001, "1E-05"},
+      {QLocale::English, 1e15, "1E+15"},
+      {QLocale::German, 2.5, "2,5"},
+      {QLocale::German, 12345.75, "12345,75"},
+  };
+  const QLocale previous;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    QLocale::setDefault(QLocale(c.language));
+    chart.SetPointValue(c.value);
+    EXPECT_EQ(chart.PointValue(), QString::fromLatin1(c.text));
+  }
+  QLocale::setDefault(previous);
+}
+
+TEST_F(ChartAdapterTest, MarkersOnlyWhileThePointsCanBeTold) {
+  const struct {
+    int rows;
+    bool markers;
+  } cases[] = {{1, true}, {60, true}, {61, false}, {5000, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.rows);
+    Fill(c.rows);
+    EXPECT_EQ(Series()->pointsVisible(), c.markers);
+    EXPECT_EQ(Series()->count(), c.rows);
+  }
+}
+
+TEST_F(ChartAdapterTest, LabelsSitOnEveryNthCategoryFromTheFirst) {
+  const struct {
+    int rows;
+    int spacing;
+    QStringList labels;
+  } cases[] = {
+      {5, 1, {"1", "2", "3", "4", "5"}},
+      {10, 3, {"1", "4", "7", "10"}},
+      {15, 20, {"1"}},
+      {5000, 250, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.rows);
+    chart.SetCategoryAxisSpacing(c.spacing);
+    Fill(c.rows);
+    const QStringList labels = chart.AxisLabels();
+    if (c.labels.isEmpty()) {
+      ASSERT_EQ(labels.size(), c.rows / c.spacing);
+      for (int k = 0; k < labels.size(); ++k) {
+        EXPECT_EQ(labels[k], QString::number(1 + k * c.spacing));
+      }
+    } else {
+      EXPECT_EQ(labels, c.labels);
+    }
+  }
+}
+
+TEST_F(ChartAdapterTest, CrowdedLabelsThinOutOnTheSpacingGrid) {
+  // Spacing 1 over 2000 categories cannot label each one readably.
+  chart.SetCategoryAxisSpacing(1);
+  Fill(2000);
+  const QStringList labels = chart.AxisLabels();
+  ASSERT_GE(labels.size(), 2);
+  EXPECT_LE(labels.size(), 60);
+  EXPECT_EQ(labels[0], "1");
+  const int stride = labels[1].toInt() - 1;
+  for (int k = 0; k < labels.size(); ++k) {
+    EXPECT_EQ(labels[k].toInt(), 1 + k * stride);
+  }
+}
+
+TEST_F(ChartAdapterTest, RepeatedFrameNumbersStillGetTheirLabels) {
+  chart.SetCategoryAxisSpacing(1);
+  Fill(4);
+  chart.SetCurrentRow(3);
+  chart.SetRowLabel("2");
+  chart.Commit();
+  EXPECT_EQ(chart.AxisLabels(), QStringList({"1", "2", "2", "4"}));
+}
+
+TEST_F(ChartAdapterTest, ContextMenuShowsTheWholeChartAgain) {
+  frame.show();
+  Fill(100);
+  QApplication::processEvents();
+  chart.Chart()->zoomIn(QRectF(chart.Chart()->plotArea().center(), QSizeF(40, 10)));
+  ASSERT_TRUE(chart.IsZoomed());
+  QMenu* menu = chart.CreateContextMenu(&frame);
+  QStringList texts;
+  for (QAction* action : menu->actions()) {
+    texts << action->text();
+  }
+  EXPECT_EQ(texts, QStringList({"Save Chart as PNG…", "Copy Chart", "Show Whole Chart"}));
+  menu->actions()[2]->trigger();
+  EXPECT_FALSE(chart.IsZoomed());
+  auto* axis = qobject_cast<QValueAxis*>(chart.Chart()->axes(Qt::Horizontal)[0]);
+  EXPECT_DOUBLE_EQ(axis->min(), 0.5);
+  EXPECT_DOUBLE_EQ(axis->max(), 100.5);
+  delete menu;
+}
+
+TEST_F(ChartAdapterTest, PictureOfTheChartGoesToFileAndClipboard) {
+  Fill(30);
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("chart.png"));
+  ASSERT_TRUE(chart.SaveAsPng(path));
+  const QImage saved(path);
+  EXPECT_EQ(saved.size(), chart.View()->size());
+  chart.CopyToClipboard();
+  EXPECT_EQ(QApplication::clipboard()->image().size(), chart.View()->size());
+  EXPECT_FALSE(chart.SaveAsPng(dir.filePath(QStringLiteral("missing/chart.png"))));
+}
+
+}  // namespace
+}  // namespace quilmar

@@ -1,0 +1,315 @@
+// The "Graph" tab: charting a parameter over all frames or a range, the axis spacing, point
+// selection, tips, zoom and drops on the chart, and the range selection controls.
+#include "ui/main/parameter_graph.h"
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QListView>
+#include <QLocale>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QSignalSpy>
+#include <QTest>
+#include <QToolTip>
+#include <QUrl>
+#include <QValueAxis>
+#include <memory>
+
+#include "ui/main/chart_adapter.h"
+
+namespace quilmar {
+namespace {
+
+constexpr int kRow = 18;  // "Battery Volts"
+
+// Frame f carries frame number 100 + f and the value f * 0.25 + 3 in the charted row.
+FrameTable& Table(int frameCount) {
+  static const auto table = std::make_unique<FrameTable>();
+  table->frameCount = frameCount;
+  for (int f = 1; f <= frameCount; ++f) {
+    table->Record(f).frameNumber = 100 + f;
+    table->Record(f).values[kRow] = f * 0.25 + 3;
+  }
+  return *table;
+}
+
+class ParameterGraphTest : public ::testing::Test {
+ protected:
+  ParameterGraphTest() : graph(&tab) { tab.resize(650, 420); }
+
+  ChartAdapter& Chart() { return graph.Chart(); }
+
+  QValueAxis* Axis() const {
+    return qobject_cast<QValueAxis*>(
+        graph.findChild<QChartView*>()->chart()->axes(Qt::Horizontal)[0]);
+  }
+
+  // The viewport position of a row's point once the chart is on screen.
+  QPoint PointPosition(int row, double value) {
+    QChart* chart = Chart().Chart();
+    const QPointF scene = chart->mapToScene(chart->mapToPosition(QPointF(row, value)));
+    return Chart().View()->mapFromScene(scene);
+  }
+
+  void ShowChart() {
+    tab.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&tab));
+    QApplication::processEvents();
+  }
+
+  QWidget tab;
+  ParameterGraph graph;
+};
+
+TEST_F(ParameterGraphTest, ChartsEveryStoredFrameUnderTheParameterName) {
+  graph.DrawParameterGraph(Table(25), kRow);
+  EXPECT_EQ(graph.title(), "Battery Volts");
+  EXPECT_EQ(graph.objectName(), "Frame11");
+  EXPECT_EQ(Chart().View()->objectName(), "MSChart1");
+  ASSERT_EQ(Chart().RowCount(), 25);
+  for (int f : {1, 13, 25}) {
+    SCOPED_TRACE(f);
+    EXPECT_EQ(Chart().RowLabel(f), QString::number(100 + f));
+    Chart().SetCurrentRow(f);
+    EXPECT_EQ(Chart().PointValue(), QLocale().toString(f * 0.25 + 3));
+  }
+}
+
+TEST_F(ParameterGraphTest, AxisSpacingFollowsTheFrameCount) {
+  const struct {
+    int before;  // frames of an earlier drawing, 0 for none
+    int frames;
+    int spacing;
+    int labels;
+  } cases[] = {
+      {0, 20, 1, 20}, {0, 21, 1, 21},     {0, 29, 1, 29},   {0, 30, 2, 15}, {0, 50, 2, 25},
+      {0, 70, 4, 18}, {0, 5000, 250, 20}, {400, 15, 1, 15}, {400, 0, 1, 0}, {5000, 20, 1, 20},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.before << " then " << c.frames);
+    if (c.before > 0) {
+      graph.DrawParameterGraph(Table(c.before), kRow);
+    }
+    graph.DrawParameterGraph(Table(c.frames), kRow);
+    EXPECT_EQ(Chart().CategoryAxisSpacing(), c.spacing);
+    const QStringList labels = Chart().AxisLabels();
+    ASSERT_EQ(labels.size(), c.labels);
+    if (c.labels > 1) {
+      EXPECT_EQ(labels[0], "101");
+      EXPECT_EQ(labels[1], QString::number(101 + c.spacing));
+    }
+  }
+}
+
+TEST_F(ParameterGraphTest, RangeChartsTheChosenFramesOnly) {
+  graph.DrawParameterGraph(Table(40), kRow);
+  graph.DrawGraphRange(Table(40), kRow, 3, 7);
+  EXPECT_EQ(graph.title(), "Battery Volts");
+  EXPECT_EQ(Chart().CategoryAxisSpacing(), 2);
+  ASSERT_EQ(Chart().RowCount(), 5);
+  for (int r = 1; r <= 5; ++r) {
+    SCOPED_TRACE(r);
+    EXPECT_EQ(Chart().RowLabel(r), QString::number(103 + r));  // frames 4..8
+    Chart().SetCurrentRow(r);
+    EXPECT_EQ(Chart().PointValue(), QLocale().toString((3 + r) * 0.25 + 3));
+  }
+  EXPECT_EQ(Chart().AxisLabels(), QStringList({"104", "106", "108"}));
+}
+
+TEST_F(ParameterGraphTest, ReversedRangeLeavesTheChartAlone) {
+  graph.DrawParameterGraph(Table(40), kRow);
+  graph.DrawGraphRange(Table(40), kRow, 7, 3);
+  EXPECT_EQ(Chart().RowCount(), 40);
+  EXPECT_EQ(Chart().RowLabel(40), "140");
+}
+
+TEST_F(ParameterGraphTest, UnselectedFirstListKeepsTheFirstRow) {
+  graph.DrawParameterGraph(Table(40), kRow);
+  graph.DrawGraphRange(Table(40), kRow, -1, 2);
+  ASSERT_EQ(Chart().RowCount(), 4);
+  // Row 1 stands for frame 0, which does not exist: it keeps frame 1's earlier point.
+  EXPECT_EQ(Chart().RowLabel(1), "101");
+  EXPECT_EQ(Chart().RowLabel(2), "101");
+  EXPECT_EQ(Chart().RowLabel(4), "103");
+
+  graph.DrawParameterGraph(Table(0), kRow);
+  graph.DrawGraphRange(Table(0), kRow, -1, -1);
+  EXPECT_EQ(Chart().RowCount(), 1);
+  EXPECT_TRUE(Chart().IsNull(1));
+}
+
+TEST_F(ParameterGraphTest, FramesBeyondTheStoredOnesAreSkipped) {
+  graph.DrawParameterGraph(Table(10), kRow);
+  graph.DrawGraphRange(Table(10), kRow, 8, 11);
+  ASSERT_EQ(Chart().RowCount(), 4);
+  EXPECT_EQ(Chart().RowLabel(2), "110");
+  // Frames 11 and 12 are not stored: rows 3 and 4 keep the points they held.
+  EXPECT_EQ(Chart().RowLabel(3), "103");
+  Chart().SetCurrentRow(4);
+  EXPECT_EQ(Chart().PointValue(), QLocale().toString(4.0));
+}
+
+TEST_F(ParameterGraphTest, ClickOnAPointShowsItsValue) {
+  graph.DrawParameterGraph(Table(30), kRow);
+  ShowChart();
+  QTest::mouseClick(Chart().View()->viewport(), Qt::LeftButton, {},
+                    PointPosition(12, 12 * 0.25 + 3));
+  auto* box = tab.findChild<QMessageBox*>("PointValueBox");
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(box->text(), QLocale().toString(6.0));
+  EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
+  EXPECT_TRUE(box->isVisible());
+  box->accept();
+  QApplication::processEvents();
+
+  // Far from the line nothing is selected.
+  QTest::mouseClick(Chart().View()->viewport(), Qt::LeftButton, {},
+                    PointPosition(12, 12 * 0.25 + 3) + QPoint(0, 60));
+  EXPECT_EQ(tab.findChild<QMessageBox*>("PointValueBox"), nullptr);
+}
+
+TEST_F(ParameterGraphTest, HoverTipNamesFrameAndValue) {
+  graph.DrawParameterGraph(Table(30), kRow);
+  ShowChart();
+  QTest::mouseMove(Chart().View()->viewport(), PointPosition(7, 7 * 0.25 + 3));
+  EXPECT_EQ(QToolTip::text(), QStringLiteral("Frame 107: %1").arg(QLocale().toString(4.75)));
+  QTest::mouseMove(Chart().View()->viewport(), PointPosition(7, 7 * 0.25 + 3) + QPoint(0, 80));
+  EXPECT_TRUE(QTest::qWaitFor([] { return !QToolTip::isVisible(); }, 2000));
+}
+
+TEST_F(ParameterGraphTest, DragZoomsHorizontallyAndDoubleClickShowsAll) {
+  graph.DrawParameterGraph(Table(200), kRow);
+  ShowChart();
+  QWidget* viewport = Chart().View()->viewport();
+  const int y = Chart().View()->height() / 2;
+  const QPoint from(PointPosition(50, 0).x(), y);
+  const QPoint to(PointPosition(100, 0).x(), y);
+  QTest::mousePress(viewport, Qt::LeftButton, {}, from);
+  QTest::mouseMove(viewport, from + QPoint(20, 0));
+  QTest::mouseMove(viewport, to);
+  QTest::mouseRelease(viewport, Qt::LeftButton, {}, to);
+  ASSERT_TRUE(Chart().IsZoomed());
+  EXPECT_NEAR(Axis()->min(), 50, 1.5);
+  EXPECT_NEAR(Axis()->max(), 100, 1.5);
+  for (const QString& label : Chart().AxisLabels()) {
+    EXPECT_EQ((label.toInt() - 101) % 10, 0) << label.toStdString();  // spacing 10 holds
+  }
+
+  QTest::mouseDClick(viewport, Qt::LeftButton, {}, QPoint(5, 5));
+  EXPECT_FALSE(Chart().IsZoomed());
+  EXPECT_DOUBLE_EQ(Axis()->min(), 0.5);
+  EXPECT_DOUBLE_EQ(Axis()->max(), 200.5);
+}
+
+TEST_F(ParameterGraphTest, DropPassesOnTheFirstLocalFile) {
+  QSignalSpy dropped(&graph, &ParameterGraph::fileDropped);
+  QWidget* viewport = Chart().View()->viewport();
+  const struct {
+    QList<QUrl> urls;
+    bool accepted;
+    QString path;
+  } cases[] = {
+      {{QUrl::fromLocalFile("/logs/a.KSS"), QUrl::fromLocalFile("/logs/b.kss")},
+       true,
+       "/logs/a.KSS"},
+      {{QUrl::fromLocalFile("/logs/notes.txt")}, true, "/logs/notes.txt"},
+      {{QUrl("https://example.org/pass.kss")}, false, {}},
+      {{}, false, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path.toStdString());
+    dropped.clear();
+    QMimeData mime;
+    if (!c.urls.isEmpty()) {
+      mime.setUrls(c.urls);
+    } else {
+      mime.setText(QStringLiteral("just text"));
+    }
+    QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, {});
+    QApplication::sendEvent(viewport, &enter);
+    EXPECT_EQ(enter.isAccepted(), c.accepted);
+    QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, {});
+    QApplication::sendEvent(viewport, &drop);
+    ASSERT_EQ(dropped.size(), c.accepted ? 1 : 0);
+    if (c.accepted) {
+      EXPECT_EQ(dropped[0][0].toString(), c.path);
+    }
+  }
+}
+
+class GraphRangeControlsTest : public ::testing::Test {
+ protected:
+  GraphRangeControlsTest() : controls(&client) { client.resize(1120, 460); }
+
+  void Click(QListView* list, int position) {
+    const QRect item = list->visualRect(list->model()->index(position, 0));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, item.center());
+  }
+
+  QWidget client;
+  GraphRangeControls controls;
+};
+
+TEST_F(GraphRangeControlsTest, CheckBoxShowsAndHidesTheLists) {
+  client.show();
+  QCheckBox* check = controls.CheckBox();
+  auto* to = client.findChild<QLabel*>("Label12");
+  ASSERT_NE(to, nullptr);
+  const struct {
+    bool on;
+    const char* caption;
+  } states[] = {
+      {false, "select frames"}, {true, "show only frames from"}, {false, "select frames"}};
+  for (int k = 0; k < 3; ++k) {
+    SCOPED_TRACE(k);
+    if (k > 0) {
+      QTest::mouseClick(check, Qt::LeftButton);
+    }
+    EXPECT_EQ(check->isChecked(), states[k].on);
+    EXPECT_EQ(check->text(), states[k].caption);
+    EXPECT_EQ(controls.FirstFrameList()->isVisible(), states[k].on);
+    EXPECT_EQ(controls.LastFrameList()->isVisible(), states[k].on);
+    EXPECT_EQ(to->isVisible(), states[k].on);
+  }
+}
+
+TEST_F(GraphRangeControlsTest, ListsHoldEveryFrameNumberWithoutSelection) {
+  for (int f = 1; f <= kFrameTableCapacity; ++f) {
+    controls.AppendFrameNumber(1000 + f);
+  }
+  for (QListView* list : {controls.FirstFrameList(), controls.LastFrameList()}) {
+    ASSERT_EQ(list->model()->rowCount(), kFrameTableCapacity);
+    EXPECT_EQ(list->model()->index(0, 0).data().toString(), "1001");
+    EXPECT_EQ(list->model()->index(4999, 0).data().toString(), "6000");
+    EXPECT_FALSE(list->selectionModel()->hasSelection());
+  }
+  controls.AppendFrameNumber(7);
+  controls.ClearLists();
+  EXPECT_EQ(controls.FirstFrameList()->model()->rowCount(), 0);
+  EXPECT_EQ(controls.LastFrameList()->model()->rowCount(), 0);
+}
+
+TEST_F(GraphRangeControlsTest, ClickInEitherListReportsBothSelections) {
+  for (int f = 1; f <= 12; ++f) {
+    controls.AppendFrameNumber(f);
+  }
+  controls.ApplyCheckBoxRule(true);
+  client.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&client));
+  QSignalSpy chosen(&controls, &GraphRangeControls::rangeChosen);
+  QListView* first = controls.FirstFrameList();
+  QListView* last = controls.LastFrameList();
+
+  last->scrollTo(last->model()->index(7, 0));
+  Click(last, 7);
+  first->scrollTo(first->model()->index(3, 0));
+  Click(first, 3);
+  ASSERT_EQ(chosen.size(), 2);
+  EXPECT_EQ(chosen[0], QVariantList({-1, 7}));
+  EXPECT_EQ(chosen[1], QVariantList({3, 7}));
+}
+
+}  // namespace
+}  // namespace quilmar
