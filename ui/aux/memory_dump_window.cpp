@@ -3,6 +3,7 @@
 #include "ui/aux/memory_dump_window.h"
 
 #include <QLabel>
+#include <algorithm>
 
 #include "core/frame_table.h"
 #include "ui/aux/aux_look.h"
@@ -56,9 +57,13 @@ void MemoryDumpWindow::BuildLegend() {
     box->setPalette(boxPalette);
     box->setAutoFillBackground(true);
     PlaceInTwips(box, entry.boxLeft, entry.top, kLegendBoxWidthTwips, kLegendBoxHeightTwips);
-    AddLabel(this, QStringLiteral("Label1_%1").arg(i), QString::fromLatin1(entry.caption),
-             entry.captionLeft, entry.top, entry.captionWidth, kLegendCaptionHeightTwips,
-             DialogFont(), kDumpGrey);
+    QLabel* caption =
+        AddLabel(this, QStringLiteral("Label1_%1").arg(i), QString::fromLatin1(entry.caption),
+                 entry.captionLeft, entry.top, entry.captionWidth, kLegendCaptionHeightTwips,
+                 DialogFont(), kDumpGrey);
+    // The dialog font here runs a little wider than the one the legend was laid out for; a
+    // caption may grow into the free space after it rather than lose its last letters.
+    caption->resize(std::max(caption->width(), caption->sizeHint().width()), caption->height());
   }
 }
 

@@ -185,6 +185,7 @@ TEST_F(MemoryDumpTest, LegendShowsTheStripColours) {
   QStringList captions;
   for (const QLabel* label : window->findChildren<QLabel*>()) {
     captions << label->text();
+    EXPECT_GE(label->width(), label->sizeHint().width()) << label->text().toStdString();
   }
   for (const auto& entry : entries) {
     SCOPED_TRACE(entry.caption);
