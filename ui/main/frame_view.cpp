@@ -58,10 +58,15 @@ QString FromView(std::string_view text) {
   return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// A control gets the rendered text, or is emptied when the value has none.
-template <typename Control>
-void Put(Control* control, const std::optional<QString>& text) {
-  control->setText(text.value_or(QString()));
+// A control gets the rendered text, or is emptied when the value has none. A word wider than
+// its box shows its beginning, as a fresh text box would.
+void Put(QLineEdit* box, const std::optional<QString>& text) {
+  box->setText(text.value_or(QString()));
+  box->setCursorPosition(0);
+}
+
+void Put(QLabel* label, const std::optional<QString>& text) {
+  label->setText(text.value_or(QString()));
 }
 
 std::string_view DescriptionOf(const FrameRecord* record) {

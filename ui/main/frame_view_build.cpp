@@ -26,24 +26,29 @@ struct HeaderPlace {
   const char* name;
   int left, width;
   const char* caption;  // grey caption underneath; nullptr for none
+  int captionWidth;     // up to the next box, which may be wider than the box itself
 };
+
+// Tab positions were designed from the top of the tab control, strip included; a Qt tab page
+// starts below the strip.
+constexpr int kTabStrip = 360;
 
 constexpr int kHeaderTop = 5760;
 constexpr int kHeaderHeight = 330;
 constexpr int kHeaderCaptionTop = 6120;
 constexpr std::array<HeaderPlace, 5> kHeaderBoxes{{
-    {"Text3_1", 120, 2175, "RTC Time (PDT)"},
-    {"Text3_0", 2400, 1215, nullptr},
-    {"Text3_2", 3840, 975, "frame number"},
-    {"Text6", 4920, 735, "prim. counter"},
-    {"Text7", 5760, 1095, "sec. counter"},
+    {"Text3_1", 120, 2175, "RTC Time (PDT)", 2175},
+    {"Text3_0", 2400, 1215, nullptr, 0},
+    {"Text3_2", 3840, 975, "frame number", 1080},
+    {"Text6", 4920, 735, "prim. counter", 840},
+    {"Text7", 5760, 1095, "sec. counter", 1095},
 }};
 
 // Frame-type boxes in the widened client area right of the tabs, clear of the graph's range
 // selection and the missing-frames list.
 constexpr std::array<HeaderPlace, 2> kFrameTypeBoxes{{
-    {"Text5", 10320, 735, "ID"},
-    {"Text8", 11160, 1095, "frame type"},
+    {"Text5", 10320, 735, "ID", 735},
+    {"Text8", 11160, 1095, "frame type", 1095},
 }};
 constexpr int kFrameTypeTop = 3000;
 
@@ -143,7 +148,7 @@ static std::array<QGroupBox*, 4> BuildFrames(QWidget* eps, QWidget* comCdhs, QWi
   for (const FrameBox& box : kFrameBoxes) {
     const int i = static_cast<int>(box.frame);
     frames[i] = new QGroupBox(QString::fromLatin1(box.caption), tabs[i]);
-    frames[i]->setGeometry(TwipRect(box.left, box.top, box.width, box.height));
+    frames[i]->setGeometry(TwipRect(box.left, box.top - kTabStrip, box.width, box.height));
   }
   return frames;
 }
@@ -185,7 +190,8 @@ static void BuildHeader(FrameViewControls& c, QWidget* clientArea) {
                                  SansFont(points, true));
     if (place.caption != nullptr) {
       QLabel* caption = MakeLabel(clientArea, QString::fromLatin1(place.caption),
-                                  TwipRect(place.left, kHeaderCaptionTop, place.width, 255));
+                                  TwipRect(place.left, kHeaderCaptionTop, place.captionWidth, 255));
+      caption->setFont(NarrowFont());  // "prim. counter" has only the width up to Text7
       QPalette palette = caption->palette();
       palette.setColor(QPalette::WindowText, kCaptionGrey);
       caption->setPalette(palette);
@@ -237,7 +243,7 @@ FrameView::FrameView(QWidget* epsTcsTab, QWidget* comCdhsTab, QWidget* adcsTab, 
 
   c.panel = new PanelPicture(comCdhsTab);
   c.panel->setObjectName(QStringLiteral("Picture1"));
-  c.panel->move(Px(6855), Px(600));
+  c.panel->move(Px(6855), Px(600 - kTabStrip));
   BuildHeader(c, clientArea);
 }
 

@@ -1,6 +1,7 @@
 // Where the 93 value rows stand: runs of consecutive rows in one column of one frame, in
-// twips within the frame. A row shows button, name label, value box and unit label from left
-// to right; rows of a run stand 240 twips apart.
+// twips within the frame. Frames stand on their tab, measured from the top of the tab control. A
+// row shows button, name label, value box and unit label from left to right; rows of a run stand
+// 240 twips apart.
 #pragma once
 
 #include <array>
@@ -28,7 +29,7 @@ inline constexpr int kButtonSize = 255;
 inline constexpr int kNameWidth = 1455;
 inline constexpr int kBoxHeight = 285;
 inline constexpr int kLabelHeight = 255;
-inline constexpr int kUnitWidth = 495;
+inline constexpr int kUnitWidth = 420;  // "km/s"; right-aligned units end under it
 
 struct RowRun {
   RowFrame frame;
