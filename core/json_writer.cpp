@@ -40,38 +40,20 @@ void AppendMissingFrames(std::ostream& out, std::string& chunk, const MissingFra
   chunk += k == 0 ? "],\n" : "\n  ],\n";
 }
 
-void AppendFrame(std::string& out, int index, const FrameRecord& record) {
-  out += "    {";
-  AppendKey(out, "index");
-  AppendInteger(out, index);
+// "key": value, with the separator for the next member.
+void AppendIntegerMember(std::string& out, std::string_view key, std::int64_t value) {
+  AppendKey(out, key);
+  AppendInteger(out, value);
   out += ", ";
-  AppendKey(out, "frameNumber");
-  AppendInteger(out, record.frameNumber);
+}
+
+void AppendTextMember(std::string& out, std::string_view key, std::string_view latin1) {
+  AppendKey(out, key);
+  AppendJsonString(out, latin1);
   out += ", ";
-  AppendKey(out, "frameType");
-  AppendInteger(out, record.frameType);
-  out += ", ";
-  AppendKey(out, "frameTypeLetter");
-  AppendJsonString(out, record.frameTypeLetter);
-  out += ", ";
-  AppendKey(out, "primaryCounter");
-  AppendInteger(out, record.primaryCounter);
-  out += ", ";
-  AppendKey(out, "secondaryCounter");
-  AppendInteger(out, record.secondaryCounter);
-  out += ", ";
-  AppendKey(out, "dateTime");
-  AppendJsonString(out, record.dateTime);
-  out += ", ";
-  AppendKey(out, "weekday");
-  AppendJsonString(out, record.weekday);
-  out += ", ";
-  AppendKey(out, "comText");
-  AppendJsonString(out, record.comText);
-  out += ", ";
-  AppendKey(out, "hexDump");
-  AppendJsonString(out, record.hexDump);
-  out += ", ";
+}
+
+void AppendValues(std::string& out, const FrameRecord& record) {
   AppendKey(out, "values");
   out += '[';
   for (std::size_t r = 0; r < record.values.size(); ++r) {
@@ -88,7 +70,23 @@ void AppendFrame(std::string& out, int index, const FrameRecord& record) {
       out += '"';
     }
   }
-  out += "]}";
+  out += ']';
+}
+
+void AppendFrame(std::string& out, int index, const FrameRecord& record) {
+  out += "    {";
+  AppendIntegerMember(out, "index", index);
+  AppendIntegerMember(out, "frameNumber", record.frameNumber);
+  AppendIntegerMember(out, "frameType", record.frameType);
+  AppendTextMember(out, "frameTypeLetter", record.frameTypeLetter);
+  AppendIntegerMember(out, "primaryCounter", record.primaryCounter);
+  AppendIntegerMember(out, "secondaryCounter", record.secondaryCounter);
+  AppendTextMember(out, "dateTime", record.dateTime);
+  AppendTextMember(out, "weekday", record.weekday);
+  AppendTextMember(out, "comText", record.comText);
+  AppendTextMember(out, "hexDump", record.hexDump);
+  AppendValues(out, record);
+  out += '}';
 }
 
 }  // namespace
