@@ -7,6 +7,7 @@
 //   build/release/cli/quilmar-hk-export --format json samples/demo.kss > tests/data/demo.json
 // and after a change of the generator: build/release/tools/make-demo-log samples/demo.kss
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -25,7 +26,8 @@ const fs::path kSourceDir = QUILMAR_SOURCE_DIR;
 const std::string kDemoLog = "samples/demo.kss";
 
 TEST(DemoLogTest, GeneratorReproducesTheCommittedLog) {
-  const fs::path generated = fs::temp_directory_path() / "quilmar_demo_generated.kss";
+  const fs::path generated =
+      fs::temp_directory_path() / ("quilmar_demo_" + std::to_string(::getpid()) + ".kss");
   const auto result = RunCommand(QUILMAR_DEMO_LOG_EXE, {generated.string()});
   ASSERT_EQ(result.exitCode, 0) << result.err;
   const std::string committed = ReadWholeFile(kSourceDir / kDemoLog);

@@ -1,6 +1,7 @@
 // The export command end to end: exit statuses, the one-line error reports, usage errors,
 // --output, and the summary of a log built in the test.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 

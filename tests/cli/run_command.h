@@ -62,6 +62,7 @@ inline CommandResult RunCommand(const std::string& program, const std::vector<st
     result.out = ReadWholeFile(outPath);
   }
   result.err = ReadWholeFile(errPath);
+  std::filesystem::remove_all(scratch);
   return result;
 }
 
