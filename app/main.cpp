@@ -1,7 +1,29 @@
-// The window program. Placeholder until the main window lands.
+// The window program: quilmar-hk [LOG] [--screenshot FILE].
 #include <QApplication>
+#include <QCommandLineParser>
+
+#include "ui/main/look.h"
+#include "ui/main/main_window.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  return 0;
+  QApplication::setFont(quilmar::DialogFont());
+  QCommandLineParser parser;
+  parser.addHelpOption();
+  parser.addPositionalArgument(QStringLiteral("LOG"), QStringLiteral("KISS log to open."));
+  const QCommandLineOption screenshot(QStringLiteral("screenshot"),
+                                      QStringLiteral("Save the window as PNG FILE and exit."),
+                                      QStringLiteral("FILE"));
+  parser.addOption(screenshot);
+  parser.process(app);
+  quilmar::MainWindow window;
+  window.show();
+  if (!parser.positionalArguments().isEmpty()) {
+    window.OpenLog(parser.positionalArguments().constFirst());
+  }
+  if (parser.isSet(screenshot)) {
+    QApplication::processEvents();
+    return window.grab().save(parser.value(screenshot), "PNG") ? 0 : 1;
+  }
+  return app.exec();
 }

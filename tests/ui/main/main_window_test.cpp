@@ -1,0 +1,164 @@
+// The main window's frame, menus, start-up state, scroll-bar steps and keyboard, file drops
+// and shutdown.
+#include <QAction>
+#include <QFile>
+#include <QListView>
+#include <QMenuBar>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTest>
+
+#include "main_window_fixture.h"
+#include "ui/main/frame_view.h"
+#include "ui/main/hex_dump.h"
+#include "ui/main/missing_frames_model.h"
+#include "ui/main/parameter_graph.h"
+
+namespace quilmar::testing {
+namespace {
+
+TEST_F(MainWindowTest, FrameTitleTabsAndStartUpState) {
+  EXPECT_EQ(window->windowTitle(),
+            QStringLiteral("QUILMAR-1 Housekeeping Telemetry Decoder  Ver. 3.03"));
+  EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
+  EXPECT_TRUE(window->windowFlags() & Qt::WindowMinimizeButtonHint);
+  window->show();
+  EXPECT_EQ(window->minimumSize(), window->maximumSize());
+  EXPECT_FALSE(window->windowIcon().isNull());
+
+  auto* tabs = Find<QTabWidget>("Hexdump");
+  const QStringList captions{"EPS / TCS", "COM / CDHS", "ADCS", "Graph", "Hexdump"};
+  ASSERT_EQ(tabs->count(), captions.size());
+  for (int i = 0; i < tabs->count(); ++i) {
+    EXPECT_EQ(tabs->tabText(i), captions[i]);
+  }
+  EXPECT_EQ(tabs->currentIndex(), 0);
+  EXPECT_TRUE(tabs->widget(4)->isAncestorOf(HexArea()));
+
+  QScrollBar* bar = ScrollBar();
+  EXPECT_FALSE(bar->isEnabled());
+  EXPECT_EQ(bar->minimum(), 1);
+  EXPECT_EQ(bar->value(), 1);
+  EXPECT_TRUE(PositionText().isEmpty());
+  EXPECT_TRUE(HexArea()->toPlainText().isEmpty());
+  EXPECT_EQ(window->ChartedParameter(), 0);
+  EXPECT_EQ(window->frameTable().frameCount, 0);
+  for (int row = 0; row < kParameterCount; ++row) {
+    EXPECT_FALSE(window->frameView().ParameterButton(row)->isChecked()) << row;
+  }
+}
+
+TEST_F(MainWindowTest, MenusInOrderWithTheirCommands) {
+  QStringList titles;
+  for (QAction* action : window->menuBar()->actions()) {
+    titles << action->text();
+  }
+  EXPECT_EQ(titles, (QStringList{"File", "Settings", "Memory", "Info"}));
+  EXPECT_EQ(Find<QAction>("MenuFileOpen")->text(), QStringLiteral("Open"));
+  EXPECT_EQ(Find<QAction>("MenuFileExit")->text(), QStringLiteral("Exit"));
+  EXPECT_EQ(window->menuBar()->actions().at(2)->menu(), nullptr);  // a command, no drop-down
+
+  QAction* writeTlm = Find<QAction>("WriteTLMFile");
+  EXPECT_TRUE(writeTlm->isChecked());
+  writeTlm->trigger();
+  EXPECT_FALSE(writeTlm->isChecked());
+  writeTlm->trigger();
+  EXPECT_TRUE(writeTlm->isChecked());
+
+  QSignalSpy memory(window.get(), &MainWindow::memoryDumpRequested);
+  QSignalSpy info(window.get(), &MainWindow::infoRequested);
+  Find<QAction>("MnuMemory")->trigger();
+  Find<QAction>("MnuInfo")->trigger();
+  EXPECT_EQ(memory.count(), 1);
+  EXPECT_EQ(info.count(), 1);
+}
+
+TEST_F(MainWindowTest, ScrollStepWritesPositionFrameAndHighlightedHexDump) {
+  window->OpenLog(WriteLog("pass.kss", LogOfCount(345, 1000)));
+  ASSERT_EQ(window->frameTable().frameCount, 345);
+  window->ShowFrameAt(12);
+  EXPECT_EQ(PositionText(), QStringLiteral("#12 / 345"));
+  EXPECT_EQ(Find<QLineEdit>("Text3_2")->text(), QStringLiteral("1011"));
+  const std::string& hex = window->frameTable().Record(12).hexDump;
+  EXPECT_EQ(HexArea()->toPlainText().toStdString(), hex);
+  EXPECT_EQ(ColourPattern(*HexArea()), RedRange(hex.size(), 19, 20));  // row 0 is charted
+}
+
+TEST_F(MainWindowTest, ChangeWithoutStoredFramesLeavesTheHexDump) {
+  window->OpenLog(WriteLog("three.kss", LogOfCount(3)));
+  window->ShowFrameAt(3);
+  const QString before = HexArea()->toPlainText();
+  const std::string coloursBefore = ColourPattern(*HexArea());
+  // The empty log's maximum pulls the bar back to 1, which runs the change steps.
+  window->OpenLog(WriteLog("empty.kss", {}));
+  EXPECT_EQ(ScrollBar()->value(), 1);
+  EXPECT_EQ(PositionText(), QStringLiteral("#1 / 0"));
+  EXPECT_EQ(HexArea()->toPlainText(), before);
+  EXPECT_EQ(ColourPattern(*HexArea()), coloursBefore);
+}
+
+TEST_F(MainWindowTest, KeyboardStepsThroughFrames) {
+  window->OpenLog(WriteLog("thirty.kss", LogOfCount(30)));
+  struct Case {
+    Qt::Key key;
+    int expected;
+  } cases[] = {{Qt::Key_Right, 16},    {Qt::Key_Left, 14},  {Qt::Key_Down, 16}, {Qt::Key_Up, 14},
+               {Qt::Key_PageDown, 25}, {Qt::Key_PageUp, 5}, {Qt::Key_End, 30},  {Qt::Key_Home, 1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(QTest::toString(c.key));
+    window->ShowFrameAt(15);
+    QTest::keyClick(ScrollBar(), c.key);
+    EXPECT_EQ(ScrollBar()->value(), c.expected);
+    EXPECT_EQ(PositionText(), QStringLiteral("#%1 / 30").arg(c.expected));
+  }
+}
+
+TEST_F(MainWindowTest, DropLoadsOnlyLogsEndingInKss) {
+  const Bytes twoFrames = LogOfCount(2);
+  struct Case {
+    const char* name;
+    bool loads;
+  } cases[] = {{"LOG.KSS", true}, {"log.kss", true}, {"logkss", true}, {"log.txt", false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    window->OpenLog(WriteLog("none.kss", {}));
+    const QString path = WriteLog(QString::fromLatin1(c.name), twoFrames);
+    emit window->parameterGraph().fileDropped(path);
+    EXPECT_EQ(window->CurrentLogPath(), path);
+    EXPECT_EQ(window->frameTable().frameCount, c.loads ? 2 : 0);
+    EXPECT_EQ(Find<QLabel>("Label10")->text() == path, c.loads);
+  }
+}
+
+TEST_F(MainWindowTest, CancelledDialogEmptiesListsButKeepsTheFrames) {
+  chosenPath = WriteLog("gaps.kss", LogOfNumbers({10, 14, 15}));
+  Find<QAction>("MenuFileOpen")->trigger();
+  ASSERT_EQ(window->frameTable().frameCount, 3);
+  const QString hexBefore = HexArea()->toPlainText();
+  chosenPath.clear();
+  Find<QAction>("MenuFileOpen")->trigger();
+  EXPECT_EQ(dialogsShown, 2);
+  EXPECT_TRUE(window->CurrentLogPath().isEmpty());
+  EXPECT_TRUE(Find<QLabel>("Label10")->text().isEmpty());
+  EXPECT_EQ(window->frameTable().frameCount, 3);
+  EXPECT_EQ(HexArea()->toPlainText(), hexBefore);
+  EXPECT_EQ(window->graphRangeControls().FirstFrameList()->model()->rowCount(), 0);
+  EXPECT_EQ(window->graphRangeControls().LastFrameList()->model()->rowCount(), 0);
+  EXPECT_EQ(Find<MissingFramesList>("List1")->Model()->rowCount(), 0);
+  EXPECT_EQ(Find<QLabel>("Label9")->text(), QStringLiteral("3 frames missing"));
+}
+
+TEST_F(MainWindowTest, ClosingWritesTheWindowPosition) {
+  window->move(40, 80);
+  window->close();
+  QFile saved(dir.filePath(QStringLiteral("quilmar_hkc.ini")));
+  ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+  const QPoint at = window->pos();
+  EXPECT_EQ(saved.readAll(),
+            QStringLiteral(" %1 \r\n %2 \r\n").arg(at.y() * 15).arg(at.x() * 15).toLatin1());
+  EXPECT_TRUE(messages.empty());
+}
+
+}  // namespace
+}  // namespace quilmar::testing

@@ -1,0 +1,297 @@
+// The main window's frame: controls placed from the twip table, menus, status bar, start-up,
+// shutdown, and opening a log from the file dialog or a drop on the chart.
+#include "main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QIcon>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QScrollBar>
+#include <QShortcut>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTextEdit>
+#include <string_view>
+
+#include "core/version.h"
+#include "frame_view.h"
+#include "hex_dump.h"
+#include "load_progress.h"
+#include "look.h"
+#include "missing_frames_model.h"
+#include "parameter_graph.h"
+#include "settings_file.h"
+#include "twips.h"
+
+namespace quilmar {
+namespace {
+
+struct ShellPlace {
+  std::string_view name;
+  int left;
+  int top;
+  int width;
+  int height;
+};
+
+// Twips within the client area, or within the tab for RichTextBox1. The client area is
+// widened past the designed 9960 twips so the missing-frames list, the range selection and
+// the frame-type boxes, designed out of view on the right, can be seen and used.
+constexpr int kClientWidth = 16575;
+constexpr int kClientHeight = 6795;
+constexpr ShellPlace kShellPlaces[] = {
+    {"Hexdump", 120, 120, 9735, 5535},  {"HScroll1", 8520, 5760, 1335, 495},
+    {"Text2", 8400, 6360, 1455, 195},   {"RichTextBox1", 240, 720, 9255, 4575},
+    {"List1", 14880, 1920, 1575, 1425}, {"Label9", 14880, 3480, 1335, 495},
+};
+
+template <typename Widget>
+Widget* Placed(Widget* widget, std::string_view name) {
+  widget->setObjectName(QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
+  for (const ShellPlace& place : kShellPlaces) {
+    if (place.name == name) {
+      PlaceInTwips(widget, place.left, place.top, place.width, place.height);
+    }
+  }
+  return widget;
+}
+
+// Controls on a tab were designed relative to the whole tab control, tab strip included,
+// while a Qt page starts below the strip. A canvas the size of the tab control, shifted back
+// by the page's offset, gives them their designed places.
+class TabPage : public QWidget {
+ public:
+  explicit TabPage(QTabWidget* tabs) : tabs(tabs), canvas(new QWidget(this)) {
+    canvas->resize(tabs->size());
+  }
+  QWidget* Canvas() const { return canvas; }
+
+ protected:
+  void resizeEvent(QResizeEvent*) override { Align(); }
+  void showEvent(QShowEvent*) override { Align(); }
+
+ private:
+  void Align() {
+    if (tabs->isAncestorOf(this)) {
+      canvas->setGeometry(QRect(-mapTo(tabs, QPoint(0, 0)), tabs->size()));
+    }
+  }
+  QTabWidget* tabs;
+  QWidget* canvas;
+};
+
+QString ChooseLogFileInDialog(QWidget* parent) {
+  QString selected = QStringLiteral("Log Files (*.kss)");
+  return QFileDialog::getOpenFileName(
+      parent, QStringLiteral("Open"), QString(),
+      QStringLiteral("Log Files (*.kss);;Text Files (*.txt);;All Files (*)"), &selected);
+}
+
+}  // namespace
+
+MainWindow::MainWindow(QWidget* parent)
+    : QMainWindow(parent), settingsPath(QString::fromLatin1(kSettingsFileName)) {
+  chooseLogFile = &ChooseLogFileInDialog;
+  report = [this](QMessageBox::Icon icon, const QString& title, const QString& text) {
+    auto* box = new QMessageBox(icon, title, text, QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    // Only the last word before the program ends waits for the user; loads never block.
+    if (icon == QMessageBox::Critical) {
+      box->exec();
+    } else {
+      box->open();
+    }
+  };
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint);
+  setWindowIcon(QIcon(QStringLiteral(":/quilmar/icon.svg")));
+  BuildClientArea();
+  BuildMenus();
+  BuildStatusBar();
+  ConnectParts();
+  layout()->setSizeConstraint(QLayout::SetFixedSize);
+  StartUp();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::BuildClientArea() {
+  auto* clientArea = new QWidget(this);
+  clientArea->setFixedSize(Px(kClientWidth), Px(kClientHeight));
+  setCentralWidget(clientArea);
+  QWidget* graphTab = BuildTabs(clientArea);
+  graph = new ParameterGraph(graphTab);
+  rangeControls = new GraphRangeControls(clientArea);
+
+  hScroll1 = Placed(new QScrollBar(Qt::Horizontal, clientArea), "HScroll1");
+  hScroll1->setRange(1, 1);
+  hScroll1->setValue(1);
+  hScroll1->setSingleStep(1);
+  hScroll1->setPageStep(1);
+  hScroll1->setEnabled(false);
+  // Stepping through frames from the keyboard needs the bar to take focus.
+  hScroll1->setFocusPolicy(Qt::StrongFocus);
+  hScroll1->installEventFilter(this);
+
+  text2 = Placed(new QLineEdit(clientArea), "Text2");
+  text2->setReadOnly(true);
+  text2->setFrame(false);
+  text2->setFocusPolicy(Qt::NoFocus);
+  QPalette look = text2->palette();
+  look.setColor(QPalette::Base, look.color(QPalette::Button));
+  look.setColor(QPalette::Text, look.color(QPalette::WindowText));
+  text2->setPalette(look);
+
+  missingModel = new MissingFramesModel(this);
+  list1 = Placed(new MissingFramesList(clientArea), "List1");
+  list1->SetModel(missingModel);
+  label9 = Placed(new QLabel(clientArea), "Label9");
+  label9->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  QPalette grey = label9->palette();
+  grey.setColor(QPalette::WindowText, kCaptionGrey);
+  label9->setPalette(grey);
+}
+
+QWidget* MainWindow::BuildTabs(QWidget* clientArea) {
+  tabs = Placed(new QTabWidget(clientArea), "Hexdump");
+  QWidget* canvases[5] = {};
+  const char* captions[5] = {"EPS / TCS", "COM / CDHS", "ADCS", "Graph", "Hexdump"};
+  for (int i = 0; i < 5; ++i) {
+    auto* page = new TabPage(tabs);
+    tabs->addTab(page, QString::fromLatin1(captions[i]));
+    canvases[i] = page->Canvas();
+  }
+  tabs->setCurrentIndex(0);
+  view = new FrameView(canvases[0], canvases[1], canvases[2], clientArea);
+  richTextBox1 = Placed(new QTextEdit(canvases[4]), "RichTextBox1");
+  SetUpHexDumpArea(*richTextBox1);
+  return canvases[3];
+}
+
+void MainWindow::BuildMenus() {
+  QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
+  file->setObjectName(QStringLiteral("MnuFile"));
+  menuFileOpen = file->addAction(QStringLiteral("Open"), this, &MainWindow::MenuFileOpenClick);
+  menuFileOpen->setObjectName(QStringLiteral("MenuFileOpen"));
+  menuFileOpen->setShortcut(QKeySequence::Open);
+  QAction* exit = file->addAction(QStringLiteral("Exit"), this, &MainWindow::MenuFileExitClick);
+  exit->setObjectName(QStringLiteral("MenuFileExit"));
+
+  QMenu* settings = menuBar()->addMenu(QStringLiteral("Settings"));
+  settings->setObjectName(QStringLiteral("MnuSettings"));
+  // Only the check mark toggles; nothing reads it.
+  QAction* writeTlm = settings->addAction(QStringLiteral("Write TLM File"));
+  writeTlm->setObjectName(QStringLiteral("WriteTLMFile"));
+  writeTlm->setCheckable(true);
+  writeTlm->setChecked(true);
+
+  // Commands on the menu bar itself, without a drop-down.
+  QAction* memory = menuBar()->addAction(QStringLiteral("Memory"));
+  memory->setObjectName(QStringLiteral("MnuMemory"));
+  connect(memory, &QAction::triggered, this, &MainWindow::memoryDumpRequested);
+  QAction* info = menuBar()->addAction(QStringLiteral("Info"));
+  info->setObjectName(QStringLiteral("MnuInfo"));
+  connect(info, &QAction::triggered, this, &MainWindow::infoRequested);
+}
+
+void MainWindow::BuildStatusBar() {
+  label10 = new QLabel(this);
+  label10->setObjectName(QStringLiteral("Label10"));
+  label10->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  loadMessage = new QLabel(this);
+  loadMessage->setObjectName(QStringLiteral("LoadMessage"));
+  progress = new LoadProgress(this);
+  statusBar()->addWidget(label10, 1);
+  statusBar()->addPermanentWidget(loadMessage);
+  statusBar()->addPermanentWidget(progress);
+  statusBar()->setSizeGripEnabled(false);
+  // Room for the progress bar from the start, so the fixed-size window does not grow when a
+  // long load shows it.
+  statusBar()->setMinimumHeight(progress->sizeHint().height() + 4);
+  cancelShortcut = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  cancelShortcut->setEnabled(false);
+  connect(cancelShortcut, &QShortcut::activated, progress, &LoadProgress::RequestCancel);
+}
+
+void MainWindow::ConnectParts() {
+  connect(hScroll1, &QScrollBar::valueChanged, this, &MainWindow::ScrollBarChanged);
+  connect(view, &FrameView::parameterButtonClicked, this, &MainWindow::ParameterButtonClicked);
+  connect(view, &FrameView::statusBitWindowRequested, this, &MainWindow::statusBitWindowRequested);
+  connect(graph, &ParameterGraph::fileDropped, this, &MainWindow::ChartFileDropped);
+  connect(rangeControls, &GraphRangeControls::rangeChosen, this, &MainWindow::RangeChosen);
+}
+
+void MainWindow::StartUp() {
+  setWindowTitle(QStringLiteral("QUILMAR-1 Housekeeping Telemetry Decoder  Ver. ") +
+                 QString::fromLatin1(kVersionText));
+  view->InitCaptions();
+  PlaceFromSettings();
+  rangeControls->ApplyCheckBoxRule(false);
+}
+
+void MainWindow::PlaceFromSettings() {
+  const WindowPositionTwips saved = ReadSettingsFile(settingsPath);
+  const QPoint topLeft(qRound(saved.left / kTwipsPerPixel), qRound(saved.top / kTwipsPerPixel));
+  move(KeepOnScreen(topLeft, frameSize()));
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  // A load still running ends at its next frame, keeping what it has read.
+  progress->RequestCancel();
+  const QPoint topLeft = pos();
+  const WindowPositionTwips position{static_cast<double>(topLeft.y()) * kTwipsPerPixel,
+                                     static_cast<double>(topLeft.x()) * kTwipsPerPixel};
+  QString error;
+  if (!WriteSettingsFile(settingsPath, position, &error)) {
+    report(QMessageBox::Critical, windowTitle(),
+           QStringLiteral("The window position could not be saved to %1:\n%2")
+               .arg(settingsPath, error));
+    exitCode = 1;
+    QCoreApplication::exit(exitCode);
+  }
+  event->accept();
+}
+
+void MainWindow::MenuFileOpenClick() {
+  if (loading) {
+    return;
+  }
+  OpenLog(chooseLogFile(this));
+}
+
+void MainWindow::MenuFileExitClick() {
+  close();
+  QCoreApplication::exit(exitCode);
+}
+
+void MainWindow::ChartFileDropped(const QString& path) {
+  if (loading || path.isEmpty()) {
+    return;
+  }
+  currentLogPath = path;
+  if (path.right(3).toUpper() == QLatin1String("KSS")) {
+    OpenLog(path);
+  }
+}
+
+void MainWindow::OpenLog(const QString& path) {
+  if (loading) {
+    return;
+  }
+  currentLogPath = path;
+  label10->setText(currentLogPath);
+  view->InitCaptions();
+  missingModel->Clear();
+  rangeControls->ClearLists();
+  if (!currentLogPath.isEmpty()) {
+    LoadKissLog(currentLogPath);
+  }
+}
+
+}  // namespace quilmar

@@ -1,0 +1,134 @@
+// The main window: its frame, tabs, menus, frame scroll bar and hex dump, the load sequence
+// around the KISS reader, the parameter choice, start-up and shutdown. It owns the frame
+// table of the loaded log; the auxiliary windows get it handed in through frameTable().
+#pragma once
+
+#include <QMainWindow>
+#include <QMessageBox>
+#include <QString>
+#include <chrono>
+#include <functional>
+
+#include "core/frame_table.h"
+#include "core/kiss_reader.h"
+
+class QAction;
+class QLabel;
+class QLineEdit;
+class QScrollBar;
+class QShortcut;
+class QTabWidget;
+class QTextEdit;
+
+namespace quilmar {
+
+class FrameView;
+class GraphRangeControls;
+class LoadProgress;
+class MissingFramesList;
+class MissingFramesModel;
+class ParameterGraph;
+
+// How often a load lets the window handle events, and when it starts showing progress.
+struct LoadTiming {
+  std::chrono::milliseconds eventPassInterval{15};
+  std::chrono::milliseconds progressDelay{500};
+};
+
+class MainWindow : public QMainWindow {
+  Q_OBJECT
+ public:
+  // Returns the chosen log's path, empty when the user cancelled.
+  using FileChooser = std::function<QString(QWidget* parent)>;
+  // Tells the user something; must not block, except for kCritical just before the end.
+  using MessageReporter =
+      std::function<void(QMessageBox::Icon icon, const QString& title, const QString& text)>;
+
+  explicit MainWindow(QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  const FrameTable& frameTable() const { return table; }
+  FrameView& frameView() { return *view; }
+  ParameterGraph& parameterGraph() { return *graph; }
+  GraphRangeControls& graphRangeControls() { return *rangeControls; }
+  int ChartedParameter() const { return chartedParameter; }
+  QString CurrentLogPath() const { return currentLogPath; }
+  bool IsLoading() const { return loading; }
+
+  // Moves the frame scroll bar to frameNumber; its change steps show the frame.
+  void ShowFrameAt(int frameNumber);
+  // File > Open after the dialog: path label, captions, emptied lists, then the load.
+  void OpenLog(const QString& path);
+  // Reads the log into the frame table and refreshes the window from it.
+  void LoadKissLog(const QString& path);
+  void ShowHexDump(int frameNumber, int first, int last);
+
+  void SetFileChooser(FileChooser chooser) { chooseLogFile = std::move(chooser); }
+  void SetMessageReporter(MessageReporter reporter) { report = std::move(reporter); }
+  void SetLoadTiming(LoadTiming timing);
+  // Where shutdown writes the window position; relative paths use the current directory
+  // at that moment.
+  void SetSettingsPath(const QString& path) { settingsPath = path; }
+
+ signals:
+  void memoryDumpRequested();
+  void infoRequested();
+  void statusBitWindowRequested(int row);
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void BuildClientArea();
+  QWidget* BuildTabs(QWidget* clientArea);
+  void BuildMenus();
+  void BuildStatusBar();
+  void ConnectParts();
+  void StartUp();
+  void PlaceFromSettings();
+
+  void MenuFileOpenClick();
+  void MenuFileExitClick();
+  void ChartFileDropped(const QString& path);
+  void ScrollBarChanged();
+  void WritePositionText();
+  bool ScrollBarKey(int key);
+  void ParameterButtonClicked(int row);
+  void MarkChartedParameter(int row);
+  void RangeChosen(int from, int to);
+
+  // The load sequence's window steps (load_sequence.cpp).
+  ReadHooks LoadHooks();
+  void FinishLoad(const QString& path, LoadSummary summary);
+  void SetLoading(bool on);
+
+  FrameTable table;
+  int chartedParameter = 0;
+  QString currentLogPath;
+  QString settingsPath;
+  bool loading = false;
+  int exitCode = 0;  // 1 once the settings could not be saved
+  LoadTiming timing;
+
+  FrameView* view = nullptr;
+  ParameterGraph* graph = nullptr;
+  GraphRangeControls* rangeControls = nullptr;
+  QTabWidget* tabs = nullptr;
+  QScrollBar* hScroll1 = nullptr;
+  QLineEdit* text2 = nullptr;
+  QTextEdit* richTextBox1 = nullptr;
+  MissingFramesModel* missingModel = nullptr;
+  MissingFramesList* list1 = nullptr;
+  QLabel* label9 = nullptr;
+  QLabel* label10 = nullptr;
+  QLabel* loadMessage = nullptr;
+  LoadProgress* progress = nullptr;
+  QAction* menuFileOpen = nullptr;
+  QShortcut* cancelShortcut = nullptr;
+
+  FileChooser chooseLogFile;
+  MessageReporter report;
+};
+
+}  // namespace quilmar
