@@ -91,24 +91,14 @@ class FrameViewTest : public testing::Test {
   FrameView* view = nullptr;  // a child of the window
 };
 
-const char* FrameCaptionOf(int row) {
-  switch (SectionOfRow(row).section) {
-    case Section::kEpsTcs:
-      return "";
-    case Section::kCom:
-      return "COM HK";
-    case Section::kCdhs:
-      return "CDHS HK";
-    case Section::kAdcs:
-      return "ADCS HK";
-  }
-  return "?";
-}
+// Per section: the caption of its frame and the tab (0..2) that carries it.
+constexpr std::array<const char*, 4> kFrameCaptions{"", "COM HK", "CDHS HK", "ADCS HK"};
+constexpr std::array<int, 4> kTabOfSection{0, 1, 1, 2};
 
 TEST_F(FrameViewTest, BuildsEveryRowInItsSectionFrameEmptyAndGrey) {
-  const std::array<int, 4> tabOfSection{0, 1, 1, 2};
   for (int row = 0; row < kParameterCount; ++row) {
     SCOPED_TRACE(row);
+    const auto section = static_cast<std::size_t>(SectionOfRow(row).section);
     const QString index = QString::number(row);
     QLineEdit* box = Find("Text1_" + index);
     ASSERT_EQ(box, view->ValueBox(row));
@@ -117,9 +107,8 @@ TEST_F(FrameViewTest, BuildsEveryRowInItsSectionFrameEmptyAndGrey) {
     EXPECT_EQ(LabelText("Label2_" + index).toStdString(), kParameterCatalogue[row].unit);
     auto* frame = qobject_cast<QGroupBox*>(box->parentWidget());
     ASSERT_NE(frame, nullptr);
-    EXPECT_EQ(frame->title(), FrameCaptionOf(row));
-    EXPECT_EQ(frame->parentWidget(),
-              tabs[tabOfSection[static_cast<int>(SectionOfRow(row).section)]]);
+    EXPECT_EQ(frame->title(), kFrameCaptions[section]);
+    EXPECT_EQ(frame->parentWidget(), tabs[kTabOfSection[section]]);
     EXPECT_TRUE(box->text().isEmpty());
     EXPECT_TRUE(box->isReadOnly());
     EXPECT_EQ(view->ValueBoxColour(row), kLightGrey);
@@ -135,8 +124,7 @@ TEST_F(FrameViewTest, BuildsEveryRowInItsSectionFrameEmptyAndGrey) {
   for (const char* name : {"Label13", "Label14", "Label15", "Image1"}) {
     Find<QLabel>(name);
   }
-  Find("Text8");
-  Find("Text9");
+  EXPECT_NE(Find("Text8"), Find("Text9"));
   EXPECT_EQ(Find<PanelPicture>("Picture1"), view->Panel());
   EXPECT_EQ(view->Panel()->parentWidget(), tabs[1]);
 }
