@@ -21,20 +21,17 @@ void CloseWindow(QPointer<Window>& window) {
 
 }  // namespace
 
-AuxWindows::AuxWindows(ValueBoxLookup valueBox, const FrameTable& table, ShowFrame showFrame,
+AuxWindows::AuxWindows(ValueBoxLookup lookup, const FrameTable& frameTable, ShowFrame show,
                        QObject* parent)
-    : QObject(parent),
-      valueBox_(std::move(valueBox)),
-      table_(table),
-      showFrame_(std::move(showFrame)) {}
+    : QObject(parent), valueBox(std::move(lookup)), table(frameTable), showFrame(std::move(show)) {}
 
 AuxWindows::~AuxWindows() {
   // Windows still open when the program ends have no parent to delete them.
-  for (QPointer<StatusBitWindow>& window : statusWindows_) {
+  for (QPointer<StatusBitWindow>& window : statusWindows) {
     delete window.data();
   }
-  delete memoryDump_.data();
-  delete info_.data();
+  delete memoryDump.data();
+  delete info.data();
 }
 
 void AuxWindows::OpenStatusBitWindow(int row) {
@@ -43,46 +40,46 @@ void AuxWindows::OpenStatusBitWindow(int row) {
     return;
   }
   QPointer<StatusBitWindow>& window =
-      statusWindows_[static_cast<std::size_t>(row - kFirstStatusRow)];
+      statusWindows[static_cast<std::size_t>(row - kFirstStatusRow)];
   if (window.isNull()) {
-    const QLineEdit* source = valueBox_ ? valueBox_(row) : nullptr;
-    const QLineEdit* mode = valueBox_ ? valueBox_(kAdcsModeRow) : nullptr;
+    const QLineEdit* source = valueBox ? valueBox(row) : nullptr;
+    const QLineEdit* mode = valueBox ? valueBox(kAdcsModeRow) : nullptr;
     window = new StatusBitWindow(*member, source, mode);
   }
   window->Open();
 }
 
 void AuxWindows::OpenMemoryDump() {
-  if (memoryDump_.isNull()) {
-    memoryDump_ = new MemoryDumpWindow(table_, showFrame_);
+  if (memoryDump.isNull()) {
+    memoryDump = new MemoryDumpWindow(table, showFrame);
   }
-  memoryDump_->Open();
+  memoryDump->Open();
 }
 
 void AuxWindows::OpenInfo() {
-  if (info_.isNull()) {
-    info_ = new InfoWindow();
+  if (info.isNull()) {
+    info = new InfoWindow();
   }
-  info_->Open();
+  info->Open();
 }
 
 void AuxWindows::CloseAll() {
-  for (QPointer<StatusBitWindow>& window : statusWindows_) {
+  for (QPointer<StatusBitWindow>& window : statusWindows) {
     CloseWindow(window);
   }
-  CloseWindow(memoryDump_);
-  CloseWindow(info_);
+  CloseWindow(memoryDump);
+  CloseWindow(info);
 }
 
 StatusBitWindow* AuxWindows::statusBitWindow(int row) const {
   if (row < kFirstStatusRow || row > kLastStatusRow) {
     return nullptr;
   }
-  return statusWindows_[static_cast<std::size_t>(row - kFirstStatusRow)];
+  return statusWindows[static_cast<std::size_t>(row - kFirstStatusRow)];
 }
 
-MemoryDumpWindow* AuxWindows::memoryDumpWindow() const { return memoryDump_; }
+MemoryDumpWindow* AuxWindows::memoryDumpWindow() const { return memoryDump; }
 
-InfoWindow* AuxWindows::infoWindow() const { return info_; }
+InfoWindow* AuxWindows::infoWindow() const { return info; }
 
 }  // namespace quilmar

@@ -26,7 +26,7 @@ class AuxWindows : public QObject {
   // Shows the frame with the given 1-based index in the main window.
   using ShowFrame = std::function<void(int frameIndex)>;
 
-  AuxWindows(ValueBoxLookup valueBox, const FrameTable& table, ShowFrame showFrame,
+  AuxWindows(ValueBoxLookup lookup, const FrameTable& frameTable, ShowFrame show,
              QObject* parent = nullptr);
   ~AuxWindows() override;
 
@@ -44,12 +44,12 @@ class AuxWindows : public QObject {
   InfoWindow* infoWindow() const;
 
  private:
-  ValueBoxLookup valueBox_;
-  const FrameTable& table_;
-  ShowFrame showFrame_;
-  std::array<QPointer<StatusBitWindow>, 6> statusWindows_;
-  QPointer<MemoryDumpWindow> memoryDump_;
-  QPointer<InfoWindow> info_;
+  ValueBoxLookup valueBox;
+  const FrameTable& table;
+  ShowFrame showFrame;
+  std::array<QPointer<StatusBitWindow>, 6> statusWindows;
+  QPointer<MemoryDumpWindow> memoryDump;
+  QPointer<InfoWindow> info;
 };
 
 }  // namespace quilmar

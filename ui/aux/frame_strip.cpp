@@ -45,14 +45,14 @@ FrameStrip::FrameStrip(QWidget* parent) : QFrame(parent) {
 void FrameStrip::Draw(const FrameTable& table) {
   const int width = innerWidth();
   const int height = innerHeight();
-  image_ = QPixmap(width, height);
-  image_.fill(kLightGrey);
-  columns_.assign(static_cast<std::size_t>(std::max(width, 0)), ColumnFrame{});
-  frameCount_ = table.frameCount;
-  if (frameCount_ > 0) {
-    QPainter painter(&image_);
-    const double step = static_cast<double>(width - kRightMarginPixels) / frameCount_;
-    for (int i = 1; i <= frameCount_; ++i) {
+  drawing = QPixmap(width, height);
+  drawing.fill(kLightGrey);
+  columns.assign(static_cast<std::size_t>(std::max(width, 0)), ColumnFrame{});
+  frameCount = table.frameCount;
+  if (frameCount > 0) {
+    QPainter painter(&drawing);
+    const double step = static_cast<double>(width - kRightMarginPixels) / frameCount;
+    for (int i = 1; i <= frameCount; ++i) {
       const FrameRecord& record = table.Record(i);
       const float x = static_cast<float>(i * step);
       // Halves go to the even column, like every integer conversion in this program.
@@ -61,8 +61,7 @@ void FrameStrip::Draw(const FrameTable& table) {
       // Row 0 stays clear; later frames paint over earlier ones in a shared column.
       painter.drawLine(column, 1, column, height - 1);
       if (column >= 0 && column < width) {
-        columns_[static_cast<std::size_t>(column)] = {i, record.frameNumber,
-                                                      record.frameTypeLetter};
+        columns[static_cast<std::size_t>(column)] = {i, record.frameNumber, record.frameTypeLetter};
       }
     }
   }
@@ -70,10 +69,10 @@ void FrameStrip::Draw(const FrameTable& table) {
 }
 
 int FrameStrip::FrameInColumn(int column) const {
-  if (column < 0 || column >= static_cast<int>(columns_.size())) {
+  if (column < 0 || column >= static_cast<int>(columns.size())) {
     return 0;
   }
-  return columns_[static_cast<std::size_t>(column)].index;
+  return columns[static_cast<std::size_t>(column)].index;
 }
 
 int FrameStrip::ColumnAt(QPoint position) const { return position.x() - contentsRect().left(); }
@@ -83,10 +82,10 @@ QString FrameStrip::ToolTipAt(QPoint position) const {
   if (FrameInColumn(column) == 0 || !contentsRect().contains(position)) {
     return QString();
   }
-  const ColumnFrame& frame = columns_[static_cast<std::size_t>(column)];
+  const ColumnFrame& frame = columns[static_cast<std::size_t>(column)];
   return QStringLiteral("Frame %1 of %2\nFrame number %3\nType %4: %5")
       .arg(frame.index)
-      .arg(frameCount_)
+      .arg(frameCount)
       .arg(frame.frameNumber)
       .arg(TypeText(frame.letter), QString::fromLatin1(LegendFor(frame.letter).caption));
 }
@@ -109,7 +108,7 @@ bool FrameStrip::event(QEvent* event) {
 void FrameStrip::paintEvent(QPaintEvent* event) {
   QFrame::paintEvent(event);
   QPainter painter(this);
-  painter.drawPixmap(contentsRect().topLeft(), image_);
+  painter.drawPixmap(contentsRect().topLeft(), drawing);
 }
 
 void FrameStrip::mousePressEvent(QMouseEvent* event) {

@@ -27,7 +27,7 @@ class FrameStrip : public QFrame {
   int innerHeight() const { return contentsRect().height(); }
 
   // The drawn image, innerWidth() x innerHeight().
-  const QPixmap& image() const { return image_; }
+  const QPixmap& image() const { return drawing; }
 
   // The frame drawn last into a pixel column of the image, 0 when none was.
   int FrameInColumn(int column) const;
@@ -53,9 +53,9 @@ class FrameStrip : public QFrame {
 
   int ColumnAt(QPoint position) const;
 
-  QPixmap image_;
-  std::vector<ColumnFrame> columns_;
-  int frameCount_ = 0;
+  QPixmap drawing;
+  std::vector<ColumnFrame> columns;
+  int frameCount = 0;
 };
 
 }  // namespace quilmar

@@ -21,28 +21,28 @@ const QColor kDumpGrey(192, 192, 192);
 }  // namespace
 
 MemoryDumpWindow::MemoryDumpWindow(const FrameTable& table,
-                                   std::function<void(int frameIndex)> showFrame)
-    : showFrame_(std::move(showFrame)) {
+                                   std::function<void(int frameIndex)> onFrameClicked)
+    : showFrame(std::move(onFrameClicked)) {
   SetUpFixedWindow(this, QStringLiteral("Form2"), QStringLiteral("Memory Dump"), 11460, 3225,
                    kDumpGrey);
   setWindowIcon(NoWindowIcon());
 
-  strip_ = new FrameStrip(this);
-  PlaceInTwips(strip_, 120, 120, 11295, 2295);
+  frameStrip = new FrameStrip(this);
+  PlaceInTwips(frameStrip, 120, 120, 11295, 2295);
   BuildLegend();
-  countLabel_ = AddLabel(this, QStringLiteral("Label7"), QString(), 8760, 2640, 2655, 375,
-                         SansFont(12, true), kDumpGrey);
-  QPalette countPalette = countLabel_->palette();
+  countLabel = AddLabel(this, QStringLiteral("Label7"), QString(), 8760, 2640, 2655, 375,
+                        SansFont(12, true), kDumpGrey);
+  QPalette countPalette = countLabel->palette();
   countPalette.setColor(QPalette::WindowText, Qt::black);
-  countLabel_->setPalette(countPalette);
+  countLabel->setPalette(countPalette);
 
-  strip_->Draw(table);
+  frameStrip->Draw(table);
   if (table.frameCount > 0) {
-    countLabel_->setText(QStringLiteral("%1 frames").arg(table.frameCount));
+    countLabel->setText(QStringLiteral("%1 frames").arg(table.frameCount));
   }
-  connect(strip_, &FrameStrip::frameClicked, this, [this](int frameIndex) {
-    if (showFrame_) {
-      showFrame_(frameIndex);
+  connect(frameStrip, &FrameStrip::frameClicked, this, [this](int frameIndex) {
+    if (showFrame) {
+      showFrame(frameIndex);
     }
   });
 }

@@ -18,19 +18,19 @@ class MemoryDumpWindow : public QWidget {
  public:
   // Reads the table once, here; `showFrame` is called with a frame's 1-based index when the
   // user clicks its line.
-  MemoryDumpWindow(const FrameTable& table, std::function<void(int frameIndex)> showFrame);
+  MemoryDumpWindow(const FrameTable& table, std::function<void(int frameIndex)> onFrameClicked);
 
   // Shows the window, or brings an open one to the front without redrawing it.
   void Open();
 
-  FrameStrip* strip() const { return strip_; }
+  FrameStrip* strip() const { return frameStrip; }
 
  private:
   void BuildLegend();
 
-  FrameStrip* strip_ = nullptr;
-  QLabel* countLabel_ = nullptr;
-  std::function<void(int)> showFrame_;
+  FrameStrip* frameStrip = nullptr;
+  QLabel* countLabel = nullptr;
+  std::function<void(int)> showFrame;
 };
 
 }  // namespace quilmar

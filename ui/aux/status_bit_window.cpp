@@ -24,76 +24,76 @@ QString TextOf(const QPointer<const QLineEdit>& box) {
 
 }  // namespace
 
-StatusBitWindow::StatusBitWindow(const StatusBitMember& member, QPointer<const QLineEdit> source,
-                                 QPointer<const QLineEdit> modeSource)
-    : member_(member), source_(std::move(source)), modeSource_(std::move(modeSource)) {
-  const StatusWindowLayout& layout = member_.layout;
-  SetUpFixedWindow(this, QString::fromLatin1(member_.formName), QString::fromLatin1(member_.title),
+StatusBitWindow::StatusBitWindow(const StatusBitMember& member, QPointer<const QLineEdit> sourceBox,
+                                 QPointer<const QLineEdit> modeBox)
+    : kind(member), source(std::move(sourceBox)), modeSource(std::move(modeBox)) {
+  const StatusWindowLayout& layout = kind.layout;
+  SetUpFixedWindow(this, QString::fromLatin1(kind.formName), QString::fromLatin1(kind.title),
                    layout.clientWidth, layout.clientHeight, kLightGrey);
   setWindowIcon(NoWindowIcon());
   BuildControls();
 
-  timer_ = new QTimer(this);
-  timer_->setObjectName(QStringLiteral("Timer1"));
-  timer_->setInterval(kRefreshMilliseconds);
-  connect(timer_, &QTimer::timeout, this, &StatusBitWindow::Refresh);
+  timer = new QTimer(this);
+  timer->setObjectName(QStringLiteral("Timer1"));
+  timer->setInterval(kRefreshMilliseconds);
+  connect(timer, &QTimer::timeout, this, &StatusBitWindow::Refresh);
 }
 
 void StatusBitWindow::BuildControls() {
-  const StatusWindowLayout& layout = member_.layout;
+  const StatusWindowLayout& layout = kind.layout;
   const TwipBox& heading = layout.heading;
   QLabel* headingLabel =
-      AddLabel(this, QStringLiteral("Label1"), QString::fromLatin1(member_.heading), heading.left,
+      AddLabel(this, QStringLiteral("Label1"), QString::fromLatin1(kind.heading), heading.left,
                heading.top, heading.width, heading.height, SansFont(12, true), kLightGrey);
   QPalette headingPalette = headingLabel->palette();
   headingPalette.setColor(QPalette::WindowText, kDarkBlue);
   headingLabel->setPalette(headingPalette);
 
-  valueField_ = new QLineEdit(this);
-  valueField_->setObjectName(QStringLiteral("Text1"));
-  valueField_->setFont(MonoFont(15.75, true));
-  QPalette fieldPalette = valueField_->palette();
+  valueField = new QLineEdit(this);
+  valueField->setObjectName(QStringLiteral("Text1"));
+  valueField->setFont(MonoFont(15.75, true));
+  QPalette fieldPalette = valueField->palette();
   fieldPalette.setColor(QPalette::Base, kLightGrey);
-  valueField_->setPalette(fieldPalette);
+  valueField->setPalette(fieldPalette);
   const TwipBox& field = layout.valueField;
-  PlaceInTwips(valueField_, field.left, field.top, field.width, field.height);
+  PlaceInTwips(valueField, field.left, field.top, field.width, field.height);
 
   auto* picture = new QLabel(this);
   picture->setObjectName(QStringLiteral("Image1"));
   picture->setPixmap(RenderArtwork(QString::fromLatin1(kInfoSymbolPath), QSize(64, 64)));
   PlaceInTwips(picture, layout.pictureLeft, layout.pictureTop, kPictureTwips, kPictureTwips);
 
-  for (int line = 0; line < member_.lineCount; ++line) {
-    lines_.push_back(AddLabel(this, QStringLiteral("Label2_%1").arg(line),
-                              CreatedLineText(member_, line), layout.lineLeft,
-                              layout.lineTop + line * kLinePitchTwips, layout.lineWidth,
-                              kLineHeightTwips, DialogFont(), kLightGrey));
+  for (int line = 0; line < kind.lineCount; ++line) {
+    lines.push_back(AddLabel(this, QStringLiteral("Label2_%1").arg(line),
+                             CreatedLineText(kind, line), layout.lineLeft,
+                             layout.lineTop + line * kLinePitchTwips, layout.lineWidth,
+                             kLineHeightTwips, DialogFont(), kLightGrey));
   }
 }
 
 void StatusBitWindow::Open() {
-  if (!timer_->isActive()) {
-    timer_->start();
+  if (!timer->isActive()) {
+    timer->start();
   }
   BringToFront(this);
 }
 
 void StatusBitWindow::Refresh() {
-  const QString source = TextOf(source_);
-  valueField_->setText(source);
-  if (source.trimmed().isEmpty()) {
+  const QString sourceText = TextOf(source);
+  valueField->setText(sourceText);
+  if (sourceText.trimmed().isEmpty()) {
     return;
   }
-  const QString modeText = TextOf(modeSource_);
-  for (int line = 0; line < member_.lineCount; ++line) {
-    if (const auto text = ExplainedLineText(member_, line, source, modeText)) {
-      lines_[static_cast<std::size_t>(line)]->setText(*text);
+  const QString modeText = TextOf(modeSource);
+  for (int line = 0; line < kind.lineCount; ++line) {
+    if (const auto text = ExplainedLineText(kind, line, sourceText, modeText)) {
+      lines[static_cast<std::size_t>(line)]->setText(*text);
     }
   }
 }
 
 void StatusBitWindow::closeEvent(QCloseEvent* event) {
-  timer_->stop();
+  timer->stop();
   QWidget::closeEvent(event);
 }
 

@@ -20,8 +20,8 @@ class StatusBitWindow : public QWidget {
  public:
   // `source` is the value box of the member's row; `modeSource` the ADCS mode box, read by the
   // magnetometer window only. Either may vanish while the window is open.
-  StatusBitWindow(const StatusBitMember& member, QPointer<const QLineEdit> source,
-                  QPointer<const QLineEdit> modeSource);
+  StatusBitWindow(const StatusBitMember& member, QPointer<const QLineEdit> sourceBox,
+                  QPointer<const QLineEdit> modeBox);
 
   // Starts the refresh timer and shows the window; an open window is only brought to front.
   void Open();
@@ -29,7 +29,7 @@ class StatusBitWindow : public QWidget {
   // Copies the followed box's text and explains its bits; the timer's tick.
   void Refresh();
 
-  const StatusBitMember& member() const { return member_; }
+  const StatusBitMember& member() const { return kind; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -37,12 +37,12 @@ class StatusBitWindow : public QWidget {
  private:
   void BuildControls();
 
-  const StatusBitMember& member_;
-  QPointer<const QLineEdit> source_;
-  QPointer<const QLineEdit> modeSource_;
-  QLineEdit* valueField_ = nullptr;
-  std::vector<QLabel*> lines_;
-  QTimer* timer_ = nullptr;
+  const StatusBitMember& kind;
+  QPointer<const QLineEdit> source;
+  QPointer<const QLineEdit> modeSource;
+  QLineEdit* valueField = nullptr;
+  std::vector<QLabel*> lines;
+  QTimer* timer = nullptr;
 };
 
 }  // namespace quilmar

@@ -152,8 +152,8 @@ TEST_P(RefreshRuleTest, ExplainsEachDigitOfTheSourceText) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AllMembers, RefreshRuleTest, ::testing::Range(69, 75),
-                         [](const auto& info) {
-                           return std::string(StatusBitMemberForRow(info.param)->formName);
+                         [](const auto& param) {
+                           return std::string(StatusBitMemberForRow(param.param)->formName);
                          });
 
 TEST_F(StatusBitWindowTest, SunSensorConfigShowsReservedBitsAsDashes) {
