@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -30,13 +31,15 @@ class ChunkedBytes {
  public:
   explicit ChunkedBytes(ByteSource& source) : source(source), chunk(kReadChunk) {}
 
-  bool Next(std::uint8_t& byte) {
+  // The unread bytes of the current chunk, refilled when empty; empty at the end.
+  std::span<const std::uint8_t> Available() {
     if (position == end && !Refill()) {
-      return false;
+      return {};
     }
-    byte = chunk[position++];
-    return true;
+    return {chunk.data() + position, end - position};
   }
+
+  void Advance(std::size_t count) { position += count; }
 
   // Moves past the next FEND; false when the source ends first.
   bool SkipPastFend() {
@@ -88,36 +91,46 @@ class FrameAssembler {
     escapePending = false;
   }
 
-  // Takes one byte of the frame; true when it was the closing FEND.
-  bool Take(std::uint8_t byte) {
-    if (length < kLongestCountedFrame) {
-      ++length;
+  // Takes bytes of the frame up to and including the closing FEND. Returns how many bytes
+  // were taken; closed tells whether the closing FEND was among them. The counters live in
+  // locals for the loop: byte stores into the buffer would otherwise force the compiler to
+  // reload them from memory for every byte.
+  std::size_t Take(std::span<const std::uint8_t> bytes, bool& closed) {
+    int count = length;
+    int written = reached;
+    bool escape = escapePending;
+    std::size_t taken = 0;
+    closed = false;
+    while (taken < bytes.size() && !closed) {
+      std::uint8_t byte = bytes[taken++];
+      count = std::min(count + 1, int{kLongestCountedFrame});
+      if (byte == kFesc) {
+        escape = true;
+        continue;
+      }
+      closed = byte == kFend;
+      if (escape && (byte == kTfend || byte == kTfesc)) {
+        // The pair stands for one byte, at the place the FESC took.
+        --count;
+        byte = byte == kTfend ? kFend : kFesc;
+        escape = false;
+      }
+      // Bytes beyond the buffer are dropped; the length keeps counting.
+      const int at = count - 1;
+      if (at >= 0 && at < kFrameBufferSize) {
+        frame[static_cast<std::size_t>(at)] = byte;
+        written = std::max(written, at + 1);
+      }
     }
-    if (byte == kFesc) {
-      escapePending = true;
-    } else if ((byte == kTfend || byte == kTfesc) && escapePending) {
-      // The pair stands for one byte, at the place the FESC took.
-      --length;
-      Store(byte == kTfend ? kFend : kFesc);
-      escapePending = false;
-    } else {
-      Store(byte);
-    }
-    return byte == kFend;
+    length = static_cast<std::int16_t>(count);
+    reached = written;
+    escapePending = escape;
+    return taken;
   }
 
   const FrameBuffer& Frame() const { return frame; }
 
  private:
-  // Bytes beyond the buffer are dropped; the length keeps counting.
-  void Store(std::uint8_t byte) {
-    const int at = length - 1;
-    if (at >= 0 && at < kFrameBufferSize) {
-      frame[static_cast<std::size_t>(at)] = byte;
-      reached = std::max(reached, at + 1);
-    }
-  }
-
   FrameBuffer frame{};
   int reached = 0;  // positions written since the last Begin, to clear only those
   std::int16_t length = 0;
@@ -159,9 +172,11 @@ bool PassesAddressCheck(const FrameBuffer& frame) {
 // Reads up to and including the closing FEND; false when the source ends first.
 bool ReadFrame(ChunkedBytes& bytes, FrameAssembler& assembler) {
   assembler.Begin();
-  std::uint8_t byte = 0;
-  while (bytes.Next(byte)) {
-    if (assembler.Take(byte)) {
+  for (std::span<const std::uint8_t> run = bytes.Available(); !run.empty();
+       run = bytes.Available()) {
+    bool closed = false;
+    bytes.Advance(assembler.Take(run, closed));
+    if (closed) {
       return true;
     }
   }
