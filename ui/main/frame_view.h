@@ -26,6 +26,8 @@ class FrameView : public QObject {
   // drawing and the six picture buttons on the tabs; header boxes, captions and the frame
   // description on clientArea; Text5 ("ID") and Text8 ("frame type") in the widened area
   // right of the tabs.
+  // Tab positions were designed from the top-left of the tab control, tab strip included: the
+  // three tab widgets must have their origin there (the shell's tab canvases do).
   // The view becomes a child of clientArea, so the window's teardown also ends it.
   FrameView(QWidget* epsTcsTab, QWidget* comCdhsTab, QWidget* adcsTab, QWidget* clientArea);
   ~FrameView() override;

@@ -29,10 +29,6 @@ struct HeaderPlace {
   int captionWidth;     // up to the next box, which may be wider than the box itself
 };
 
-// Tab positions were designed from the top of the tab control, strip included; a Qt tab page
-// starts below the strip.
-constexpr int kTabStrip = 360;
-
 constexpr int kHeaderTop = 5760;
 constexpr int kHeaderHeight = 330;
 constexpr int kHeaderCaptionTop = 6120;
@@ -148,7 +144,7 @@ static std::array<QGroupBox*, 4> BuildFrames(QWidget* eps, QWidget* comCdhs, QWi
   for (const FrameBox& box : kFrameBoxes) {
     const int i = static_cast<int>(box.frame);
     frames[i] = new QGroupBox(QString::fromLatin1(box.caption), tabs[i]);
-    frames[i]->setGeometry(TwipRect(box.left, box.top - kTabStrip, box.width, box.height));
+    frames[i]->setGeometry(TwipRect(box.left, box.top, box.width, box.height));
   }
   return frames;
 }
@@ -243,7 +239,7 @@ FrameView::FrameView(QWidget* epsTcsTab, QWidget* comCdhsTab, QWidget* adcsTab, 
 
   c.panel = new PanelPicture(comCdhsTab);
   c.panel->setObjectName(QStringLiteral("Picture1"));
-  c.panel->move(Px(6855), Px(600 - kTabStrip));
+  c.panel->move(Px(6855), Px(600));
   BuildHeader(c, clientArea);
 }
 

@@ -1,5 +1,5 @@
 // Where the 93 value rows stand: runs of consecutive rows in one column of one frame, in
-// twips within the frame. Frames stand on their tab, measured from the top of the tab control. A
+// twips within the frame. Frames stand on their tab, measured from the tab control's top-left. A
 // row shows button, name label, value box and unit label from left to right; rows of a run stand
 // 240 twips apart.
 #pragma once
