@@ -1,0 +1,113 @@
+// The main window with a full log: one step of the frame scroll bar (frame view and hex dump)
+// must stay well under 2 ms so dragging the thumb does not lag, and the window's whole load of
+// a 5000-frame log under 100 ms.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QTemporaryDir>
+#include <memory>
+
+#include "core/parameter_catalogue.h"
+#include "tests/support/kiss_builder.h"
+#include "ui/main/hex_dump.h"
+#include "ui/main/main_window.h"
+
+namespace quilmar {
+namespace {
+
+using testing::Bytes;
+
+// A pass of housekeeping frames, EPS/TCS + COM and CDHS + ADCS alternating, bytes changing
+// from frame to frame, every fiftieth frame number lost on the way down.
+Bytes HousekeepingLog(int frames) {
+  Bytes log;
+  std::uint32_t noise = 12345;
+  int number = 100;
+  for (int f = 0; f < frames; ++f) {
+    number += (f % 50 == 49) ? 2 : 1;
+    Bytes info = testing::Information(static_cast<std::uint16_t>(number), 'S');
+    for (std::size_t k = 6; k < info.size(); ++k) {
+      noise = noise * 1103515245u + 12345u;
+      info[k] = static_cast<std::uint8_t>(noise >> 16);
+    }
+    const bool first = f % 2 == 0;
+    info[6] = static_cast<std::uint8_t>(
+        SectionInfoOf(first ? Section::kEpsTcs : Section::kCdhs).markerValue);
+    info[70] = static_cast<std::uint8_t>(
+        SectionInfoOf(first ? Section::kCom : Section::kAdcs).markerValue);
+    const Bytes wrapped = testing::KissWrap(testing::BuildFrame(info));
+    log.insert(log.end(), wrapped.begin(), wrapped.end());
+  }
+  return log;
+}
+
+struct LoadedWindow {
+  LoadedWindow() {
+    path = dir.filePath(QStringLiteral("pass.kss"));
+    testing::WriteFile(path.toStdString(), HousekeepingLog(kFrameTableCapacity));
+    window.SetSettingsPath(dir.filePath(QStringLiteral("quilmar_hkc.ini")));
+    window.SetMessageReporter([](QMessageBox::Icon, const QString&, const QString&) {});
+    window.show();
+    QApplication::processEvents();
+  }
+  QTemporaryDir dir;
+  QString path;
+  MainWindow window;
+};
+
+void BM_ScrollStep(benchmark::State& state) {
+  LoadedWindow loaded;
+  loaded.window.OpenLog(loaded.path);
+  const bool repaint = state.range(0) != 0;
+  int frame = 1;
+  for (auto _ : state) {
+    frame = frame % kFrameTableCapacity + 1;
+    loaded.window.ShowFrameAt(frame);
+    if (repaint) {
+      QApplication::processEvents();
+    }
+  }
+}
+// 0: the change handler alone; 1: including the repaint that follows.
+BENCHMARK(BM_ScrollStep)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+
+// The hex dump part of a step on its own: three coloured pieces into the text area.
+void BM_ShowHexDump(benchmark::State& state) {
+  LoadedWindow loaded;
+  loaded.window.OpenLog(loaded.path);
+  const HighlightRange range = HighlightFor(81);
+  int frame = 1;
+  for (auto _ : state) {
+    frame = frame % kFrameTableCapacity + 1;
+    loaded.window.ShowHexDump(frame, range.first, range.last);
+  }
+}
+BENCHMARK(BM_ShowHexDump)
+    ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+
+void BM_LoadKissLog(benchmark::State& state) {
+  LoadedWindow loaded;
+  for (auto _ : state) {
+    loaded.window.OpenLog(loaded.path);
+    QApplication::processEvents();  // the lists and the chart finish their deferred work
+  }
+  if (loaded.window.frameTable().frameCount != kFrameTableCapacity) {
+    state.SkipWithError("the log did not load completely");
+  }
+}
+BENCHMARK(BM_LoadKissLog)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5)
+    ->Repetitions(7)
+    ->ReportAggregatesOnly(true);
+
+}  // namespace
+}  // namespace quilmar
