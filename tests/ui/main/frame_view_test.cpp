@@ -28,6 +28,7 @@ class FrameViewTest : public testing::Test {
   static void TearDownTestSuite() { delete table; }
 
   void SetUp() override {
+    previousLocale = QLocale();
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     window = std::make_unique<QWidget>();
     window->resize(1110, 460);
@@ -39,7 +40,7 @@ class FrameViewTest : public testing::Test {
     view->InitCaptions();
     table->frameCount = 0;
   }
-  void TearDown() override { QLocale::setDefault(QLocale::c()); }
+  void TearDown() override { QLocale::setDefault(previousLocale); }
 
   // A housekeeping frame carrying all four sections; 1 is a listed word in every table.
   static FrameRecord& Housekeeping(int index) {
@@ -86,6 +87,7 @@ class FrameViewTest : public testing::Test {
   QImage Picture() const { return view->Panel()->Surface().toImage(); }
 
   static inline FrameTable* table = nullptr;
+  QLocale previousLocale;
   std::unique_ptr<QWidget> window;
   std::array<QWidget*, 3> tabs{};
   FrameView* view = nullptr;  // a child of the window
