@@ -167,8 +167,12 @@ ChartAdapter::ChartAdapter(QWidget* frame)
   commitTimer.setSingleShot(true);
   commitTimer.setInterval(0);
   connect(&commitTimer, &QTimer::timeout, this, &ChartAdapter::Commit);
-  connect(categoryAxis, &QValueAxis::rangeChanged, this, &ChartAdapter::UpdateCategoryLabels);
-  connect(chart, &QChart::plotAreaChanged, this, &ChartAdapter::UpdateCategoryLabels);
+  connect(categoryAxis, &QValueAxis::rangeChanged, this, &ChartAdapter::UpdateVisibleRows);
+  connect(chart, &QChart::plotAreaChanged, this, [this](const QRectF& plot) {
+    if (std::abs(plot.width() - plottedWidth) > 0.5) {
+      UpdateVisibleRows();
+    }
+  });
   connect(view, &ChartView::fileDropped, this, &ChartAdapter::fileDropped);
   connect(view, &ChartView::clickedAt, this, &ChartAdapter::SelectPointAt);
   connect(view, &ChartView::hoveredAt, this, &ChartAdapter::ShowToolTip);
@@ -268,27 +272,16 @@ void ChartAdapter::ScheduleCommit() {
 
 void ChartAdapter::Commit() {
   commitTimer.stop();
+  updating = true;
+  // Qt Charts recomputes the outline of the whole line at every range change; emptying the
+  // series first leaves one such pass, for the new points.
+  series->clear();
   Chart()->zoomReset();  // new data: show the whole chart
-  UpdateSeries();
-  UpdateValueRange();
-  UpdateCategoryLabels();
-}
-
-void ChartAdapter::UpdateSeries() {
-  QList<QPointF> points;
-  points.reserve(RowCount());
-  for (int r = 1; r <= RowCount(); ++r) {
-    const Row& row = rows[static_cast<std::size_t>(r - 1)];
-    if (!row.null) {
-      points.append(QPointF(r, row.value));
-    }
-  }
-  series->setPointsVisible(RowCount() <= kMarkerLimit);
-  series->replace(points);
   // Categories sit on whole numbers; half a category of room on either side.
-  relabelling = true;
   categoryAxis->setRange(0.5, std::max(1, RowCount()) + 0.5);
-  relabelling = false;
+  UpdateValueRange();
+  updating = false;
+  UpdateVisibleRows();
 }
 
 void ChartAdapter::UpdateValueRange() {
@@ -314,16 +307,72 @@ void ChartAdapter::UpdateValueRange() {
   valueAxis->applyNiceNumbers();
 }
 
-void ChartAdapter::UpdateCategoryLabels() {
-  if (relabelling) {
+double ChartAdapter::PlotWidth() const {
+  const QRectF plot = Chart()->plotArea();
+  // Before the first layout the plot area is unknown; the view's width less the value axis
+  // is close enough.
+  return plot.width() >= 50 ? plot.width() : std::max(50, view->width() - 90);
+}
+
+void ChartAdapter::UpdateVisibleRows() {
+  if (updating) {
     return;
   }
-  relabelling = true;
+  updating = true;
+  const double low = categoryAxis->min();
+  const double high = categoryAxis->max();
+  plottedWidth = PlotWidth();
+  UpdateCategoryLabels(low, high);
+  const int first = std::max(1, static_cast<int>(std::floor(low)));
+  const int last = std::min(RowCount(), static_cast<int>(std::ceil(high)));
+  series->setPointsVisible(last - first < kMarkerLimit);
+  series->replace(VisiblePoints(first, last));
+  updating = false;
+}
+
+QList<QPointF> ChartAdapter::VisiblePoints(int first, int last) const {
+  QList<QPointF> points;
+  const int count = last - first + 1;
+  // More than two rows to a pixel column: each column's lowest and highest point, in row
+  // order, draw the same picture as all of them for a fraction of the outlining work.
+  const double rowsPerColumn = count / std::max(1.0, plottedWidth);
+  const int perColumn = rowsPerColumn > 2 ? static_cast<int>(std::ceil(rowsPerColumn)) : 1;
+  points.reserve(perColumn > 1 ? 2 * (count / perColumn + 1) : std::max(count, 0));
+  for (int start = first; start <= last; start += perColumn) {
+    const Row* low = nullptr;
+    const Row* high = nullptr;
+    int lowRow = 0;
+    int highRow = 0;
+    for (int r = start; r <= std::min(last, start + perColumn - 1); ++r) {
+      const Row& row = rows[static_cast<std::size_t>(r - 1)];
+      if (row.null) {
+        continue;
+      }
+      if (low == nullptr || row.value < low->value) {
+        low = &row;
+        lowRow = r;
+      }
+      if (high == nullptr || row.value > high->value) {
+        high = &row;
+        highRow = r;
+      }
+    }
+    if (low == nullptr) {
+      continue;
+    }
+    const bool lowFirst = lowRow <= highRow;
+    points.append(lowFirst ? QPointF(lowRow, low->value) : QPointF(highRow, high->value));
+    if (lowRow != highRow) {
+      points.append(lowFirst ? QPointF(highRow, high->value) : QPointF(lowRow, low->value));
+    }
+  }
+  return points;
+}
+
+void ChartAdapter::UpdateCategoryLabels(double low, double high) {
   for (const QString& label : categoryAxis->categoriesLabels()) {
     categoryAxis->remove(label);
   }
-  const double low = categoryAxis->min();
-  const double high = categoryAxis->max();
   const int first = std::max(1, static_cast<int>(std::floor(low)) + 1);
   const int last = std::min(RowCount(), static_cast<int>(std::floor(high)));
   const LabelLayout layout = PlanLabels(first, last, high - low);
@@ -341,7 +390,6 @@ void ChartAdapter::UpdateCategoryLabels() {
     shown.insert(label);
     categoryAxis->append(label, r);
   }
-  relabelling = false;
 }
 
 ChartAdapter::LabelLayout ChartAdapter::PlanLabels(int first, int last, double visibleRows) const {
@@ -359,10 +407,7 @@ ChartAdapter::LabelLayout ChartAdapter::PlanLabels(int first, int last, double v
     }
   }
   const QFontMetrics metrics(categoryAxis->labelsFont());
-  const QRectF plot = Chart()->plotArea();
-  // Before the first layout the plot area is unknown; the view's width less the value axis
-  // is close enough.
-  const double width = plot.width() >= 50 ? plot.width() : std::max(50, view->width() - 90);
+  const double width = plottedWidth;
   const double pixelsPerStep = width / visibleRows * step;
   const double across = metrics.horizontalAdvance(longest) + 8;
   if (pixelsPerStep >= across) {

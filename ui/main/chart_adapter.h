@@ -114,10 +114,13 @@ class ChartAdapter : public QObject {
   };
 
   void ScheduleCommit();
-  LabelLayout PlanLabels(int first, int last, double visibleRows) const;
-  void UpdateSeries();
   void UpdateValueRange();
-  void UpdateCategoryLabels();
+  double PlotWidth() const;
+  // Labels and points for the categories in view: after every commit, zoom and resize.
+  void UpdateVisibleRows();
+  void UpdateCategoryLabels(double low, double high);
+  LabelLayout PlanLabels(int first, int last, double visibleRows) const;
+  QList<QPointF> VisiblePoints(int first, int last) const;
   void ShowToolTip(QPoint position, QPoint globalPosition);
   void SelectPointAt(QPoint position);
   void OfferSaveAsPng();
@@ -131,7 +134,8 @@ class ChartAdapter : public QObject {
   int currentRow = 1;
   int currentColumn = 1;
   int spacing = 0;
-  bool relabelling = false;
+  bool updating = false;
+  double plottedWidth = 0;  // the plot width the labels and points were laid out for
 };
 
 }  // namespace quilmar

@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QTemporaryDir>
 #include <QValueAxis>
+#include <algorithm>
 
 namespace quilmar {
 namespace {
@@ -108,13 +109,39 @@ TEST_F(ChartAdapterTest, MarkersOnlyWhileThePointsCanBeTold) {
   const struct {
     int rows;
     bool markers;
-  } cases[] = {{1, true}, {60, true}, {61, false}, {5000, false}};
+  } cases[] = {{1, true}, {60, true}, {61, false}, {300, false}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.rows);
     Fill(c.rows);
     EXPECT_EQ(Series()->pointsVisible(), c.markers);
     EXPECT_EQ(Series()->count(), c.rows);
   }
+}
+
+TEST_F(ChartAdapterTest, DenseRowsKeepEveryColumnsExtremes) {
+  frame.show();
+  Fill(5000);
+  for (int r = 1; r <= 5000; ++r) {
+    chart.SetCurrentRow(r);
+    chart.SetPointValue(r * 7919 % 1000);  // jumps between 0 and 999 all along
+  }
+  chart.Commit();
+  QApplication::processEvents();
+  const QList<QPointF> drawn = Series()->points();
+  EXPECT_LE(drawn.size(), 2 * chart.Chart()->plotArea().width() + 4);
+  const auto [low, high] = std::minmax_element(drawn.begin(), drawn.end(),
+                                               [](QPointF a, QPointF b) { return a.y() < b.y(); });
+  EXPECT_EQ(low->y(), 0);
+  EXPECT_EQ(high->y(), 999);
+  EXPECT_TRUE(std::is_sorted(drawn.begin(), drawn.end(),
+                             [](QPointF a, QPointF b) { return a.x() < b.x(); }));
+
+  // Zoomed in far enough, every row in view is drawn again, with its marker.
+  auto* axis = qobject_cast<QValueAxis*>(chart.Chart()->axes(Qt::Horizontal)[0]);
+  axis->setRange(99.5, 130.5);
+  EXPECT_TRUE(Series()->pointsVisible());
+  EXPECT_EQ(Series()->count(), 33);  // rows 99..131: the line runs on to the edges
+  EXPECT_EQ(Series()->at(1), QPointF(100, 100 * 7919 % 1000));
 }
 
 TEST_F(ChartAdapterTest, LabelsSitOnEveryNthCategoryFromTheFirst) {
