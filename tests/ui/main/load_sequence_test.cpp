@@ -3,11 +3,14 @@
 #include "ui/main/load_sequence.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QListView>
 #include <QLocale>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTest>
 #include <QTimer>
+#include <functional>
 
 #include "main_window_fixture.h"
 #include "ui/main/frame_view.h"
@@ -146,24 +149,33 @@ TEST_F(MainWindowTest, SystemStatusChosenWithoutFramesStaysYellow) {
 
 TEST_F(MainWindowTest, CancelledLoadKeepsTheFramesReadSoFar) {
   window->SetLoadTiming(EveryFrame(0ms));
-  bool progressShown = false;
-  QTimer::singleShot(0, window.get(), [&] {
-    progressShown = !Find<LoadProgress>("LoadProgress")->isHidden();
-    Find<QPushButton>("LoadCancel")->click();
-  });
-  window->OpenLog(WriteLog("long.kss", LogOfCount(300)));
+  window->show();
+  QApplication::setActiveWindow(window.get());
+  const std::pair<const char*, std::function<void()>> cancels[] = {
+      {"Cancel button", [&] { Find<QPushButton>("LoadCancel")->click(); }},
+      {"Esc", [&] { QTest::keyClick(window.get(), Qt::Key_Escape); }},
+  };
+  for (const auto& [name, cancel] : cancels) {
+    SCOPED_TRACE(name);
+    bool progressShown = false;
+    QTimer::singleShot(0, window.get(), [&] {
+      progressShown = !Find<LoadProgress>("LoadProgress")->isHidden();
+      cancel();
+    });
+    window->OpenLog(WriteLog("long.kss", LogOfCount(300)));
 
-  const int stored = window->frameTable().frameCount;
-  EXPECT_TRUE(progressShown);
-  EXPECT_TRUE(Find<LoadProgress>("LoadProgress")->isHidden());
-  ASSERT_GE(stored, 1);
-  EXPECT_LT(stored, 300);
-  EXPECT_EQ(PositionText(), QStringLiteral("#1 / %1").arg(stored));
-  EXPECT_EQ(ScrollBar()->maximum(), stored);
-  EXPECT_EQ(window->graphRangeControls().FirstFrameList()->model()->rowCount(), stored);
-  EXPECT_EQ(HexArea()->toPlainText().toStdString(), window->frameTable().Record(stored).hexDump);
-  EXPECT_TRUE(StatusLine().startsWith(QStringLiteral("Loading cancelled")));
-  EXPECT_FALSE(window->IsLoading());
+    const int stored = window->frameTable().frameCount;
+    EXPECT_TRUE(progressShown);
+    EXPECT_TRUE(Find<LoadProgress>("LoadProgress")->isHidden());
+    ASSERT_GE(stored, 1);
+    EXPECT_LT(stored, 300);
+    EXPECT_EQ(PositionText(), QStringLiteral("#1 / %1").arg(stored));
+    EXPECT_EQ(ScrollBar()->maximum(), stored);
+    EXPECT_EQ(window->graphRangeControls().FirstFrameList()->model()->rowCount(), stored);
+    EXPECT_EQ(HexArea()->toPlainText().toStdString(), window->frameTable().Record(stored).hexDump);
+    EXPECT_TRUE(StatusLine().startsWith(QStringLiteral("Loading cancelled")));
+    EXPECT_FALSE(window->IsLoading());
+  }
 }
 
 TEST_F(MainWindowTest, UnreadableLogIsReportedAndTheSequenceStillRuns) {

@@ -1,6 +1,7 @@
 // The main window's frame, menus, start-up state, scroll-bar steps and keyboard, file drops
 // and shutdown.
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QListView>
 #include <QMenuBar>
@@ -158,6 +159,63 @@ TEST_F(MainWindowTest, ClosingWritesTheWindowPosition) {
   EXPECT_EQ(saved.readAll(),
             QStringLiteral(" %1 \r\n %2 \r\n").arg(at.y() * 15).arg(at.x() * 15).toLatin1());
   EXPECT_TRUE(messages.empty());
+}
+
+TEST(MainWindowStartUp, PlacesTheWindowFromTheSettingsFile) {
+  QTemporaryDir dir;
+  const QString previous = QDir::currentPath();
+  ASSERT_TRUE(QDir::setCurrent(dir.path()));
+  struct Case {
+    const char* file;  // nullptr: no settings file
+    QPoint expected;
+  } cases[] = {{" 600 \r\n 1200 \r\n", {80, 40}},
+               {"-300\r\n1200\r\n", {80, 0}},
+               {" 450 \r\n", {0, 30}},
+               {nullptr, {0, 0}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file ? c.file : "no file");
+    QFile::remove(QStringLiteral("quilmar_hkc.ini"));
+    if (c.file != nullptr) {
+      QFile file(QStringLiteral("quilmar_hkc.ini"));
+      ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+      file.write(c.file);
+    }
+    MainWindow window;
+    EXPECT_EQ(window.pos(), c.expected);
+  }
+  QDir::setCurrent(previous);
+}
+
+// A log whose frame numbers swing between 0 and 65535 misses about 164 million numbers; the
+// list must still show them without expanding them.
+TEST(MissingFramesList, ShowsHugeGapsOnDemand) {
+  MissingFrames missing;
+  for (int i = 0; i < 2500; ++i) {
+    missing.AddStep(0, 65535);
+  }
+  MissingFramesModel model;
+  model.SetMissingFrames(std::move(missing));
+  ASSERT_EQ(model.rowCount(), 2500 * 65534);
+  MissingFramesList list;
+  list.resize(105, 95);
+  list.SetModel(&model);
+  list.show();
+  struct Case {
+    Qt::Key key;
+    int row;
+    const char* text;
+  } cases[] = {
+      {Qt::Key_End, 2500 * 65534 - 1, "1"}, {Qt::Key_Home, 0, "65534"}, {Qt::Key_Down, 1, "65533"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(QTest::toString(c.key));
+    QTest::keyClick(&list, c.key);
+    EXPECT_EQ(list.CurrentRow(), c.row);
+    EXPECT_EQ(model.index(c.row, 0).data().toString(), QString::fromLatin1(c.text));
+    EXPECT_LE(list.FirstVisibleRow(), c.row);
+    EXPECT_FALSE(list.grab().isNull());
+  }
+  model.Clear();
+  EXPECT_EQ(list.CurrentRow(), -1);
 }
 
 }  // namespace
