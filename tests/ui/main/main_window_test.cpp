@@ -11,6 +11,7 @@
 #include <QTest>
 
 #include "main_window_fixture.h"
+#include "ui/main/chart_adapter.h"
 #include "ui/main/frame_view.h"
 #include "ui/main/hex_dump.h"
 #include "ui/main/missing_frames_model.h"
@@ -26,7 +27,7 @@ TEST_F(MainWindowTest, FrameTitleTabsAndStartUpState) {
   EXPECT_TRUE(window->windowFlags() & Qt::WindowMinimizeButtonHint);
   window->show();
   EXPECT_EQ(window->minimumSize(), window->maximumSize());
-  EXPECT_FALSE(window->windowIcon().isNull());
+  EXPECT_FALSE(window->windowIcon().pixmap(32, 32).isNull());
 
   auto* tabs = Find<QTabWidget>("Hexdump");
   const QStringList captions{"EPS / TCS", "COM / CDHS", "ADCS", "Graph", "Hexdump"};
@@ -129,6 +130,26 @@ TEST_F(MainWindowTest, DropLoadsOnlyLogsEndingInKss) {
     EXPECT_EQ(window->CurrentLogPath(), path);
     EXPECT_EQ(window->frameTable().frameCount, c.loads ? 2 : 0);
     EXPECT_EQ(Find<QLabel>("Label10")->text() == path, c.loads);
+  }
+}
+
+TEST_F(MainWindowTest, RangeListsChartTheChosenParameter) {
+  Bytes log;
+  for (int n = 1; n <= 10; ++n) {
+    const Bytes wrapped = KissWrap(AdcsFrame(static_cast<std::uint16_t>(n), 100 + n));
+    log.insert(log.end(), wrapped.begin(), wrapped.end());
+  }
+  window->OpenLog(WriteLog("adcs.kss", log));
+  window->frameView().ParameterButton(69)->click();
+  emit window->graphRangeControls().rangeChosen(3, 7);
+  ChartAdapter& chart = window->parameterGraph().Chart();
+  ASSERT_EQ(chart.RowCount(), 5);
+  for (int r = 1; r <= 5; ++r) {
+    SCOPED_TRACE(r);
+    EXPECT_EQ(chart.RowLabel(r), QString::number(r + 3));
+    ASSERT_TRUE(chart.SetCurrentRow(r));
+    ASSERT_TRUE(chart.SetCurrentColumn(1));
+    EXPECT_EQ(chart.PointValue(), QString::number(100 + r + 3));
   }
 }
 
