@@ -28,6 +28,10 @@ constexpr int kDragThreshold = 4;
 constexpr double kPointTolerance = 8;
 // Up to this many rows each point gets a marker; beyond, markers would merge into a bar.
 constexpr int kMarkerLimit = 60;
+// Qt Charts keeps this many pixels free on either side of an axis label.
+constexpr double kAxisLabelPadding = 4;
+// Space between neighbouring labels, and the slack of Qt's text layout over font metrics.
+constexpr double kLabelGap = 2;
 
 QString FirstLocalFile(const QMimeData* mime) {
   if (mime == nullptr || !mime->hasUrls()) {
@@ -146,6 +150,7 @@ ChartAdapter::ChartAdapter(QWidget* frame)
     : QObject(frame),
       view(new ChartView(frame)),
       series(new QLineSeries),
+      tickAxis(new QValueAxis),
       categoryAxis(new QCategoryAxis),
       valueAxis(new QValueAxis) {
   view->setObjectName(QStringLiteral("MSChart1"));
@@ -155,10 +160,21 @@ ChartAdapter::ChartAdapter(QWidget* frame)
   chart->setMargins(QMargins(4, 4, 8, 4));
   chart->setBackgroundRoundness(0);
   chart->addSeries(series);
+  // Two horizontal axes over the same categories: one draws the ticks and grid lines at
+  // every n-th category, the other only the labels, so that crowded labels can be thinned
+  // without losing ticks.
+  tickAxis->setLabelsVisible(false);
+  tickAxis->setTickType(QValueAxis::TicksDynamic);
+  tickAxis->setTickAnchor(1);
+  tickAxis->setMinorTickCount(0);
   categoryAxis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+  categoryAxis->setGridLineVisible(false);
+  categoryAxis->setLineVisible(false);
   valueAxis->setTitleText(QStringLiteral("graphical value"));
+  chart->addAxis(tickAxis, Qt::AlignBottom);
   chart->addAxis(categoryAxis, Qt::AlignBottom);
   chart->addAxis(valueAxis, Qt::AlignLeft);
+  series->attachAxis(tickAxis);
   series->attachAxis(categoryAxis);
   series->attachAxis(valueAxis);
   series->setMarkerSize(7);
@@ -167,7 +183,7 @@ ChartAdapter::ChartAdapter(QWidget* frame)
   commitTimer.setSingleShot(true);
   commitTimer.setInterval(0);
   connect(&commitTimer, &QTimer::timeout, this, &ChartAdapter::Commit);
-  connect(categoryAxis, &QValueAxis::rangeChanged, this, &ChartAdapter::UpdateVisibleRows);
+  connect(tickAxis, &QValueAxis::rangeChanged, this, &ChartAdapter::UpdateVisibleRows);
   connect(chart, &QChart::plotAreaChanged, this, [this](const QRectF& plot) {
     if (std::abs(plot.width() - plottedWidth) > 0.5) {
       UpdateVisibleRows();
@@ -276,9 +292,12 @@ void ChartAdapter::Commit() {
   // Qt Charts recomputes the outline of the whole line at every range change; emptying the
   // series first leaves one such pass, for the new points.
   series->clear();
+  // Dynamic ticks are laid out at once for the new range: keep them few until the range is
+  // known.
+  tickAxis->setTickInterval(std::max(1, RowCount()));
   Chart()->zoomReset();  // new data: show the whole chart
   // Categories sit on whole numbers; half a category of room on either side.
-  categoryAxis->setRange(0.5, std::max(1, RowCount()) + 0.5);
+  tickAxis->setRange(0.5, std::max(1, RowCount()) + 0.5);
   UpdateValueRange();
   updating = false;
   UpdateVisibleRows();
@@ -319,8 +338,8 @@ void ChartAdapter::UpdateVisibleRows() {
     return;
   }
   updating = true;
-  const double low = categoryAxis->min();
-  const double high = categoryAxis->max();
+  const double low = tickAxis->min();
+  const double high = tickAxis->max();
   plottedWidth = PlotWidth();
   UpdateCategoryLabels(low, high);
   const int first = std::max(1, static_cast<int>(std::floor(low)));
@@ -376,6 +395,7 @@ void ChartAdapter::UpdateCategoryLabels(double low, double high) {
   const int first = std::max(1, static_cast<int>(std::floor(low)) + 1);
   const int last = std::min(RowCount(), static_cast<int>(std::floor(high)));
   const LabelLayout layout = PlanLabels(first, last, high - low);
+  tickAxis->setTickInterval(layout.tickInterval);
   categoryAxis->setLabelsAngle(layout.angle);
   categoryAxis->setStartValue(low);
   QSet<QString> shown;
@@ -396,29 +416,40 @@ ChartAdapter::LabelLayout ChartAdapter::PlanLabels(int first, int last, double v
   LabelLayout layout;
   const int step = spacing > 0 ? spacing : 1;
   layout.stride = step;
+  layout.tickInterval = step;
   if (first > last || visibleRows <= 0) {
     return layout;
   }
+  // Ticks closer than a few pixels would merge into a grey band.
+  const double pixelsPerRow = plottedWidth / visibleRows;
+  layout.tickInterval = step * std::max(1, static_cast<int>(std::ceil(4 / (step * pixelsPerRow))));
   QString longest;
   for (int r = first; r <= last; r += step) {
     const QString& label = rows[static_cast<std::size_t>(r - 1)].label;
-    if (label.size() > longest.size()) {
-      longest = label;
-    }
+    longest = label.size() > longest.size() ? label : longest;
   }
   const QFontMetrics metrics(categoryAxis->labelsFont());
-  const double width = plottedWidth;
-  const double pixelsPerStep = width / visibleRows * step;
-  const double across = metrics.horizontalAdvance(longest) + 8;
-  if (pixelsPerStep >= across) {
-    return layout;
+  const double across = metrics.horizontalAdvance(longest) + kLabelGap;
+  const double upright = metrics.height() + kLabelGap;
+  // Qt Charts gives each label the plot width shared among all labels, less its padding,
+  // and elides what does not fit. Labels stand upright when that lets every n-th category
+  // keep its label; when even upright labels crowd, only every k-th of them is labelled.
+  const int rowCount = last - first + 1;
+  const auto room = [&](int stride) {
+    return plottedWidth / ((rowCount + stride - 1) / stride + 1) - 2 * kAxisLabelPadding;
+  };
+  for (int multiple = 1; step * multiple <= rowCount; ++multiple) {
+    layout.stride = step * multiple;
+    if (room(layout.stride) >= across) {
+      layout.angle = 0;
+      return layout;
+    }
+    if (room(layout.stride) >= upright) {
+      layout.angle = -90;
+      return layout;
+    }
   }
-  // Upright labels need only a line's height; when even those crowd, label every k-th
-  // labelled category so that the ticks left still fall on the chosen spacing.
-  const double upright = metrics.height() + 2;
-  layout.angle = -90;
-  layout.stride = step * std::max(1, static_cast<int>(std::ceil(upright / pixelsPerStep)));
-  return layout;
+  return layout;  // a single label
 }
 
 int ChartAdapter::RowAt(QPoint viewportPosition) {
@@ -474,7 +505,11 @@ void ChartAdapter::SelectPointAt(QPoint position) {
   }
 }
 
-void ChartAdapter::ShowWholeChart() { Chart()->zoomReset(); }
+void ChartAdapter::ShowWholeChart() {
+  tickAxis->setTickInterval(std::max(1, RowCount()));  // see Commit
+  Chart()->zoomReset();
+  UpdateVisibleRows();
+}
 
 bool ChartAdapter::IsZoomed() const { return Chart()->isZoomed(); }
 

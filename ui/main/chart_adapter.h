@@ -109,8 +109,9 @@ class ChartAdapter : public QObject {
 
   // Which categories carry a label, and at what angle, so that the labels do not overlap.
   struct LabelLayout {
-    int stride = 1;
+    int stride = 1;  // a label at every stride-th category
     int angle = 0;
+    int tickInterval = 1;
   };
 
   void ScheduleCommit();
@@ -127,6 +128,7 @@ class ChartAdapter : public QObject {
 
   ChartView* view;
   QLineSeries* series;
+  QValueAxis* tickAxis;
   QCategoryAxis* categoryAxis;
   QValueAxis* valueAxis;
   QTimer commitTimer;
