@@ -1,18 +1,10 @@
 // The chart component behind MSChart1; see chart_adapter.h.
 #include "chart_adapter.h"
 
-#include <QApplication>
 #include <QCategoryAxis>
-#include <QClipboard>
-#include <QFileDialog>
 #include <QFontMetrics>
 #include <QLineSeries>
 #include <QLocale>
-#include <QMenu>
-#include <QMessageBox>
-#include <QMimeData>
-#include <QMouseEvent>
-#include <QRubberBand>
 #include <QSet>
 #include <QToolTip>
 #include <QValueAxis>
@@ -22,8 +14,6 @@
 namespace quilmar {
 namespace {
 
-// Travel in pixels below which a press and release count as a click, not a zoom drag.
-constexpr int kDragThreshold = 4;
 // How near, in pixels, the pointer must be to a point to select it or show its tip.
 constexpr double kPointTolerance = 8;
 // Up to this many rows each point gets a marker; beyond, markers would merge into a bar.
@@ -32,18 +22,6 @@ constexpr int kMarkerLimit = 60;
 constexpr double kAxisLabelPadding = 4;
 // Space between neighbouring labels, and the slack of Qt's text layout over font metrics.
 constexpr double kLabelGap = 2;
-
-QString FirstLocalFile(const QMimeData* mime) {
-  if (mime == nullptr || !mime->hasUrls()) {
-    return {};
-  }
-  for (const QUrl& url : mime->urls()) {
-    if (url.isLocalFile()) {
-      return url.toLocalFile();
-    }
-  }
-  return {};
-}
 
 // A value as the chart reads it back: up to 15 significant digits in the user's notation.
 QString ValueText(double value) {
@@ -54,98 +32,6 @@ QString ValueText(double value) {
 
 }  // namespace
 
-ChartView::ChartView(QWidget* parent) : QChartView(parent) {
-  setAcceptDrops(true);
-  setRenderHint(QPainter::Antialiasing);
-  setRubberBand(QChartView::NoRubberBand);  // our own band tells a click from a drag
-  viewport()->setMouseTracking(true);
-  band = new QRubberBand(QRubberBand::Rectangle, viewport());
-}
-
-void ChartView::dragEnterEvent(QDragEnterEvent* event) {
-  if (FirstLocalFile(event->mimeData()).isEmpty()) {
-    event->ignore();
-    return;
-  }
-  event->acceptProposedAction();
-}
-
-void ChartView::dragMoveEvent(QDragMoveEvent* event) {
-  if (FirstLocalFile(event->mimeData()).isEmpty()) {
-    event->ignore();
-    return;
-  }
-  event->acceptProposedAction();
-}
-
-void ChartView::dropEvent(QDropEvent* event) {
-  const QString path = FirstLocalFile(event->mimeData());
-  if (path.isEmpty()) {
-    event->ignore();
-    return;
-  }
-  event->acceptProposedAction();
-  emit fileDropped(path);
-}
-
-void ChartView::mousePressEvent(QMouseEvent* event) {
-  if (event->button() != Qt::LeftButton) {
-    QGraphicsView::mousePressEvent(event);
-    return;
-  }
-  pressed = true;
-  pressPosition = event->position().toPoint();
-  event->accept();
-}
-
-void ChartView::mouseMoveEvent(QMouseEvent* event) {
-  const QPoint position = event->position().toPoint();
-  if (!pressed) {
-    emit hoveredAt(position, event->globalPosition().toPoint());
-    return;
-  }
-  if (std::abs(position.x() - pressPosition.x()) < kDragThreshold && !band->isVisible()) {
-    return;
-  }
-  // Only the horizontal extent counts: the band spans the plot's full height.
-  const QRect plot = mapFromScene(chart()->mapToScene(chart()->plotArea())).boundingRect();
-  const int left = std::max(plot.left(), std::min(position.x(), pressPosition.x()));
-  const int right = std::min(plot.right(), std::max(position.x(), pressPosition.x()));
-  band->setGeometry(QRect(QPoint(left, plot.top()), QPoint(right, plot.bottom())));
-  band->show();
-}
-
-void ChartView::mouseReleaseEvent(QMouseEvent* event) {
-  if (event->button() != Qt::LeftButton || !pressed) {
-    QGraphicsView::mouseReleaseEvent(event);  // no zoom-out on the right button
-    return;
-  }
-  pressed = false;
-  event->accept();
-  if (!band->isVisible()) {
-    emit clickedAt(event->position().toPoint());
-    return;
-  }
-  band->hide();
-  const QRectF area = chart()->mapFromScene(mapToScene(band->geometry())).boundingRect();
-  if (area.width() >= kDragThreshold) {
-    chart()->zoomIn(
-        QRectF(area.left(), chart()->plotArea().top(), area.width(), chart()->plotArea().height()));
-  }
-}
-
-void ChartView::mouseDoubleClickEvent(QMouseEvent* event) {
-  if (event->button() == Qt::LeftButton) {
-    emit wholeChartRequested();
-  }
-  event->accept();
-}
-
-void ChartView::contextMenuEvent(QContextMenuEvent* event) {
-  emit contextMenuRequested(event->globalPos());
-  event->accept();
-}
-
 ChartAdapter::ChartAdapter(QWidget* frame)
     : QObject(frame),
       view(new ChartView(frame)),
@@ -154,6 +40,25 @@ ChartAdapter::ChartAdapter(QWidget* frame)
       categoryAxis(new QCategoryAxis),
       valueAxis(new QValueAxis) {
   view->setObjectName(QStringLiteral("MSChart1"));
+  view->setChart(BuildChart());
+  commitTimer.setSingleShot(true);
+  commitTimer.setInterval(0);
+  connect(&commitTimer, &QTimer::timeout, this, &ChartAdapter::Commit);
+  connect(tickAxis, &QValueAxis::rangeChanged, this, &ChartAdapter::UpdateVisibleRows);
+  connect(view->chart(), &QChart::plotAreaChanged, this, [this](const QRectF& plot) {
+    if (std::abs(plot.width() - plottedWidth) > 0.5) {
+      UpdateVisibleRows();
+    }
+  });
+  connect(view, &ChartView::fileDropped, this, &ChartAdapter::fileDropped);
+  connect(view, &ChartView::clickedAt, this, &ChartAdapter::SelectPointAt);
+  connect(view, &ChartView::hoveredAt, this, &ChartAdapter::ShowToolTip);
+  connect(view, &ChartView::wholeChartRequested, this, &ChartAdapter::ShowWholeChart);
+  ResetData();
+  Commit();
+}
+
+QChart* ChartAdapter::BuildChart() {
   auto* chart = new QChart;
   chart->legend()->hide();
   chart->setLocalizeNumbers(true);
@@ -178,28 +83,7 @@ ChartAdapter::ChartAdapter(QWidget* frame)
   series->attachAxis(categoryAxis);
   series->attachAxis(valueAxis);
   series->setMarkerSize(7);
-  view->setChart(chart);
-
-  commitTimer.setSingleShot(true);
-  commitTimer.setInterval(0);
-  connect(&commitTimer, &QTimer::timeout, this, &ChartAdapter::Commit);
-  connect(tickAxis, &QValueAxis::rangeChanged, this, &ChartAdapter::UpdateVisibleRows);
-  connect(chart, &QChart::plotAreaChanged, this, [this](const QRectF& plot) {
-    if (std::abs(plot.width() - plottedWidth) > 0.5) {
-      UpdateVisibleRows();
-    }
-  });
-  connect(view, &ChartView::fileDropped, this, &ChartAdapter::fileDropped);
-  connect(view, &ChartView::clickedAt, this, &ChartAdapter::SelectPointAt);
-  connect(view, &ChartView::hoveredAt, this, &ChartAdapter::ShowToolTip);
-  connect(view, &ChartView::wholeChartRequested, this, &ChartAdapter::ShowWholeChart);
-  connect(view, &ChartView::contextMenuRequested, this, [this](QPoint globalPosition) {
-    QMenu* menu = CreateContextMenu(view);
-    menu->setAttribute(Qt::WA_DeleteOnClose);
-    menu->popup(globalPosition);
-  });
-  ResetData();
-  Commit();
+  return chart;
 }
 
 void ChartAdapter::ResetData() {
@@ -512,36 +396,6 @@ void ChartAdapter::ShowWholeChart() {
 }
 
 bool ChartAdapter::IsZoomed() const { return Chart()->isZoomed(); }
-
-bool ChartAdapter::SaveAsPng(const QString& path) const { return view->grab().save(path, "PNG"); }
-
-void ChartAdapter::CopyToClipboard() const { QApplication::clipboard()->setPixmap(view->grab()); }
-
-QMenu* ChartAdapter::CreateContextMenu(QWidget* parent) {
-  auto* menu = new QMenu(parent);
-  menu->addAction(QStringLiteral("Save Chart as PNG…"), this, &ChartAdapter::OfferSaveAsPng);
-  menu->addAction(QStringLiteral("Copy Chart"), this, &ChartAdapter::CopyToClipboard);
-  QAction* whole =
-      menu->addAction(QStringLiteral("Show Whole Chart"), this, &ChartAdapter::ShowWholeChart);
-  whole->setEnabled(IsZoomed());
-  return menu;
-}
-
-void ChartAdapter::OfferSaveAsPng() {
-  QString path = QFileDialog::getSaveFileName(view, QStringLiteral("Save Chart as PNG"),
-                                              QStringLiteral("chart.png"),
-                                              QStringLiteral("PNG images (*.png)"));
-  if (path.isEmpty()) {
-    return;
-  }
-  if (!path.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive)) {
-    path += QStringLiteral(".png");
-  }
-  if (!SaveAsPng(path)) {
-    QMessageBox::warning(view, QStringLiteral("Save Chart as PNG"),
-                         QStringLiteral("The chart could not be saved as %1.").arg(path));
-  }
-}
 
 QStringList ChartAdapter::AxisLabels() const {
   QStringList labels = categoryAxis->categoriesLabels();

@@ -3,50 +3,18 @@
 // of the parameter graph are its public verbs; a Qt Charts line series draws the rows.
 #pragma once
 
-#include <QChartView>
 #include <QObject>
 #include <QString>
 #include <QTimer>
 #include <vector>
 
+#include "chart_view.h"
+
 class QCategoryAxis;
 class QLineSeries;
-class QMenu;
-class QRubberBand;
 class QValueAxis;
 
 namespace quilmar {
-
-// The chart's view: the drop target for log files, a horizontal zoom by dragging, a
-// double-click back to the whole chart and a context menu.
-class ChartView : public QChartView {
-  Q_OBJECT
- public:
-  explicit ChartView(QWidget* parent);
-
- signals:
-  void fileDropped(const QString& path);
-  // A press and release at nearly the same place, in viewport coordinates.
-  void clickedAt(QPoint position);
-  void hoveredAt(QPoint position, QPoint globalPosition);
-  void wholeChartRequested();
-  void contextMenuRequested(QPoint globalPosition);
-
- protected:
-  void dragEnterEvent(QDragEnterEvent* event) override;
-  void dragMoveEvent(QDragMoveEvent* event) override;
-  void dropEvent(QDropEvent* event) override;
-  void mousePressEvent(QMouseEvent* event) override;
-  void mouseMoveEvent(QMouseEvent* event) override;
-  void mouseReleaseEvent(QMouseEvent* event) override;
-  void mouseDoubleClickEvent(QMouseEvent* event) override;
-  void contextMenuEvent(QContextMenuEvent* event) override;
-
- private:
-  QRubberBand* band = nullptr;
-  QPoint pressPosition;
-  bool pressed = false;
-};
 
 class ChartAdapter : public QObject {
   Q_OBJECT
@@ -85,10 +53,6 @@ class ChartAdapter : public QObject {
   QString ToolTipText(int r) const;
   void ShowWholeChart();
   bool IsZoomed() const;
-  bool SaveAsPng(const QString& path) const;
-  void CopyToClipboard() const;
-  // The chart's context menu, owned by parent.
-  QMenu* CreateContextMenu(QWidget* parent);
 
   ChartView* View() const { return view; }
   QChart* Chart() const;
@@ -114,6 +78,7 @@ class ChartAdapter : public QObject {
     int tickInterval = 1;
   };
 
+  QChart* BuildChart();
   void ScheduleCommit();
   void UpdateValueRange();
   double PlotWidth() const;
@@ -124,7 +89,6 @@ class ChartAdapter : public QObject {
   QList<QPointF> VisiblePoints(int first, int last) const;
   void ShowToolTip(QPoint position, QPoint globalPosition);
   void SelectPointAt(QPoint position);
-  void OfferSaveAsPng();
 
   ChartView* view;
   QLineSeries* series;

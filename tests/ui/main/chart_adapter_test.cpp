@@ -200,7 +200,7 @@ TEST_F(ChartAdapterTest, ContextMenuShowsTheWholeChartAgain) {
   QApplication::processEvents();
   chart.Chart()->zoomIn(QRectF(chart.Chart()->plotArea().center(), QSizeF(40, 10)));
   ASSERT_TRUE(chart.IsZoomed());
-  QMenu* menu = chart.CreateContextMenu(&frame);
+  QMenu* menu = chart.View()->CreateContextMenu(&frame);
   QStringList texts;
   for (QAction* action : menu->actions()) {
     texts << action->text();
@@ -218,12 +218,12 @@ TEST_F(ChartAdapterTest, PictureOfTheChartGoesToFileAndClipboard) {
   Fill(30);
   QTemporaryDir dir;
   const QString path = dir.filePath(QStringLiteral("chart.png"));
-  ASSERT_TRUE(chart.SaveAsPng(path));
+  ASSERT_TRUE(chart.View()->SaveAsPng(path));
   const QImage saved(path);
   EXPECT_EQ(saved.size(), chart.View()->size());
-  chart.CopyToClipboard();
+  chart.View()->CopyToClipboard();
   EXPECT_EQ(QApplication::clipboard()->image().size(), chart.View()->size());
-  EXPECT_FALSE(chart.SaveAsPng(dir.filePath(QStringLiteral("missing/chart.png"))));
+  EXPECT_FALSE(chart.View()->SaveAsPng(dir.filePath(QStringLiteral("missing/chart.png"))));
 }
 
 }  // namespace

@@ -1,0 +1,158 @@
+// The view of the parameter chart; see chart_view.h.
+#include "chart_view.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFileDialog>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QRubberBand>
+#include <algorithm>
+
+namespace quilmar {
+namespace {
+
+// Travel in pixels below which a press and release count as a click, not a zoom drag.
+constexpr int kDragThreshold = 4;
+
+QString FirstLocalFile(const QMimeData* mime) {
+  if (mime == nullptr || !mime->hasUrls()) {
+    return {};
+  }
+  for (const QUrl& url : mime->urls()) {
+    if (url.isLocalFile()) {
+      return url.toLocalFile();
+    }
+  }
+  return {};
+}
+
+}  // namespace
+
+ChartView::ChartView(QWidget* parent) : QChartView(parent) {
+  setAcceptDrops(true);
+  setRenderHint(QPainter::Antialiasing);
+  setRubberBand(QChartView::NoRubberBand);  // our own band tells a click from a drag
+  viewport()->setMouseTracking(true);
+  band = new QRubberBand(QRubberBand::Rectangle, viewport());
+}
+
+void ChartView::dragEnterEvent(QDragEnterEvent* event) {
+  if (FirstLocalFile(event->mimeData()).isEmpty()) {
+    event->ignore();
+    return;
+  }
+  event->acceptProposedAction();
+}
+
+void ChartView::dragMoveEvent(QDragMoveEvent* event) {
+  if (FirstLocalFile(event->mimeData()).isEmpty()) {
+    event->ignore();
+    return;
+  }
+  event->acceptProposedAction();
+}
+
+void ChartView::dropEvent(QDropEvent* event) {
+  const QString path = FirstLocalFile(event->mimeData());
+  if (path.isEmpty()) {
+    event->ignore();
+    return;
+  }
+  event->acceptProposedAction();
+  emit fileDropped(path);
+}
+
+void ChartView::mousePressEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) {
+    QGraphicsView::mousePressEvent(event);
+    return;
+  }
+  pressed = true;
+  pressPosition = event->position().toPoint();
+  event->accept();
+}
+
+void ChartView::mouseMoveEvent(QMouseEvent* event) {
+  const QPoint position = event->position().toPoint();
+  if (!pressed) {
+    emit hoveredAt(position, event->globalPosition().toPoint());
+    return;
+  }
+  if (std::abs(position.x() - pressPosition.x()) < kDragThreshold && !band->isVisible()) {
+    return;
+  }
+  // Only the horizontal extent counts: the band spans the plot's full height.
+  const QRect plot = mapFromScene(chart()->mapToScene(chart()->plotArea())).boundingRect();
+  const int left = std::max(plot.left(), std::min(position.x(), pressPosition.x()));
+  const int right = std::min(plot.right(), std::max(position.x(), pressPosition.x()));
+  band->setGeometry(QRect(QPoint(left, plot.top()), QPoint(right, plot.bottom())));
+  band->show();
+}
+
+void ChartView::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton || !pressed) {
+    QGraphicsView::mouseReleaseEvent(event);  // no zoom-out on the right button
+    return;
+  }
+  pressed = false;
+  event->accept();
+  if (!band->isVisible()) {
+    emit clickedAt(event->position().toPoint());
+    return;
+  }
+  band->hide();
+  const QRectF area = chart()->mapFromScene(mapToScene(band->geometry())).boundingRect();
+  if (area.width() >= kDragThreshold) {
+    chart()->zoomIn(
+        QRectF(area.left(), chart()->plotArea().top(), area.width(), chart()->plotArea().height()));
+  }
+}
+
+void ChartView::mouseDoubleClickEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton) {
+    emit wholeChartRequested();
+  }
+  event->accept();
+}
+
+void ChartView::contextMenuEvent(QContextMenuEvent* event) {
+  QMenu* menu = CreateContextMenu(this);
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  menu->popup(event->globalPos());
+  event->accept();
+}
+
+bool ChartView::SaveAsPng(const QString& path) { return grab().save(path, "PNG"); }
+
+void ChartView::CopyToClipboard() { QApplication::clipboard()->setPixmap(grab()); }
+
+QMenu* ChartView::CreateContextMenu(QWidget* parent) {
+  auto* menu = new QMenu(parent);
+  menu->addAction(QStringLiteral("Save Chart as PNG…"), this, &ChartView::OfferSaveAsPng);
+  menu->addAction(QStringLiteral("Copy Chart"), this, &ChartView::CopyToClipboard);
+  QAction* whole =
+      menu->addAction(QStringLiteral("Show Whole Chart"), this, &ChartView::wholeChartRequested);
+  whole->setEnabled(chart()->isZoomed());
+  return menu;
+}
+
+void ChartView::OfferSaveAsPng() {
+  QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save Chart as PNG"),
+                                              QStringLiteral("chart.png"),
+                                              QStringLiteral("PNG images (*.png)"));
+  if (path.isEmpty()) {
+    return;
+  }
+  if (!path.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive)) {
+    path += QStringLiteral(".png");
+  }
+  if (!SaveAsPng(path)) {
+    QMessageBox::warning(this, QStringLiteral("Save Chart as PNG"),
+                         QStringLiteral("The chart could not be saved as %1.").arg(path));
+  }
+}
+
+}  // namespace quilmar
