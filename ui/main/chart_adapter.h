@@ -44,7 +44,7 @@ class ChartAdapter : public QObject {
   QString RowLabel(int r) const;
   bool IsNull(int r) const;
 
-  // Draws what the writes since the last commit changed; runs by itself from the event loop.
+  // Draws the rows as they stand; runs by itself from the event loop after any write.
   void Commit();
 
   // The row of the point under a viewport position, 0 when no point is near.
