@@ -2,6 +2,8 @@
 #include <QApplication>
 #include <QCommandLineParser>
 
+#include "ui/aux/aux_windows.h"
+#include "ui/main/frame_view.h"
 #include "ui/main/look.h"
 #include "ui/main/main_window.h"
 
@@ -17,6 +19,16 @@ int main(int argc, char** argv) {
   parser.addOption(screenshot);
   parser.process(app);
   quilmar::MainWindow window;
+  // Declared after the main window so the auxiliary windows go first at exit.
+  quilmar::AuxWindows aux([&window](int row) { return window.frameView().ValueBox(row); },
+                          window.frameTable(), [&window](int i) { window.ShowFrameAt(i); });
+  QObject::connect(&window, &quilmar::MainWindow::statusBitWindowRequested, &aux,
+                   &quilmar::AuxWindows::OpenStatusBitWindow);
+  QObject::connect(&window, &quilmar::MainWindow::memoryDumpRequested, &aux,
+                   &quilmar::AuxWindows::OpenMemoryDump);
+  QObject::connect(&window, &quilmar::MainWindow::infoRequested, &aux,
+                   &quilmar::AuxWindows::OpenInfo);
+  QObject::connect(&app, &QCoreApplication::aboutToQuit, &aux, &quilmar::AuxWindows::CloseAll);
   window.show();
   if (!parser.positionalArguments().isEmpty()) {
     window.OpenLog(parser.positionalArguments().constFirst());
