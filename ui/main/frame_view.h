@@ -39,6 +39,9 @@ class FrameView : public QObject {
   void ShowFrame(const FrameTable& table, int frameNumber);
   // The six faces in their reset look (a load starts with this).
   void ResetPanel();
+  // Empties every box the view writes and resets the panel: what a log without frames shows,
+  // so no frame of an earlier log stays on screen.
+  void ClearFrame();
 
   QLineEdit* ValueBox(int row) const;            // Text1(row)
   QRadioButton* ParameterButton(int row) const;  // Option2(row)

@@ -99,13 +99,19 @@ QLabel* MakeFillLabel(QWidget* frame, const char* name, int top) {
   return label;
 }
 
+// Width of the longest unit label ("km/s") beside the picture, in twips.
+constexpr int kUnitLabelClearance = 540;
+
 QPixmap SpacecraftDrawing(QSize size) {
   QSvgRenderer renderer(QStringLiteral(":/quilmar/spacecraft.svg"));
   QPixmap pixmap(size);
   pixmap.fill(Qt::transparent);
   QPainter painter(&pixmap);
-  const QSize drawn = renderer.defaultSize().scaled(size, Qt::KeepAspectRatio);
-  renderer.render(&painter, QRectF(QPointF(0, 0), drawn));
+  // The picture's left edge shares its column with the unit labels of rows 81..92; drawing
+  // it right-aligned past their width keeps "km" and "km/s" off the board names.
+  const QSize room(size.width() - Px(kUnitLabelClearance), size.height());
+  const QSize drawn = renderer.defaultSize().scaled(room, Qt::KeepAspectRatio);
+  renderer.render(&painter, QRectF(QPointF(size.width() - drawn.width(), 0), drawn));
   return pixmap;
 }
 

@@ -117,6 +117,8 @@ void MainWindow::FinishLoad(const QString& path, LoadSummary summary) {
   hScroll1->setMaximum(std::max(1, table.frameCount));
   if (table.IsCurrent(hScroll1->value())) {
     view->ShowFrame(table, hScroll1->value());
+  } else {
+    view->ClearFrame();
   }
   // The button of row 0 turned on makes row 0 the charted row, as a click on it would.
   MarkChartedParameter(0);

@@ -3,6 +3,8 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
 #include <QListView>
 #include <QMenuBar>
 #include <QRadioButton>
@@ -98,6 +100,10 @@ TEST_F(MainWindowTest, ChangeWithoutStoredFramesLeavesTheHexDump) {
   EXPECT_EQ(PositionText(), QStringLiteral("#1 / 0"));
   EXPECT_EQ(HexArea()->toPlainText(), before);
   EXPECT_EQ(ColourPattern(*HexArea()), coloursBefore);
+  // The frame view names no frame of the earlier log as if it were current.
+  EXPECT_TRUE(Find<QLineEdit>("Text3_2")->text().isEmpty());
+  EXPECT_TRUE(Find<QLineEdit>("Text1_0")->text().isEmpty());
+  EXPECT_TRUE(Find<QLabel>("Label13")->text().isEmpty());
 }
 
 TEST_F(MainWindowTest, KeyboardStepsThroughFrames) {
@@ -108,7 +114,7 @@ TEST_F(MainWindowTest, KeyboardStepsThroughFrames) {
   } cases[] = {{Qt::Key_Right, 16},    {Qt::Key_Left, 14},  {Qt::Key_Down, 16}, {Qt::Key_Up, 14},
                {Qt::Key_PageDown, 25}, {Qt::Key_PageUp, 5}, {Qt::Key_End, 30},  {Qt::Key_Home, 1}};
   for (const Case& c : cases) {
-    SCOPED_TRACE(QTest::toString(c.key));
+    SCOPED_TRACE(::testing::Message() << "key 0x" << std::hex << int{c.key});
     window->ShowFrameAt(15);
     QTest::keyClick(ScrollBar(), c.key);
     EXPECT_EQ(ScrollBar()->value(), c.expected);
@@ -228,7 +234,7 @@ TEST(MissingFramesList, ShowsHugeGapsOnDemand) {
   } cases[] = {
       {Qt::Key_End, 2500 * 65534 - 1, "1"}, {Qt::Key_Home, 0, "65534"}, {Qt::Key_Down, 1, "65533"}};
   for (const Case& c : cases) {
-    SCOPED_TRACE(QTest::toString(c.key));
+    SCOPED_TRACE(::testing::Message() << "key 0x" << std::hex << int{c.key});
     QTest::keyClick(&list, c.key);
     EXPECT_EQ(list.CurrentRow(), c.row);
     EXPECT_EQ(model.index(c.row, 0).data().toString(), QString::fromLatin1(c.text));
