@@ -112,7 +112,8 @@ inline constexpr std::array<ParameterInfo, kParameterCount> kParameterCatalogue{
     /*89*/ {"FIX CAR Pos X", "km", Section::kAdcs},
     /*90*/ {"FIX CAR Pos Y", "km", Section::kAdcs},
     /*91*/ {"FIX CAR POS Z", "km", Section::kAdcs},
-    /*92*/ {"Julian TE", "days", Section::kAdcs},}};
+    /*92*/ {"Julian TE", "days", Section::kAdcs},
+}};
 
 // A section starts with its length byte ("Size of HK data"), which doubles as the marker
 // that the section was present: the marker row is 0 when the frame did not carry it.

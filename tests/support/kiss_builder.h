@@ -45,7 +45,8 @@ inline Bytes Information(std::uint16_t frameNumber, char type, std::uint8_t prim
   Bytes info(length, 0);
   const std::uint8_t header[] = {static_cast<std::uint8_t>(frameNumber >> 8),
                                  static_cast<std::uint8_t>(frameNumber & 0xFF),
-                                 static_cast<std::uint8_t>(type), primaryCounter,
+                                 static_cast<std::uint8_t>(type),
+                                 primaryCounter,
                                  static_cast<std::uint8_t>(secondaryCounter >> 8),
                                  static_cast<std::uint8_t>(secondaryCounter & 0xFF)};
   for (std::size_t i = 0; i < sizeof header && i < length; ++i) {
@@ -130,7 +131,8 @@ inline Bytes HousekeepingFrame(std::uint16_t frameNumber, std::uint8_t firstSect
 
 inline void WriteFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 }  // namespace quilmar::testing

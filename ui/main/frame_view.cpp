@@ -201,8 +201,8 @@ void FrameView::ClearFrame() {
   for (QLineEdit* box : controls->text3) {
     box->clear();
   }
-  for (QLineEdit* box : {controls->text5, controls->text6, controls->text7, controls->text8,
-                         controls->text9}) {
+  for (QLineEdit* box :
+       {controls->text5, controls->text6, controls->text7, controls->text8, controls->text9}) {
     box->clear();
   }
   controls->label13->clear();
