@@ -16,14 +16,81 @@ void AppendUtf8(std::string& out, std::uint32_t code) {
   } else if (code < 0x800) {
     out.push_back(static_cast<char>(0xC0 | (code >> 6)));
     out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  } else {
+  } else if (code < 0x10000) {
     out.push_back(static_cast<char>(0xE0 | (code >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (code >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
     out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
     out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
   }
 }
 
-bool IsControl(std::uint8_t b) { return b < 0x20 || (b >= 0x7F && b <= 0x9F); }
+bool IsControl(std::uint32_t code) { return code < 0x20 || (code >= 0x7F && code <= 0x9F); }
+
+// One character inside JSON quotes: quote and backslash escaped, controls as \u00xx.
+void AppendJsonCharacter(std::string& out, std::uint32_t code) {
+  if (code == '"' || code == '\\') {
+    out.push_back('\\');
+    out.push_back(static_cast<char>(code));
+  } else if (IsControl(code)) {
+    out += "\\u00";
+    out.push_back(kHexDigits[code >> 4]);
+    out.push_back(kHexDigits[code & 0x0F]);
+  } else {
+    AppendUtf8(out, code);
+  }
+}
+
+bool IsContinuation(std::uint8_t b) { return (b & 0xC0) == 0x80; }
+
+// Length of the well-formed UTF-8 sequence at the start of text (no overlong forms, no
+// surrogates, nothing above U+10FFFF), or 0 when it does not start with one.
+std::size_t Utf8SequenceLength(std::string_view text) {
+  const auto byte = [&text](std::size_t i) { return static_cast<std::uint8_t>(text[i]); };
+  const std::uint8_t lead = byte(0);
+  std::size_t length = 0;
+  std::uint8_t low = 0x80;  // the range of the second byte, narrower after some leads
+  std::uint8_t high = 0xBF;
+  if (lead < 0x80) {
+    return 1;
+  } else if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    low = lead == 0xE0 ? 0xA0 : 0x80;
+    high = lead == 0xED ? 0x9F : 0xBF;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    low = lead == 0xF0 ? 0x90 : 0x80;
+    high = lead == 0xF4 ? 0x8F : 0xBF;
+  } else {
+    return 0;
+  }
+  if (text.size() < length || byte(1) < low || byte(1) > high) {
+    return 0;
+  }
+  for (std::size_t i = 2; i < length; ++i) {
+    if (!IsContinuation(byte(i))) {
+      return 0;
+    }
+  }
+  return length;
+}
+
+std::uint32_t DecodeUtf8(std::string_view sequence) {
+  const auto lead = static_cast<std::uint8_t>(sequence[0]);
+  if (sequence.size() == 1) {
+    return lead;
+  }
+  std::uint32_t code = lead & (0x7F >> sequence.size());
+  for (std::size_t i = 1; i < sequence.size(); ++i) {
+    code = (code << 6) | (static_cast<std::uint8_t>(sequence[i]) & 0x3F);
+  }
+  return code;
+}
 
 }  // namespace
 
@@ -50,16 +117,21 @@ void AppendInteger(std::string& out, std::int64_t value) {
 void AppendJsonString(std::string& out, std::string_view latin1) {
   out.push_back('"');
   for (const char c : latin1) {
-    const auto b = static_cast<std::uint8_t>(c);
-    if (b == '"' || b == '\\') {
-      out.push_back('\\');
-      out.push_back(c);
-    } else if (IsControl(b)) {
-      out += "\\u00";
-      out.push_back(kHexDigits[b >> 4]);
-      out.push_back(kHexDigits[b & 0x0F]);
+    AppendJsonCharacter(out, static_cast<std::uint8_t>(c));
+  }
+  out.push_back('"');
+}
+
+void AppendJsonFileName(std::string& out, std::string_view name) {
+  out.push_back('"');
+  while (!name.empty()) {
+    const std::size_t length = Utf8SequenceLength(name);
+    if (length == 0) {
+      AppendJsonCharacter(out, static_cast<std::uint8_t>(name[0]));
+      name.remove_prefix(1);
     } else {
-      AppendUtf8(out, b);
+      AppendJsonCharacter(out, DecodeUtf8(name.substr(0, length)));
+      name.remove_prefix(length);
     }
   }
   out.push_back('"');

@@ -17,6 +17,11 @@ void AppendInteger(std::string& out, std::int64_t value);
 // '"', '\' and control characters (C0, DEL, C1) escaped as \u00xx.
 void AppendJsonString(std::string& out, std::string_view latin1);
 
+// A file name as the command line gave it, inside JSON quotes. Names on this system are UTF-8
+// and are kept as they are; a byte that is not part of a well-formed UTF-8 sequence is taken
+// as the Latin-1 character of its code, so the output stays valid UTF-8. Escaped as above.
+void AppendJsonFileName(std::string& out, std::string_view name);
+
 // Each byte as the Latin-1 character of the same code, UTF-8 encoded. C0 controls and DEL
 // become their Unicode Control Pictures (U+2400 + code, U+2421), so a beacon text with CR or
 // LF stays on its row and shows what was received. The mapping is one-to-one: Latin-1 has

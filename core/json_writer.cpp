@@ -97,7 +97,7 @@ bool WriteJson(std::ostream& out, std::string_view file, const FrameTable& table
   chunk.reserve(kChunkSize + 4096);
   chunk += "{\n  ";
   AppendKey(chunk, "file");
-  AppendJsonString(chunk, file);
+  AppendJsonFileName(chunk, file);
   chunk += ",\n  ";
   AppendKey(chunk, "frameCount");
   AppendInteger(chunk, table.frameCount);

@@ -195,6 +195,29 @@ TEST(JsonWriterTest, WritesSummaryAndFramesWithEscapedTextsAndNonFiniteValues) {
   }
 }
 
+TEST(JsonWriterTest, KeepsTheFileNameAsGiven) {
+  const struct {
+    const char* name;
+    std::string file;
+    std::string json;
+  } kCases[] = {
+      {"UTF-8 name", "p\u00E4sse/\u00B0 \U0001F6F0.kss", "\"p\u00E4sse/\u00B0 \U0001F6F0.kss\""},
+      {"quote and line feed", "a\"b\n.kss", "\"a\\\"b\\u000a.kss\""},
+      {"C1 control in UTF-8", "\u0085.kss", "\"\\u0085.kss\""},
+      // Bytes outside well-formed UTF-8 (a Latin-1 name, an overlong form, a surrogate, a cut
+      // sequence) are taken as Latin-1, so the document stays valid UTF-8.
+      {"Latin-1 name", "p\xE4sse.kss", "\"p\u00E4sse.kss\""},
+      {"overlong slash", "\xC0\xAF", "\"\u00C0\u00AF\""},
+      {"surrogate", "\xED\xA0\x80", "\"\u00ED\u00A0\\u0080\""},
+      {"cut sequence", "x\xE2\x82", "\"x\u00E2\\u0082\""},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    const std::string json = Json(FrameTable{}, LoadSummary{}, c.file);
+    EXPECT_TRUE(json.starts_with("{\n  \"file\": " + c.json + ",\n")) << json;
+  }
+}
+
 TEST(JsonWriterTest, StreamsHundredsOfThousandsOfMissingFramesInListOrder) {
   FrameTable table;
   LoadSummary summary;
