@@ -146,6 +146,17 @@ int WriteTable(const ExportOptions& options, const FrameTable& table, const Load
   return 0;
 }
 
+// --help and --version: a text that did not reach standard output is a failure too.
+int PrintText(std::string_view text) {
+  FdStreamBuffer buffer(STDOUT_FILENO, false, 1 << 12);
+  buffer.sputn(text.data(), static_cast<std::streamsize>(text.size()));
+  if (!buffer.Close()) {
+    ReportWriteError("standard output", buffer.Error());
+    return 1;
+  }
+  return 0;
+}
+
 int PrintSummary(const ExportOptions& options, const FrameTable& table,
                  const LoadSummary& summary) {
   FdStreamBuffer buffer(STDOUT_FILENO, false, 1 << 12);
@@ -174,12 +185,10 @@ int RunExportCommand(std::span<const std::string_view> arguments) {
   }
   const ExportOptions& options = parsed.options;
   if (options.action == CommandAction::kHelp) {
-    std::cout << kUsageText;
-    return 0;
+    return PrintText(kUsageText);
   }
   if (options.action == CommandAction::kVersion) {
-    std::cout << kProgram << ' ' << kVersionText << '\n';
-    return 0;
+    return PrintText(std::string(kProgram) + ' ' + kVersionText + '\n');
   }
   // The table holds 5000 records with their texts: too large for the stack.
   const auto table = std::make_unique<FrameTable>();

@@ -131,6 +131,16 @@ TEST_F(ExportCommandTest, FileProblemsExitWithOneAndOneLineNamingPathAndReason) 
        "standard output",
        "No space left on device",
        "/dev/full"},
+      {"help on a full disk",
+       {"--help"},
+       "standard output",
+       "No space left on device",
+       "/dev/full"},
+      {"version on a full disk",
+       {"--version"},
+       "standard output",
+       "No space left on device",
+       "/dev/full"},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.name);
@@ -139,6 +149,8 @@ TEST_F(ExportCommandTest, FileProblemsExitWithOneAndOneLineNamingPathAndReason) 
     EXPECT_EQ(Lines(result.err), 1u) << result.err;
     EXPECT_TRUE(result.err.starts_with("quilmar-hk-export: ")) << result.err;
     EXPECT_NE(result.err.find(c.path + ": " + c.reason), std::string::npos) << result.err;
+    // The reader's error text names the path already; the line says it once.
+    EXPECT_EQ(result.err.find(c.path), result.err.rfind(c.path)) << result.err;
   }
   EXPECT_FALSE(fs::exists(intoMissingDir));
 }
