@@ -166,11 +166,11 @@ bool IsFieldLine(const StatusBitMember& member, int line) {
 }
 
 // The field's four characters are shown as received, so a damaged byte is visible as such.
-std::optional<QString> FieldLineText(QStringView source, QStringView modeText) {
-  if (source.size() < 8) {
+std::optional<QString> FieldLineText(QStringView source, std::optional<QStringView> modeText) {
+  if (source.size() < 8 || !modeText) {
     return std::nullopt;
   }
-  const bool gpsMode = modeText == QLatin1String(kGpsModeText);
+  const bool gpsMode = *modeText == QLatin1String(kGpsModeText);
   return QLatin1String(kFieldPrefix) + source.mid(4, 4).toString() +
          QLatin1String(gpsMode ? kFieldEndingGps : kFieldEndingMag);
 }
@@ -194,7 +194,7 @@ QString CreatedLineText(const StatusBitMember& member, int line) {
 }
 
 std::optional<QString> ExplainedLineText(const StatusBitMember& member, int line,
-                                         QStringView source, QStringView modeText) {
+                                         QStringView source, std::optional<QStringView> modeText) {
   if (line < 0 || line >= member.lineCount) {
     return std::nullopt;
   }

@@ -75,8 +75,9 @@ QString CreatedLineText(const StatusBitMember& member, int line);
 
 // The text of explanation line `line` for the given value box text, or nothing when that
 // line keeps what it shows (no character at its position, or one that is not a digit).
-// `modeText` is the ADCS mode box text, read only by the magnetometer field line.
+// `modeText` is the ADCS mode box text, read only by the magnetometer field line, which keeps
+// what it shows when there is no mode box to read.
 std::optional<QString> ExplainedLineText(const StatusBitMember& member, int line,
-                                         QStringView source, QStringView modeText);
+                                         QStringView source, std::optional<QStringView> modeText);
 
 }  // namespace quilmar

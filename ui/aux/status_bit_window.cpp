@@ -17,11 +17,6 @@ namespace {
 
 constexpr int kRefreshMilliseconds = 1000;
 
-// A box that is gone reads as empty: the window then keeps the texts it shows.
-QString TextOf(const QPointer<const QLineEdit>& box) {
-  return box.isNull() ? QString() : box->text();
-}
-
 }  // namespace
 
 StatusBitWindow::StatusBitWindow(const StatusBitMember& member, QPointer<const QLineEdit> sourceBox,
@@ -35,6 +30,8 @@ StatusBitWindow::StatusBitWindow(const StatusBitMember& member, QPointer<const Q
 
   timer = new QTimer(this);
   timer->setObjectName(QStringLiteral("Timer1"));
+  // A coarse timer may tick up to 5 % early or late; the window must follow within a second.
+  timer->setTimerType(Qt::PreciseTimer);
   timer->setInterval(kRefreshMilliseconds);
   connect(timer, &QTimer::timeout, this, &StatusBitWindow::Refresh);
 }
@@ -79,14 +76,23 @@ void StatusBitWindow::Open() {
 }
 
 void StatusBitWindow::Refresh() {
-  const QString sourceText = TextOf(source);
+  // A value box that is gone cannot be read; the window keeps showing the last status byte,
+  // value field included, rather than blanking it as an empty box would.
+  if (source.isNull()) {
+    return;
+  }
+  const QString sourceText = source->text();
   valueField->setText(sourceText);
   if (sourceText.trimmed().isEmpty()) {
     return;
   }
-  const QString modeText = TextOf(modeSource);
+  const QString modeText = modeSource.isNull() ? QString() : modeSource->text();
+  std::optional<QStringView> mode;
+  if (!modeSource.isNull()) {
+    mode = modeText;
+  }
   for (int line = 0; line < kind.lineCount; ++line) {
-    if (const auto text = ExplainedLineText(kind, line, sourceText, modeText)) {
+    if (const auto text = ExplainedLineText(kind, line, sourceText, mode)) {
       lines[static_cast<std::size_t>(line)]->setText(*text);
     }
   }
