@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QToolTip>
+#include <algorithm>
 #include <cmath>
 
 #include "core/frame_table.h"
@@ -73,6 +74,14 @@ int FrameStrip::FrameInColumn(int column) const {
     return 0;
   }
   return columns[static_cast<std::size_t>(column)].index;
+}
+
+bool FrameStrip::ShowsRecord(int frameIndex, const FrameRecord& record) const {
+  return frameIndex > 0 &&
+         std::any_of(columns.begin(), columns.end(), [&](const ColumnFrame& frame) {
+           return frame.index == frameIndex && frame.frameNumber == record.frameNumber &&
+                  frame.letter == record.frameTypeLetter;
+         });
 }
 
 int FrameStrip::ColumnAt(QPoint position) const { return position.x() - contentsRect().left(); }

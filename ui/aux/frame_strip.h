@@ -10,6 +10,7 @@
 
 namespace quilmar {
 
+struct FrameRecord;
 struct FrameTable;
 
 class FrameStrip : public QFrame {
@@ -34,6 +35,10 @@ class FrameStrip : public QFrame {
 
   // What hovering over a point (widget coordinates) tells; empty where no frame is drawn.
   QString ToolTipAt(QPoint position) const;
+
+  // True when the strip shows a line for frame `frameIndex` drawn from a record with this
+  // frame number and type letter; false once another load has put a different frame there.
+  bool ShowsRecord(int frameIndex, const FrameRecord& record) const;
 
  signals:
   void frameClicked(int frameIndex);

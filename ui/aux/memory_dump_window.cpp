@@ -20,9 +20,9 @@ const QColor kDumpGrey(192, 192, 192);
 
 }  // namespace
 
-MemoryDumpWindow::MemoryDumpWindow(const FrameTable& table,
+MemoryDumpWindow::MemoryDumpWindow(const FrameTable& frameTable,
                                    std::function<void(int frameIndex)> onFrameClicked)
-    : showFrame(std::move(onFrameClicked)) {
+    : table(frameTable), showFrame(std::move(onFrameClicked)) {
   SetUpFixedWindow(this, QStringLiteral("Form2"), QStringLiteral("Memory Dump"), 11460, 3225,
                    kDumpGrey);
   setWindowIcon(NoWindowIcon());
@@ -41,7 +41,10 @@ MemoryDumpWindow::MemoryDumpWindow(const FrameTable& table,
     countLabel->setText(QStringLiteral("%1 frames").arg(table.frameCount));
   }
   connect(frameStrip, &FrameStrip::frameClicked, this, [this](int frameIndex) {
-    if (showFrame) {
+    // After another load the strip still shows the old log; its lines then name frames the
+    // main window no longer has, and a click must not jump to whatever now sits at that index.
+    if (showFrame && table.IsCurrent(frameIndex) &&
+        frameStrip->ShowsRecord(frameIndex, table.Record(frameIndex))) {
       showFrame(frameIndex);
     }
   });

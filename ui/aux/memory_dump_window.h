@@ -16,8 +16,8 @@ class MemoryDumpWindow : public QWidget {
   Q_OBJECT
 
  public:
-  // Reads the table once, here; `showFrame` is called with a frame's 1-based index when the
-  // user clicks its line.
+  // Draws the table's frames once, here; `onFrameClicked` is called with a frame's 1-based
+  // index when the user clicks its line and the table still holds that frame.
   MemoryDumpWindow(const FrameTable& table, std::function<void(int frameIndex)> onFrameClicked);
 
   // Shows the window, or brings an open one to the front without redrawing it.
@@ -28,6 +28,7 @@ class MemoryDumpWindow : public QWidget {
  private:
   void BuildLegend();
 
+  const FrameTable& table;
   FrameStrip* frameStrip = nullptr;
   QLabel* countLabel = nullptr;
   std::function<void(int)> showFrame;

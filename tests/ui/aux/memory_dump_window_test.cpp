@@ -215,6 +215,20 @@ TEST_F(StripInputTest, ClickingALineShowsItsFrame) {
   EXPECT_EQ(shownFrames, (std::vector<int>{2, 3}));
 }
 
+// The strip keeps the log it was drawn from; after another load its lines name frames the main
+// window no longer has at that index, and a click must not jump to an unrelated frame.
+TEST_F(StripInputTest, ClicksAfterAnotherLoadOnlyFollowTheSameFrame) {
+  FillTable({"A", "S", "\x07"});    // frame 1 as drawn, frame 2 of another type,
+  table.Record(3).frameNumber = 7;  // frame 3 with another number
+  QTest::mouseClick(strip, Qt::LeftButton, {}, AtColumn(246));
+  QTest::mouseClick(strip, Qt::LeftButton, {}, AtColumn(493));
+  QTest::mouseClick(strip, Qt::LeftButton, {}, AtColumn(739));
+  FillTable({"A", "M"});
+  QTest::mouseClick(strip, Qt::LeftButton, {}, AtColumn(739));
+  QTest::mouseClick(strip, Qt::LeftButton, {}, AtColumn(493));
+  EXPECT_EQ(shownFrames, (std::vector<int>{1, 2}));
+}
+
 TEST_F(StripInputTest, HoveringNamesTheFrame) {
   EXPECT_EQ(strip->ToolTipAt(AtColumn(246)),
             "Frame 1 of 3\nFrame number 1001\nType A: ADCS XHK Data");
