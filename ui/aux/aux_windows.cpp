@@ -2,6 +2,8 @@
 #include "ui/aux/aux_windows.h"
 
 #include <QLineEdit>
+#include <QScreen>
+#include <algorithm>
 
 #include "ui/aux/info_window.h"
 #include "ui/aux/memory_dump_window.h"
@@ -11,6 +13,11 @@
 namespace quilmar {
 
 namespace {
+
+// Each further window of the cascade sits one title bar lower and a little to the right, so
+// every title stays in reach; the first keeps a small gap from the main window's edge.
+constexpr int kCascadeGapPixels = 8;
+constexpr int kCascadeStepPixels = 28;
 
 template <typename Window>
 void CloseWindow(QPointer<Window>& window) {
@@ -45,6 +52,7 @@ void AuxWindows::OpenStatusBitWindow(int row) {
     const QLineEdit* source = valueBox ? valueBox(row) : nullptr;
     const QLineEdit* mode = valueBox ? valueBox(kAdcsModeRow) : nullptr;
     window = new StatusBitWindow(*member, source, mode);
+    PlaceNewWindow(window, row - kFirstStatusRow);
   }
   window->Open();
 }
@@ -52,6 +60,7 @@ void AuxWindows::OpenStatusBitWindow(int row) {
 void AuxWindows::OpenMemoryDump() {
   if (memoryDump.isNull()) {
     memoryDump = new MemoryDumpWindow(table, showFrame);
+    PlaceNewWindow(memoryDump, kMemoryDumpKind);
   }
   memoryDump->Open();
 }
@@ -59,6 +68,7 @@ void AuxWindows::OpenMemoryDump() {
 void AuxWindows::OpenInfo() {
   if (info.isNull()) {
     info = new InfoWindow();
+    PlaceNewWindow(info, kInfoKind);
   }
   info->Open();
 }
@@ -69,6 +79,48 @@ void AuxWindows::CloseAll() {
   }
   CloseWindow(memoryDump);
   CloseWindow(info);
+}
+
+const QWidget* AuxWindows::Anchor() const {
+  const QLineEdit* box = valueBox ? valueBox(kAdcsModeRow) : nullptr;
+  return box != nullptr ? box->window() : nullptr;
+}
+
+bool AuxWindows::IsOpen(int kind) const {
+  if (kind == kMemoryDumpKind) {
+    return !memoryDump.isNull();
+  }
+  if (kind == kInfoKind) {
+    return !info.isNull();
+  }
+  return !statusWindows[static_cast<std::size_t>(kind)].isNull();
+}
+
+void AuxWindows::PlaceNewWindow(QWidget* window, int kind) {
+  const QWidget* anchor = Anchor();
+  const QScreen* screen = anchor != nullptr ? anchor->screen() : nullptr;
+  if (screen == nullptr) {
+    return;  // nothing to stand beside: the window manager chooses
+  }
+  // At most seven other windows are open, so one of the eight places is always free.
+  std::array<bool, kKindCount> taken{};
+  for (int other = 0; other < kKindCount; ++other) {
+    if (other != kind && IsOpen(other)) {
+      taken[static_cast<std::size_t>(places[static_cast<std::size_t>(other)])] = true;
+    }
+  }
+  const int place = static_cast<int>(std::find(taken.begin(), taken.end(), false) - taken.begin());
+  places[static_cast<std::size_t>(kind)] = place;
+
+  const QRect mainFrame = anchor->frameGeometry();
+  const QRect area = screen->availableGeometry();
+  const QPoint wanted(mainFrame.right() + 1 + kCascadeGapPixels + place * kCascadeStepPixels,
+                      mainFrame.top() + place * kCascadeStepPixels);
+  // Kept whole on the screen, even if that means covering part of the main window. Until it
+  // is shown the window's frame is unknown; the main window's frame is a fair guess.
+  const QSize frame = window->size() + mainFrame.size() - anchor->size();
+  window->move(std::max(area.left(), std::min(wanted.x(), area.right() + 1 - frame.width())),
+               std::max(area.top(), std::min(wanted.y(), area.bottom() + 1 - frame.height())));
 }
 
 StatusBitWindow* AuxWindows::statusBitWindow(int row) const {

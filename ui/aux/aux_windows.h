@@ -1,6 +1,7 @@
 // Opens and keeps track of the auxiliary windows: the six status-bit windows, Memory Dump
 // and Info. At most one window of each kind exists; opening an open one brings it to front.
-// The windows are parentless so they stay usable after the main window has closed.
+// The windows are parentless so they stay usable after the main window has closed; a new one
+// appears beside the main window, cascading down its right side.
 #pragma once
 
 #include <QObject>
@@ -9,6 +10,7 @@
 #include <functional>
 
 class QLineEdit;
+class QWidget;
 
 namespace quilmar {
 
@@ -44,12 +46,26 @@ class AuxWindows : public QObject {
   InfoWindow* infoWindow() const;
 
  private:
+  // Kinds of window in the order of their cascade places: the six status-bit windows by row,
+  // then Memory Dump and Info.
+  static constexpr int kKindCount = 8;
+  static constexpr int kMemoryDumpKind = 6;
+  static constexpr int kInfoKind = 7;
+
+  // The main window: the window that holds the value boxes, nullptr when there are none.
+  const QWidget* Anchor() const;
+  // Puts a window of a kind that is about to be shown for the first time on the first free
+  // place of a cascade down the right side of the main window.
+  void PlaceNewWindow(QWidget* window, int kind);
+  bool IsOpen(int kind) const;
+
   ValueBoxLookup valueBox;
   const FrameTable& table;
   ShowFrame showFrame;
   std::array<QPointer<StatusBitWindow>, 6> statusWindows;
   QPointer<MemoryDumpWindow> memoryDump;
   QPointer<InfoWindow> info;
+  std::array<int, kKindCount> places{};  // cascade place of each open kind
 };
 
 }  // namespace quilmar
