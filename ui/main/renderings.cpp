@@ -92,6 +92,18 @@ QString WithSeparator(QByteArray integerDigits, const QByteArray& fraction) {
   return text;
 }
 
+// Adds one to a run of decimal digits, carrying into a new leading digit: "99" gives "100".
+void AddOne(QByteArray& digits) {
+  for (qsizetype i = digits.size() - 1; i >= 0; --i) {
+    if (digits[i] != '9') {
+      ++digits[i];
+      return;
+    }
+    digits[i] = '0';
+  }
+  digits.prepend('1');
+}
+
 QString ExponentText(const Decimal& decimal) {
   QByteArray mantissa = decimal.digits;
   while (mantissa.size() > 1 && mantissa.endsWith('0')) {
@@ -119,6 +131,31 @@ QString FixedText(const Decimal& decimal) {
   return WithSeparator(digits.left(split), fraction);
 }
 
+// The regional long time format, the one with seconds, without its time zone field ('t'
+// outside quotes) and the brackets or comma that set the zone apart, as in "H:mm:ss (t)" and
+// "HH:mm:ss, t": the zone is always UTC and written after the time.
+QString TimeWithSecondsFormat(const QLocale& locale) {
+  QString format;
+  bool quoted = false;
+  for (const QChar c : locale.timeFormat(QLocale::LongFormat)) {
+    if (c == QLatin1Char('\'')) {
+      quoted = !quoted;
+    }
+    if (quoted || c != QLatin1Char('t')) {
+      format += c;
+    }
+  }
+  format.remove(QStringLiteral("()")).remove(QStringLiteral("[]"));
+  const auto apart = [](QChar c) { return c.isSpace() || c == QLatin1Char(','); };
+  while (!format.isEmpty() && apart(format.back())) {
+    format.chop(1);
+  }
+  while (!format.isEmpty() && apart(format.front())) {
+    format.remove(0, 1);
+  }
+  return format;
+}
+
 }  // namespace
 
 Rendering RowRendering(int row) { return kRowRenderings[static_cast<std::size_t>(row)]; }
@@ -136,23 +173,23 @@ QString OneDecimalText(double value) {
   if (auto text = NonFiniteText(value)) {
     return *text;
   }
-  if (std::fabs(value) >= 1e14) {  // whole numbers at this size: nothing left to round
-    return WithSeparator(QByteArray::number(value, 'f', 0), "0");
-  }
   const Decimal decimal = DecimalDigits(std::fabs(value));
-  const int kept = decimal.exponent + 2;  // digits down to the first decimal place
-  std::int64_t tenths = 0;
-  if (kept >= 0) {
-    tenths = decimal.digits.left(kept).toLongLong();
-    if (kept < decimal.digits.size() && decimal.digits[kept] >= '5') {
-      ++tenths;  // half away from zero, on the decimal the user sees
-    }
+  // The value in tenths: its digits down to the first decimal place, with zeros where the 15
+  // digits end before it.
+  const int kept = decimal.exponent + 2;
+  QByteArray tenths = decimal.digits.left(std::max(kept, 0));
+  if (kept > decimal.digits.size()) {
+    tenths.append(QByteArray(kept - decimal.digits.size(), '0'));
+  } else if (kept >= 0 && kept < decimal.digits.size() && decimal.digits[kept] >= '5') {
+    AddOne(tenths);  // half away from zero, on the decimal the user sees
   }
-  const QByteArray whole = QByteArray::number(tenths / 10);
-  const QByteArray tenth = QByteArray::number(tenths % 10);
+  if (tenths.isEmpty()) {
+    tenths = "0";
+  }
   // A value that rounds to zero shows no sign.
-  const QString sign = value < 0 && tenths != 0 ? QStringLiteral("-") : QString();
-  return sign + WithSeparator(whole, tenth);
+  const bool zero = tenths.count('0') == tenths.size();
+  const QString sign = value < 0 && !zero ? QStringLiteral("-") : QString();
+  return sign + WithSeparator(tenths.chopped(1), tenths.right(1));
 }
 
 QString FullText(double value) {
@@ -194,27 +231,27 @@ std::optional<QString> MemoryFillText(double pointer, double start) {
 }
 
 std::optional<QString> J2000DateText(double days) {
-  if (!std::isfinite(days)) {
+  // Far beyond the four-digit years either way, and NaN fails too.
+  if (!(std::fabs(days) < 1e7)) {
     return std::nullopt;
   }
   const double whole = std::floor(days);
-  const double seconds = whole * 86400 + 1 + std::nearbyint((days - whole) * 86400);
-  // Keep the milliseconds since the epoch well inside 64 bits; QDateTime ends long before.
-  if (std::fabs(seconds) > 9e15) {
-    return std::nullopt;
-  }
+  // The extra second is added to the day fraction before the sum is rounded, so halves go to
+  // the even second of the sum.
+  const double seconds = std::nearbyint(1 + (days - whole) * 1440 * 60);
   const QDateTime base(QDate(2000, 1, 1), QTime(11, 58, 56), QTimeZone::utc());
-  const QDateTime instant = base.addSecs(static_cast<qint64>(seconds));
-  if (!instant.isValid() || !instant.date().isValid()) {
+  const QDateTime instant =
+      base.addDays(static_cast<qint64>(whole)).addSecs(static_cast<qint64>(seconds));
+  // Many regions write the year of a short date in two digits: a date outside the years 1 to
+  // 9999 would pass for one inside them.
+  const int year = instant.date().year();
+  if (!instant.isValid() || year < 1 || year > 9999) {
     return std::nullopt;
   }
   const QLocale locale;
   QString text = locale.toString(instant.date(), QLocale::ShortFormat);
   if (instant.time() != QTime(0, 0)) {
-    // The regional long time format, without its time zone part: the zone is always UTC.
-    QString format = locale.timeFormat(QLocale::LongFormat);
-    format.remove(QLatin1Char('t'));
-    text += QLatin1Char(' ') + instant.time().toString(format.trimmed());
+    text += QLatin1Char(' ') + locale.toString(instant.time(), TimeWithSecondsFormat(locale));
   }
   return text + QStringLiteral(" UTC");
 }

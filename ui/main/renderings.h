@@ -32,9 +32,10 @@ std::optional<QString> HexText(double value);
 // (pointer - start) / 3072 rounded half to even, with "%": how full a spacecraft memory area
 // that starts at `start` is. Nothing when the quotient leaves the signed 32-bit range.
 std::optional<QString> MemoryFillText(double pointer, double start);
-// A J2000 day count as a UTC instant: 01.01.2000 11:58:56 + floor(days) days + 1 s + the day
-// fraction in seconds (rounded half to even). Regional short date, blank, time with seconds
-// (left out at exactly midnight), " UTC". Nothing when no date can be formed.
+// A J2000 day count as a UTC instant: 01.01.2000 11:58:56 + floor(days) days + (1 s + the day
+// fraction in seconds, rounded half to even). Regional short date, blank, regional time with
+// seconds (left out at exactly midnight), " UTC". Nothing when no date can be formed or its
+// year lies outside 1..9999.
 std::optional<QString> J2000DateText(double days);
 
 // Start addresses of the GPS and extended housekeeping memory areas (163600 and 1B0000 hex).

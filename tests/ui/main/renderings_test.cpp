@@ -124,21 +124,24 @@ void ExpectInBothLocales(QString (*render)(double), std::initializer_list<TextCa
 }
 
 TEST(Renderings, OneDecimalTextRoundsHalvesAwayFromZero) {
-  ExpectInBothLocales(OneDecimalText, {{3, "3.0", "3,0"},
-                                       {0.25, "0.3", "0,3"},
-                                       {-0.25, "-0.3", "-0,3"},
-                                       {0.35, "0.4", "0,4"},  // as shown, not as stored
-                                       {0.04, "0.0", "0,0"},
-                                       {-0.04, "0.0", "0,0"},
-                                       {0.05, "0.1", "0,1"},
-                                       {9.96, "10.0", "10,0"},
-                                       {319.2156982421875, "319.2", "319,2"},
-                                       {1234567, "1234567.0", "1234567,0"},
-                                       {-40.5, "-40.5", "-40,5"},
-                                       {1e20, "100000000000000000000.0", "100000000000000000000,0"},
-                                       {kNaN, "NaN", "NaN"},
-                                       {kInf, "Infinity", "Infinity"},
-                                       {-kInf, "-Infinity", "-Infinity"}});
+  ExpectInBothLocales(OneDecimalText,
+                      {{3, "3.0", "3,0"},
+                       {0.25, "0.3", "0,3"},
+                       {-0.25, "-0.3", "-0,3"},
+                       {0.35, "0.4", "0,4"},  // as shown, not as stored
+                       {0.04, "0.0", "0,0"},
+                       {-0.04, "0.0", "0,0"},
+                       {0.05, "0.1", "0,1"},
+                       {9.96, "10.0", "10,0"},
+                       {319.2156982421875, "319.2", "319,2"},
+                       {1234567, "1234567.0", "1234567,0"},
+                       {-40.5, "-40.5", "-40,5"},
+                       {1e20, "100000000000000000000.0", "100000000000000000000,0"},
+                       // 15 digits round up to the next power of ten
+                       {99999999999999.96875, "100000000000000.0", "100000000000000,0"},
+                       {kNaN, "NaN", "NaN"},
+                       {kInf, "Infinity", "Infinity"},
+                       {-kInf, "-Infinity", "-Infinity"}});
 }
 
 TEST(Renderings, FullTextHasFifteenDigitsAndExponentsAtTheEnds) {
@@ -167,15 +170,65 @@ TEST(Renderings, J2000DateCountsFromNoonOfTheFirstDayPlusOneSecond) {
     double days;
     std::optional<QString> text;
   } cases[] = {
-      {0, day1 + " 11:58:57 UTC"},   {0.5, day1 + " 23:58:57 UTC"},
-      {-0.5, eve + " 23:58:57 UTC"}, {43263.0 / 86400, day2 + " UTC"},  // exactly midnight: no time
-      {1, day2 + " 11:58:57 UTC"},   {kNaN, std::nullopt},
-      {kInf, std::nullopt},          {-kInf, std::nullopt},
-      {1e12, std::nullopt},          {-1e300, std::nullopt},
+      {0, day1 + " 11:58:57 UTC"},
+      {0.5, day1 + " 23:58:57 UTC"},
+      {-0.5, eve + " 23:58:57 UTC"},
+      {43263.0 / 86400, day2 + " UTC"},  // exactly midnight: no time
+      {1, day2 + " 11:58:57 UTC"},
+      // The added second is rounded with the fraction (1/256 day is exact): 1 + 337.5 s goes
+      // to the even 338, 1 + 1012.5 s to 1014.
+      {1.0 / 256, day1 + " 12:04:34 UTC"},
+      {3.0 / 256, day1 + " 12:15:50 UTC"},
+      {kNaN, std::nullopt},
+      {kInf, std::nullopt},
+      {-kInf, std::nullopt},
+      {1e12, std::nullopt},
+      {-1e300, std::nullopt},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.days);
     EXPECT_EQ(J2000DateText(c.days), c.text);
+  }
+}
+
+TEST(Renderings, J2000DateKeepsToFourDigitYears) {
+  // A short date writes two-digit years in many regions: 1 Jan 10000 would read as 2000.
+  LocaleScope scope(kGerman);
+  const QDate base(2000, 1, 1);
+  const struct {
+    QDate date;
+    bool shown;
+  } cases[] = {{QDate(9999, 12, 31), true},
+               {QDate(10000, 1, 1), false},
+               {QDate(1, 1, 1), true},
+               {QDate(1, 1, 1).addDays(-1), false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.date.toString(Qt::ISODate).toStdString());
+    const std::optional<QString> text = J2000DateText(static_cast<double>(base.daysTo(c.date)));
+    ASSERT_EQ(text.has_value(), c.shown);
+    if (c.shown) {
+      EXPECT_EQ(*text, kGerman.toString(c.date, QLocale::ShortFormat) + " 11:58:57 UTC");
+    }
+  }
+}
+
+TEST(Renderings, J2000DateShowsTheRegionalTimeWithoutItsZone) {
+  const struct {
+    QLocale locale;
+    const char* time;
+  } cases[] = {
+      {kEnglish, "11:58:57 AM"},
+      {QLocale(QLocale::Catalan, QLocale::Spain), "11:58:57"},  // "H:mm:ss (t)"
+      {QLocale(QLocale::Basque, QLocale::Spain), "11:58:57"},
+      {QLocale(QLocale::Belarusian, QLocale::Belarus), "11:58:57"},  // "HH:mm:ss, t"
+      {QLocale(QLocale::NorwegianNynorsk, QLocale::Norway), "kl. 11:58:57"},
+      {QLocale(QLocale::French, QLocale::Canada), "11 h 58 min 57 s"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.locale.name().toStdString());
+    LocaleScope scope(c.locale);
+    const QString day = c.locale.toString(QDate(2000, 1, 1), QLocale::ShortFormat);
+    EXPECT_EQ(J2000DateText(0), day + " " + c.time + " UTC");
   }
 }
 
