@@ -15,7 +15,8 @@ namespace {
 constexpr int kFrames = 64;
 
 // Housekeeping frames with every section and values that change from frame to frame, so each
-// call rewrites every box and recolours the faces.
+// call rewrites every box and recolours the faces; the power words and the day count are too
+// wide for their boxes and get a narrower face.
 const FrameTable& HousekeepingLog() {
   static const auto table = [] {
     auto filled = std::make_unique<FrameTable>();
@@ -29,8 +30,9 @@ const FrameTable& HousekeepingLog() {
         record.values[static_cast<std::size_t>(section.firstRow)] = section.markerValue;
       }
       record.values[1] = f % 2;
+      record.values[4] = 1 + f % 2;  // POWERSAFE, EMERGENCY
       record.values[81] = 1455616 + f * 3072;
-      record.values[92] = 3366.25 + f;
+      record.values[92] = static_cast<double>(858.904785f + f) + 2500;
       record.frameType = 'S';
       record.frameNumber = 1000 + f;
       record.dateTime = "07.03.2009 14:05:09";

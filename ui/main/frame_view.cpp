@@ -58,11 +58,9 @@ QString FromView(std::string_view text) {
   return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// A control gets the rendered text, or is emptied when the value has none. A word wider than
-// its box shows its beginning, as a fresh text box would.
+// A control gets the rendered text, or is emptied when the value has none.
 void Put(QLineEdit* box, const std::optional<QString>& text) {
-  box->setText(text.value_or(QString()));
-  box->setCursorPosition(0);
+  FitText(box, text.value_or(QString()));
 }
 
 void Put(QLabel* label, const std::optional<QString>& text) {
@@ -119,18 +117,18 @@ void FrameView::ShowFrame(const FrameTable& table, int frameNumber) {
 }
 
 void FrameView::ShowHeader(const FrameRecord& record) {
-  controls->text3[0]->setText(FromBytes(record.weekday));
-  controls->text3[1]->setText(FromBytes(record.dateTime));
-  controls->text3[2]->setText(QString::number(record.frameNumber));
+  FitText(controls->text3[0], FromBytes(record.weekday));
+  FitText(controls->text3[1], FromBytes(record.dateTime));  // a garbled clock runs long
+  FitText(controls->text3[2], QString::number(record.frameNumber));
   if (record.frameType >= 0 && record.frameType <= 255) {
     controls->text5->setText(QString(QChar(record.frameType)));
   }
 }
 
 void FrameView::ShowFooter(const FrameRecord& record) {
-  controls->text6->setText(QString::number(record.primaryCounter));
-  controls->text7->setText(QString::number(record.secondaryCounter));
-  controls->text9->setText(FromBytes(record.comText));
+  FitText(controls->text6, QString::number(record.primaryCounter));
+  FitText(controls->text7, QString::number(record.secondaryCounter));
+  FitText(controls->text9, FromBytes(record.comText));
 }
 
 void FrameView::ShowValues(const FrameRecord& record) {

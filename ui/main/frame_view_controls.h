@@ -8,9 +8,11 @@
 #include "frame_view.h"
 
 class QButtonGroup;
+class QFont;
 class QLabel;
 class QLineEdit;
 class QRadioButton;
+class QString;
 class QToolButton;
 
 namespace quilmar {
@@ -38,5 +40,13 @@ struct FrameViewControls {
 };
 
 struct FrameView::Controls : FrameViewControls {};
+
+// Arial Narrow's metric twin, or the sans-serif face condensed where it is missing.
+QFont NarrowFont(double pointSize, bool bold = false);
+
+// Puts text in a box built by the frame view, shown from its start. A text wider than the box
+// is drawn in the narrow face, smaller if need be, so that all of it shows; any other text in
+// the box's own font.
+void FitText(QLineEdit* box, const QString& text);
 
 }  // namespace quilmar

@@ -393,6 +393,62 @@ TEST_F(FrameViewTest, PanelFacesFollowTheCurrentBoxes) {
   }
 }
 
+// The whole text is in view: with the cursor moved to its end the box has not scrolled.
+bool ShowsWholeText(QLineEdit* box) {
+  box->setCursorPosition(0);
+  box->grab();
+  const QPoint start = box->inputMethodQuery(Qt::ImCursorRectangle).toRect().center();
+  box->setCursorPosition(static_cast<int>(box->text().size()));
+  box->grab();
+  const bool whole = box->cursorPositionAt(start) == 0;
+  box->setCursorPosition(0);
+  return whole;
+}
+
+TEST_F(FrameViewTest, LongWordsAndNumbersFitTheirBoxes) {
+  window->show();
+  const struct {
+    int row;
+    double value;
+    const char* text;
+  } cases[] = {
+      {4, 2, "EMERGENCY"},
+      {58, 1, "POWERSAFE"},
+      {67, 9, "SUN TEST"},
+      {68, 4, "CONTROL"},
+      {45, 1, "1k2 AFSK"},
+      {3, -2147483648.0, "-2147483648"},
+      {81, 4294967295.0, "FFFFFFFF"},
+      {19, -1234.5, "-1234.5"},
+      {92, 9658.90478515625, "9658.90478515625"},
+  };
+  FrameRecord& record = Housekeeping(1);
+  for (const auto& c : cases) {
+    record.values[c.row] = c.value;
+  }
+  record.comText = "XQ0SAT QUILMAR-1 BEACON WMWMWMWMW";
+  record.dateTime = "255.255.2155 255:255:255";  // clock bytes garbled on the radio link
+  view->ShowFrame(*table, 1);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    ASSERT_EQ(Box(c.row), c.text);
+    EXPECT_TRUE(ShowsWholeText(view->ValueBox(c.row)));
+  }
+  for (const char* name : {"Text9", "Text3_1"}) {
+    SCOPED_TRACE(name);
+    EXPECT_TRUE(ShowsWholeText(Find(name)));
+  }
+  // A text that fits goes back to the box's own face.
+  const QFont own = view->ValueBox(5)->font();
+  EXPECT_NE(view->ValueBox(4)->font(), own);
+  Housekeeping(1);
+  view->ShowFrame(*table, 1);
+  EXPECT_EQ(Box(4), "POWERSAFE");
+  EXPECT_EQ(Box(3), "1");
+  EXPECT_EQ(view->ValueBox(3)->font(), own);
+  EXPECT_EQ(view->ValueBox(67)->font(), own);
+}
+
 TEST_F(FrameViewTest, InitCaptionsEmptiesTheFirstFourBoxes) {
   Housekeeping(1);
   view->ShowFrame(*table, 1);
