@@ -34,6 +34,10 @@ QString FirstLocalFile(const QMimeData* mime) {
 ChartView::ChartView(QWidget* parent) : QChartView(parent) {
   setAcceptDrops(true);
   setRenderHint(QPainter::Antialiasing);
+  // Qt Charts under-reports what its markers, labels and grid lines cover when points and
+  // ranges change, so a partial update leaves pieces of the earlier chart on screen; the
+  // whole view is cheap to repaint.
+  setViewportUpdateMode(QGraphicsView::FullViewportUpdate);
   setRubberBand(QChartView::NoRubberBand);  // our own band tells a click from a drag
   viewport()->setMouseTracking(true);
   band = new QRubberBand(QRubberBand::Rectangle, viewport());

@@ -4,9 +4,11 @@
 #include <QAbstractListModel>
 #include <QCheckBox>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListView>
 #include <QMessageBox>
+#include <functional>
 
 #include "chart_adapter.h"
 #include "look.h"
@@ -51,6 +53,26 @@ class FrameNumberModel : public QAbstractListModel {
 };
 
 namespace {
+
+// A list box: a selection moved with the keyboard counts as a click, as one made with the
+// mouse does, so the arrow keys walk the range through the frames.
+class FrameList : public QListView {
+ public:
+  FrameList(QWidget* parent, std::function<void()> selected)
+      : QListView(parent), selected(std::move(selected)) {}
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override {
+    const QModelIndex before = currentIndex();
+    QListView::keyPressEvent(event);
+    if (currentIndex() != before) {
+      selected();
+    }
+  }
+
+ private:
+  std::function<void()> selected;
+};
 
 // Frame count / 20 rounded to the nearest integer, halves to the even neighbour.
 int AxisSpacingFor(int frameCount) {
@@ -140,9 +162,9 @@ void ParameterGraph::ShowPointValue(int row) {
 GraphRangeControls::GraphRangeControls(QWidget* clientArea)
     : QObject(clientArea),
       check(new QCheckBox(clientArea)),
-      firstList(new QListView(clientArea)),
+      firstList(new FrameList(clientArea, [this] { EmitRange(); })),
       toLabel(new QLabel(QStringLiteral("to"), clientArea)),
-      lastList(new QListView(clientArea)),
+      lastList(new FrameList(clientArea, [this] { EmitRange(); })),
       frameNumbers(new FrameNumberModel(this)) {
   check->setObjectName(QStringLiteral("Check1"));
   firstList->setObjectName(QStringLiteral("List2"));

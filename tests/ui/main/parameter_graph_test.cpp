@@ -10,12 +10,15 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolTip>
 #include <QUrl>
 #include <QValueAxis>
+#include <functional>
 #include <memory>
+#include <vector>
 
 #include "ui/main/chart_adapter.h"
 
@@ -176,6 +179,35 @@ TEST_F(ParameterGraphTest, ClickOnAPointShowsItsValue) {
   EXPECT_EQ(tab.findChild<QMessageBox*>("PointValueBox"), nullptr);
 }
 
+// What the screen shows after each redraw must be the chart as it stands: points of an
+// earlier drawing (their markers) must not linger where the new one leaves them.
+TEST_F(ParameterGraphTest, RedrawLeavesNoTraceOfEarlierPoints) {
+  ShowChart();
+  QWidget* viewport = Chart().View()->viewport();
+  const QPoint origin = viewport->mapTo(&tab, QPoint(0, 0));
+  const auto draws = std::vector<std::function<void()>>{
+      [&] { graph.DrawParameterGraph(Table(40), kRow); },
+      [&] { graph.DrawGraphRange(Table(40), kRow, 30, 33); },
+      [&] { graph.DrawGraphRange(Table(40), kRow, -1, 0); },
+      [&] { Chart().View()->chart()->zoomIn(QRectF(QPointF(40, 0), QSizeF(250, 200))); },
+      [&] { graph.DrawParameterGraph(Table(5), kRow); },
+  };
+  for (std::size_t k = 0; k < draws.size(); ++k) {
+    SCOPED_TRACE(k);
+    draws[k]();
+    // Let the chart lay out and the view repaint, as the event loop would before a glance.
+    QTest::qWait(50);
+    const QImage onScreen =
+        tab.screen()
+            ->grabWindow(tab.winId(), origin.x(), origin.y(), viewport->width(), viewport->height())
+            .toImage()
+            .convertToFormat(QImage::Format_RGB32);
+    const QImage fresh = viewport->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(onScreen.size(), fresh.size());
+    EXPECT_TRUE(onScreen == fresh);
+  }
+}
+
 TEST_F(ParameterGraphTest, HoverTipNamesFrameAndValue) {
   graph.DrawParameterGraph(Table(30), kRow);
   ShowChart();
@@ -315,6 +347,25 @@ TEST_F(GraphRangeControlsTest, ClickInEitherListReportsBothSelections) {
   ASSERT_EQ(chosen.size(), 2);
   EXPECT_EQ(chosen[0], QVariantList({-1, 7}));
   EXPECT_EQ(chosen[1], QVariantList({3, 7}));
+
+  // Moving a selection with the arrow keys counts as a click; a key that moves nothing not.
+  const struct {
+    QListView* list;
+    Qt::Key key;
+    QVariantList range;  // empty: no range chosen
+  } keys[] = {{first, Qt::Key_Down, {4, 7}},
+              {last, Qt::Key_Up, {4, 6}},
+              {last, Qt::Key_Home, {4, 0}},
+              {last, Qt::Key_Up, {}}};
+  for (const auto& k : keys) {
+    SCOPED_TRACE(::testing::Message() << "key 0x" << std::hex << int{k.key});
+    chosen.clear();
+    QTest::keyClick(k.list, k.key);
+    ASSERT_EQ(chosen.size(), k.range.isEmpty() ? 0 : 1);
+    if (!k.range.isEmpty()) {
+      EXPECT_EQ(chosen[0], k.range);
+    }
+  }
 }
 
 }  // namespace
