@@ -30,12 +30,16 @@ int main(int argc, char** argv) {
                    &quilmar::AuxWindows::OpenInfo);
   QObject::connect(&app, &QCoreApplication::aboutToQuit, &aux, &quilmar::AuxWindows::CloseAll);
   window.show();
-  if (!parser.positionalArguments().isEmpty()) {
-    window.OpenLog(parser.positionalArguments().constFirst());
-  }
+  const QStringList logs = parser.positionalArguments();
   if (parser.isSet(screenshot)) {
+    if (!logs.isEmpty()) {
+      window.OpenLog(logs.constFirst());
+    }
     QApplication::processEvents();
     return window.grab().save(parser.value(screenshot), "PNG") ? 0 : 1;
+  }
+  if (!logs.isEmpty()) {
+    window.OpenLogWhenRunning(logs.constFirst());
   }
   return app.exec();
 }

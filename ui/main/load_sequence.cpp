@@ -34,7 +34,8 @@ QString LoadReport(const LoadSummary& summary, std::int64_t missingCount) {
   if (summary.cancelled) {
     head = QStringLiteral("Loading cancelled");
   } else if (!summary.error.empty()) {
-    head = QStringLiteral("Log not read to its end");
+    head = summary.bytesRead > 0 ? QStringLiteral("Log not read to its end")
+                                 : QStringLiteral("Log could not be read");
   }
   QString text = head + QStringLiteral(": ") + Count(summary.framesStored, "frame", "frames") +
                  QStringLiteral(" stored, ") + QLocale().toString(qlonglong{missingCount}) +
@@ -50,8 +51,16 @@ QString LoadReport(const LoadSummary& summary, std::int64_t missingCount) {
 }
 
 QString LoadErrorText(const QString& path, const std::string& error) {
-  const QString reason = QString::fromLocal8Bit(error.data(), static_cast<qsizetype>(error.size()));
-  return QStringLiteral("The log %1 could not be read.\n\n%2").arg(path, reason);
+  QString reason = QString::fromLocal8Bit(error.data(), static_cast<qsizetype>(error.size()));
+  // The reader's text names the file already ("cannot open PATH: reason"); one without it
+  // gets the path in front, so the message names the file exactly once.
+  if (!reason.contains(path)) {
+    reason = path + QStringLiteral(": ") + reason;
+  }
+  if (!reason.isEmpty()) {
+    reason[0] = reason[0].toUpper();
+  }
+  return QStringLiteral("The log could not be read.\n\n") + reason;
 }
 
 void MainWindow::SetLoadTiming(LoadTiming newTiming) {

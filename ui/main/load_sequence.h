@@ -12,7 +12,8 @@ namespace quilmar {
 // rejected by the address check, and whether the load was cancelled or cut short.
 QString LoadReport(const LoadSummary& summary, std::int64_t missingCount);
 
-// The message shown when a log could not be opened or read to its end; names the path.
+// The message shown when a log could not be opened or read to its end: the reason, naming
+// the path once.
 QString LoadErrorText(const QString& path, const std::string& error);
 
 }  // namespace quilmar

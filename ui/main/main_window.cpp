@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QIcon>
 #include <QLabel>
 #include <QLayout>
@@ -16,6 +17,7 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTextEdit>
+#include <QTimer>
 #include <string_view>
 
 #include "core/version.h"
@@ -86,13 +88,45 @@ class TabPage : public QWidget {
 };
 
 QString ChooseLogFileInDialog(QWidget* parent) {
-  QString selected = QStringLiteral("Log Files (*.kss)");
-  return QFileDialog::getOpenFileName(
-      parent, QStringLiteral("Open"), QString(),
-      QStringLiteral("Log Files (*.kss);;Text Files (*.txt);;All Files (*)"), &selected);
+  QFileDialog dialog(parent, QStringLiteral("Open"));
+  PrepareOpenLogDialog(dialog);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+    return {};
+  }
+  return dialog.selectedFiles().constFirst();
 }
 
+struct LogFilter {
+  const char* caption;
+  const char* patterns;
+};
+
+// The choices of the open dialog. "*.*" is the caption users know for every file, but as a
+// pattern here it would hide names without a dot, so that choice shows "*".
+constexpr LogFilter kLogFilters[] = {
+    {"Log Files (*.kss)", "*.kss"},
+    {"Text Files (*.txt)", "*.txt"},
+    {"All Files (*.*)", "*"},
+};
+
 }  // namespace
+
+void PrepareOpenLogDialog(QFileDialog& dialog) {
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  // Qt's own dialog shows the captions as given; a desktop's dialog would rewrite them.
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  // The combo box shows each filter without its trailing pattern list, that is the caption.
+  dialog.setOption(QFileDialog::HideNameFilterDetails);
+  QStringList filters;
+  for (const LogFilter& filter : kLogFilters) {
+    filters << QStringLiteral("%1 (%2)").arg(QLatin1String(filter.caption),
+                                             QLatin1String(filter.patterns));
+  }
+  dialog.setNameFilters(filters);
+  dialog.selectNameFilter(filters.constFirst());
+  dialog.selectFile(QString());
+}
 
 MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent), settingsPath(QString::fromLatin1(kSettingsFileName)) {
@@ -153,6 +187,9 @@ void MainWindow::BuildClientArea() {
   list1->SetModel(missingModel);
   label9 = Placed(new QLabel(clientArea), "Label9");
   label9->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  // A log whose frame numbers jump far misses millions: the count then takes a line of its
+  // own, as the two-line box allows.
+  label9->setWordWrap(true);
   QPalette grey = label9->palette();
   grey.setColor(QPalette::WindowText, kCaptionGrey);
   label9->setPalette(grey);
@@ -237,7 +274,13 @@ void MainWindow::StartUp() {
 
 void MainWindow::PlaceFromSettings() {
   const WindowPositionTwips saved = ReadSettingsFile(settingsPath);
-  const QPoint topLeft(qRound(saved.left / kTwipsPerPixel), qRound(saved.top / kTwipsPerPixel));
+  QPoint topLeft = pos();
+  if (const std::optional<int> top = WindowPixelsFromTwips(saved.top)) {
+    topLeft.setY(*top);
+  }
+  if (const std::optional<int> left = WindowPixelsFromTwips(saved.left)) {
+    topLeft.setX(*left);
+  }
   move(KeepOnScreen(topLeft, frameSize()));
 }
 
@@ -278,6 +321,12 @@ void MainWindow::ChartFileDropped(const QString& path) {
   if (path.right(3).toUpper() == QLatin1String("KSS")) {
     OpenLog(path);
   }
+}
+
+void MainWindow::OpenLogWhenRunning(const QString& path) {
+  // The path label shows the full path, as the file dialog gives it.
+  const QString fullPath = QFileInfo(path).absoluteFilePath();
+  QTimer::singleShot(0, this, [this, fullPath] { OpenLog(fullPath); });
 }
 
 void MainWindow::OpenLog(const QString& path) {

@@ -20,7 +20,13 @@ class QShortcut;
 class QTabWidget;
 class QTextEdit;
 
+class QFileDialog;
+
 namespace quilmar {
+
+// File > Open's dialog: an empty file name and the choices "Log Files (*.kss)", "Text Files
+// (*.txt)" and "All Files (*.*)" (every file), the first one selected.
+void PrepareOpenLogDialog(QFileDialog& dialog);
 
 class FrameView;
 class GraphRangeControls;
@@ -59,6 +65,9 @@ class MainWindow : public QMainWindow {
   void ShowFrameAt(int frameNumber);
   // File > Open after the dialog: path label, captions, emptied lists, then the load.
   void OpenLog(const QString& path);
+  // OpenLog from the event loop, once it runs: the log named on the command line. A load
+  // begun before the loop could not end the program when the window is closed during it.
+  void OpenLogWhenRunning(const QString& path);
   // Reads the log into the frame table and refreshes the window from it.
   void LoadKissLog(const QString& path);
   void ShowHexDump(int frameNumber, int first, int last);

@@ -6,10 +6,13 @@
 #include <QLocale>
 #include <QSaveFile>
 #include <QScreen>
+#include <QWidget>
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <string>
+
+#include "twips.h"
 
 namespace quilmar {
 namespace {
@@ -143,6 +146,14 @@ bool WriteSettingsFile(const QString& path, const WindowPositionTwips& position,
     *error = file.errorString();
   }
   return written;
+}
+
+std::optional<int> WindowPixelsFromTwips(double twips) {
+  const double pixels = std::nearbyint(twips / kTwipsPerPixel);  // halves to even
+  if (!std::isfinite(pixels) || std::fabs(pixels) > QWIDGETSIZE_MAX) {
+    return std::nullopt;
+  }
+  return static_cast<int>(pixels);
 }
 
 QPoint KeepOnScreen(QPoint topLeft, QSize frameSize) {

@@ -6,6 +6,7 @@
 #include <QPoint>
 #include <QSize>
 #include <QString>
+#include <optional>
 #include <string_view>
 
 namespace quilmar {
@@ -33,6 +34,10 @@ QByteArray FormatSettingsFile(const WindowPositionTwips& position);
 // Replaces the file atomically (QSaveFile); false with a reason in *error when it cannot be
 // written.
 bool WriteSettingsFile(const QString& path, const WindowPositionTwips& position, QString* error);
+
+// A twip coordinate of the settings file as window pixels (15 twips each, rounded); empty
+// when it lies beyond any coordinate a window can take, so that edge is left as it is.
+std::optional<int> WindowPixelsFromTwips(double twips);
 
 // A window position in pixels moved onto the primary screen's available area when it would
 // be off every screen.

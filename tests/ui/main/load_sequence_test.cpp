@@ -4,6 +4,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QListView>
 #include <QLocale>
 #include <QPushButton>
@@ -34,8 +36,10 @@ LoadTiming EveryFrame(std::chrono::milliseconds progressDelay = 500ms) {
 }
 
 LoadSummary Summary(int stored, std::int64_t skipped, std::int64_t rejected, bool cancelled = false,
-                    std::string error = {}, bool endedInsideFrame = false) {
+                    std::string error = {}, bool endedInsideFrame = false,
+                    std::int64_t bytesRead = 1000) {
   LoadSummary summary;
+  summary.bytesRead = bytesRead;
   summary.framesStored = stored;
   summary.framesSkipped = skipped;
   summary.framesRejected = rejected;
@@ -187,7 +191,8 @@ TEST_F(MainWindowTest, UnreadableLogIsReportedAndTheSequenceStillRuns) {
     window->OpenLog(path);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].icon, QMessageBox::Warning);
-    EXPECT_TRUE(messages[0].text.contains(path));
+    // The reader's reason names the path itself; the message must not repeat it.
+    EXPECT_EQ(messages[0].text.count(path), 1) << messages[0].text.toStdString();
     EXPECT_EQ(window->frameTable().frameCount, 0);
     EXPECT_EQ(Find<QLabel>("Label9")->text(), QStringLiteral("0 frames missing"));
     EXPECT_EQ(PositionText(), QStringLiteral("#1 / 0"));
@@ -195,6 +200,43 @@ TEST_F(MainWindowTest, UnreadableLogIsReportedAndTheSequenceStillRuns) {
     EXPECT_TRUE(window->frameView().ParameterButton(0)->isChecked());
     EXPECT_TRUE(StatusLine().contains(QStringLiteral("0 frames stored")));
   }
+}
+
+// The log named on the command line loads inside the event loop: File > Exit (or closing the
+// window) during that load must still end the loop, and with it the program.
+TEST_F(MainWindowTest, ExitDuringTheStartUpLoadEndsTheEventLoop) {
+  window->SetLoadTiming(EveryFrame());
+  window->show();
+  window->OpenLogWhenRunning(WriteLog("long.kss", LogOfCount(300)));
+  int framesWhenExiting = -1;
+  QTimer::singleShot(0, window.get(), [&] {
+    framesWhenExiting = window->frameTable().frameCount;
+    Find<QAction>("MenuFileExit")->trigger();
+  });
+  QTimer watchdog;
+  watchdog.setSingleShot(true);
+  QObject::connect(&watchdog, &QTimer::timeout, [] { QCoreApplication::exit(2); });
+  watchdog.start(10000);
+
+  EXPECT_EQ(QApplication::exec(), 0);
+  EXPECT_GE(framesWhenExiting, 1);  // the exit came during the load
+  EXPECT_LT(window->frameTable().frameCount, 300);
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("quilmar_hkc.ini"))));
+}
+
+// A log named relative to the current directory still shows its full path, as one chosen in
+// the file dialog does.
+TEST_F(MainWindowTest, StartUpLogShowsItsFullPath) {
+  const QString path = WriteLog("pass.kss", LogOfCount(3));
+  const QString previous = QDir::currentPath();
+  ASSERT_TRUE(QDir::setCurrent(dir.path()));
+  window->OpenLogWhenRunning(QStringLiteral("pass.kss"));
+  QDir::setCurrent(previous);
+  QApplication::processEvents();
+  EXPECT_EQ(window->frameTable().frameCount, 3);
+  EXPECT_EQ(window->CurrentLogPath(), path);
+  EXPECT_EQ(Find<QLabel>("Label10")->text(), path);
 }
 
 TEST_F(MainWindowTest, SecondOpenOrDropIsRefusedWhileLoading) {
@@ -219,6 +261,35 @@ TEST_F(MainWindowTest, SecondOpenOrDropIsRefusedWhileLoading) {
   EXPECT_TRUE(open->isEnabled());
 }
 
+// The caption's box was designed for a handful of missing frames; a log whose numbers jump
+// between 0 and 65535 misses millions, and the caption must still be read in full.
+TEST_F(MainWindowTest, MissingFramesCaptionFitsItsBox) {
+  std::vector<int> swinging;
+  for (int i = 0; i < kFrameTableCapacity; ++i) {
+    swinging.push_back(i % 2 == 0 ? 0 : 65535);
+  }
+  const struct {
+    std::vector<int> numbers;
+    const char* caption;
+  } cases[] = {
+      {{10, 14, 15}, "3 frames missing"},
+      {{1, 60000}, "59998 frames missing"},
+      {swinging, "163835000 frames missing"},
+  };
+  window->show();
+  auto* label = Find<QLabel>("Label9");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.caption);
+    window->OpenLog(WriteLog("gaps.kss", LogOfNumbers(c.numbers)));
+    ASSERT_EQ(label->text(), QString::fromLatin1(c.caption));
+    const QRect box = label->contentsRect();
+    const int flags =
+        static_cast<int>(label->alignment()) | (label->wordWrap() ? Qt::TextWordWrap : 0);
+    EXPECT_TRUE(box.contains(label->fontMetrics().boundingRect(box, flags, label->text())));
+    EXPECT_TRUE(label->parentWidget()->rect().contains(label->geometry()));
+  }
+}
+
 TEST_F(MainWindowTest, FramesBeyondTheTableAreCounted) {
   window->OpenLog(WriteLog("full.kss", LogOfCount(kFrameTableCapacity + 2)));
   EXPECT_EQ(window->frameTable().frameCount, kFrameTableCapacity);
@@ -226,6 +297,23 @@ TEST_F(MainWindowTest, FramesBeyondTheTableAreCounted) {
   EXPECT_EQ(window->graphRangeControls().LastFrameList()->model()->rowCount(), kFrameTableCapacity);
   EXPECT_TRUE(StatusLine().contains(
       QStringLiteral("2 skipped beyond %1").arg(QLocale().toString(kFrameTableCapacity))));
+}
+
+TEST(LoadErrorText, NamesThePathOnceWithTheReason) {
+  const struct {
+    const char* error;
+    const char* expected;
+  } cases[] = {
+      {"cannot open /logs/a.kss: No such file or directory",
+       "The log could not be read.\n\nCannot open /logs/a.kss: No such file or directory"},
+      {"cannot read /logs/a.kss: Input/output error",
+       "The log could not be read.\n\nCannot read /logs/a.kss: Input/output error"},
+      {"device gone", "The log could not be read.\n\n/logs/a.kss: device gone"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.error);
+    EXPECT_EQ(LoadErrorText(QStringLiteral("/logs/a.kss"), c.error).toStdString(), c.expected);
+  }
 }
 
 TEST(LoadReport, SaysWhatTheLoadKeptAndWhy) {
@@ -247,6 +335,8 @@ TEST(LoadReport, SaysWhatTheLoadKeptAndWhy) {
       {Summary(0, 0, 0, false, "cannot read x: I/O error", true), 0,
        "Log not read to its end: 0 frames stored, 0 missing, 0 skipped beyond 5,000, 0 rejected; "
        "the last frame had no end and was dropped"},
+      {Summary(0, 0, 0, false, "cannot open x: Is a directory", false, 0), 0,
+       "Log could not be read: 0 frames stored, 0 missing, 0 skipped beyond 5,000, 0 rejected"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.expected);

@@ -1,8 +1,11 @@
 // The main window's frame, menus, start-up state, scroll-bar steps and keyboard, file drops
 // and shutdown.
 #include <QAction>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -159,6 +162,40 @@ TEST_F(MainWindowTest, RangeListsChartTheChosenParameter) {
   }
 }
 
+TEST(OpenLogDialog, OffersLogsTextsAndEveryFile) {
+  QFileDialog dialog;
+  PrepareOpenLogDialog(dialog);
+  auto* types = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+  auto* model = dialog.findChild<QFileSystemModel*>();
+  ASSERT_NE(types, nullptr);
+  ASSERT_NE(model, nullptr);
+  EXPECT_EQ(types->currentIndex(), 0);
+  EXPECT_EQ(dialog.acceptMode(), QFileDialog::AcceptOpen);
+  const struct {
+    const char* caption;
+    QStringList shown;
+    QStringList hidden;
+  } choices[] = {
+      {"Log Files (*.kss)", {"pass.kss", "PASS.KSS"}, {"notes.txt", "logkss"}},
+      {"Text Files (*.txt)", {"notes.txt"}, {"pass.kss"}},
+      {"All Files (*.*)", {"pass.kss", "notes.txt", "logkss", "README"}, {}},
+  };
+  ASSERT_EQ(types->count(), 3);
+  for (int i = 0; i < types->count(); ++i) {
+    SCOPED_TRACE(choices[i].caption);
+    EXPECT_EQ(types->itemText(i), QString::fromLatin1(choices[i].caption));
+    types->setCurrentIndex(i);
+    emit types->activated(i);
+    const QStringList patterns = model->nameFilters();
+    for (const QString& name : choices[i].shown) {
+      EXPECT_TRUE(QDir::match(patterns, name)) << name.toStdString();
+    }
+    for (const QString& name : choices[i].hidden) {
+      EXPECT_FALSE(QDir::match(patterns, name)) << name.toStdString();
+    }
+  }
+}
+
 TEST_F(MainWindowTest, CancelledDialogEmptiesListsButKeepsTheFrames) {
   chosenPath = WriteLog("gaps.kss", LogOfNumbers({10, 14, 15}));
   Find<QAction>("MenuFileOpen")->trigger();
@@ -198,6 +235,8 @@ TEST(MainWindowStartUp, PlacesTheWindowFromTheSettingsFile) {
   } cases[] = {{" 600 \r\n 1200 \r\n", {80, 40}},
                {"-300\r\n1200\r\n", {80, 0}},
                {" 450 \r\n", {0, 30}},
+               // Beyond any window coordinate: that edge is left where it was.
+               {"1E300\r\n1200\r\n", {80, 0}},
                {nullptr, {0, 0}}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.file ? c.file : "no file");

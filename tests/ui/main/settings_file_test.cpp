@@ -10,6 +10,8 @@
 #include <QScreen>
 #include <QTemporaryDir>
 #include <csignal>
+#include <limits>
+#include <optional>
 
 namespace quilmar {
 namespace {
@@ -148,6 +150,31 @@ TEST(WriteSettingsFile, KeepsTheOldFileWhenWritingFails) {
   EXPECT_FALSE(written);
   EXPECT_FALSE(error.isEmpty());
   EXPECT_EQ(ReadAll(path), QByteArray(" 1 \r\n 2 \r\n"));
+}
+
+TEST(WindowPixelsFromTwips, FifteenTwipsAPixelWithinWindowCoordinates) {
+  const struct {
+    double twips;
+    std::optional<int> pixels;
+  } cases[] = {
+      {0, 0},
+      {1200, 80},
+      {7, 0},
+      {8, 1},
+      {22.5, 2},
+      {37.5, 2},
+      {1.5E3, 100},
+      {-300, -20},
+      {16777215.0 * 15, 16777215},
+      {1E9, std::nullopt},
+      {1E300, std::nullopt},
+      {std::numeric_limits<double>::infinity(), std::nullopt},
+      {std::numeric_limits<double>::quiet_NaN(), std::nullopt},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.twips);
+    EXPECT_EQ(WindowPixelsFromTwips(c.twips), c.pixels);
+  }
 }
 
 TEST(KeepOnScreen, MovesOnlyWindowsThatCannotBeReached) {
