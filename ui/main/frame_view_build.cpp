@@ -325,6 +325,12 @@ FrameView::FrameView(QWidget* epsTcsTab, QWidget* comCdhsTab, QWidget* adcsTab, 
       BuildRow(c, frames[static_cast<int>(run.frame)], run, row);
     }
   }
+  // Rows 69..74 have a picture button in their unit column instead of a unit; the empty
+  // unit labels built after the buttons would otherwise take their clicks.
+  for (std::size_t i = 0; i < kPictureButtons.size(); ++i) {
+    c.units[kPictureButtons[i].row]->hide();
+    c.pictureButtons[i]->raise();
+  }
   // The parameter buttons stand in four frames on three tabs; one group keeps one of them on.
   c.buttonGroup = new QButtonGroup(this);
   c.buttonGroup->setExclusive(true);
