@@ -192,19 +192,19 @@ TEST_F(ParameterGraphTest, RedrawLeavesNoTraceOfEarlierPoints) {
       [&] { Chart().View()->chart()->zoomIn(QRectF(QPointF(40, 0), QSizeF(250, 200))); },
       [&] { graph.DrawParameterGraph(Table(5), kRow); },
   };
+  const auto onScreen = [&] {
+    return tab.screen()
+        ->grabWindow(tab.winId(), origin.x(), origin.y(), viewport->width(), viewport->height())
+        .toImage()
+        .convertToFormat(QImage::Format_RGB32);
+  };
   for (std::size_t k = 0; k < draws.size(); ++k) {
     SCOPED_TRACE(k);
     draws[k]();
-    // Let the chart lay out and the view repaint, as the event loop would before a glance.
-    QTest::qWait(50);
-    const QImage onScreen =
-        tab.screen()
-            ->grabWindow(tab.winId(), origin.x(), origin.y(), viewport->width(), viewport->height())
-            .toImage()
-            .convertToFormat(QImage::Format_RGB32);
+    // The chart lays out and the view repaints from the event loop; give it a moment.
+    QTest::qWait(20);
     const QImage fresh = viewport->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    ASSERT_EQ(onScreen.size(), fresh.size());
-    EXPECT_TRUE(onScreen == fresh);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return onScreen() == fresh; }, 1000));
   }
 }
 
