@@ -13,14 +13,13 @@
 #include "core/kiss_reader.h"
 
 class QAction;
+class QFileDialog;
 class QLabel;
 class QLineEdit;
 class QScrollBar;
 class QShortcut;
 class QTabWidget;
 class QTextEdit;
-
-class QFileDialog;
 
 namespace quilmar {
 
