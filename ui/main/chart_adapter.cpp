@@ -135,6 +135,16 @@ void ChartAdapter::SetPointValue(double value) {
   ScheduleCommit();
 }
 
+void ChartAdapter::SetPointNull() {
+  if (currentRow > RowCount()) {
+    return;
+  }
+  Row& row = rows[static_cast<std::size_t>(currentRow - 1)];
+  row.value = 0;
+  row.null = true;
+  ScheduleCommit();
+}
+
 QString ChartAdapter::PointValue() const {
   if (currentRow > RowCount() || IsNull(currentRow)) {
     return {};

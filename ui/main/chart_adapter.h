@@ -33,6 +33,8 @@ class ChartAdapter : public QObject {
   bool SetCurrentColumn(int k);
   void SetRowLabel(const QString& text);
   void SetPointValue(double value);
+  // Marks the current point as having no value: it is not drawn.
+  void SetPointNull();
   // The current point's value as text in the user's notation; empty for a null point.
   QString PointValue() const;
   // A label and a tick at every n-th category, from the first one on (n >= 1).

@@ -89,6 +89,18 @@ QString CatalogueName(int row) {
   return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
 }
 
+// A frame that did not carry the row's section has no reading of it: the 0 in its record is
+// no measurement, so its point stays empty and the line runs between the frames that have
+// one. The section's length row ("Size of HK data") keeps its 0, which says just that.
+void SetFramePoint(ChartAdapter& chart, const FrameRecord& record, int row) {
+  const SectionInfo& section = SectionOfRow(row);
+  if (row != section.firstRow && !record.HasSection(section.section)) {
+    chart.SetPointNull();
+    return;
+  }
+  chart.SetPointValue(record.values[static_cast<std::size_t>(row)]);
+}
+
 }  // namespace
 
 ParameterGraph::ParameterGraph(QWidget* graphTab) : QGroupBox(graphTab) {
@@ -117,7 +129,7 @@ void ParameterGraph::DrawParameterGraph(const FrameTable& table, int row) {
     chart->SetCurrentRow(f);
     chart->SetCurrentColumn(1);
     chart->SetRowLabel(QString::number(record.frameNumber));
-    chart->SetPointValue(record.values[static_cast<std::size_t>(row)]);
+    SetFramePoint(*chart, record, row);
   }
   chart->Commit();
 }
@@ -138,7 +150,7 @@ void ParameterGraph::DrawGraphRange(const FrameTable& table, int row, int from, 
     }
     const FrameRecord& record = table.Record(f);
     if (rowValid) {
-      chart->SetPointValue(record.values[static_cast<std::size_t>(row)]);
+      SetFramePoint(*chart, record, row);
     }
     chart->SetRowLabel(QString::number(record.frameNumber));
   }

@@ -27,12 +27,14 @@ namespace {
 
 constexpr int kRow = 18;  // "Battery Volts"
 
-// Frame f carries frame number 100 + f and the value f * 0.25 + 3 in the charted row.
+// Frame f carries frame number 100 + f and, in its EPS/TCS section, the value f * 0.25 + 3
+// in the charted row.
 FrameTable& Table(int frameCount) {
   static const auto table = std::make_unique<FrameTable>();
   table->frameCount = frameCount;
   for (int f = 1; f <= frameCount; ++f) {
     table->Record(f).frameNumber = 100 + f;
+    table->Record(f).values[0] = 41;
     table->Record(f).values[kRow] = f * 0.25 + 3;
   }
   return *table;
@@ -369,4 +371,25 @@ TEST_F(GraphRangeControlsTest, ClickInEitherListReportsBothSelections) {
 }
 
 }  // namespace
+TEST_F(ParameterGraphTest, FramesWithoutTheSectionLeaveTheirPointEmpty) {
+  FrameTable& table = Table(6);
+  for (int f : {2, 5}) {
+    table.Record(f).values.fill(0);  // a CDHS/ADCS frame: no EPS/TCS reading at all
+  }
+  graph.DrawParameterGraph(table, kRow);
+  for (int f = 1; f <= 6; ++f) {
+    SCOPED_TRACE(f);
+    EXPECT_EQ(Chart().IsNull(f), f == 2 || f == 5);
+    EXPECT_EQ(Chart().RowLabel(f), QString::number(100 + f));
+  }
+  // The section's length row tells presence, so its 0 is a value worth drawing.
+  graph.DrawParameterGraph(table, 0);
+  for (int f = 1; f <= 6; ++f) {
+    EXPECT_FALSE(Chart().IsNull(f)) << f;
+  }
+  graph.DrawGraphRange(table, kRow, 0, 2);
+  EXPECT_FALSE(Chart().IsNull(1));
+  EXPECT_TRUE(Chart().IsNull(2));
+}
+
 }  // namespace quilmar
