@@ -26,7 +26,7 @@ constexpr std::string_view kGroundStation = "XQ0GND";
 constexpr int kDestinationPosition = 1;
 constexpr int kSourcePosition = 8;
 
-// Hands out the source's bytes one at a time from a 64 KiB chunk.
+// Hands out the source's bytes in runs from a 64 KiB chunk, refilled once it is used up.
 class ChunkedBytes {
  public:
   explicit ChunkedBytes(ByteSource& source) : source(source), chunk(kReadChunk) {}

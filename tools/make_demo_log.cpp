@@ -20,10 +20,9 @@ constexpr std::int64_t kPassStart = 9659LL * 86400 + 9 * 3600 + 41 * 60 + 7;
 constexpr std::uint32_t kUptimeAtStart = 386'402;
 constexpr int kFirstFrameNumber = 65'431;  // the 16-bit frame counter wraps during the pass
 constexpr std::uint16_t kOrbitNumber = 1873;
-constexpr int kUplinkAt = 95;  // the ground station sends one command here
-constexpr int kForeignFrameAfter = 77;
-constexpr int kTestPacketAt = 202;  // commanded ten frames earlier; the COM section flags it //
-                                    // another station keys up on the frequency
+constexpr int kUplinkAt = 95;           // the ground station sends one command here
+constexpr int kForeignFrameAfter = 77;  // another station keys up on the frequency
+constexpr int kTestPacketAt = 202;      // commanded ten frames earlier; the COM section flags it
 constexpr std::array<int, 3> kFade{151, 152, 153};  // a deep fade loses three frames in a row
 constexpr double kLossRate = 0.02;
 
