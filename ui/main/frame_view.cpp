@@ -16,7 +16,8 @@
 namespace quilmar {
 namespace {
 
-constexpr int kSystemStatusRow = 69;
+// System Status bytes above this value mean a healthy attitude-control system.
+constexpr double kSystemStatusGoodAbove = 190;
 constexpr int kGpsPointerRow = 81;
 constexpr int kXhkPointerRow = 82;
 constexpr int kJulianRow = 92;
@@ -172,9 +173,9 @@ void FrameView::ClearAdcsFields() {
   controls->label15->clear();
 }
 
-// Green above 190, red otherwise, whatever the status byte's text could show.
 void FrameView::ColourSystemStatus(double systemStatus) {
-  SetValueBoxColour(kSystemStatusRow, systemStatus > 190 ? kLightGreen : kLightRed);
+  SetValueBoxColour(kSystemStatusRow,
+                    systemStatus > kSystemStatusGoodAbove ? kLightGreen : kLightRed);
 }
 
 // The faces follow the current boxes as shown, read back with the regional separator; an

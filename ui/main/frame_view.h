@@ -4,12 +4,10 @@
 #pragma once
 
 #include <QObject>
-#include <array>
 
 #include "core/frame_table.h"
 
 class QColor;
-class QLabel;
 class QLineEdit;
 class QRadioButton;
 class QWidget;
@@ -17,6 +15,9 @@ class QWidget;
 namespace quilmar {
 
 class PanelPicture;
+
+// The ADCS System Status row, whose value box shows the byte's health in its colour.
+inline constexpr int kSystemStatusRow = 69;
 
 class FrameView : public QObject {
   Q_OBJECT
@@ -52,6 +53,9 @@ class FrameView : public QObject {
   // colour on reading).
   void SetValueBoxColour(int row, const QColor& colour);
   QColor ValueBoxColour(int row) const;
+  // Colours the System Status box: green above 190, red otherwise, whatever the status byte's
+  // text could show.
+  void ColourSystemStatus(double systemStatus);
 
  signals:
   void parameterButtonClicked(int row);    // Option2(row) clicked by the user
@@ -64,7 +68,6 @@ class FrameView : public QObject {
   void BlankAbsentSections(const FrameRecord& record);
   void ClearValues();
   void ClearAdcsFields();
-  void ColourSystemStatus(double systemStatus);
   void ColourPanelFaces();
 
   struct Controls;

@@ -18,10 +18,6 @@ namespace {
 // keyboard PageUp and PageDown jump further so they do more than the arrow keys.
 constexpr int kKeyboardPageFrames = 10;
 
-constexpr int kSystemStatusRow = 69;
-// System Status bytes above this value mean a healthy attitude-control system.
-constexpr double kSystemStatusGoodAbove = 190;
-
 }  // namespace
 
 void MainWindow::ShowFrameAt(int frameNumber) { hScroll1->setValue(frameNumber); }
@@ -111,8 +107,7 @@ void MainWindow::ParameterButtonClicked(int row) {
   }
   if (row == kSystemStatusRow) {
     // The System Status bytes carry their meaning in the box colour, not in the hex dump.
-    const bool good = table.Record(value).values[kSystemStatusRow] > kSystemStatusGoodAbove;
-    view->SetValueBoxColour(kSystemStatusRow, good ? kLightGreen : kLightRed);
+    view->ColourSystemStatus(table.Record(value).values[kSystemStatusRow]);
   } else {
     const HighlightRange range = HighlightFor(row);
     ShowHexDump(value, range.first, range.last);
