@@ -30,19 +30,17 @@ void MainWindow::WritePositionText() {
   text2->setText(QStringLiteral("#%1 / %2").arg(hScroll1->value()).arg(table.frameCount));
 }
 
-// Each step reads the bar afresh. Only frames of the current log are shown: during a load
-// the bar may still stand beyond the frames stored so far, and those records hold an
-// earlier log's frames.
+// Only frames of the current log are shown: during a load the bar may still stand beyond the
+// frames stored so far, and those records hold an earlier log's frames.
 void MainWindow::ScrollBarChanged() {
   WritePositionText();
-  if (table.IsCurrent(hScroll1->value())) {
-    view->ShowFrame(table, hScroll1->value());
-  }
   const int value = hScroll1->value();
-  if (table.frameCount > 0 && table.IsCurrent(value)) {
-    const HighlightRange range = HighlightFor(chartedParameter);
-    ShowHexDump(value, range.first, range.last);
+  if (!table.IsCurrent(value)) {
+    return;
   }
+  view->ShowFrame(table, value);
+  const HighlightRange range = HighlightFor(chartedParameter);
+  ShowHexDump(value, range.first, range.last);
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -102,7 +100,7 @@ void MainWindow::ParameterButtonClicked(int row) {
   MarkChartedParameter(row);
   graph->DrawParameterGraph(table, row);
   const int value = hScroll1->value();
-  if (table.frameCount <= 0 || !table.IsCurrent(value)) {
+  if (!table.IsCurrent(value)) {
     return;
   }
   if (row == kSystemStatusRow) {

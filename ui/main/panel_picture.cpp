@@ -54,11 +54,8 @@ const FaceDrawing& DrawingOf(PanelFace face) {
 
 std::optional<QColor> PanelColour(double current) {
   const double n = std::nearbyint(current * 0.6);  // the default rounding mode ties to even
-  if (!(n >= std::numeric_limits<std::int16_t>::min() &&
-        n <= std::numeric_limits<std::int16_t>::max())) {
-    return std::nullopt;
-  }
-  if (n < 0) {
+  // Beyond a signed 16-bit integer, or negative: no colour (NaN fails the test as well).
+  if (!(n >= 0 && n <= std::numeric_limits<std::int16_t>::max())) {
     return std::nullopt;
   }
   const int level = std::min(static_cast<int>(n), 255);
