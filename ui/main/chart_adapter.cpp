@@ -89,7 +89,6 @@ QChart* ChartAdapter::BuildChart() {
 void ChartAdapter::ResetData() {
   rows.assign(1, Row{});
   currentRow = 1;
-  currentColumn = 1;
   ScheduleCommit();
 }
 
@@ -109,13 +108,7 @@ bool ChartAdapter::SetCurrentRow(int r) {
   return true;
 }
 
-bool ChartAdapter::SetCurrentColumn(int k) {
-  if (k != 1) {
-    return false;
-  }
-  currentColumn = k;
-  return true;
-}
+bool ChartAdapter::SetCurrentColumn(int k) { return k == 1; }
 
 void ChartAdapter::SetRowLabel(const QString& text) {
   if (currentRow > RowCount()) {

@@ -100,7 +100,6 @@ class ChartAdapter : public QObject {
   QTimer commitTimer;
   std::vector<Row> rows;
   int currentRow = 1;
-  int currentColumn = 1;
   int spacing = 0;
   bool updating = false;
   double plottedWidth = 0;  // the plot width the labels and points were laid out for
