@@ -110,36 +110,35 @@ bool ChartAdapter::SetCurrentRow(int r) {
 
 bool ChartAdapter::SetCurrentColumn(int k) { return k == 1; }
 
+ChartAdapter::Row* ChartAdapter::CurrentRowData() {
+  return currentRow <= RowCount() ? &rows[static_cast<std::size_t>(currentRow - 1)] : nullptr;
+}
+
 void ChartAdapter::SetRowLabel(const QString& text) {
-  if (currentRow > RowCount()) {
-    return;
+  if (Row* row = CurrentRowData()) {
+    row->label = text;
+    ScheduleCommit();
   }
-  rows[static_cast<std::size_t>(currentRow - 1)].label = text;
-  ScheduleCommit();
 }
 
 void ChartAdapter::SetPointValue(double value) {
-  if (currentRow > RowCount()) {
-    return;
+  if (Row* row = CurrentRowData()) {
+    row->value = value;
+    row->null = false;
+    ScheduleCommit();
   }
-  Row& row = rows[static_cast<std::size_t>(currentRow - 1)];
-  row.value = value;
-  row.null = false;
-  ScheduleCommit();
 }
 
 void ChartAdapter::SetPointNull() {
-  if (currentRow > RowCount()) {
-    return;
+  if (Row* row = CurrentRowData()) {
+    row->value = 0;
+    row->null = true;
+    ScheduleCommit();
   }
-  Row& row = rows[static_cast<std::size_t>(currentRow - 1)];
-  row.value = 0;
-  row.null = true;
-  ScheduleCommit();
 }
 
 QString ChartAdapter::PointValue() const {
-  if (currentRow > RowCount() || IsNull(currentRow)) {
+  if (IsNull(currentRow)) {
     return {};
   }
   return ValueText(rows[static_cast<std::size_t>(currentRow - 1)].value);

@@ -81,6 +81,8 @@ class ChartAdapter : public QObject {
   };
 
   QChart* BuildChart();
+  // The row later writes go to; nullptr once the rows have shrunk below it.
+  Row* CurrentRowData();
   void ScheduleCommit();
   void UpdateValueRange();
   double PlotWidth() const;
