@@ -4,10 +4,10 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
-#include <QPalette>
 #include <QSvgRenderer>
 #include <QWidget>
 
+#include "ui/main/look.h"
 #include "ui/main/twips.h"
 
 namespace quilmar {
@@ -20,9 +20,7 @@ void SetUpFixedWindow(QWidget* window, const QString& name, const QString& title
   window->setWindowTitle(title);
   window->setAttribute(Qt::WA_DeleteOnClose);
   window->setFixedSize(Px(clientWidthTwips), Px(clientHeightTwips));
-  QPalette palette = window->palette();
-  palette.setColor(QPalette::Window, background);
-  window->setPalette(palette);
+  SetPaletteColour(window, QPalette::Window, background);
   window->setAutoFillBackground(true);
 }
 
@@ -70,9 +68,7 @@ QLabel* AddLabel(QWidget* parent, const QString& name, const QString& text, int 
   label->setFont(font);
   // Captions and bit texts carry raw status characters; never let them read as markup.
   label->setTextFormat(Qt::PlainText);
-  QPalette palette = label->palette();
-  palette.setColor(QPalette::Window, background);
-  label->setPalette(palette);
+  SetPaletteColour(label, QPalette::Window, background);
   label->setAutoFillBackground(true);
   label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   PlaceInTwips(label, left, top, width, height);

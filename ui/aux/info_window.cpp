@@ -29,9 +29,7 @@ InfoWindow::InfoWindow() {
   // The rule runs from (120, 960) to (4200, 960): one pixel high, in the window text colour.
   auto* rule = new QWidget(this);
   rule->setObjectName(QStringLiteral("Line1"));
-  QPalette rulePalette = rule->palette();
-  rulePalette.setColor(QPalette::Window, Qt::black);
-  rule->setPalette(rulePalette);
+  SetPaletteColour(rule, QPalette::Window, Qt::black);
   rule->setAutoFillBackground(true);
   rule->setGeometry(Px(120), Px(960), Px(4200) - Px(120) + 1, 1);
 

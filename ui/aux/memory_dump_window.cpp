@@ -32,9 +32,7 @@ MemoryDumpWindow::MemoryDumpWindow(const FrameTable& frameTable,
   BuildLegend();
   countLabel = AddLabel(this, QStringLiteral("Label7"), QString(), 8760, 2640, 2655, 375,
                         SansFont(12, true), kDumpGrey);
-  QPalette countPalette = countLabel->palette();
-  countPalette.setColor(QPalette::WindowText, Qt::black);
-  countLabel->setPalette(countPalette);
+  SetPaletteColour(countLabel, QPalette::WindowText, Qt::black);
 
   frameStrip->Draw(table);
   if (table.frameCount > 0) {
@@ -55,9 +53,7 @@ void MemoryDumpWindow::BuildLegend() {
     const FrameTypeLegend& entry = kFrameTypeLegend[i];
     auto* box = new QWidget(this);
     box->setObjectName(QStringLiteral("Shape1_%1").arg(i));
-    QPalette boxPalette = box->palette();
-    boxPalette.setColor(QPalette::Window, entry.colour());
-    box->setPalette(boxPalette);
+    SetPaletteColour(box, QPalette::Window, entry.colour());
     box->setAutoFillBackground(true);
     PlaceInTwips(box, entry.boxLeft, entry.top, kLegendBoxWidthTwips, kLegendBoxHeightTwips);
     QLabel* caption =

@@ -42,16 +42,12 @@ void StatusBitWindow::BuildControls() {
   QLabel* headingLabel =
       AddLabel(this, QStringLiteral("Label1"), QString::fromLatin1(kind.heading), heading.left,
                heading.top, heading.width, heading.height, SansFont(12, true), kLightGrey);
-  QPalette headingPalette = headingLabel->palette();
-  headingPalette.setColor(QPalette::WindowText, kDarkBlue);
-  headingLabel->setPalette(headingPalette);
+  SetPaletteColour(headingLabel, QPalette::WindowText, kDarkBlue);
 
   valueField = new QLineEdit(this);
   valueField->setObjectName(QStringLiteral("Text1"));
   valueField->setFont(MonoFont(15.75, true));
-  QPalette fieldPalette = valueField->palette();
-  fieldPalette.setColor(QPalette::Base, kLightGrey);
-  valueField->setPalette(fieldPalette);
+  SetPaletteColour(valueField, QPalette::Base, kLightGrey);
   const TwipBox& field = layout.valueField;
   PlaceInTwips(valueField, field.left, field.top, field.width, field.height);
 

@@ -147,15 +147,9 @@ QLineEdit* MakeBox(QWidget* parent, const char* name, QRect place, const QFont& 
   return box;
 }
 
-void SetBackColour(QWidget* box, const QColor& colour) {
-  QPalette palette = box->palette();
-  palette.setColor(QPalette::Base, colour);
-  box->setPalette(palette);
-}
-
 QLineEdit* MakeGreyBox(QWidget* parent, const char* name, QRect place, const QFont& font) {
   QLineEdit* box = MakeBox(parent, name, place, font);
-  SetBackColour(box, kLightGrey);
+  SetPaletteColour(box, QPalette::Base, kLightGrey);
   return box;
 }
 
@@ -163,9 +157,7 @@ QLabel* MakeFillLabel(QWidget* frame, const char* name, int top) {
   QLabel* label = MakeLabel(frame, QString(), TwipRect(6480, top, 615, kLabelHeight));
   label->setObjectName(QString::fromLatin1(name));
   label->setFont(NarrowFont(8.25));
-  QPalette palette = label->palette();
-  palette.setColor(QPalette::WindowText, kCaptionGrey);
-  label->setPalette(palette);
+  SetPaletteColour(label, QPalette::WindowText, kCaptionGrey);
   return label;
 }
 
@@ -288,9 +280,7 @@ static void BuildHeader(FrameViewControls& c, QWidget* clientArea) {
       QLabel* caption = MakeLabel(clientArea, QString::fromLatin1(place.caption),
                                   TwipRect(place.left, kHeaderCaptionTop, place.captionWidth, 255));
       caption->setFont(NarrowFont(8.25));  // "prim. counter" has only the width up to Text7
-      QPalette palette = caption->palette();
-      palette.setColor(QPalette::WindowText, kCaptionGrey);
-      caption->setPalette(palette);
+      SetPaletteColour(caption, QPalette::WindowText, kCaptionGrey);
     }
     const QString name = box->objectName();
     if (name.startsWith(QStringLiteral("Text3_"))) {
@@ -310,9 +300,7 @@ static void BuildHeader(FrameViewControls& c, QWidget* clientArea) {
   c.label13 = MakeLabel(clientArea, QString(), TwipRect(120, 6360, 4695, 375));
   c.label13->setObjectName(QStringLiteral("Label13"));
   c.label13->setFont(SansFont(12, true));
-  QPalette palette = c.label13->palette();
-  palette.setColor(QPalette::WindowText, kDarkBlue);
-  c.label13->setPalette(palette);
+  SetPaletteColour(c.label13, QPalette::WindowText, kDarkBlue);
 }
 
 FrameView::FrameView(QWidget* epsTcsTab, QWidget* comCdhsTab, QWidget* adcsTab, QWidget* clientArea)
@@ -363,7 +351,7 @@ PanelPicture* FrameView::Panel() const { return controls->panel; }
 
 void FrameView::SetValueBoxColour(int row, const QColor& colour) {
   if (QLineEdit* box = ValueBox(row)) {
-    SetBackColour(box, colour);
+    SetPaletteColour(box, QPalette::Base, colour);
   }
 }
 

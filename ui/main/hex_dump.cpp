@@ -63,9 +63,7 @@ void SetUpHexDumpArea(QTextEdit& area) {
   area.setLineWrapMode(QTextEdit::WidgetWidth);
   area.setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
   area.setAcceptRichText(false);
-  QPalette palette = area.palette();
-  palette.setColor(QPalette::Base, kLightGrey);
-  area.setPalette(palette);
+  SetPaletteColour(&area, QPalette::Base, kLightGrey);
 }
 
 }  // namespace quilmar

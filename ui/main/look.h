@@ -1,8 +1,10 @@
-// Colours and fonts shared by the windows. Colours are given as red, green, blue.
+// Colours and fonts shared by the windows, and the helper that gives a control a colour.
+// Colours are given as red, green, blue.
 #pragma once
 
 #include <QColor>
 #include <QFont>
+#include <QWidget>
 
 namespace quilmar {
 
@@ -12,6 +14,13 @@ inline const QColor kLightRed(255, 192, 192);     // System Status 190 or less
 inline const QColor kLightYellow(255, 255, 192);  // the charted parameter's value box
 inline const QColor kDarkBlue(0, 0, 192);         // frame description, status headings
 inline const QColor kCaptionGrey(128, 128, 128);  // captions under the header boxes
+
+// Sets one colour role of a widget's palette and keeps the others.
+inline void SetPaletteColour(QWidget* widget, QPalette::ColorRole role, const QColor& colour) {
+  QPalette palette = widget->palette();
+  palette.setColor(role, colour);
+  widget->setPalette(palette);
+}
 
 // The designs use MS Sans Serif, Arial and Courier New; Liberation Sans and Liberation Mono
 // are their metric twins on Linux, so texts fit the boxes they were designed for.

@@ -190,9 +190,7 @@ void MainWindow::BuildClientArea() {
   // A log whose frame numbers jump far misses millions: the count then takes a line of its
   // own, as the two-line box allows.
   label9->setWordWrap(true);
-  QPalette grey = label9->palette();
-  grey.setColor(QPalette::WindowText, kCaptionGrey);
-  label9->setPalette(grey);
+  SetPaletteColour(label9, QPalette::WindowText, kCaptionGrey);
 }
 
 QWidget* MainWindow::BuildTabs(QWidget* clientArea) {

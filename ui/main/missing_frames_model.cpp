@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "look.h"
+
 namespace quilmar {
 
 void MissingFramesModel::SetMissingFrames(MissingFrames frames) {
@@ -38,9 +40,7 @@ MissingFramesList::MissingFramesList(QWidget* parent) : QAbstractScrollArea(pare
   setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   setFocusPolicy(Qt::StrongFocus);
   // The list box was designed in the system's button-face colour.
-  QPalette look = palette();
-  look.setColor(QPalette::Base, look.color(QPalette::Button));
-  setPalette(look);
+  SetPaletteColour(this, QPalette::Base, palette().color(QPalette::Button));
   connect(verticalScrollBar(), &QScrollBar::valueChanged, viewport(),
           qOverload<>(&QWidget::update));
 }
