@@ -8,6 +8,9 @@ packages=(
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev qt6-svg-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth imagemagick fonts-liberation2 fonts-dejavu-core
+  openbox xdotool wmctrl x11-utils
+  qt6-serialport-dev direwolf socat
+  lintian desktop-file-utils appstream shared-mime-info dpkg-dev fakeroot file
 )
 
 missing=()
