@@ -171,6 +171,7 @@ TEST(JsonWriterTest, WritesSummaryAndFramesWithEscapedTextsAndNonFiniteValues) {
   record.values[0] = 41;
   record.values[1] = std::numeric_limits<double>::infinity();
   record.values[2] = std::numeric_limits<double>::quiet_NaN();
+  record.values[4] = -0.0;
   record.values[92] = 9658.904296875;
   LoadSummary summary;
   summary.framesSkipped = 3;
@@ -186,7 +187,7 @@ TEST(JsonWriterTest, WritesSummaryAndFramesWithEscapedTextsAndNonFiniteValues) {
       "{\"index\": 1, \"frameNumber\": 12, \"frameType\": 176, \"frameTypeLetter\": \"\u00B0\"",
       "\"comText\": \"a\\\"\\\\\\u0000\"",
       "\"hexDump\": \"00 2A \"",
-      "\"values\": [41, \"Infinity\", \"NaN\", 0,",
+      "\"values\": [41, \"Infinity\", \"NaN\", 0, -0.0, 0,",
       ", 9658.904296875]}\n  ]\n}\n",
   };
   for (const char* expected : kExpected) {
