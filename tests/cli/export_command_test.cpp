@@ -200,7 +200,7 @@ TEST_F(ExportCommandTest, SummaryCountsFramesByFateAndType) {
                                 "\n"
                                 "Frames stored:   3\n"
                                 "Frames skipped:  0 (beyond the first 5000)\n"
-                                "Frames rejected: 2 (other stations or ports)\n"
+                                "Frames rejected: 2 (noise, other stations or ports)\n"
                                 "Frames missing:  2\n"
                                 "By frame type:   S 1 G 1 M 0 I 0 A 0 other 1\n";
   EXPECT_EQ(result.out, kExpected);
