@@ -30,16 +30,24 @@ bool WriteThrough(int fd, const TableWriter& write, std::string& error) {
   return true;
 }
 
-// The file a symlink finally names, so the table replaces that file and the link stays.
-std::string FollowSymlinks(const std::string& path) {
-  std::error_code failed;
-  if (fs::is_symlink(path, failed)) {
-    const fs::path target = fs::weakly_canonical(path, failed);
-    if (!failed) {
-      return target.string();
+// The file a chain of symlinks finally names, which need not exist yet: the table replaces
+// that file and the links stay. A loop is reported as the system would report it.
+bool FollowSymlinks(fs::path& path, std::string& error) {
+  constexpr int kMostLinks = 40;
+  for (int link = 0; link < kMostLinks; ++link) {
+    std::error_code failed;
+    if (!fs::is_symlink(path, failed)) {
+      return true;
     }
+    const fs::path next = fs::read_symlink(path, failed);
+    if (failed) {
+      error = failed.message();
+      return false;
+    }
+    path = next.is_absolute() ? next : path.parent_path() / next;
   }
-  return path;
+  error = std::strerror(ELOOP);
+  return false;
 }
 
 mode_t NewFileMode() {
@@ -92,7 +100,10 @@ bool WriteToStandardOutput(const TableWriter& write, std::string& error) {
 }
 
 bool WriteFileReplacing(const std::string& path, const TableWriter& write, std::string& error) {
-  const fs::path target = FollowSymlinks(path);
+  fs::path target = path;
+  if (!FollowSymlinks(target, error)) {
+    return false;
+  }
   struct stat existing {};
   const bool exists = ::stat(target.c_str(), &existing) == 0;
   if (exists && !S_ISREG(existing.st_mode)) {

@@ -246,6 +246,8 @@ TEST_F(ExportCommandTest, ReplacedOutputKeepsItsModeAndSymlink) {
   fs::permissions(existing, fs::perms(0640));
   const fs::path link = directory / "link.csv";
   fs::create_symlink(existing, link);
+  const fs::path dangling = directory / "dangling.csv";
+  fs::create_symlink("made-through-link.csv", dangling);
   const fs::path fresh = directory / "fresh.csv";
   const mode_t mask = ::umask(0);
   ::umask(mask);
@@ -257,6 +259,9 @@ TEST_F(ExportCommandTest, ReplacedOutputKeepsItsModeAndSymlink) {
   EXPECT_EQ(Export({"--output", fresh.string(), log}).exitCode, 0);
   EXPECT_EQ(testing::ReadWholeFile(fresh), table);
   EXPECT_EQ(fs::status(fresh).permissions(), fs::perms(0666 & ~mask));
+  EXPECT_EQ(Export({"--output", dangling.string(), log}).exitCode, 0);
+  EXPECT_TRUE(fs::is_symlink(dangling));
+  EXPECT_EQ(testing::ReadWholeFile(directory / "made-through-link.csv"), table);
 }
 
 TEST_F(ExportCommandTest, RefusesAnOutputThatIsTheLogItself) {
