@@ -7,7 +7,14 @@
 
 namespace quilmar {
 
+// How the beacon text (comText) is written. It is received over the air from anyone who
+// transmits, and a spreadsheet runs a cell that starts with =, +, -, @, tab or CR as a
+// formula; by default such a cell gets a leading apostrophe, which spreadsheets read as
+// "text follows". kRaw writes the text unchanged.
+enum class CsvText { kGuardFormulas, kRaw };
+
 // Writes the header row and one row per stored frame; false when the stream failed.
-bool WriteCsv(std::ostream& out, const FrameTable& table);
+bool WriteCsv(std::ostream& out, const FrameTable& table,
+              CsvText comText = CsvText::kGuardFormulas);
 
 }  // namespace quilmar
