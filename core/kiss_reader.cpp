@@ -29,7 +29,8 @@ constexpr int kSourcePosition = 8;
 // Hands out the source's bytes in runs from a 64 KiB chunk, refilled once it is used up.
 class ChunkedBytes {
  public:
-  explicit ChunkedBytes(ByteSource& source) : source(source), chunk(kReadChunk) {}
+  ChunkedBytes(ByteSource& source, const ReadHooks& hooks)
+      : source(source), hooks(hooks), chunk(kReadChunk) {}
 
   // The unread bytes of the current chunk, refilled when empty; empty at the end.
   std::span<const std::uint8_t> Available() {
@@ -58,10 +59,16 @@ class ChunkedBytes {
   }
 
   std::int64_t Consumed() const { return consumedBefore + static_cast<std::int64_t>(position); }
+  bool Cancelled() const { return cancelled; }
 
  private:
+  // Each used-up chunk reports progress before the next is read.
   bool Refill() {
-    if (exhausted) {
+    if (exhausted || cancelled) {
+      return false;
+    }
+    if (end > 0 && hooks.onProgress && !hooks.onProgress(Consumed())) {
+      cancelled = true;
       return false;
     }
     consumedBefore += static_cast<std::int64_t>(end);
@@ -72,11 +79,13 @@ class ChunkedBytes {
   }
 
   ByteSource& source;
+  const ReadHooks& hooks;
   std::vector<std::uint8_t> chunk;
   std::size_t position = 0;
   std::size_t end = 0;
   std::int64_t consumedBefore = 0;
   bool exhausted = false;
+  bool cancelled = false;
 };
 
 // Undoes the KISS escaping of one frame into the 512-byte frame buffer.
@@ -203,13 +212,13 @@ void StoreFrame(const FrameBuffer& frame, FrameTable& table, const ReadHooks& ho
 LoadSummary ReadKissLog(ByteSource& source, FrameTable& table, const ReadHooks& hooks) {
   LoadSummary summary;
   table.frameCount = 0;
-  ChunkedBytes bytes(source);
+  ChunkedBytes bytes(source, hooks);
   FrameAssembler assembler;
   // Bytes outside a FEND-delimited frame, including those after a closing FEND, are skipped
   // up to the next FEND, which opens a frame.
   while (bytes.SkipPastFend()) {
     if (!ReadFrame(bytes, assembler)) {
-      summary.endedInsideFrame = true;
+      summary.endedInsideFrame = !bytes.Cancelled();
       break;
     }
     if (PassesAddressCheck(assembler.Frame())) {
@@ -217,11 +226,12 @@ LoadSummary ReadKissLog(ByteSource& source, FrameTable& table, const ReadHooks& 
     } else {
       ++summary.framesRejected;
     }
-    if (hooks.afterEveryFrame && !hooks.afterEveryFrame(bytes.Consumed())) {
+    if (hooks.onProgress && !hooks.onProgress(bytes.Consumed())) {
       summary.cancelled = true;
       break;
     }
   }
+  summary.cancelled = summary.cancelled || bytes.Cancelled();
   summary.bytesRead = bytes.Consumed();
   summary.error = source.Error();
   summary.framesStored = table.frameCount;

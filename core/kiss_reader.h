@@ -32,9 +32,10 @@ std::unique_ptr<ByteSource> OpenFileSource(const std::string& path);
 std::unique_ptr<ByteSource> MemorySource(std::span<const std::uint8_t> bytes);
 
 struct ReadHooks {
-  // After every complete frame, stored or not. Returning false stops the read as if the
-  // file ended there (a cancelled load).
-  std::function<bool(std::int64_t bytesRead)> afterEveryFrame;
+  // Progress and cancel: runs after every complete frame, stored or not, and after every
+  // chunk read whatever its bytes, so a long stretch without FEND cannot starve the caller.
+  // Returning false stops the read as if the file ended there (a cancelled load).
+  std::function<bool(std::int64_t bytesRead)> onProgress;
   // After each stored frame, with its 1-based index.
   std::function<void(int index, const FrameRecord& record)> afterStoredFrame;
 };
