@@ -80,23 +80,26 @@ INSTANTIATE_TEST_SUITE_P(
                     0,
                     false},
         // FEND f1 FEND f2 FEND: f2's bytes are skipped, its closing FEND opens a frame that
-        // the end of the file cuts off.
+        // the end of the file leaves empty.
         FramingCase{"SharedDelimiters",
                     Concat({{kFend}, Frame(1), {kFend}, Frame(2), {kFend}}),
                     {1},
                     0,
-                    true},
+                    false},
         // FEND FEND opens and closes a one-byte frame; f1's bytes are then skipped.
         FramingCase{
-            "DoubleFendIsOneByteFrame", Concat({{kFend, kFend}, Frame(1), {kFend}}), {}, 1, true},
+            "DoubleFendIsOneByteFrame", Concat({{kFend, kFend}, Frame(1), {kFend}}), {}, 1, false},
         FramingCase{"OnlyFends", {kFend, kFend, kFend, kFend}, {}, 2, false},
         FramingCase{"LastFrameCutOff",
                     Concat({testing::KissLog({Frame(1)}), {kFend}, Frame(2)}),
                     {1},
                     0,
                     true},
-        FramingCase{"CutOffRightAfterOpening",
-                    Concat({testing::KissLog({Frame(1)}), {kFend}}),
+        // A stray FEND at the end opens a frame but loses no byte of one.
+        FramingCase{
+            "LoneFendAtTheEnd", Concat({testing::KissLog({Frame(1)}), {kFend}}), {1}, 0, false},
+        FramingCase{"CutOffAfterOneByte",
+                    Concat({testing::KissLog({Frame(1)}), {kFend, 0x00}}),
                     {1},
                     0,
                     true}),
