@@ -27,7 +27,9 @@ std::string ParameterTitle(const ParameterInfo& info) {
   return title;
 }
 
-void AppendHeader(std::string& row) {
+}  // namespace
+
+void AppendCsvHeader(std::string& row) {
   bool first = true;
   for (std::string_view column : kHeaderColumns) {
     if (!first) {
@@ -43,7 +45,7 @@ void AppendHeader(std::string& row) {
   row += kRowEnd;
 }
 
-void AppendFrameRow(std::string& row, int index, const FrameRecord& record) {
+void AppendCsvRow(std::string& row, int index, const FrameRecord& record) {
   AppendInteger(row, index);
   row += ',';
   AppendInteger(row, record.frameNumber);
@@ -74,16 +76,14 @@ void AppendFrameRow(std::string& row, int index, const FrameRecord& record) {
   row += kRowEnd;
 }
 
-}  // namespace
-
 bool WriteCsv(std::ostream& out, const FrameTable& table) {
   std::string row;
   row.reserve(4096);
-  AppendHeader(row);
+  AppendCsvHeader(row);
   out.write(row.data(), static_cast<std::streamsize>(row.size()));
   for (int index = 1; index <= table.frameCount && out; ++index) {
     row.clear();
-    AppendFrameRow(row, index, table.Record(index));
+    AppendCsvRow(row, index, table.Record(index));
     out.write(row.data(), static_cast<std::streamsize>(row.size()));
   }
   out.flush();
