@@ -1,12 +1,8 @@
 // The export command: argument parsing, reading the log, and writing the chosen output.
 #include "export_command.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
-#include <array>
-#include <cerrno>
-#include <cstring>
 #include <iostream>
 #include <memory>
 
@@ -14,6 +10,7 @@
 #include "core/json_writer.h"
 #include "core/version.h"
 #include "fd_stream_buffer.h"
+#include "output_file.h"
 
 namespace quilmar {
 namespace {
@@ -45,6 +42,8 @@ std::string ParseOption(std::span<const std::string_view> arguments, std::size_t
     options.action = CommandAction::kVersion;
   } else if (argument == "--summary") {
     options.action = CommandAction::kSummary;
+  } else if (argument == "--raw-text") {
+    options.rawText = true;
   } else if (TakeValue(arguments, i, "--format", value)) {
     if (value == "csv" || value == "json") {
       options.format = value == "csv" ? ExportFormat::kCsv : ExportFormat::kJson;
@@ -67,13 +66,16 @@ std::string ParseOption(std::span<const std::string_view> arguments, std::size_t
 }  // namespace
 
 const char kUsageText[] =
-    "Usage: quilmar-hk-export [--format csv|json] [--output FILE] LOG\n"
+    "Usage: quilmar-hk-export [--format csv|json] [--output FILE] [--raw-text] LOG\n"
     "       quilmar-hk-export --summary LOG\n"
     "       quilmar-hk-export --help | --version\n"
     "\n"
     "Writes the QUILMAR-1 frames stored from a KISS capture log (at most 5000) as a table.\n"
     "  --format csv|json  table format, csv by default\n"
-    "  --output FILE      write to FILE instead of standard output\n"
+    "  --output FILE      write to FILE instead of standard output; FILE is replaced only\n"
+    "                     once the whole table is written\n"
+    "  --raw-text         write CSV beacon texts starting with = + - @ tab or CR as they\n"
+    "                     are, without the ' that keeps spreadsheets from running them\n"
     "  --summary          print frame counts and missing frames instead of the table\n"
     "  --help             print this text\n"
     "  --version          print the version\n";
@@ -102,8 +104,9 @@ ParsedArguments ParseArguments(std::span<const std::string_view> arguments) {
   if (options.action == CommandAction::kHelp || options.action == CommandAction::kVersion) {
     return parsed;
   }
-  if (options.action == CommandAction::kSummary && (formatGiven || options.output)) {
-    parsed.error = "--summary takes no --format or --output";
+  if (options.action == CommandAction::kSummary &&
+      (formatGiven || options.output || options.rawText)) {
+    parsed.error = "--summary takes no --format, --output or --raw-text";
   } else if (!log) {
     parsed.error = "no LOG given";
   } else {
@@ -123,27 +126,46 @@ void ReportReadError(const LoadSummary& summary) {
   std::cerr << kProgram << ": " << summary.error << '\n';
 }
 
-// The table goes to FILE or standard output through one large buffer.
-int WriteTable(const ExportOptions& options, const FrameTable& table, const LoadSummary& summary) {
-  const std::string target = options.output.value_or("standard output");
-  int fd = STDOUT_FILENO;
-  if (options.output) {
-    fd = ::open(options.output->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) {
-      ReportWriteError(target, std::strerror(errno));
-      return 1;
-    }
+int UsageError(std::string_view error) {
+  std::cerr << kProgram << ": " << error << "\n\n" << kUsageText;
+  return 2;
+}
+
+// Checked before the log is read: the table would replace the log it came from.
+std::string CheckOutput(const ExportOptions& options) {
+  if (options.output && IsSameFile(*options.output, options.log)) {
+    return "--output " + *options.output + " is the log itself; it would be overwritten";
   }
-  FdStreamBuffer buffer(fd, options.output.has_value());
-  std::ostream out(&buffer);
-  const bool written = options.format == ExportFormat::kJson
-                           ? WriteJson(out, options.log, table, summary)
-                           : WriteCsv(out, table);
-  if (!buffer.Close() || !written) {
-    ReportWriteError(target, buffer.Error().empty() ? "write failed" : buffer.Error());
+  return {};
+}
+
+int WriteTable(const ExportOptions& options, const FrameTable& table, const LoadSummary& summary) {
+  const CsvText comText = options.rawText ? CsvText::kRaw : CsvText::kGuardFormulas;
+  const TableWriter write = [&](std::ostream& out) {
+    return options.format == ExportFormat::kJson ? WriteJson(out, options.log, table, summary)
+                                                 : WriteCsv(out, table, comText);
+  };
+  std::string error;
+  const bool written = options.output ? WriteFileReplacing(*options.output, write, error)
+                                      : WriteToStandardOutput(write, error);
+  if (!written) {
+    ReportWriteError(options.output.value_or("standard output"), error);
     return 1;
   }
   return 0;
+}
+
+// Frames the table cannot show, said on standard error so that a CSV user learns of them too.
+void ReportFramesLeftOut(const ExportOptions& options, const LoadSummary& summary) {
+  if (summary.framesSkipped > 0) {
+    std::cerr << kProgram << ": " << options.log << ": " << summary.framesSkipped
+              << (summary.framesSkipped == 1 ? " frame" : " frames") << " beyond the first "
+              << kFrameTableCapacity << " skipped\n";
+  }
+  if (summary.endedInsideFrame) {
+    std::cerr << kProgram << ": " << options.log
+              << ": last frame cut off by the end of the file, dropped\n";
+  }
 }
 
 // --help and --version: a text that did not reach standard output is a failure too.
@@ -180,8 +202,7 @@ int PrintSummary(const ExportOptions& options, const FrameTable& table,
 int RunExportCommand(std::span<const std::string_view> arguments) {
   const ParsedArguments parsed = ParseArguments(arguments);
   if (!parsed.error.empty()) {
-    std::cerr << kProgram << ": " << parsed.error << "\n\n" << kUsageText;
-    return 2;
+    return UsageError(parsed.error);
   }
   const ExportOptions& options = parsed.options;
   if (options.action == CommandAction::kHelp) {
@@ -189,6 +210,9 @@ int RunExportCommand(std::span<const std::string_view> arguments) {
   }
   if (options.action == CommandAction::kVersion) {
     return PrintText(std::string(kProgram) + ' ' + kVersionText + '\n');
+  }
+  if (const std::string error = CheckOutput(options); !error.empty()) {
+    return UsageError(error);
   }
   // The table holds 5000 records with their texts: too large for the stack.
   const auto table = std::make_unique<FrameTable>();
@@ -200,7 +224,9 @@ int RunExportCommand(std::span<const std::string_view> arguments) {
     ReportReadError(summary);
     return 1;
   }
-  return WriteTable(options, *table, summary);
+  const int status = WriteTable(options, *table, summary);
+  ReportFramesLeftOut(options, summary);
+  return status;
 }
 
 }  // namespace quilmar

@@ -19,6 +19,7 @@ struct ExportOptions {
   CommandAction action = CommandAction::kExport;
   ExportFormat format = ExportFormat::kCsv;
   std::optional<std::string> output;  // standard output when empty
+  bool rawText = false;               // CSV beacon texts unguarded against formulas
   std::string log;
 };
 

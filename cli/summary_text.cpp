@@ -31,7 +31,7 @@ void WriteSummary(std::ostream& out, std::string_view file, const FrameTable& ta
   out << "File:            " << file << '\n'
       << "Frames stored:   " << table.frameCount << '\n'
       << "Frames skipped:  " << summary.framesSkipped << " (beyond the first 5000)\n"
-      << "Frames rejected: " << summary.framesRejected << " (other stations or ports)\n"
+      << "Frames rejected: " << summary.framesRejected << " (noise, other stations or ports)\n"
       << "Frames missing:  " << summary.missingFrames.Count() << '\n'
       << "By frame type:  ";
   for (const TypeCount& kind : kinds) {

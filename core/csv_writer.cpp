@@ -27,6 +27,17 @@ std::string ParameterTitle(const ParameterInfo& info) {
   return title;
 }
 
+// The first byte decides: CR and tab are checked before they become control pictures.
+void AppendComText(std::string& row, const std::string& comText, CsvText mode) {
+  constexpr std::string_view kFormulaStarts = "=+-@\t\r";
+  if (mode == CsvText::kGuardFormulas && !comText.empty() &&
+      kFormulaStarts.find(comText.front()) != std::string_view::npos) {
+    AppendCsvCell(row, '\'' + comText);
+  } else {
+    AppendCsvCell(row, comText);
+  }
+}
+
 }  // namespace
 
 void AppendCsvHeader(std::string& row) {
@@ -45,7 +56,7 @@ void AppendCsvHeader(std::string& row) {
   row += kRowEnd;
 }
 
-void AppendCsvRow(std::string& row, int index, const FrameRecord& record) {
+void AppendCsvRow(std::string& row, int index, const FrameRecord& record, CsvText comText) {
   AppendInteger(row, index);
   row += ',';
   AppendInteger(row, record.frameNumber);
@@ -60,7 +71,7 @@ void AppendCsvRow(std::string& row, int index, const FrameRecord& record) {
   row += ',';
   AppendCsvCell(row, record.weekday);
   row += ',';
-  AppendCsvCell(row, record.comText);
+  AppendComText(row, record.comText, comText);
   std::array<bool, kSections.size()> carried{};
   for (const SectionInfo& section : kSections) {
     carried[static_cast<std::size_t>(section.section)] = record.HasSection(section.section);
@@ -76,14 +87,14 @@ void AppendCsvRow(std::string& row, int index, const FrameRecord& record) {
   row += kRowEnd;
 }
 
-bool WriteCsv(std::ostream& out, const FrameTable& table) {
+bool WriteCsv(std::ostream& out, const FrameTable& table, CsvText comText) {
   std::string row;
   row.reserve(4096);
   AppendCsvHeader(row);
   out.write(row.data(), static_cast<std::streamsize>(row.size()));
   for (int index = 1; index <= table.frameCount && out; ++index) {
     row.clear();
-    AppendCsvRow(row, index, table.Record(index));
+    AppendCsvRow(row, index, table.Record(index), comText);
     out.write(row.data(), static_cast<std::streamsize>(row.size()));
   }
   out.flush();

@@ -8,12 +8,20 @@
 
 namespace quilmar {
 
+// How the beacon text (comText) is written. It is received over the air from anyone who
+// transmits, and a spreadsheet runs a cell that starts with =, +, -, @, tab or CR as a
+// formula; by default such a cell gets a leading apostrophe, which spreadsheets read as
+// "text follows". kRaw writes the text unchanged.
+enum class CsvText { kGuardFormulas, kRaw };
+
 // Writes the header row and one row per stored frame; false when the stream failed.
-bool WriteCsv(std::ostream& out, const FrameTable& table);
+bool WriteCsv(std::ostream& out, const FrameTable& table,
+              CsvText comText = CsvText::kGuardFormulas);
 
 // The header row, and the row of one frame with its 1-based index, CRLF-terminated: for
 // writers that produce rows one at a time (live reception).
 void AppendCsvHeader(std::string& row);
-void AppendCsvRow(std::string& row, int index, const FrameRecord& record);
+void AppendCsvRow(std::string& row, int index, const FrameRecord& record,
+                  CsvText comText = CsvText::kGuardFormulas);
 
 }  // namespace quilmar

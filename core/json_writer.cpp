@@ -61,8 +61,11 @@ void AppendValues(std::string& out, const FrameRecord& record) {
       out += ", ";
     }
     const double value = record.values[r];
-    // JSON has no literal for non-finite numbers; they travel as strings.
-    if (std::isfinite(value)) {
+    // JSON has no literal for non-finite numbers; they travel as strings. A bare "-0" reads
+    // back as the integer 0 in most parsers, losing the sign an ADCS float can carry.
+    if (value == 0 && std::signbit(value)) {
+      out += "-0.0";
+    } else if (std::isfinite(value)) {
       AppendNumber(out, value);
     } else {
       out += '"';

@@ -1,8 +1,10 @@
 // The export command end to end: exit statuses, the one-line error reports, usage errors,
 // --output, and the summary of a log built in the test.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "run_command.h"
@@ -187,6 +189,7 @@ TEST_F(ExportCommandTest, OutputFileHoldsWhatStandardOutputWouldShow) {
     const CommandResult toStdout = Export({"--format", format, log});
     EXPECT_EQ(toFile.exitCode, 0) << toFile.err;
     EXPECT_TRUE(toFile.out.empty());
+    EXPECT_TRUE(toFile.err.empty()) << toFile.err;
     EXPECT_EQ(testing::ReadWholeFile(output), toStdout.out);
     EXPECT_EQ(Lines(toStdout.out), std::string(format) == "csv" ? 4u : 14u);
   }
@@ -200,10 +203,116 @@ TEST_F(ExportCommandTest, SummaryCountsFramesByFateAndType) {
                                 "\n"
                                 "Frames stored:   3\n"
                                 "Frames skipped:  0 (beyond the first 5000)\n"
-                                "Frames rejected: 2 (other stations or ports)\n"
+                                "Frames rejected: 2 (noise, other stations or ports)\n"
                                 "Frames missing:  2\n"
                                 "By frame type:   S 1 G 1 M 0 I 0 A 0 other 1\n";
   EXPECT_EQ(result.out, kExpected);
+}
+
+std::vector<std::string> FolderEntries(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST_F(ExportCommandTest, FailedWriteLeavesThePreviousOutputAndNoTemporaryFile) {
+  const std::string log = WriteLog("a.kss", SmallLog());
+  const fs::path output = directory / "out";
+  const std::string kPrevious = "the previous good table\r\n";
+  for (const char* format : {"csv", "json"}) {
+    SCOPED_TRACE(format);
+    testing::WriteFile(output, std::span(reinterpret_cast<const std::uint8_t*>(kPrevious.data()),
+                                         kPrevious.size()));
+    // Every table here is larger than 2 kB: the write fails with EFBIG part way.
+    const CommandResult result = RunCommand(
+        "/usr/bin/prlimit",
+        {"--fsize=2048", QUILMAR_EXPORT_EXE, "--format", format, "--output", output.string(), log});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.err.find(output.string() + ": File too large"), std::string::npos)
+        << result.err;
+    EXPECT_EQ(testing::ReadWholeFile(output), kPrevious);
+    EXPECT_EQ(FolderEntries(directory), (std::vector<std::string>{"a.kss", "out"}));
+  }
+}
+
+TEST_F(ExportCommandTest, ReplacedOutputKeepsItsModeAndSymlink) {
+  const std::string log = WriteLog("a.kss", SmallLog());
+  const std::string table = Export({log}).out;
+  const fs::path existing = directory / "existing.csv";
+  testing::WriteFile(existing, testing::Bytes{'x'});
+  fs::permissions(existing, fs::perms(0640));
+  const fs::path link = directory / "link.csv";
+  fs::create_symlink(existing, link);
+  const fs::path dangling = directory / "dangling.csv";
+  fs::create_symlink("made-through-link.csv", dangling);
+  const fs::path fresh = directory / "fresh.csv";
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+
+  EXPECT_EQ(Export({"--output", link.string(), log}).exitCode, 0);
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(testing::ReadWholeFile(existing), table);
+  EXPECT_EQ(fs::status(existing).permissions(), fs::perms(0640));
+  EXPECT_EQ(Export({"--output", fresh.string(), log}).exitCode, 0);
+  EXPECT_EQ(testing::ReadWholeFile(fresh), table);
+  EXPECT_EQ(fs::status(fresh).permissions(), fs::perms(0666 & ~mask));
+  EXPECT_EQ(Export({"--output", dangling.string(), log}).exitCode, 0);
+  EXPECT_TRUE(fs::is_symlink(dangling));
+  EXPECT_EQ(testing::ReadWholeFile(directory / "made-through-link.csv"), table);
+}
+
+TEST_F(ExportCommandTest, RefusesAnOutputThatIsTheLogItself) {
+  const testing::Bytes bytes = SmallLog();
+  const std::string log = WriteLog("a.kss", bytes);
+  fs::create_symlink(log, directory / "link.kss");
+  fs::create_hard_link(log, directory / "hard.kss");
+  const std::string kOutputs[] = {log, (directory / "." / "a.kss").string(),
+                                  (directory / "link.kss").string(),
+                                  (directory / "hard.kss").string()};
+  for (const std::string& output : kOutputs) {
+    SCOPED_TRACE(output);
+    const CommandResult result = Export({"--output", output, log});
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_NE(result.err.find("is the log itself"), std::string::npos) << result.err;
+    EXPECT_EQ(testing::ReadWholeFile(log), std::string(bytes.begin(), bytes.end()));
+  }
+}
+
+TEST_F(ExportCommandTest, SaysOnStandardErrorWhichFramesTheTableLeavesOut) {
+  std::vector<testing::Bytes> frames;
+  for (int i = 0; i < 5002; ++i) {
+    frames.push_back(testing::BuildFrame(testing::Information(static_cast<std::uint16_t>(i), 'G')));
+  }
+  testing::Bytes bytes = testing::KissLog(std::span<const testing::Bytes>(frames));
+  // A frame the end of the file cut off after its opening FEND.
+  bytes.insert(bytes.end(), {testing::kFend, 0x00, 0xB0, 0xA2});
+  const std::string log = WriteLog("big.kss", bytes);
+  for (const char* format : {"csv", "json"}) {
+    SCOPED_TRACE(format);
+    const CommandResult result = Export({"--format", format, log});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.err, "quilmar-hk-export: " + log +
+                              ": 2 frames beyond the first 5000 skipped\n"
+                              "quilmar-hk-export: " +
+                              log + ": last frame cut off by the end of the file, dropped\n");
+  }
+  const CommandResult summary = Export({"--summary", log});
+  EXPECT_NE(summary.out.find("Frames skipped:  2 (beyond the first 5000)\n"), std::string::npos);
+  EXPECT_NE(summary.out.find("Last frame:      cut off by the end of the file, dropped\n"),
+            std::string::npos);
+}
+
+TEST_F(ExportCommandTest, RawTextWritesBeaconFormulasUnguarded) {
+  testing::Bytes frame = testing::HousekeepingFrame(10, 41, 20);
+  testing::Put(frame, 17 + 90, {'=', '1', '+', '1'});
+  const std::string log = WriteLog("a.kss", testing::KissLog({frame}));
+  const std::string guarded = Export({log}).out;
+  const std::string raw = Export({"--raw-text", log}).out;
+  EXPECT_NE(guarded.find(",'=1+1\u2400"), std::string::npos) << guarded;
+  EXPECT_NE(raw.find(",=1+1\u2400"), std::string::npos) << raw;
 }
 
 }  // namespace

@@ -159,6 +159,35 @@ TEST(CsvWriterTest, WritesCurrentRecordsWithQuotedAndVisibleTexts) {
   EXPECT_EQ(rows[2][6], "Friday");
 }
 
+TEST(CsvWriterTest, GuardsBeaconTextsThatSpreadsheetsWouldRunAsFormulas) {
+  const struct {
+    std::string comText;
+    std::string guarded;  // the cell by default
+    std::string raw;      // the cell with CsvText::kRaw
+  } kCases[] = {
+      {"=HYPERLINK(\"http://x\",\"73\")", "'=HYPERLINK(\"http://x\",\"73\")",
+       "=HYPERLINK(\"http://x\",\"73\")"},
+      {"+1+1", "'+1+1", "+1+1"},
+      {"-2", "'-2", "-2"},
+      {"@SUM(A1)", "'@SUM(A1)", "@SUM(A1)"},
+      {"\t=1", "'\u2409=1", "\u2409=1"},
+      {"\r\n", "'\u240D\u240A", "\u240D\u240A"},
+      {"XQ0SAT =1-2", "XQ0SAT =1-2", "XQ0SAT =1-2"},
+      {std::string("\0=1", 3), "\u2400=1", "\u2400=1"},
+      {"", "", ""},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.comText);
+    FrameTable table;
+    table.frameCount = 1;
+    table.Record(1).comText = c.comText;
+    EXPECT_EQ(ParseCsv(Csv(table))[1][7], c.guarded);
+    std::ostringstream raw;
+    ASSERT_TRUE(WriteCsv(raw, table, CsvText::kRaw));
+    EXPECT_EQ(ParseCsv(raw.str())[1][7], c.raw);
+  }
+}
+
 TEST(JsonWriterTest, WritesSummaryAndFramesWithEscapedTextsAndNonFiniteValues) {
   FrameTable table;
   table.frameCount = 1;
@@ -171,6 +200,7 @@ TEST(JsonWriterTest, WritesSummaryAndFramesWithEscapedTextsAndNonFiniteValues) {
   record.values[0] = 41;
   record.values[1] = std::numeric_limits<double>::infinity();
   record.values[2] = std::numeric_limits<double>::quiet_NaN();
+  record.values[4] = -0.0;
   record.values[92] = 9658.904296875;
   LoadSummary summary;
   summary.framesSkipped = 3;
@@ -186,7 +216,7 @@ TEST(JsonWriterTest, WritesSummaryAndFramesWithEscapedTextsAndNonFiniteValues) {
       "{\"index\": 1, \"frameNumber\": 12, \"frameType\": 176, \"frameTypeLetter\": \"\u00B0\"",
       "\"comText\": \"a\\\"\\\\\\u0000\"",
       "\"hexDump\": \"00 2A \"",
-      "\"values\": [41, \"Infinity\", \"NaN\", 0,",
+      "\"values\": [41, \"Infinity\", \"NaN\", 0, -0.0, 0,",
       ", 9658.904296875]}\n  ]\n}\n",
   };
   for (const char* expected : kExpected) {
