@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QStandardPaths>
 
 #include "ui/main/look.h"
 
@@ -25,6 +26,8 @@ int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
   }
+  // Settings the windows keep (the recent logs) go to a test folder, never the user's own.
+  QStandardPaths::setTestModeEnabled(true);
   QApplication app(argc, argv);
   QApplication::setFont(quilmar::DialogFont());
   ::testing::InitGoogleTest(&argc, argv);

@@ -13,11 +13,13 @@
 #include <QShortcut>
 #include <algorithm>
 
+#include "export_frames.h"
 #include "frame_view.h"
 #include "load_progress.h"
 #include "main_window.h"
 #include "missing_frames_model.h"
 #include "parameter_graph.h"
+#include "recent_logs.h"
 
 namespace quilmar {
 namespace {
@@ -72,6 +74,8 @@ void MainWindow::SetLoading(bool on) {
   // A second load inside the first would reset the table under the reader's feet.
   loading = on;
   menuFileOpen->setEnabled(!on);
+  exporter->SetLoading(on);
+  recent->SetLoading(on);
   cancelShortcut->setEnabled(on);
 }
 
@@ -116,6 +120,8 @@ ReadHooks MainWindow::LoadHooks() {
 void MainWindow::FinishLoad(const QString& path, LoadSummary summary) {
   const std::int64_t missingCount = summary.missingFrames.Count();
   const QString reportLine = LoadReport(summary, missingCount);
+  exporter->LogLoaded(path, summary);
+  recent->LogLoaded(path, summary);
   missingModel->SetMissingFrames(std::move(summary.missingFrames));
   label9->setText(QString::number(missingCount) + QStringLiteral(" frames missing"));
   hScroll1->setEnabled(true);

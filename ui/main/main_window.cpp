@@ -215,6 +215,8 @@ void MainWindow::BuildMenus() {
   menuFileOpen = file->addAction(QStringLiteral("Open"), this, &MainWindow::MenuFileOpenClick);
   menuFileOpen->setObjectName(QStringLiteral("MenuFileOpen"));
   menuFileOpen->setShortcut(QKeySequence::Open);
+  BuildFileCommands(file);
+  file->addSeparator();
   QAction* exit = file->addAction(QStringLiteral("Exit"), this, &MainWindow::MenuFileExitClick);
   exit->setObjectName(QStringLiteral("MenuFileExit"));
 

@@ -16,6 +16,7 @@ class QAction;
 class QFileDialog;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QScrollBar;
 class QShortcut;
 class QTabWidget;
@@ -27,12 +28,14 @@ namespace quilmar {
 // (*.txt)" and "All Files (*.*)" (every file), the first one selected.
 void PrepareOpenLogDialog(QFileDialog& dialog);
 
+class FrameExporter;
 class FrameView;
 class GraphRangeControls;
 class LoadProgress;
 class MissingFramesList;
 class MissingFramesModel;
 class ParameterGraph;
+class RecentLogs;
 
 // How often a load lets the window handle events, and when it starts showing progress.
 struct LoadTiming {
@@ -56,6 +59,8 @@ class MainWindow : public QMainWindow {
   FrameView& frameView() { return *view; }
   ParameterGraph& parameterGraph() { return *graph; }
   GraphRangeControls& graphRangeControls() { return *rangeControls; }
+  FrameExporter& frameExporter() { return *exporter; }
+  RecentLogs& recentLogs() { return *recent; }
   int ChartedParameter() const { return chartedParameter; }
   QString CurrentLogPath() const { return currentLogPath; }
   bool IsLoading() const { return loading; }
@@ -91,6 +96,8 @@ class MainWindow : public QMainWindow {
   void BuildClientArea();
   QWidget* BuildTabs(QWidget* clientArea);
   void BuildMenus();
+  // File > Open Recent and File > Export... (main_window_file_commands.cpp).
+  void BuildFileCommands(QMenu* file);
   void BuildStatusBar();
   void ConnectParts();
   void StartUp();
@@ -133,6 +140,8 @@ class MainWindow : public QMainWindow {
   QLabel* loadMessage = nullptr;
   LoadProgress* progress = nullptr;
   QAction* menuFileOpen = nullptr;
+  FrameExporter* exporter = nullptr;
+  RecentLogs* recent = nullptr;
   QShortcut* cancelShortcut = nullptr;
 
   FileChooser chooseLogFile;

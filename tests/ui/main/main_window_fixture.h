@@ -19,6 +19,7 @@
 #include "core/parameter_catalogue.h"
 #include "tests/support/kiss_builder.h"
 #include "ui/main/main_window.h"
+#include "ui/main/recent_logs.h"
 
 namespace quilmar::testing {
 
@@ -65,6 +66,7 @@ class MainWindowTest : public ::testing::Test {
     ASSERT_TRUE(dir.isValid());
     window = std::make_unique<MainWindow>();
     window->SetSettingsPath(dir.filePath(QStringLiteral("quilmar_hkc.ini")));
+    window->recentLogs().UseSettingsFile(dir.filePath(QStringLiteral("recent.ini")));
     window->SetMessageReporter([this](QMessageBox::Icon icon, const QString&, const QString& text) {
       messages.push_back({icon, text});
     });
