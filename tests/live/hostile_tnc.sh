@@ -47,10 +47,14 @@ free_port() {
   fail "no free TCP port"
 }
 
-# Serves the file $2 once on port $1, then closes the connection.
+# Serves the file $2 once on port $1, then closes the connection. A server still running on
+# the port (closing its listening socket) is waited for first.
+server_pid=
 serve() {
+  [[ -n $server_pid ]] && { wait "$server_pid" || true; }
   socat -u "FILE:$2" "TCP-LISTEN:$1,reuseaddr,bind=127.0.0.1" &
-  pids+=($!)
+  server_pid=$!
+  pids+=($server_pid)
 }
 
 # Starts the live export on port $1 with the extra options that follow.
