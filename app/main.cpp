@@ -1,12 +1,56 @@
 // The window program: quilmar-hk [LOG] [--screenshot FILE].
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <cstdio>
 
 #include "core/version.h"
 #include "ui/aux/aux_windows.h"
 #include "ui/main/frame_view.h"
 #include "ui/main/look.h"
 #include "ui/main/main_window.h"
+
+namespace {
+
+void SayOnStandardError(const QString& text) {
+  std::fprintf(stderr, "quilmar-hk: %s\n", qPrintable(text));
+}
+
+// Saves the window as a PNG picture, or says on standard error why it cannot.
+bool SaveScreenshot(QWidget& window, const QString& path) {
+  const QFileInfo target(path);
+  if (!target.absoluteDir().exists()) {
+    SayOnStandardError(QStringLiteral("cannot save the screenshot %1: the folder %2 does not exist")
+                           .arg(path, QDir::toNativeSeparators(target.absolutePath())));
+    return false;
+  }
+  QFile file(path);
+  if (!file.open(QIODevice::WriteOnly) || !window.grab().save(&file, "PNG")) {
+    SayOnStandardError(
+        QStringLiteral("cannot save the screenshot %1: %2").arg(path, file.errorString()));
+    return false;
+  }
+  return true;
+}
+
+// The screenshot of the window with LOG loaded: status 1 when the log cannot be read or the
+// picture cannot be saved, each with its reason on standard error.
+int TakeScreenshot(quilmar::MainWindow& window, const QStringList& logs, const QString& path) {
+  bool failed = false;
+  window.SetMessageReporter([&failed](QMessageBox::Icon, const QString&, const QString& text) {
+    SayOnStandardError(text.simplified());
+    failed = true;
+  });
+  if (!logs.isEmpty()) {
+    window.OpenLog(QFileInfo(logs.constFirst()).absoluteFilePath());
+  }
+  QApplication::processEvents();
+  return SaveScreenshot(window, path) && !failed ? 0 : 1;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -21,6 +65,12 @@ int main(int argc, char** argv) {
                                       QStringLiteral("FILE"));
   parser.addOption(screenshot);
   parser.process(app);
+  const QStringList logs = parser.positionalArguments();
+  if (logs.size() > 1) {
+    SayOnStandardError(QStringLiteral("only one LOG can be opened at a time\n") +
+                       parser.helpText());
+    return 2;
+  }
   quilmar::MainWindow window;
   // Declared after the main window so the auxiliary windows go first at exit.
   quilmar::AuxWindows aux([&window](int row) { return window.frameView().ValueBox(row); },
@@ -33,13 +83,8 @@ int main(int argc, char** argv) {
                    &quilmar::AuxWindows::OpenInfo);
   QObject::connect(&app, &QCoreApplication::aboutToQuit, &aux, &quilmar::AuxWindows::CloseAll);
   window.show();
-  const QStringList logs = parser.positionalArguments();
   if (parser.isSet(screenshot)) {
-    if (!logs.isEmpty()) {
-      window.OpenLog(logs.constFirst());
-    }
-    QApplication::processEvents();
-    return window.grab().save(parser.value(screenshot), "PNG") ? 0 : 1;
+    return TakeScreenshot(window, logs, parser.value(screenshot));
   }
   if (!logs.isEmpty()) {
     window.OpenLogWhenRunning(logs.constFirst());

@@ -5,9 +5,11 @@
 
 #include <QMainWindow>
 #include <QMessageBox>
+#include <QPoint>
 #include <QString>
 #include <chrono>
 #include <functional>
+#include <optional>
 
 #include "core/frame_table.h"
 #include "core/kiss_reader.h"
@@ -35,6 +37,7 @@ class LoadProgress;
 class MissingFramesList;
 class MissingFramesModel;
 class ParameterGraph;
+class PathLabel;
 class RecentLogs;
 
 // How often a load lets the window handle events, and when it starts showing progress.
@@ -90,6 +93,7 @@ class MainWindow : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
@@ -125,6 +129,8 @@ class MainWindow : public QMainWindow {
   bool loading = false;
   int exitCode = 0;  // 1 once the settings could not be saved
   LoadTiming timing;
+  // Where the frame's top-left goes once the window manager has framed the window.
+  std::optional<QPoint> framePlacement;
 
   FrameView* view = nullptr;
   ParameterGraph* graph = nullptr;
@@ -136,7 +142,7 @@ class MainWindow : public QMainWindow {
   MissingFramesModel* missingModel = nullptr;
   MissingFramesList* list1 = nullptr;
   QLabel* label9 = nullptr;
-  QLabel* label10 = nullptr;
+  PathLabel* label10 = nullptr;
   QLabel* loadMessage = nullptr;
   LoadProgress* progress = nullptr;
   QAction* menuFileOpen = nullptr;
