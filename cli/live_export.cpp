@@ -147,11 +147,7 @@ class LiveExport {
     QObject::connect(&connection, &TncConnection::StateChanged, [](const QString& line) {
       std::cerr << kProgram << ": " << line.toStdString() << std::endl;
     });
-    // A frame cut off by a lost connection must not swallow the next connection's frames:
-    // each connection is read as a stream of its own, as each log file is.
-    QObject::connect(&connection, &TncConnection::Connected, [this] {
-      deframer.emplace([this](const FrameBuffer& frame) { return OnFrame(frame); });
-    });
+    QObject::connect(&connection, &TncConnection::Connected, [this] { JoinNewStream(); });
     QObject::connect(&connection, &TncConnection::BytesReceived,
                      [this](const QByteArray& bytes) { OnBytes(bytes); });
     QObject::connect(&recording, &KissRecording::SyncFailed,
@@ -164,13 +160,23 @@ class LiveExport {
   }
 
  private:
+  // A connection lost inside a frame leaves that frame open: the next connection's opening
+  // FEND would close it, and every later frame would be read from its closing FEND on, out of
+  // step for good, live and in the recording alike. One FEND, recorded and read like a
+  // received byte, closes the cut frame, so the recording reads back to the same rows.
+  void JoinNewStream() {
+    if (deframer.FrameOpen()) {
+      OnBytes(QByteArray(1, kKissFend));
+    }
+  }
+
   void OnBytes(const QByteArray& bytes) {
     if (recording.IsOpen() && !recording.Append(bytes)) {
       Finish(Fail(recording.Error().toStdString()));
       return;
     }
-    deframer->Feed(std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                             static_cast<std::size_t>(bytes.size())));
+    deframer.Feed(std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                            static_cast<std::size_t>(bytes.size())));
   }
 
   // False once the export is finished: the rest of the read is not decoded.
@@ -224,7 +230,7 @@ class LiveExport {
   const ExportOptions& options;
   TncConnection connection;
   KissRecording recording;
-  std::optional<KissDeframer> deframer;
+  KissDeframer deframer{[this](const FrameBuffer& frame) { return OnFrame(frame); }};
   RowOutput output;
   FrameRecord record;
   std::string row;

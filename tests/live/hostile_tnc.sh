@@ -67,9 +67,21 @@ start_live() {
   pids+=($live_pid)
 }
 
-# Waits for the header and the pass's rows, or 10 s.
+# Waits for the header and $1 rows (the pass's 5 by default), or 10 s.
 await_pass() {
-  for ((i = 0; i < 100 && $(wc -l <"$work/live.csv") < 6; ++i)); do sleep 0.1; done
+  local lines=$((${1:-5} + 1))
+  for ((i = 0; i < 100 && $(wc -l <"$work/live.csv") < lines; ++i)); do sleep 0.1; done
+}
+
+# What the recording holds after the bytes of the files named: each connection's bytes as
+# they came, and one FEND after a connection that ended with a frame open (an odd number of
+# FENDs so far), which closes the cut frame so the next connection's frames read in step.
+expected_recording() {
+  : >"$work/sent.kss"
+  for part in "$@"; do
+    if (($(tr -cd '\300' <"$work/sent.kss" | wc -c) % 2)); then printf '\300' >>"$work/sent.kss"; fi
+    cat "$part" >>"$work/sent.kss"
+  done
 }
 
 # SIGTERM must end the export with status 0, its recording holding every byte sent, and
@@ -80,7 +92,9 @@ stop_and_check() {
   wait "$live_pid" || status=$?
   [[ $status -eq 0 ]] || fail "$1: SIGTERM gave exit status $status"
   cmp -s "$work/sent.kss" "$work/live.kss" || fail "$1: the recording is not what was sent"
-  cmp -s "$work/pass.csv" "$work/live.csv" || fail "$1: rows differ from the file export"
+  cmp -s "${2:-$work/pass.csv}" "$work/live.csv" || fail "$1: rows differ from the file export"
+  "$export_exe" "$work/live.kss" >"$work/recording.csv"
+  cmp -s "$work/recording.csv" "$work/live.csv" || fail "$1: the recording exports other rows"
   rm -f "$work/live.kss"
 }
 
@@ -97,23 +111,41 @@ start_live "$port"
 await "$work/live.err" "connection lost" 20
 serve "$port" "$work/long.kss"
 await_pass
-cat "$work/noise.kss" "$work/long.kss" >"$work/sent.kss"
+expected_recording "$work/noise.kss" "$work/long.kss"
 stop_and_check "noise and endless frame"
 
-# A connection closed in the middle of a frame, then a new connection with the whole pass.
+# A connection closed in the middle of a frame, then a new connection with the whole pass:
+# the cut frame (its address arrived) is read as far as it came, then the whole pass.
 port=$(free_port)
 head -c 100 "$work/pass.kss" >"$work/half.kss"
 serve "$port" "$work/half.kss"
 start_live "$port"
 await "$work/live.err" "connection lost" 10
 serve "$port" "$work/pass.kss"
+await_pass 6
+expected_recording "$work/half.kss" "$work/pass.kss"
+"$export_exe" "$work/sent.kss" >"$work/cut.csv"
+[[ $(wc -l <"$work/cut.csv") -eq 7 ]] || fail "closed mid-frame: the recording lost frames"
+stop_and_check "closed mid-frame" "$work/cut.csv"
+
+# A recording continued from a session that ended inside a frame: the new frames still read.
+head -c 100 "$work/pass.kss" >"$work/live.kss"
+port=$(free_port)
+serve "$port" "$work/pass.kss"
+start_live "$port"
 await_pass
-cat "$work/half.kss" "$work/pass.kss" >"$work/sent.kss"
-stop_and_check "closed mid-frame"
+expected_recording "$work/half.kss" "$work/pass.kss"
+"$export_exe" "$work/sent.kss" | tail -n 5 | cut -d, -f2- >"$work/continued.csv"
+tail -n 5 "$work/pass.csv" | cut -d, -f2- | cmp -s - "$work/continued.csv" ||
+  fail "continued recording: the new frames do not read back"
+kill -TERM "$live_pid"
+wait "$live_pid" || fail "continued recording: SIGTERM gave a failure"
+cmp -s "$work/sent.kss" "$work/live.kss" || fail "continued recording: not the old bytes, a FEND and the new"
+rm -f "$work/live.kss"
 
 # Refused: nothing listens. The back-off shows on standard error.
 port=$(free_port)
-: >"$work/sent.kss"
+expected_recording
 head -n 1 "$work/pass.csv" >"$work/header.csv"
 start_live "$port"
 await "$work/live.err" "cannot connect to 127.0.0.1:$port: Connection refused; retrying in 2 s" 10
