@@ -5,13 +5,21 @@ namespace quilmar {
 
 FrameStore::FrameStore(FrameTable& table) : table(table) { table.frameCount = 0; }
 
-// A load writes about 1 kB per record across a table larger than the cache: fetching the
-// next record while the next frame is de-framed saves a sixth of a 5000-frame load.
+// A load writes about 1.5 kB per record (its values and its hex text on the heap) across a
+// table larger than the cache, and waiting for those lines took a third of a 5000-frame load.
+// They are fetched while the next frames are de-framed: the record after next, and the hex
+// text of the next one, whose record was fetched the step before.
 void FrameStore::Prefetch(int index) const {
-  if (index <= kFrameTableCapacity) {
-    const auto* record = reinterpret_cast<const char*>(&table.Record(index));
+  if (index + 1 <= kFrameTableCapacity) {
+    const auto* record = reinterpret_cast<const char*>(&table.Record(index + 1));
     for (std::size_t line = 0; line < sizeof(FrameRecord); line += 64) {
       __builtin_prefetch(record + line, 1);
+    }
+  }
+  if (index <= kFrameTableCapacity) {
+    const std::string& hexDump = table.Record(index).hexDump;
+    for (std::size_t line = 0; line < hexDump.capacity(); line += 64) {
+      __builtin_prefetch(hexDump.data() + line, 1);
     }
   }
 }

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <string_view>
 #include <utility>
 
 namespace quilmar {
@@ -33,26 +34,25 @@ struct AddressByte {
   std::uint8_t expected;
 };
 
+constexpr std::string_view kGroundStation = "XQ0GND";  // AX.25 destination
+constexpr std::string_view kSpacecraft = "XQ0SAT";     // AX.25 source
+
 constexpr AddressByte Callsign(char c) { return {0xFE, static_cast<std::uint8_t>(c << 1)}; }
 constexpr AddressByte kSsidZero{0x1E, 0x00};
 
-constexpr std::array<AddressByte, 15> kAcceptedAddress{{
-    {0xFF, 0x00},
-    Callsign('X'),
-    Callsign('Q'),
-    Callsign('0'),
-    Callsign('G'),
-    Callsign('N'),
-    Callsign('D'),
-    kSsidZero,
-    Callsign('X'),
-    Callsign('Q'),
-    Callsign('0'),
-    Callsign('S'),
-    Callsign('A'),
-    Callsign('T'),
-    kSsidZero,
-}};
+// Positions 0..14: the command byte, the destination's six characters and SSID byte, the
+// source's six characters and SSID byte.
+constexpr std::array<AddressByte, 15> kAcceptedAddress = [] {
+  std::array<AddressByte, 15> address{};
+  address[0] = {0xFF, 0x00};
+  for (std::size_t i = 0; i < 6; ++i) {
+    address[1 + i] = Callsign(kGroundStation[i]);
+    address[8 + i] = Callsign(kSpacecraft[i]);
+  }
+  address[7] = kSsidZero;
+  address[14] = kSsidZero;
+  return address;
+}();
 
 // The table as two 8-byte masks and expected values (position 15, the control byte, is not
 // examined), loaded the same way as the frame's bytes so byte order does not matter.
@@ -134,6 +134,11 @@ std::size_t KissDeframer::Feed(std::span<const std::uint8_t> bytes) {
   const auto used = static_cast<std::size_t>(at - bytes.data());
   bytesFed = fedBeforeChunk + static_cast<std::int64_t>(used);
   return used;
+}
+
+void KissDeframer::Restart() {
+  phase = Phase::kBetweenFrames;
+  length = 0;
 }
 
 const std::uint8_t* KissDeframer::OpenFrame(const std::uint8_t* at, const std::uint8_t* end) {

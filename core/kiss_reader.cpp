@@ -13,7 +13,7 @@ namespace {
 constexpr std::size_t kReadChunk = 64 * 1024;
 
 // One load: the de-framer fed from the source's 64 KiB chunks, each accepted frame appended
-// to the table. Progress is reported after every stored frame and after every chunk.
+// to the table. Progress is reported after every accepted frame and after every chunk.
 class LogLoad {
  public:
   LogLoad(FrameTable& table, const ReadHooks& hooks)

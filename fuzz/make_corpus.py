@@ -67,11 +67,26 @@ def gaps():
     return b"".join(wrap(frame(bytes(information(n, "A")))) for n in (0, 65535, 0, 10, 14, 15))
 
 
+def overfull():
+    # 5001 short frames: the table fills up and the last one is skipped. The first byte, a
+    # FEND, also picks no cancel.
+    return b"".join(wrap(frame(struct.pack(">HBBH", n, ord("A"), 0, 0))) for n in range(5001))
+
+
+def infinite_floats():
+    info = information(9, "S", 23, 64)
+    info[102:106] = struct.pack(">f", float("inf"))
+    info[106:110] = struct.pack(">f", float("-inf"))
+    info[110:114] = struct.pack(">f", float("nan"))
+    return wrap(frame(bytes(info)))
+
+
 def main():
     out = os.path.join(os.path.dirname(__file__), "corpus")
     os.makedirs(out, exist_ok=True)
     for name, make in [("eps_com", eps_com), ("cdhs_adcs", cdhs_adcs), ("framing", framing),
-                       ("escapes", escapes), ("gaps", gaps)]:
+                       ("escapes", escapes), ("gaps", gaps), ("overfull", overfull),
+                       ("infinite_floats", infinite_floats)]:
         with open(os.path.join(out, name + ".kss"), "wb") as f:
             f.write(make())
 

@@ -15,7 +15,7 @@ log=build/fuzz/fuzz.log
 mkdir -p "$work" "$artifacts"
 cp -n fuzz/corpus/* "$work"/ 2>/dev/null
 
-build/fuzz/fuzz/kiss_fuzzer -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+build/fuzz/fuzz/kiss_fuzzer -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=262144 \
   -print_final_stats=1 -artifact_prefix="$artifacts/" "$work" fuzz/corpus >"$log" 2>&1
 status=$?
 tail -n 20 "$log"

@@ -274,5 +274,22 @@ TEST(KissDeframerTest, EscapeSplitAcrossChunks) {
   EXPECT_FALSE(deframer.InsideFrame());
 }
 
+TEST(KissDeframerTest, RestartDropsTheUnfinishedFrame) {
+  // A connection lost after the first 40 bytes of frame 1; the next connection sends frame 2.
+  const Bytes first = testing::KissLog({testing::BuildFrame(testing::Information(1, 'S'))});
+  const Bytes second = testing::KissLog({testing::BuildFrame(testing::Information(2, 'S'))});
+  std::vector<int> numbers;
+  KissDeframer deframer([&](const FrameBuffer& frame) {
+    numbers.push_back(frame[17] * 256 + frame[18]);
+    return true;
+  });
+  deframer.Feed({first.data(), 40});
+  deframer.Restart();
+  EXPECT_FALSE(deframer.InsideFrame());
+  deframer.Feed(second);
+  EXPECT_EQ(numbers, (std::vector<int>{2}));
+  EXPECT_EQ(deframer.FramesRejected(), 0);
+}
+
 }  // namespace
 }  // namespace quilmar

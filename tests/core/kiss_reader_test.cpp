@@ -140,6 +140,9 @@ INSTANTIATE_TEST_SUITE_P(
         AddressCase{"DestinationSsid1", With("XQ0GND", 1, "XQ0SAT", 0), 0, false},
         AddressCase{"SourceSsid5", With("XQ0GND", 0, "XQ0SAT", 5), 0, false},
         AddressCase{"SourceSsid15", With("XQ0GND", 0, "XQ0SAT", 15), 0, false},
+        // SSID 8 sets only the SSID byte's bit 4.
+        AddressCase{"SourceSsid8", With("XQ0GND", 0, "XQ0SAT", 8), 0, false},
+        AddressCase{"DestinationSsid8", With("XQ0GND", 8, "XQ0SAT", 0), 0, false},
         AddressCase{"KissPort1", With("XQ0GND", 0, "XQ0SAT", 0, 0x10), 0, false},
         AddressCase{"OtherStation", With("XQ0GND", 0, "XQ0ABC", 0), 0, false},
         AddressCase{"SwappedAddresses", With("XQ0SAT", 0, "XQ0GND", 0), 0, false},
@@ -227,6 +230,25 @@ TEST(KissReaderTest, ShortFrameReadsZerosBeyondItsEnd) {
   EXPECT_FALSE(record.HasSection(Section::kEpsTcs));
   EXPECT_FALSE(record.HasSection(Section::kCom));
   EXPECT_TRUE(record.comText.empty());
+}
+
+TEST(KissReaderTest, ShorterFrameClearsEveryPositionTheLastOneReached) {
+  // The first frame ends early, its closing FEND at position 100; the next ends at 40. Every
+  // position past the second frame's end reads 0, the first frame's FEND included.
+  Bytes first = testing::BuildFrame(testing::Information(1, 'S'));
+  first.resize(100);
+  std::fill(first.begin() + 23, first.end(), std::uint8_t{0xEE});
+  Bytes second = testing::BuildFrame(testing::Information(2, 'S'));
+  second.resize(40, 0x11);
+  FrameTable table;
+  Load(testing::KissLog({first, second}), table);
+  ASSERT_EQ(table.frameCount, 2);
+  ASSERT_EQ(table.Record(1).hexDump.substr(83 * 3, 3), "C0 ");
+  std::string expected = table.Record(2).hexDump.substr(0, 23 * 3) + "C0 ";
+  for (int k = 24; k < 134; ++k) {
+    expected += "00 ";
+  }
+  EXPECT_EQ(table.Record(2).hexDump, expected);
 }
 
 TEST(KissReaderTest, ShortHousekeepingFrameDecodesZerosPastItsEnd) {

@@ -255,5 +255,152 @@ TEST(FillFrameRecordTest, TypeLetterIsTheRawByte) {
   EXPECT_EQ(zero.frameTypeLetter, std::string(1, '\0'));
 }
 
+// Every position of the frame holds its own value (position n holds n * 7 modulo 256, all
+// different), so a row that reads a neighbour's byte, the wrong byte order or the wrong sign
+// shows. The expected values are worked out from the section layouts by hand, not from the
+// decoder's table. Information byte 16 is set below 0x80 so the beacon timer holds a value, and
+// Julian TE's first byte gives a float far from 0.
+struct RowValue {
+  int row;
+  double value;
+};
+
+struct WholeFrameCase {
+  const char* name;
+  std::uint8_t first;
+  std::uint8_t second;
+  std::vector<RowValue> rows;  // every other row reads 0
+};
+
+Bytes DistinctBytesFrame(std::uint8_t first, std::uint8_t second) {
+  Bytes frame = testing::BuildFrame(testing::Information(0, 'S'));
+  for (std::size_t n = 17; n < frame.size(); ++n) {
+    frame[n] = static_cast<std::uint8_t>(n * 7);
+  }
+  frame[19] = 'S';
+  frame[23] = first;
+  frame[87] = second;
+  frame[33] = first == kEps ? 18 : frame[33];
+  frame[147] = second == kAdcs ? 0x44 : frame[147];
+  return frame;
+}
+
+TEST(WholeFrameLayoutTest, EveryRowReadsItsOwnBytes) {
+  const WholeFrameCase cases[] = {
+      {"EPS/TCS and COM",
+       kEps,
+       kCom,
+       {{0, 41.0},
+        {1, 168.0},
+        {2, 175.0},
+        {3, 182.0},
+        {4, 189.0},
+        {5, 196.0},
+        {6, 203.0},
+        {7, 316725714.0},
+        {8, 4.666666507720947},
+        {9, 1537.2548828125},
+        {10, 4.941176414489746},
+        {11, 18.823530197143555},
+        {12, 0.19607843458652496},
+        {13, 106.66666412353516},
+        {14, 0.47058823704719543},
+        {15, 194.5098114013672},
+        {16, 0.7450980544090271},
+        {17, 282.3529357910156},
+        {18, 1.0196079015731812},
+        {19, 370.1960754394531},
+        {20, 414.1176452636719},
+        {21, 458.0392150878906},
+        {22, 501.9607849121094},
+        {23, 87.0},
+        {24, 94.0},
+        {25, 633.7254638671875},
+        {26, 108.0},
+        {27, 115.0},
+        {28, 122.0},
+        {29, -127.0},
+        {30, -120.0},
+        {31, -113.0},
+        {32, -106.0},
+        {33, -99.0},
+        {34, -92.0},
+        {35, 3.3529412746429443},
+        {36, 3.4901959896087646},
+        {37, 185.0},
+        {38, 20.0},
+        {39, 104.0},
+        {40, 111.0},
+        {41, 118.0},
+        {42, 125.0},
+        {43, 132.0},
+        {44, 139.0},
+        {45, 146.0},
+        {46, 153.0},
+        {47, 160.0},
+        {48, 44711.0},
+        {49, 48309.0},
+        {50, 51907.0},
+        {51, 55505.0},
+        {52, 223.0},
+        {53, 230.0}}},
+      {"CDHS and ADCS",
+       kCdhs,
+       kAdcs,
+       {{54, 23.0},
+        {55, 168.0},
+        {56, 175.0},
+        {57, 182.0},
+        {58, 189.0},
+        {59, 196.0},
+        {60, 52178.0},
+        {61, 10.0},
+        {62, 4376.0},
+        {63, 7974.0},
+        {64, 11572.0},
+        {65, 59.0},
+        {66, 64.0},
+        {67, 104.0},
+        {68, 111.0},
+        {69, 118.0},
+        {70, 125.0},
+        {71, 132.0},
+        {72, 139.0},
+        {73, 146.0},
+        {74, 153.0},
+        {75, -12204.5},
+        {76, -10405.5},
+        {77, -8606.5},
+        {78, -6807.5},
+        {79, -5008.5},
+        {80, -3209.5},
+        {81, 4110090761.0},
+        {82, 269950501.0},
+        {83, 44.0},
+        {84, 13114.0},
+        {85, 12.519369125366211},
+        {86, 1.0287109129675735e+18},
+        {87, 8.34204216985035e+34},
+        {88, -6.326611458280445e-26},
+        {89, -5.3769069197073804e-09},
+        {90, -446397504.0},
+        {91, -3.6414163337721816e+25},
+        {92, 3060.2984619140625}}},
+  };
+  for (const WholeFrameCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    const FrameRecord record = Decode(DistinctBytesFrame(c.first, c.second));
+    std::array<double, kParameterCount> expected{};
+    for (const RowValue& row : c.rows) {
+      expected[static_cast<std::size_t>(row.row)] = row.value;
+    }
+    for (int row = 0; row < kParameterCount; ++row) {
+      EXPECT_EQ(record.values[static_cast<std::size_t>(row)],
+                expected[static_cast<std::size_t>(row)])
+          << "row " << row;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace quilmar
