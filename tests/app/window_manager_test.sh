@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The window program under a real window manager (openbox on the X display this runs on, as
-# xvfb-run gives): where the window's frame lands at start-up, and what closing it by its
+# The window program under a real window manager (openbox on a virtual X display of its own):
+# where the window's frame lands at start-up, and what closing it by its
 # close box writes to the settings file. Offscreen tests cannot see this: there is no frame.
 # Usage: window_manager_test.sh PROGRAM
 set -euo pipefail
@@ -10,6 +10,7 @@ here=$(dirname "$(realpath "$0")")
 # The session bus library leaks a buffer when no bus is running; not ours to mend.
 export LSAN_OPTIONS="suppressions=$here/lsan_suppressions.txt:print_suppressions=0${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 work=$(mktemp -d)
+xvfb_pid=""
 wm_pid=""
 app_pid=""
 failures=0
@@ -17,6 +18,7 @@ failures=0
 cleanup() {
   [[ -n $app_pid ]] && kill "$app_pid" 2>/dev/null || true
   [[ -n $wm_pid ]] && kill "$wm_pid" 2>/dev/null || true
+  [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -75,10 +77,31 @@ close_program() {
 
 settings() { od -c "$work/quilmar_hkc.ini" 2>/dev/null | head -3; }
 
+# Xvfb picks a free display number itself and writes it once it accepts clients, so parallel
+# runs never race for the same number (as two xvfb-run -a starting together can). Another X
+# server coming and going on the same machine can still take the display away at start-up:
+# then the display and its window manager are started again.
+start_display() {
+  : >"$work/display"
+  Xvfb -displayfd 3 -screen 0 1600x1200x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+  xvfb_pid=$!
+  wait_for grep -q . "$work/display" || return 1
+  export DISPLAY=":$(head -n 1 "$work/display")"
+  openbox --sm-disable 2>>"$work/xvfb.log" &
+  wm_pid=$!
+  wait_for wmctrl -m && xdpyinfo >/dev/null 2>&1
+}
+
+for attempt in 1 2 3; do
+  start_display && break
+  kill "$wm_pid" "$xvfb_pid" 2>/dev/null || true
+  wait "$wm_pid" "$xvfb_pid" 2>/dev/null || true
+  if ((attempt == 3)); then
+    echo "FAIL: no display with openbox after 3 attempts: $(cat "$work/xvfb.log")" >&2
+    exit 1
+  fi
+done
 read -r screen_w screen_h < <(xdpyinfo | awk '/dimensions:/ {split($2, s, "x"); print s[1], s[2]}')
-openbox --sm-disable &
-wm_pid=$!
-wait_for wmctrl -m || { echo "FAIL: openbox did not start" >&2; exit 1; }
 
 # No settings file: the frame, title bar included, stands at the top left corner.
 start_program
