@@ -38,7 +38,9 @@ void AppendComText(std::string& row, const std::string& comText, CsvText mode) {
   }
 }
 
-void AppendHeader(std::string& row) {
+}  // namespace
+
+void AppendCsvHeader(std::string& row) {
   bool first = true;
   for (std::string_view column : kHeaderColumns) {
     if (!first) {
@@ -54,7 +56,7 @@ void AppendHeader(std::string& row) {
   row += kRowEnd;
 }
 
-void AppendFrameRow(std::string& row, int index, const FrameRecord& record, CsvText comText) {
+void AppendCsvRow(std::string& row, int index, const FrameRecord& record, CsvText comText) {
   AppendInteger(row, index);
   row += ',';
   AppendInteger(row, record.frameNumber);
@@ -85,16 +87,14 @@ void AppendFrameRow(std::string& row, int index, const FrameRecord& record, CsvT
   row += kRowEnd;
 }
 
-}  // namespace
-
 bool WriteCsv(std::ostream& out, const FrameTable& table, CsvText comText) {
   std::string row;
   row.reserve(4096);
-  AppendHeader(row);
+  AppendCsvHeader(row);
   out.write(row.data(), static_cast<std::streamsize>(row.size()));
   for (int index = 1; index <= table.frameCount && out; ++index) {
     row.clear();
-    AppendFrameRow(row, index, table.Record(index), comText);
+    AppendCsvRow(row, index, table.Record(index), comText);
     out.write(row.data(), static_cast<std::streamsize>(row.size()));
   }
   out.flush();

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <ostream>
+#include <string>
 
 #include "frame_table.h"
 
@@ -16,5 +17,11 @@ enum class CsvText { kGuardFormulas, kRaw };
 // Writes the header row and one row per stored frame; false when the stream failed.
 bool WriteCsv(std::ostream& out, const FrameTable& table,
               CsvText comText = CsvText::kGuardFormulas);
+
+// The header row, and the row of one frame with its 1-based index, CRLF-terminated: for
+// writers that produce rows one at a time (live reception).
+void AppendCsvHeader(std::string& row);
+void AppendCsvRow(std::string& row, int index, const FrameRecord& record,
+                  CsvText comText = CsvText::kGuardFormulas);
 
 }  // namespace quilmar

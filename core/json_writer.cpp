@@ -76,8 +76,10 @@ void AppendValues(std::string& out, const FrameRecord& record) {
   out += ']';
 }
 
-void AppendFrame(std::string& out, int index, const FrameRecord& record) {
-  out += "    {";
+}  // namespace
+
+void AppendJsonFrame(std::string& out, int index, const FrameRecord& record) {
+  out += '{';
   AppendIntegerMember(out, "index", index);
   AppendIntegerMember(out, "frameNumber", record.frameNumber);
   AppendIntegerMember(out, "frameType", record.frameType);
@@ -91,8 +93,6 @@ void AppendFrame(std::string& out, int index, const FrameRecord& record) {
   AppendValues(out, record);
   out += '}';
 }
-
-}  // namespace
 
 bool WriteJson(std::ostream& out, std::string_view file, const FrameTable& table,
                const LoadSummary& summary) {
@@ -117,7 +117,8 @@ bool WriteJson(std::ostream& out, std::string_view file, const FrameTable& table
   chunk += '[';
   for (int index = 1; index <= table.frameCount && out; ++index) {
     chunk += index == 1 ? "\n" : ",\n";
-    AppendFrame(chunk, index, table.Record(index));
+    chunk += "    ";
+    AppendJsonFrame(chunk, index, table.Record(index));
     if (chunk.size() >= kChunkSize) {
       Flush(out, chunk);
     }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <ostream>
+#include <string>
 #include <string_view>
 
 #include "frame_table.h"
@@ -12,5 +13,9 @@ namespace quilmar {
 // file is the log's path as the user gave it; false when the stream failed.
 bool WriteJson(std::ostream& out, std::string_view file, const FrameTable& table,
                const LoadSummary& summary);
+
+// The object of one frame with its 1-based index, on one line without its end: the frames
+// array's element, and a JSON Lines record of live reception.
+void AppendJsonFrame(std::string& out, int index, const FrameRecord& record);
 
 }  // namespace quilmar

@@ -1,11 +1,15 @@
 // make-demo-log OUTPUT: writes the demo KISS log of one QUILMAR-1 pass over the ground
 // station (the committed samples/demo.kss). The pass is simulated with a fixed seed, so the
 // log comes out the same byte for byte on every run.
+// --frames N keeps only the first N frames of the log (a short pass for the live tests).
 #include <algorithm>
 #include <array>
+#include <cstdint>
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <string_view>
+#include <vector>
 
 #include "demo_frames.h"
 
@@ -94,13 +98,13 @@ Bytes ForeignFrame() {
   return Ax25UiFrame("APRS", "XQ1ABC", info);
 }
 
-Bytes SimulatePass() {
+std::vector<Bytes> SimulatePass() {
   Prng prng(kSeed);
   Downlink link;
   std::array<int, 7> sentOfKind{};
   bool epsComNext = false;
   int previousT = 0;
-  Bytes log;
+  std::vector<Bytes> log;
   for (int n = 0; n < kFramesSent; ++n) {
     const int t = n * kFrameInterval + prng.Below(2);
     link.t = t;
@@ -123,29 +127,54 @@ Bytes SimulatePass() {
 
     const bool faded = std::find(kFade.begin(), kFade.end(), n) != kFade.end();
     if (prng.Uniform() >= kLossRate && !faded) {
-      AppendKissFrame(log, Ax25UiFrame("XQ0GND", "XQ0SAT", info));
+      log.push_back(Ax25UiFrame("XQ0GND", "XQ0SAT", info));
     }
     if (n == kForeignFrameAfter) {
-      AppendKissFrame(log, ForeignFrame());
+      log.push_back(ForeignFrame());
     }
   }
   return log;
+}
+
+struct Options {
+  std::size_t frames = SIZE_MAX;
+  const char* output = nullptr;
+};
+
+bool ParseOptions(int argc, char** argv, Options& options) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view argument = argv[i];
+    if (argument == "--frames" && i + 1 < argc) {
+      options.frames = std::strtoul(argv[++i], nullptr, 10);
+    } else if (options.output == nullptr && !argument.starts_with("--")) {
+      options.output = argv[i];
+    } else {
+      return false;
+    }
+  }
+  return options.output != nullptr;
 }
 
 }  // namespace
 }  // namespace quilmar::demo
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::cerr << "Usage: make-demo-log OUTPUT\n";
+  quilmar::demo::Options options;
+  if (!quilmar::demo::ParseOptions(argc, argv, options)) {
+    std::cerr << "Usage: make-demo-log [--frames N] OUTPUT\n";
     return 2;
   }
-  const quilmar::demo::Bytes log = quilmar::demo::SimulatePass();
-  std::ofstream out(argv[1], std::ios::binary | std::ios::trunc);
+  std::vector<quilmar::demo::Bytes> frames = quilmar::demo::SimulatePass();
+  frames.resize(std::min(frames.size(), options.frames));
+  quilmar::demo::Bytes log;
+  for (const quilmar::demo::Bytes& frame : frames) {
+    quilmar::demo::AppendKissFrame(log, frame);
+  }
+  std::ofstream out(options.output, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(log.data()), static_cast<std::streamsize>(log.size()));
   out.close();
   if (!out) {
-    std::cerr << "make-demo-log: cannot write " << argv[1] << '\n';
+    std::cerr << "make-demo-log: cannot write " << options.output << '\n';
     return 1;
   }
   return 0;

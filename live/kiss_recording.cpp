@@ -1,0 +1,95 @@
+// The recording of received bytes; see kiss_recording.h.
+#include "kiss_recording.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <cerrno>
+#include <cstring>
+
+namespace quilmar {
+namespace {
+
+constexpr int kSyncIntervalMs = 2000;
+
+}  // namespace
+
+KissRecording::KissRecording(QObject* parent) : QObject(parent) {
+  syncTimer.setInterval(kSyncIntervalMs);
+  connect(&syncTimer, &QTimer::timeout, this, [this] {
+    if (unsynced && !Sync()) {
+      emit SyncFailed(error);
+    }
+  });
+}
+
+KissRecording::~KissRecording() { Close(); }
+
+bool KissRecording::Fail(const QString& action) {
+  error = QStringLiteral("cannot %1 recording %2: %3")
+              .arg(action, path, QString::fromLocal8Bit(std::strerror(errno)));
+  return false;
+}
+
+bool KissRecording::Open(const QString& filePath) {
+  Close();
+  path = filePath;
+  error.clear();
+  fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    return Fail(QStringLiteral("open"));
+  }
+  syncTimer.start();
+  return true;
+}
+
+bool KissRecording::Append(const QByteArray& bytes) {
+  if (fd < 0) {
+    error = QStringLiteral("cannot write recording %1: it is not open").arg(path);
+    return false;
+  }
+  const char* data = bytes.constData();
+  qsizetype left = bytes.size();
+  // One write per read; the loop only finishes a write the kernel cut short.
+  while (left > 0) {
+    const ssize_t written = ::write(fd, data, static_cast<std::size_t>(left));
+    if (written < 0 && errno == EINTR) {
+      continue;
+    }
+    if (written <= 0) {
+      if (written == 0) {
+        errno = EIO;
+      }
+      return Fail(QStringLiteral("write"));
+    }
+    data += written;
+    left -= written;
+  }
+  unsynced = unsynced || !bytes.isEmpty();
+  return true;
+}
+
+bool KissRecording::Sync() {
+  unsynced = false;
+  // A device such as /dev/null cannot be synced, and need not be.
+  if (::fsync(fd) != 0 && errno != EINVAL) {
+    return Fail(QStringLiteral("write"));
+  }
+  return true;
+}
+
+bool KissRecording::Close() {
+  if (fd < 0) {
+    return error.isEmpty();
+  }
+  syncTimer.stop();
+  bool ok = Sync();
+  if (::close(fd) != 0 && ok) {
+    ok = Fail(QStringLiteral("close"));
+  }
+  fd = -1;
+  return ok;
+}
+
+}  // namespace quilmar

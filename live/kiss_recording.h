@@ -1,0 +1,50 @@
+// The recording of a live session: every byte received from the TNC, as received, appended to
+// a KISS log (never truncated), so the file export and the window later read the same frames.
+// One write per read; synced to disk every few seconds while bytes arrive and at close, so a
+// power cut loses at most those seconds.
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+namespace quilmar {
+
+class KissRecording : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit KissRecording(QObject* parent = nullptr);
+  ~KissRecording() override;
+
+  // Opens (creating if need be) the file for appending. False with Error() set when it
+  // cannot be opened.
+  bool Open(const QString& path);
+  // Appends the bytes of one read. False with Error() set when they could not all be
+  // written: the caller stops receiving rather than going on unrecorded.
+  bool Append(const QByteArray& bytes);
+  // Syncs and closes; false with Error() set when the last sync or close failed.
+  bool Close();
+
+  bool IsOpen() const { return fd >= 0; }
+  const QString& Path() const { return path; }
+  // "cannot write recording FILE: reason".
+  const QString& Error() const { return error; }
+
+ signals:
+  // A periodic sync failed; Error() says why. The bytes may not be on the disk.
+  void SyncFailed(const QString& error);
+
+ private:
+  bool Sync();
+  bool Fail(const QString& action);
+
+  QString path;
+  QString error;
+  int fd = -1;
+  bool unsynced = false;
+  QTimer syncTimer;
+};
+
+}  // namespace quilmar

@@ -1,0 +1,97 @@
+// Parsing of TNC addresses; see tnc_address.h.
+#include "tnc_address.h"
+
+#include <QRegularExpression>
+
+namespace quilmar {
+namespace {
+
+const QString kForms = QStringLiteral("HOST:PORT, [IPv6]:PORT or a serial device path");
+
+bool IsSerialDevice(const QString& text) {
+  static const QRegularExpression comPort(QStringLiteral("^COM[0-9]+$"),
+                                          QRegularExpression::CaseInsensitiveOption);
+  return text.startsWith(u'/') || comPort.match(text).hasMatch();
+}
+
+std::optional<quint16> ParsePort(const QString& text) {
+  bool ok = false;
+  const uint port = text.toUInt(&ok, 10);
+  // toUInt accepts a leading '+' and blanks; a port is plain digits.
+  static const QRegularExpression digits(QStringLiteral("^[0-9]{1,5}$"));
+  if (!ok || !digits.match(text).hasMatch() || port == 0 || port > 65535) {
+    return std::nullopt;
+  }
+  return static_cast<quint16>(port);
+}
+
+ParsedTncAddress Failure(QString error) { return {std::nullopt, std::move(error)}; }
+
+ParsedTncAddress ParseTcp(const QString& text) {
+  QString host;
+  QString portText;
+  if (text.startsWith(u'[')) {
+    const qsizetype close = text.indexOf(u']');
+    if (close < 0 || close + 1 >= text.size() || text[close + 1] != u':') {
+      return Failure(QStringLiteral("'%1' is not an address: an IPv6 address is written "
+                                    "[ADDRESS]:PORT, as in [::1]:8001")
+                         .arg(text));
+    }
+    host = text.mid(1, close - 1);
+    portText = text.mid(close + 2);
+  } else {
+    const qsizetype colon = text.indexOf(u':');
+    if (colon < 0) {
+      return Failure(QStringLiteral("'%1' is not an address: no port (%2)").arg(text, kForms));
+    }
+    if (text.indexOf(u':', colon + 1) >= 0) {
+      return Failure(QStringLiteral("'%1' is not an address: an IPv6 address needs brackets, "
+                                    "as in [::1]:8001")
+                         .arg(text));
+    }
+    host = text.left(colon);
+    portText = text.mid(colon + 1);
+  }
+  if (host.isEmpty()) {
+    return Failure(QStringLiteral("'%1' is not an address: no host (%2)").arg(text, kForms));
+  }
+  const std::optional<quint16> port = ParsePort(portText);
+  if (!port) {
+    return Failure(
+        QStringLiteral("'%1' is not an address: the port must be a number from 1 to 65535")
+            .arg(text));
+  }
+  TncAddress address;
+  address.host = host;
+  address.port = *port;
+  return {address, {}};
+}
+
+}  // namespace
+
+QString TncAddress::Text() const {
+  if (kind == Kind::kSerial) {
+    return QStringLiteral("%1 at %2 baud").arg(device).arg(baudRate);
+  }
+  const QString shown = host.contains(u':') ? u'[' + host + u']' : host;
+  return QStringLiteral("%1:%2").arg(shown).arg(port);
+}
+
+ParsedTncAddress ParseTncAddress(const QString& text, int baudRate) {
+  if (text.isEmpty()) {
+    return Failure(QStringLiteral("no address given (%1)").arg(kForms));
+  }
+  if (IsSerialDevice(text)) {
+    if (baudRate <= 0) {
+      return Failure(QStringLiteral("the baud rate must be a positive number"));
+    }
+    TncAddress address;
+    address.kind = TncAddress::Kind::kSerial;
+    address.device = text;
+    address.baudRate = baudRate;
+    return {address, {}};
+  }
+  return ParseTcp(text);
+}
+
+}  // namespace quilmar

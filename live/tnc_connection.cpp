@@ -1,0 +1,147 @@
+// The TNC connection and its retries; see tnc_connection.h.
+#include "tnc_connection.h"
+
+#include <QSerialPort>
+#include <QTcpSocket>
+#include <algorithm>
+
+namespace quilmar {
+namespace {
+
+constexpr int kLongestRetrySeconds = 30;
+constexpr int kConnectTimeoutMs = 10'000;
+// What one read may take from the kernel: bounds memory when the reader falls behind.
+constexpr qint64 kReadBufferSize = 256 * 1024;
+
+}  // namespace
+
+TncConnection::TncConnection(TncAddress address, QObject* parent)
+    : QObject(parent), address(std::move(address)) {
+  retryTimer.setSingleShot(true);
+  connectTimeout.setSingleShot(true);
+  connect(&retryTimer, &QTimer::timeout, this, &TncConnection::Attempt);
+  connect(&connectTimeout, &QTimer::timeout, this,
+          [this] { OnFailure(QStringLiteral("timed out")); });
+}
+
+TncConnection::~TncConnection() { Stop(); }
+
+int TncConnection::RetryDelaySeconds(int failuresInRow) {
+  const int doublings = std::clamp(failuresInRow - 1, 0, 5);
+  return std::min(1 << doublings, kLongestRetrySeconds);
+}
+
+void TncConnection::Start() {
+  if (state == State::kIdle) {
+    failuresInRow = 0;
+    Attempt();
+  }
+}
+
+void TncConnection::Stop() {
+  retryTimer.stop();
+  connectTimeout.stop();
+  state = State::kIdle;
+  CloseDevice();
+}
+
+void TncConnection::CloseDevice() {
+  if (device == nullptr) {
+    return;
+  }
+  QIODevice* closing = device;
+  device = nullptr;
+  closing->disconnect(this);
+  if (auto* socket = qobject_cast<QTcpSocket*>(closing)) {
+    socket->abort();
+  } else {
+    closing->close();
+  }
+  closing->deleteLater();
+}
+
+void TncConnection::Attempt() {
+  state = State::kConnecting;
+  if (address.kind == TncAddress::Kind::kSerial) {
+    AttemptSerial();
+    return;
+  }
+  auto* socket = new QTcpSocket(this);
+  device = socket;
+  socket->setReadBufferSize(kReadBufferSize);
+  connect(socket, &QTcpSocket::connected, this, &TncConnection::OnConnected);
+  connect(socket, &QTcpSocket::readyRead, this, &TncConnection::OnReadable);
+  connect(socket, &QTcpSocket::errorOccurred, this,
+          [this, socket] { OnFailure(socket->errorString()); });
+  connectTimeout.start(kConnectTimeoutMs);
+  socket->connectToHost(address.host, address.port);
+}
+
+// A serial port opens at once or not at all; raw 8N1 without flow control, as TNCs speak KISS.
+void TncConnection::AttemptSerial() {
+  auto* port = new QSerialPort(address.device, this);
+  device = port;
+  port->setReadBufferSize(kReadBufferSize);
+  connect(port, &QSerialPort::readyRead, this, &TncConnection::OnReadable);
+  connect(port, &QSerialPort::errorOccurred, this, [this, port](QSerialPort::SerialPortError e) {
+    if (e != QSerialPort::NoError && state == State::kConnected) {
+      OnFailure(port->errorString());
+    }
+  });
+  const bool opened =
+      port->open(QIODevice::ReadOnly) && port->setBaudRate(address.baudRate) &&
+      port->setDataBits(QSerialPort::Data8) && port->setParity(QSerialPort::NoParity) &&
+      port->setStopBits(QSerialPort::OneStop) && port->setFlowControl(QSerialPort::NoFlowControl);
+  if (!opened) {
+    OnFailure(port->errorString());
+    return;
+  }
+  OnConnected();
+}
+
+void TncConnection::OnConnected() {
+  connectTimeout.stop();
+  state = State::kConnected;
+  failuresInRow = 0;
+  emit StateChanged(QStringLiteral("connected to %1").arg(address.Text()));
+  // Bytes may have arrived together with the connection.
+  if (device != nullptr && device->bytesAvailable() > 0) {
+    OnReadable();
+  }
+}
+
+void TncConnection::OnReadable() {
+  while (device != nullptr && device->bytesAvailable() > 0) {
+    const QByteArray bytes = device->read(kReadBufferSize);
+    if (bytes.isEmpty()) {
+      break;
+    }
+    emit BytesReceived(bytes);
+  }
+}
+
+void TncConnection::OnFailure(const QString& reason) {
+  if (state != State::kConnecting && state != State::kConnected) {
+    return;
+  }
+  const bool wasConnected = state == State::kConnected;
+  // What the TNC sent before closing still belongs to the stream.
+  if (wasConnected) {
+    OnReadable();
+    if (state != State::kConnected) {
+      return;  // a receiver stopped the connection
+    }
+  }
+  connectTimeout.stop();
+  CloseDevice();
+  state = State::kWaiting;
+  ++failuresInRow;
+  const int delay = RetryDelaySeconds(failuresInRow);
+  const QString what = wasConnected
+                           ? QStringLiteral("connection lost: %1").arg(reason)
+                           : QStringLiteral("cannot connect to %1: %2").arg(address.Text(), reason);
+  retryTimer.start(delay * 1000);
+  emit StateChanged(QStringLiteral("%1; retrying in %2 s").arg(what).arg(delay));
+}
+
+}  // namespace quilmar
