@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 
+#include "core/version.h"
 #include "ui/aux/aux_windows.h"
 #include "ui/main/frame_view.h"
 #include "ui/main/look.h"
@@ -9,6 +10,8 @@
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  QGuiApplication::setDesktopFileName(QString::fromLatin1(quilmar::kDesktopId));
+  QCoreApplication::setApplicationVersion(QString::fromLatin1(quilmar::kVersionText));
   QApplication::setFont(quilmar::DialogFont());
   QCommandLineParser parser;
   parser.addHelpOption();

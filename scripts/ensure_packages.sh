@@ -11,6 +11,7 @@ packages=(
   openbox xdotool wmctrl x11-utils
   qt6-serialport-dev direwolf socat
   lintian desktop-file-utils appstream shared-mime-info dpkg-dev fakeroot file
+  libglib2.0-bin libxml2-utils
 )
 
 missing=()
