@@ -32,9 +32,11 @@ std::unique_ptr<ByteSource> OpenFileSource(const std::string& path);
 std::unique_ptr<ByteSource> MemorySource(std::span<const std::uint8_t> bytes);
 
 struct ReadHooks {
-  // After every complete frame, stored or not. Returning false stops the read as if the
-  // file ended there (a cancelled load).
-  std::function<bool(std::int64_t bytesRead)> afterEveryFrame;
+  // Progress and cancel: runs after every accepted frame and after every chunk read whatever
+  // its bytes, so a long stretch without FEND or of other stations' frames cannot starve the
+  // caller.
+  // Returning false stops the read as if the file ended there (a cancelled load).
+  std::function<bool(std::int64_t bytesRead)> onProgress;
   // After each stored frame, with its 1-based index.
   std::function<void(int index, const FrameRecord& record)> afterStoredFrame;
 };
@@ -43,8 +45,10 @@ struct LoadSummary {
   int framesStored = 0;             // equals the table's frameCount
   std::int64_t framesSkipped = 0;   // accepted frames beyond the 5000th
   std::int64_t framesRejected = 0;  // complete frames that failed the address check
-  bool endedInsideFrame = false;    // the last frame had no closing FEND and was dropped
-  bool cancelled = false;           // a hook stopped the read
+  // The log ended after an opening FEND and at least one byte of a frame, which was dropped;
+  // a log that ends in a lone FEND lost nothing.
+  bool endedInsideFrame = false;
+  bool cancelled = false;  // a hook stopped the read
   std::int64_t bytesRead = 0;
   MissingFrames missingFrames;
   std::string error;  // non-empty when the log could not be opened or read to its end

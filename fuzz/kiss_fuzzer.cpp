@@ -74,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const int cancelAfter = size > 0 ? data[0] % 16 : 0;
   int framesSeen = 0;
   ReadHooks hooks;
-  hooks.afterEveryFrame = [&](std::int64_t bytesRead) {
+  hooks.onProgress = [&](std::int64_t bytesRead) {
     Require(bytesRead > 0 && bytesRead <= static_cast<std::int64_t>(size));
     return cancelAfter == 0 || ++framesSeen < cancelAfter;
   };

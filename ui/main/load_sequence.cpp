@@ -106,7 +106,7 @@ ReadHooks MainWindow::LoadHooks() {
   // keeps the window just as responsive.
   QElapsedTimer sinceLastPass;
   sinceLastPass.start();
-  hooks.afterEveryFrame = [this, sinceLastPass](std::int64_t bytesRead) mutable {
+  hooks.onProgress = [this, sinceLastPass](std::int64_t bytesRead) mutable {
     if (sinceLastPass.elapsed() >= timing.eventPassInterval.count()) {
       progress->Update(bytesRead);
       QCoreApplication::processEvents();

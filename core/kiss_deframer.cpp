@@ -1,0 +1,222 @@
+// The incremental KISS de-framer; see kiss_deframer.h. Most of a busy channel's bytes belong
+// to other stations, so a frame is searched for its delimiters with memchr, plain runs are
+// copied in one step, and a frame is judged by its address as soon as that is known: a
+// rejected frame is skipped to its closing FEND without being de-escaped.
+#include "kiss_deframer.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <utility>
+
+namespace quilmar {
+namespace {
+
+constexpr std::uint8_t kFend = 0xC0;
+constexpr std::uint8_t kFesc = 0xDB;
+constexpr std::uint8_t kTfend = 0xDC;
+constexpr std::uint8_t kTfesc = 0xDD;
+constexpr int kLongestCountedFrame = 32767;
+
+// A byte can still change only at the position the length points to, so once the length
+// reaches 16 the KISS command byte and both AX.25 addresses (positions 0..14) are final.
+constexpr int kAddressKnown = 16;
+// From this length on, nothing more can land in the buffer.
+constexpr int kPastBuffer = kFrameBufferSize + 1;
+
+// The KISS command byte must be 0 (data, port 0). A callsign byte holds its character shifted
+// left by one, its lowest bit ignored; in an SSID byte only the SSID (bits 1..4) counts, and
+// it must be 0. So XQ0GND (destination) and XQ0SAT (source) match exactly: no padding blanks,
+// no "-N" suffix, case-sensitive.
+struct AddressByte {
+  std::uint8_t mask;
+  std::uint8_t expected;
+};
+
+constexpr AddressByte Callsign(char c) { return {0xFE, static_cast<std::uint8_t>(c << 1)}; }
+constexpr AddressByte kSsidZero{0x1E, 0x00};
+
+constexpr std::array<AddressByte, 15> kAcceptedAddress{{
+    {0xFF, 0x00},
+    Callsign('X'),
+    Callsign('Q'),
+    Callsign('0'),
+    Callsign('G'),
+    Callsign('N'),
+    Callsign('D'),
+    kSsidZero,
+    Callsign('X'),
+    Callsign('Q'),
+    Callsign('0'),
+    Callsign('S'),
+    Callsign('A'),
+    Callsign('T'),
+    kSsidZero,
+}};
+
+bool PassesAddressCheck(const FrameBuffer& frame) {
+  for (std::size_t i = 0; i < kAcceptedAddress.size(); ++i) {
+    if ((frame[i] & kAcceptedAddress[i].mask) != kAcceptedAddress[i].expected) {
+      return false;
+    }
+  }
+  return true;
+}
+
+const std::uint8_t* Find(const std::uint8_t* at, const std::uint8_t* end, std::uint8_t byte) {
+  return static_cast<const std::uint8_t*>(
+      std::memchr(at, byte, static_cast<std::size_t>(end - at)));
+}
+
+}  // namespace
+
+KissDeframer::KissDeframer(FrameHandler handler) : handler(std::move(handler)) {}
+
+std::size_t KissDeframer::Feed(std::span<const std::uint8_t> bytes) {
+  const std::uint8_t* at = bytes.data();
+  const std::uint8_t* const end = at + bytes.size();
+  feedStart = at;
+  fedBeforeChunk = bytesFed;
+  stopRequested = false;
+  while (at < end && !stopRequested) {
+    switch (phase) {
+      case Phase::kBetweenFrames:
+        at = OpenFrame(at, end);
+        break;
+      case Phase::kAddress:
+        at = TakeAddress(at, end);
+        break;
+      case Phase::kKeeping:
+        at = TakeBody(at, end);
+        break;
+      case Phase::kSkipping:
+        at = SkipBody(at, end);
+        break;
+    }
+  }
+  const auto used = static_cast<std::size_t>(at - bytes.data());
+  bytesFed = fedBeforeChunk + static_cast<std::int64_t>(used);
+  return used;
+}
+
+const std::uint8_t* KissDeframer::OpenFrame(const std::uint8_t* at, const std::uint8_t* end) {
+  const std::uint8_t* fend = Find(at, end, kFend);
+  if (fend == nullptr) {
+    return end;
+  }
+  std::fill_n(frame.begin(), reached, std::uint8_t{0});
+  reached = 0;
+  length = 0;
+  escapePending = false;
+  phase = Phase::kAddress;
+  return fend + 1;
+}
+
+const std::uint8_t* KissDeframer::TakeAddress(const std::uint8_t* at, const std::uint8_t* end) {
+  while (at < end) {
+    if (Step(*at++)) {
+      Close(PassesAddressCheck(frame), at);
+      return at;
+    }
+    if (length >= kAddressKnown) {
+      phase = PassesAddressCheck(frame) ? Phase::kKeeping : Phase::kSkipping;
+      return at;
+    }
+  }
+  return at;
+}
+
+// Copies the runs between FESCs in one step; an escape pending across other bytes (a corrupt
+// frame) is taken byte by byte.
+const std::uint8_t* KissDeframer::TakeBody(const std::uint8_t* at, const std::uint8_t* end) {
+  while (at < end) {
+    if (length >= kPastBuffer) {
+      // The rest is dropped and the count no longer shows anywhere: go to the closing FEND.
+      const std::uint8_t* fend = Find(at, end, kFend);
+      if (fend == nullptr) {
+        return end;
+      }
+      Close(true, fend + 1);
+      return fend + 1;
+    }
+    if (escapePending) {
+      if (Step(*at++)) {
+        Close(true, at);
+        return at;
+      }
+      continue;
+    }
+    const std::uint8_t* window = at + std::min<std::ptrdiff_t>(end - at, kPastBuffer - length);
+    const std::uint8_t* fend = Find(at, window, kFend);
+    const std::uint8_t* runEnd = fend != nullptr ? fend : window;
+    const std::uint8_t* fesc = Find(at, runEnd, kFesc);
+    if (fesc != nullptr) {
+      runEnd = fesc;
+    }
+    StoreRun(at, static_cast<std::size_t>(runEnd - at));
+    at = runEnd;
+    if (at < window && Step(*at++)) {
+      Close(true, at);
+      return at;
+    }
+  }
+  return at;
+}
+
+const std::uint8_t* KissDeframer::SkipBody(const std::uint8_t* at, const std::uint8_t* end) {
+  const std::uint8_t* fend = Find(at, end, kFend);
+  if (fend == nullptr) {
+    return end;
+  }
+  Close(false, fend + 1);
+  return fend + 1;
+}
+
+// One byte of a frame; true when it is the closing FEND.
+bool KissDeframer::Step(std::uint8_t byte) {
+  length = std::min(length + 1, kLongestCountedFrame);
+  if (byte == kFesc) {
+    escapePending = true;
+    return false;
+  }
+  if (escapePending && (byte == kTfend || byte == kTfesc)) {
+    // The pair stands for one byte, at the place the FESC took.
+    --length;
+    Store(byte == kTfend ? kFend : kFesc);
+    escapePending = false;
+    return false;
+  }
+  Store(byte);
+  return byte == kFend;
+}
+
+void KissDeframer::Store(std::uint8_t byte) {
+  const int position = length - 1;
+  if (position >= 0 && position < kFrameBufferSize) {
+    frame[static_cast<std::size_t>(position)] = byte;
+    reached = std::max(reached, position + 1);
+  }
+}
+
+// A run without FEND or FESC, with no escape pending: each byte stands for itself.
+void KissDeframer::StoreRun(const std::uint8_t* run, std::size_t count) {
+  if (length < kFrameBufferSize) {
+    const std::size_t fits = std::min(count, static_cast<std::size_t>(kFrameBufferSize - length));
+    std::memcpy(frame.data() + length, run, fits);
+    reached = std::max(reached, length + static_cast<int>(fits));
+  }
+  length = static_cast<int>(
+      std::min<std::size_t>(static_cast<std::size_t>(length) + count, kLongestCountedFrame));
+}
+
+void KissDeframer::Close(bool accepted, const std::uint8_t* after) {
+  phase = Phase::kBetweenFrames;
+  bytesFed = fedBeforeChunk + (after - feedStart);
+  if (!accepted) {
+    ++framesRejected;
+  } else if (handler && !handler(frame)) {
+    stopRequested = true;
+  }
+}
+
+}  // namespace quilmar
