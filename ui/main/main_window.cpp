@@ -217,6 +217,8 @@ void MainWindow::BuildMenus() {
   menuFileOpen->setShortcut(QKeySequence::Open);
   BuildFileCommands(file);
   file->addSeparator();
+  BuildLiveCommands(file);
+  file->addSeparator();
   QAction* exit = file->addAction(QStringLiteral("Exit"), this, &MainWindow::MenuFileExitClick);
   exit->setObjectName(QStringLiteral("MenuFileExit"));
 
@@ -245,6 +247,7 @@ void MainWindow::BuildStatusBar() {
   loadMessage->setObjectName(QStringLiteral("LoadMessage"));
   progress = new LoadProgress(this);
   statusBar()->addWidget(label10, 1);
+  BuildLiveStatus();
   statusBar()->addPermanentWidget(loadMessage);
   statusBar()->addPermanentWidget(progress);
   statusBar()->setSizeGripEnabled(false);
@@ -285,8 +288,10 @@ void MainWindow::PlaceFromSettings() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-  // A load still running ends at its next frame, keeping what it has read.
+  // A load still running ends at its next frame, keeping what it has read; a live session
+  // syncs and closes its recording.
   progress->RequestCancel();
+  Disconnect();
   const QPoint topLeft = pos();
   const WindowPositionTwips position{static_cast<double>(topLeft.y()) * kTwipsPerPixel,
                                      static_cast<double>(topLeft.x()) * kTwipsPerPixel};
@@ -302,7 +307,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 void MainWindow::MenuFileOpenClick() {
-  if (loading) {
+  if (loading || IsLive()) {
     return;
   }
   OpenLog(chooseLogFile(this));
@@ -314,7 +319,7 @@ void MainWindow::MenuFileExitClick() {
 }
 
 void MainWindow::ChartFileDropped(const QString& path) {
-  if (loading || path.isEmpty()) {
+  if (loading || IsLive() || path.isEmpty()) {
     return;
   }
   currentLogPath = path;
@@ -330,7 +335,7 @@ void MainWindow::OpenLogWhenRunning(const QString& path) {
 }
 
 void MainWindow::OpenLog(const QString& path) {
-  if (loading) {
+  if (loading || IsLive()) {
     return;
   }
   currentLogPath = path;
