@@ -138,6 +138,69 @@ TEST_F(LiveSessionTest, FollowsTheNewestFrameOnlyFromTheLastOne) {
   EXPECT_EQ(PositionText(), QStringLiteral("#6 / 6"));
 }
 
+Bytes Joined(std::initializer_list<Bytes> parts) {
+  Bytes all;
+  for (const Bytes& part : parts) {
+    all.insert(all.end(), part.begin(), part.end());
+  }
+  return all;
+}
+
+// Noise, a frame that never ends and a connection closed mid-frame: the frames around them
+// are stored, memory stays bounded by the reader's length cap, the status bar says what
+// happened.
+TEST_F(LiveSessionTest, AHostileTncCostsOnlyItsOwnBytes) {
+  const Bytes twoFrames = LogOfNumbers({1, 2});
+  const Bytes third = LogOfNumbers({3});
+  const struct {
+    const char* name;
+    Bytes bytes;
+    bool close;
+    const char* state;
+  } kCases[] = {
+      {"noise", Joined({Bytes(100'000, 0x55), twoFrames}), false, "connected"},
+      {"endless frame", Joined({Bytes{kFend}, Bytes(2'000'000, 0x55), Bytes{kFend}, twoFrames}),
+       false, "connected"},
+      {"closed mid-frame", Joined({twoFrames, Bytes(third.begin(), third.begin() + 40)}), true,
+       "connection lost"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(window->ConnectToTnc(tnc.Choice(dir.filePath(QString::fromLatin1(c.name)))));
+    ASSERT_TRUE(tnc.WaitForClient());
+    FrameTable loaded;
+    ASSERT_EQ(ReadKissLog(*MemorySource(c.bytes), loaded).framesStored, 2);
+    tnc.Send(c.bytes);
+    ASSERT_TRUE(WaitForFrames(2));
+    if (c.close) {
+      tnc.client->disconnectFromHost();
+    }
+    const auto* status = Find<QLabel>("LiveStatus");
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+          return status->text().contains(QLatin1String(c.state)) &&
+                 status->text().contains(QStringLiteral("2 frames received, 2 stored"));
+        },
+        5000))
+        << status->text().toStdString();
+    EXPECT_TRUE(window->IsLive());
+    window->Disconnect();
+  }
+}
+
+TEST_F(LiveSessionTest, ARefusedConnectionIsRetriedAndSaidSo) {
+  const LiveChoice choice = tnc.Choice(dir.filePath(QStringLiteral("live.kss")));
+  tnc.server.close();
+  ASSERT_TRUE(window->ConnectToTnc(choice));
+  const auto* status = Find<QLabel>("LiveStatus");
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return status->text().contains(QStringLiteral("cannot connect")); }, 5000))
+      << status->text().toStdString();
+  EXPECT_TRUE(status->text().contains(QStringLiteral("retrying in 1 s")));
+  EXPECT_TRUE(window->IsLive());
+  EXPECT_TRUE(messages.empty());
+}
+
 // /dev/full opens but takes no byte: the first read cannot be recorded.
 TEST_F(LiveSessionTest, ARecordingThatCannotBeWrittenStopsReceptionWithAMessage) {
   WriteLog(QStringLiteral("plain-file"), Bytes{1});
