@@ -2,6 +2,9 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <cstdio>
 #include <optional>
 
@@ -11,6 +14,46 @@
 #include "ui/main/frame_view.h"
 #include "ui/main/look.h"
 #include "ui/main/main_window.h"
+
+namespace {
+
+void SayOnStandardError(const QString& text) {
+  std::fprintf(stderr, "quilmar-hk: %s\n", qPrintable(text));
+}
+
+// Saves the window as a PNG picture, or says on standard error why it cannot.
+bool SaveScreenshot(QWidget& window, const QString& path) {
+  const QFileInfo target(path);
+  if (!target.absoluteDir().exists()) {
+    SayOnStandardError(QStringLiteral("cannot save the screenshot %1: the folder %2 does not exist")
+                           .arg(path, QDir::toNativeSeparators(target.absolutePath())));
+    return false;
+  }
+  QFile file(path);
+  if (!file.open(QIODevice::WriteOnly) || !window.grab().save(&file, "PNG")) {
+    SayOnStandardError(
+        QStringLiteral("cannot save the screenshot %1: %2").arg(path, file.errorString()));
+    return false;
+  }
+  return true;
+}
+
+// The screenshot of the window with LOG loaded: status 1 when the log cannot be read or the
+// picture cannot be saved, each with its reason on standard error.
+int TakeScreenshot(quilmar::MainWindow& window, const QStringList& logs, const QString& path) {
+  bool failed = false;
+  window.SetMessageReporter([&failed](QMessageBox::Icon, const QString&, const QString& text) {
+    SayOnStandardError(text.simplified());
+    failed = true;
+  });
+  if (!logs.isEmpty()) {
+    window.OpenLog(QFileInfo(logs.constFirst()).absoluteFilePath());
+  }
+  QApplication::processEvents();
+  return SaveScreenshot(window, path) && !failed ? 0 : 1;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -31,11 +74,17 @@ int main(int argc, char** argv) {
       QStringLiteral("ADDRESS"));
   parser.addOption(connectTo);
   parser.process(app);
+  const QStringList logs = parser.positionalArguments();
+  if (logs.size() > 1) {
+    SayOnStandardError(QStringLiteral("only one LOG can be opened at a time\n") +
+                       parser.helpText());
+    return 2;
+  }
   std::optional<quilmar::LiveChoice> live;
   if (parser.isSet(connectTo)) {
     const quilmar::ParsedTncAddress parsed = quilmar::ParseTncAddress(parser.value(connectTo));
     if (!parsed.address) {
-      std::fprintf(stderr, "quilmar-hk: %s\n", qUtf8Printable(parsed.error));
+      SayOnStandardError(parsed.error);
       return 2;
     }
     live = quilmar::LiveChoice{*parsed.address,
@@ -55,13 +104,8 @@ int main(int argc, char** argv) {
                    &quilmar::AuxWindows::TableGrew);
   QObject::connect(&app, &QCoreApplication::aboutToQuit, &aux, &quilmar::AuxWindows::CloseAll);
   window.show();
-  const QStringList logs = parser.positionalArguments();
   if (parser.isSet(screenshot)) {
-    if (!logs.isEmpty()) {
-      window.OpenLog(logs.constFirst());
-    }
-    QApplication::processEvents();
-    return window.grab().save(parser.value(screenshot), "PNG") ? 0 : 1;
+    return TakeScreenshot(window, logs, parser.value(screenshot));
   }
   if (live) {
     window.ConnectWhenRunning(*live);

@@ -3,6 +3,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <charconv>
 #include <iostream>
 #include <memory>
 
@@ -10,12 +12,14 @@
 #include "core/json_writer.h"
 #include "core/version.h"
 #include "fd_stream_buffer.h"
+#include "live_export.h"
 #include "output_file.h"
 
 namespace quilmar {
 namespace {
 
 constexpr std::string_view kProgram = "quilmar-hk-export";
+constexpr std::int64_t kFastestBaudRate = 4'000'000;
 
 // Takes the value of an option given as "--name value" or "--name=value".
 bool TakeValue(std::span<const std::string_view> arguments, std::size_t& i, std::string_view name,
@@ -30,6 +34,38 @@ bool TakeValue(std::span<const std::string_view> arguments, std::size_t& i, std:
     return true;
   }
   return false;
+}
+
+std::optional<std::int64_t> PositiveNumber(std::string_view text) {
+  std::int64_t number = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+  if (error != std::errc() || end != text.data() + text.size() || number <= 0) {
+    return std::nullopt;
+  }
+  return number;
+}
+
+// The options of live mode; false when the argument is none of them.
+bool TakeLiveOption(std::span<const std::string_view> arguments, std::size_t& i,
+                    ExportOptions& options, std::string& error) {
+  std::optional<std::string_view> value;
+  if (TakeValue(arguments, i, "--connect", value)) {
+    error = value && !value->empty() ? "" : "--connect needs an address";
+    options.connect = std::string(value.value_or(""));
+  } else if (TakeValue(arguments, i, "--record", value)) {
+    error = value && !value->empty() ? "" : "--record needs a file name";
+    options.record = std::string(value.value_or(""));
+  } else if (TakeValue(arguments, i, "--baud", value)) {
+    const std::int64_t baud = value ? PositiveNumber(*value).value_or(0) : 0;
+    error = baud > 0 && baud <= kFastestBaudRate ? "" : "--baud needs a positive number";
+    options.baud = static_cast<int>(std::min(baud, kFastestBaudRate));
+  } else if (TakeValue(arguments, i, "--frames", value)) {
+    options.frames = value ? PositiveNumber(*value) : std::nullopt;
+    error = options.frames ? "" : "--frames needs a positive number";
+  } else {
+    return false;
+  }
+  return true;
 }
 
 std::string ParseOption(std::span<const std::string_view> arguments, std::size_t& i,
@@ -57,6 +93,8 @@ std::string ParseOption(std::span<const std::string_view> arguments, std::size_t
       return "--output needs a file name";
     }
     options.output = std::string(*value);
+  } else if (std::string error; TakeLiveOption(arguments, i, options, error)) {
+    return error;
   } else {
     return "unknown option '" + std::string(argument) + "'";
   }
@@ -68,6 +106,8 @@ std::string ParseOption(std::span<const std::string_view> arguments, std::size_t
 const char kUsageText[] =
     "Usage: quilmar-hk-export [--format csv|json] [--output FILE] [--raw-text] LOG\n"
     "       quilmar-hk-export --summary LOG\n"
+    "       quilmar-hk-export --connect ADDRESS [--baud N] [--format csv|json] [--output FILE]\n"
+    "                         [--raw-text] [--record FILE] [--frames N]\n"
     "       quilmar-hk-export --help | --version\n"
     "\n"
     "Writes the QUILMAR-1 frames stored from a KISS capture log (at most 5000) as a table.\n"
@@ -78,7 +118,18 @@ const char kUsageText[] =
     "                     are, without the ' that keeps spreadsheets from running them\n"
     "  --summary          print frame counts and missing frames instead of the table\n"
     "  --help             print this text\n"
-    "  --version          print the version\n";
+    "  --version          print the version\n"
+    "\n"
+    "Live mode: writes each QUILMAR-1 frame a TNC hands over as it arrives (CSV rows, or JSON\n"
+    "Lines with --format json, one frame object per line), until interrupted (SIGINT, SIGTERM);\n"
+    "--output FILE is then written row by row.\n"
+    "  --connect ADDRESS  KISS over TCP at HOST:PORT (e.g. localhost:8001, [::1]:8001), or a\n"
+    "                     serial TNC at a device path (/dev/ttyUSB0, a pseudo-terminal)\n"
+    "  --baud N           serial speed, 9600 by default\n"
+    "  --record FILE      append every received byte to FILE, a KISS log for later export\n"
+    "  --frames N         stop after N stored frames\n"
+    "A lost or refused connection is retried after 1, 2, 4 ... 30 s; each change is reported\n"
+    "on standard error.\n";
 
 ParsedArguments ParseArguments(std::span<const std::string_view> arguments) {
   ParsedArguments parsed;
@@ -104,8 +155,15 @@ ParsedArguments ParseArguments(std::span<const std::string_view> arguments) {
   if (options.action == CommandAction::kHelp || options.action == CommandAction::kVersion) {
     return parsed;
   }
-  if (options.action == CommandAction::kSummary &&
-      (formatGiven || options.output || options.rawText)) {
+  const bool live = !options.connect.empty();
+  if (!live && (options.baud || options.record || options.frames)) {
+    parsed.error = "--baud, --record and --frames need --connect";
+  } else if (live && (log || options.action == CommandAction::kSummary)) {
+    parsed.error = "--connect reads from a TNC: no LOG and no --summary";
+  } else if (live) {
+    return parsed;
+  } else if (options.action == CommandAction::kSummary &&
+             (formatGiven || options.output || options.rawText)) {
     parsed.error = "--summary takes no --format, --output or --raw-text";
   } else if (!log) {
     parsed.error = "no LOG given";
@@ -210,6 +268,9 @@ int RunExportCommand(std::span<const std::string_view> arguments) {
   }
   if (options.action == CommandAction::kVersion) {
     return PrintText(std::string(kProgram) + ' ' + kVersionText + '\n');
+  }
+  if (!options.connect.empty()) {
+    return RunLiveExport(options);
   }
   if (const std::string error = CheckOutput(options); !error.empty()) {
     return UsageError(error);

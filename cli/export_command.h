@@ -1,6 +1,7 @@
 // The export command: its arguments, the table export (CSV or JSON) and the short summary.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <ostream>
 #include <span>
@@ -21,6 +22,11 @@ struct ExportOptions {
   std::optional<std::string> output;  // standard output when empty
   bool rawText = false;               // CSV beacon texts unguarded against formulas
   std::string log;
+  // Live mode: the TNC's address, and what --baud, --record and --frames gave.
+  std::string connect;
+  std::optional<int> baud;
+  std::optional<std::string> record;
+  std::optional<std::int64_t> frames;
 };
 
 // The options, or the reason the command line is not usable.

@@ -35,6 +35,8 @@ class FrameStore {
   MissingFrames TakeMissing() { return std::move(missing); }
 
  private:
+  void Prefetch(int index) const;
+
   FrameTable& table;
   std::int64_t framesSkipped = 0;
   MissingFrames missing;

@@ -54,13 +54,50 @@ constexpr std::array<AddressByte, 15> kAcceptedAddress{{
     kSsidZero,
 }};
 
-bool PassesAddressCheck(const FrameBuffer& frame) {
+// The table as two 8-byte masks and expected values (position 15, the control byte, is not
+// examined), loaded the same way as the frame's bytes so byte order does not matter.
+template <typename Field>
+constexpr std::array<std::uint8_t, 16> AddressBytes(Field field) {
+  std::array<std::uint8_t, 16> bytes{};
   for (std::size_t i = 0; i < kAcceptedAddress.size(); ++i) {
-    if ((frame[i] & kAcceptedAddress[i].mask) != kAcceptedAddress[i].expected) {
+    bytes[i] = field(kAcceptedAddress[i]);
+  }
+  return bytes;
+}
+
+constexpr auto kAddressMask = AddressBytes([](AddressByte b) { return b.mask; });
+constexpr auto kAddressExpected = AddressBytes([](AddressByte b) { return b.expected; });
+
+std::uint64_t Load8(const std::uint8_t* at) {
+  std::uint64_t word;
+  std::memcpy(&word, at, sizeof word);
+  return word;
+}
+
+bool PassesAddressCheck(const FrameBuffer& frame) {
+  for (std::size_t half = 0; half < 16; half += 8) {
+    if ((Load8(frame.data() + half) & Load8(kAddressMask.data() + half)) !=
+        Load8(kAddressExpected.data() + half)) {
       return false;
     }
   }
   return true;
+}
+
+constexpr std::uint64_t EveryByte(std::uint8_t byte) { return 0x0101010101010101ULL * byte; }
+
+// True when one of the eight bytes of the word equals byte.
+bool HoldsByte(std::uint64_t word, std::uint8_t byte) {
+  const std::uint64_t x = word ^ EveryByte(byte);
+  return ((x - EveryByte(0x01)) & ~x & EveryByte(0x80)) != 0;
+}
+
+// True when none of the 16 bytes is a FEND or FESC: each stands for itself.
+bool PlainAddress(const std::uint8_t* at) {
+  const std::uint64_t first = Load8(at);
+  const std::uint64_t second = Load8(at + 8);
+  return !HoldsByte(first, kFend) && !HoldsByte(first, kFesc) && !HoldsByte(second, kFend) &&
+         !HoldsByte(second, kFesc);
 }
 
 const std::uint8_t* Find(const std::uint8_t* at, const std::uint8_t* end, std::uint8_t byte) {
@@ -100,7 +137,8 @@ std::size_t KissDeframer::Feed(std::span<const std::uint8_t> bytes) {
 }
 
 const std::uint8_t* KissDeframer::OpenFrame(const std::uint8_t* at, const std::uint8_t* end) {
-  const std::uint8_t* fend = Find(at, end, kFend);
+  // Frames written one after another open right after the previous closing FEND.
+  const std::uint8_t* fend = *at == kFend ? at : Find(at, end, kFend);
   if (fend == nullptr) {
     return end;
   }
@@ -113,6 +151,15 @@ const std::uint8_t* KissDeframer::OpenFrame(const std::uint8_t* at, const std::u
 }
 
 const std::uint8_t* KissDeframer::TakeAddress(const std::uint8_t* at, const std::uint8_t* end) {
+  // The usual case, a frame whose address holds no special byte, in one step. Just after the
+  // opening FEND no escape is pending and nothing is written yet.
+  if (length == 0 && end - at >= kAddressKnown && PlainAddress(at)) {
+    std::memcpy(frame.data(), at, kAddressKnown);
+    reached = kAddressKnown;
+    length = kAddressKnown;
+    phase = PassesAddressCheck(frame) ? Phase::kKeeping : Phase::kSkipping;
+    return at + kAddressKnown;
+  }
   while (at < end) {
     if (Step(*at++)) {
       Close(PassesAddressCheck(frame), at);

@@ -46,6 +46,9 @@ class KissDeframer {
   // True when at least one byte followed the last opening FEND and no FEND has closed the
   // frame yet: the stream, if it ends now, ends inside a frame.
   bool InsideFrame() const { return phase != Phase::kBetweenFrames && length > 0; }
+  // True when a FEND has opened a frame that no FEND has closed yet, even an empty one: the
+  // next FEND will close it rather than open a frame.
+  bool FrameOpen() const { return phase != Phase::kBetweenFrames; }
 
  private:
   enum class Phase { kBetweenFrames, kAddress, kKeeping, kSkipping };

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <QFile>
+#include <QFileInfo>
 #include <cerrno>
 #include <cstring>
 
@@ -41,7 +42,31 @@ bool KissRecording::Open(const QString& filePath) {
     return Fail(QStringLiteral("open"));
   }
   syncTimer.start();
-  return true;
+  return CloseFrameLeftOpen();
+}
+
+// Every FEND either opens or closes a frame, so an odd count of them means the file ends with
+// a frame open: the next session's opening FEND would close it instead, and every later frame
+// would be read out of step. One pass over the file at the start of a session.
+bool KissRecording::CloseFrameLeftOpen() {
+  // A pipe or a device is no log to continue, and reading it could wait forever.
+  if (!QFileInfo(path).isFile()) {
+    return true;
+  }
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) {
+    return Fail(QStringLiteral("read"));
+  }
+  QByteArray chunk(64 * 1024, Qt::Uninitialized);
+  bool frameOpen = false;
+  for (qint64 got; (got = file.read(chunk.data(), chunk.size())) > 0;) {
+    frameOpen ^= (QByteArrayView(chunk.constData(), got).count(kKissFend) % 2) != 0;
+  }
+  if (file.error() != QFileDevice::NoError) {
+    errno = EIO;
+    return Fail(QStringLiteral("read"));
+  }
+  return !frameOpen || Append(QByteArray(1, kKissFend));
 }
 
 bool KissRecording::Append(const QByteArray& bytes) {

@@ -11,6 +11,9 @@
 
 namespace quilmar {
 
+// The KISS frame delimiter.
+inline constexpr char kKissFend = static_cast<char>(0xC0);
+
 class KissRecording : public QObject {
   Q_OBJECT
 
@@ -19,7 +22,8 @@ class KissRecording : public QObject {
   ~KissRecording() override;
 
   // Opens (creating if need be) the file for appending. False with Error() set when it
-  // cannot be opened.
+  // cannot be opened or continued. A file an earlier session left inside a frame gets one
+  // FEND first, so that its frames and the new ones read back in step.
   bool Open(const QString& path);
   // Appends the bytes of one read. False with Error() set when they could not all be
   // written: the caller stops receiving rather than going on unrecorded.
@@ -38,6 +42,7 @@ class KissRecording : public QObject {
 
  private:
   bool Sync();
+  bool CloseFrameLeftOpen();
   bool Fail(const QString& action);
 
   QString path;

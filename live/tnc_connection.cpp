@@ -104,6 +104,7 @@ void TncConnection::OnConnected() {
   state = State::kConnected;
   failuresInRow = 0;
   emit StateChanged(QStringLiteral("connected to %1").arg(address.Text()));
+  emit Connected();
   // Bytes may have arrived together with the connection.
   if (device != nullptr && device->bytesAvailable() > 0) {
     OnReadable();

@@ -33,6 +33,8 @@ class TncConnection : public QObject {
   static int RetryDelaySeconds(int failuresInRow);
 
  signals:
+  // A connection was made: the bytes that follow start a new KISS stream.
+  void Connected();
   // The bytes of one read, as received.
   void BytesReceived(const QByteArray& bytes);
   // "connected to localhost:8001", "connection lost: ...; retrying in 4 s", ...

@@ -34,13 +34,12 @@ QString ValueText(double value) {
 
 ChartAdapter::ChartAdapter(QWidget* frame)
     : QObject(frame),
-      view(new ChartView(frame)),
       series(new QLineSeries),
       tickAxis(new QValueAxis),
       categoryAxis(new QCategoryAxis),
       valueAxis(new QValueAxis) {
+  view = new ChartView(BuildChart(), frame);
   view->setObjectName(QStringLiteral("MSChart1"));
-  view->setChart(BuildChart());
   commitTimer.setSingleShot(true);
   commitTimer.setInterval(0);
   connect(&commitTimer, &QTimer::timeout, this, &ChartAdapter::Commit);

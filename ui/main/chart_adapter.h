@@ -94,7 +94,7 @@ class ChartAdapter : public QObject {
   void ShowToolTip(QPoint position, QPoint globalPosition);
   void SelectPointAt(QPoint position);
 
-  ChartView* view;
+  ChartView* view = nullptr;
   QLineSeries* series;
   QValueAxis* tickAxis;
   QCategoryAxis* categoryAxis;

@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QRubberBand>
 #include <algorithm>
 
@@ -31,7 +32,7 @@ QString FirstLocalFile(const QMimeData* mime) {
 
 }  // namespace
 
-ChartView::ChartView(QWidget* parent) : QChartView(parent) {
+ChartView::ChartView(QChart* chart, QWidget* parent) : QChartView(chart, parent) {
   setAcceptDrops(true);
   setRenderHint(QPainter::Antialiasing);
   // Qt Charts under-reports what its markers, labels and grid lines cover when points and
@@ -41,6 +42,8 @@ ChartView::ChartView(QWidget* parent) : QChartView(parent) {
   setRubberBand(QChartView::NoRubberBand);  // our own band tells a click from a drag
   viewport()->setMouseTracking(true);
   band = new QRubberBand(QRubberBand::Rectangle, viewport());
+  clickTimer.setSingleShot(true);
+  connect(&clickTimer, &QTimer::timeout, this, [this] { emit clickedAt(clickPosition); });
 }
 
 void ChartView::dragEnterEvent(QDragEnterEvent* event) {
@@ -104,7 +107,8 @@ void ChartView::mouseReleaseEvent(QMouseEvent* event) {
   pressed = false;
   event->accept();
   if (!band->isVisible()) {
-    emit clickedAt(event->position().toPoint());
+    clickPosition = event->position().toPoint();
+    clickTimer.start(QApplication::doubleClickInterval());
     return;
   }
   band->hide();
@@ -117,6 +121,7 @@ void ChartView::mouseReleaseEvent(QMouseEvent* event) {
 
 void ChartView::mouseDoubleClickEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton) {
+    clickTimer.stop();
     emit wholeChartRequested();
   }
   event->accept();
@@ -129,9 +134,28 @@ void ChartView::contextMenuEvent(QContextMenuEvent* event) {
   event->accept();
 }
 
-bool ChartView::SaveAsPng(const QString& path) { return grab().save(path, "PNG"); }
+QImage ChartView::Picture() {
+  // Drawn in device pixels throughout, so the title lines up with the chart at any scale.
+  QImage plot = grab().toImage();
+  plot.setDevicePixelRatio(1);
+  QFont titleFont = font();
+  titleFont.setBold(true);
+  const QFontMetrics metrics(titleFont);
+  const int titleHeight = pictureTitle.isEmpty() ? 0 : metrics.height() * 2;
+  QImage picture(plot.width(), plot.height() + titleHeight, QImage::Format_RGB32);
+  picture.fill(chart()->backgroundBrush().color());
+  QPainter painter(&picture);
+  painter.setFont(titleFont);
+  painter.setPen(palette().color(QPalette::WindowText));
+  painter.drawText(QRect(0, 0, plot.width(), titleHeight), Qt::AlignCenter,
+                   metrics.elidedText(pictureTitle, Qt::ElideRight, plot.width() - 8));
+  painter.drawImage(QPoint(0, titleHeight), plot);
+  return picture;
+}
 
-void ChartView::CopyToClipboard() { QApplication::clipboard()->setPixmap(grab()); }
+bool ChartView::SaveAsPng(const QString& path) { return Picture().save(path, "PNG"); }
+
+void ChartView::CopyToClipboard() { QApplication::clipboard()->setImage(Picture()); }
 
 QMenu* ChartView::CreateContextMenu(QWidget* parent) {
   auto* menu = new QMenu(parent);

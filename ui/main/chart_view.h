@@ -4,8 +4,10 @@
 #pragma once
 
 #include <QChartView>
+#include <QImage>
 #include <QPoint>
 #include <QString>
+#include <QTimer>
 
 class QMenu;
 class QRubberBand;
@@ -15,8 +17,16 @@ namespace quilmar {
 class ChartView : public QChartView {
   Q_OBJECT
  public:
-  explicit ChartView(QWidget* parent);
+  // Takes chart over; a view built without one would make a default chart of its own that
+  // a later setChart() leaves behind undeleted.
+  ChartView(QChart* chart, QWidget* parent);
 
+  // The heading of the chart's picture: which parameter it shows, since the picture leaves
+  // the window whose caption says so.
+  void SetPictureTitle(const QString& title) { pictureTitle = title; }
+  QString PictureTitle() const { return pictureTitle; }
+  // The chart as a picture, the title above it.
+  QImage Picture();
   bool SaveAsPng(const QString& path);
   void CopyToClipboard();
   // The context menu, owned by parent: "Save Chart as PNG…", "Copy Chart", "Show Whole Chart".
@@ -45,6 +55,10 @@ class ChartView : public QChartView {
   QRubberBand* band = nullptr;
   QPoint pressPosition;
   bool pressed = false;
+  // A click waits out the double-click interval, so that a double-click is not a click too.
+  QTimer clickTimer;
+  QPoint clickPosition;
+  QString pictureTitle;
 };
 
 }  // namespace quilmar

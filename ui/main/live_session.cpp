@@ -49,6 +49,14 @@ void LiveSession::Start() {
   receiving = true;
   connection = new TncConnection(address, this);
   connect(connection, &TncConnection::BytesReceived, this, &LiveSession::Receive);
+  // A connection lost inside a frame left it open: the next stream's opening FEND would close
+  // it and every later frame would be read out of step. One FEND, recorded like a received
+  // byte so the recording reads back alike, closes the cut frame first.
+  connect(connection, &TncConnection::Connected, this, [this] {
+    if (deframer.FrameOpen()) {
+      Receive(QByteArray(1, kKissFend));
+    }
+  });
   connect(connection, &TncConnection::StateChanged, this, [this](const QString& line) {
     // The status line names the TNC once, in front: "connected", "cannot connect: ...".
     state = line;

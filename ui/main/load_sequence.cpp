@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLocale>
 #include <QScrollBar>
@@ -87,6 +88,8 @@ void MainWindow::LoadKissLog(const QString& path) {
   SetLoading(true);
   std::unique_ptr<ByteSource> source = OpenFileSource(QFile::encodeName(path).toStdString());
   setCursor(Qt::WaitCursor);
+  // The previous log's report would be read as this one's while it loads.
+  loadMessage->setText(QStringLiteral("Loading %1...").arg(QFileInfo(path).fileName()));
   view->ResetPanel();
   progress->Start(source->Size());
   LoadSummary summary = ReadKissLog(*source, table, LoadHooks());

@@ -27,6 +27,7 @@
 #include "look.h"
 #include "missing_frames_model.h"
 #include "parameter_graph.h"
+#include "path_label.h"
 #include "settings_file.h"
 #include "twips.h"
 
@@ -240,7 +241,7 @@ void MainWindow::BuildMenus() {
 }
 
 void MainWindow::BuildStatusBar() {
-  label10 = new QLabel(this);
+  label10 = new PathLabel(this);
   label10->setObjectName(QStringLiteral("Label10"));
   label10->setTextInteractionFlags(Qt::TextSelectableByMouse);
   loadMessage = new QLabel(this);
@@ -284,7 +285,26 @@ void MainWindow::PlaceFromSettings() {
   if (const std::optional<int> left = WindowPixelsFromTwips(saved.left)) {
     topLeft.setX(*left);
   }
+  // The saved edges are the frame's, title bar included. Before the window is shown it has
+  // no frame, so it is placed by its laid-out size now and again by its frame once the
+  // window manager has put one around it.
+  layout()->activate();
   move(KeepOnScreen(topLeft, frameSize()));
+  framePlacement = topLeft;
+}
+
+void MainWindow::moveEvent(QMoveEvent* event) {
+  QMainWindow::moveEvent(event);
+  if (!framePlacement || !isVisible() || frameGeometry() == geometry()) {
+    return;
+  }
+  // The frame is known now: its top-left goes where the settings file said, so that a start
+  // and a close without moving write back the same numbers.
+  const QPoint target = KeepOnScreen(*framePlacement, frameSize());
+  framePlacement.reset();
+  if (pos() != target) {
+    move(target);
+  }
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -339,7 +359,7 @@ void MainWindow::OpenLog(const QString& path) {
     return;
   }
   currentLogPath = path;
-  label10->setText(currentLogPath);
+  label10->SetPath(currentLogPath);
   view->InitCaptions();
   missingModel->Clear();
   rangeControls->ClearLists();

@@ -5,6 +5,7 @@
 
 #include <QMainWindow>
 #include <QMessageBox>
+#include <QPoint>
 #include <QString>
 #include <chrono>
 #include <functional>
@@ -38,6 +39,7 @@ class LoadProgress;
 class MissingFramesList;
 class MissingFramesModel;
 class ParameterGraph;
+class PathLabel;
 class RecentLogs;
 
 // How often a load lets the window handle events, and when it starts showing progress.
@@ -109,6 +111,7 @@ class MainWindow : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
@@ -154,6 +157,8 @@ class MainWindow : public QMainWindow {
   bool loading = false;
   int exitCode = 0;  // 1 once the settings could not be saved
   LoadTiming timing;
+  // Where the frame's top-left goes once the window manager has framed the window.
+  std::optional<QPoint> framePlacement;
 
   FrameView* view = nullptr;
   ParameterGraph* graph = nullptr;
@@ -165,7 +170,7 @@ class MainWindow : public QMainWindow {
   MissingFramesModel* missingModel = nullptr;
   MissingFramesList* list1 = nullptr;
   QLabel* label9 = nullptr;
-  QLabel* label10 = nullptr;
+  PathLabel* label10 = nullptr;
   QLabel* loadMessage = nullptr;
   LoadProgress* progress = nullptr;
   QAction* menuFileOpen = nullptr;

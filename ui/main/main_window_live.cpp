@@ -19,6 +19,7 @@
 #include "main_window.h"
 #include "missing_frames_model.h"
 #include "parameter_graph.h"
+#include "path_label.h"
 #include "recent_logs.h"
 
 namespace quilmar {
@@ -99,7 +100,7 @@ bool MainWindow::ConnectToTnc(const LiveChoice& choice) {
 // The steps of opening a log, for a table that starts empty and grows.
 void MainWindow::StartLiveTable(const QString& recordingPath) {
   currentLogPath = QFileInfo(recordingPath).absoluteFilePath();
-  label10->setText(currentLogPath);
+  label10->SetPath(currentLogPath);
   loadMessage->clear();
   view->InitCaptions();
   missingModel->Clear();

@@ -74,19 +74,37 @@ class FrameList : public QListView {
   std::function<void()> selected;
 };
 
-// Frame count / 20 rounded to the nearest integer, halves to the even neighbour.
-int AxisSpacingFor(int frameCount) {
-  const int quotient = frameCount / 20;
-  const int remainder = frameCount % 20;
+// A label at every category up to 20 rows; beyond, rows / 20 rounded to the nearest integer,
+// halves to the even neighbour. A chart's spacing follows its own rows: one kept from an
+// earlier, longer chart would leave all but the first of a few frames unlabelled.
+int AxisSpacingFor(int rowCount) {
+  if (rowCount <= 20) {
+    return 1;
+  }
+  const int quotient = rowCount / 20;
+  const int remainder = rowCount % 20;
   if (remainder * 2 > 20 || (remainder * 2 == 20 && quotient % 2 == 1)) {
     return quotient + 1;
   }
   return quotient;
 }
 
+QString Text(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
 QString CatalogueName(int row) {
-  const std::string_view name = kParameterCatalogue[static_cast<std::size_t>(row)].name;
-  return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+  return Text(kParameterCatalogue[static_cast<std::size_t>(row)].name);
+}
+
+// "ADCS: ADCS Temp (C)": section, name and unit, for a picture of the chart seen on its own.
+QString PictureTitle(int row) {
+  const ParameterInfo& info = kParameterCatalogue[static_cast<std::size_t>(row)];
+  QString title = Text(SectionOfRow(row).name) + QStringLiteral(": ") + Text(info.name);
+  if (!info.unit.empty()) {
+    title += QStringLiteral(" (") + Text(info.unit) + QLatin1Char(')');
+  }
+  return title;
 }
 
 // A frame that did not carry the row's section has no reading of it: the 0 in its record is
@@ -119,10 +137,9 @@ void ParameterGraph::DrawParameterGraph(const FrameTable& table, int row) {
   }
   chart->ResetData();
   setTitle(CatalogueName(row));
+  chart->View()->SetPictureTitle(PictureTitle(row));
   const int frameCount = std::min(table.frameCount, kFrameTableCapacity);
-  // Up to 20 frames every category is labelled; keeping a wider spacing from an earlier,
-  // longer log would leave all but the first frame unlabelled.
-  chart->SetCategoryAxisSpacing(frameCount > 20 ? AxisSpacingFor(frameCount) : 1);
+  chart->SetCategoryAxisSpacing(AxisSpacingFor(frameCount));
   chart->SetRowCount(std::max(frameCount, 0));
   for (int f = 1; f <= frameCount; ++f) {
     const FrameRecord& record = table.Record(f);
@@ -139,6 +156,7 @@ void ParameterGraph::DrawGraphRange(const FrameTable& table, int row, int from, 
     return;
   }
   const bool rowValid = row >= 0 && row < kParameterCount;
+  chart->SetCategoryAxisSpacing(AxisSpacingFor(to - from + 1));
   chart->SetRowCount(to - from + 1);
   for (int f = from + 1; f <= to + 1; ++f) {
     chart->SetCurrentRow(f - from);

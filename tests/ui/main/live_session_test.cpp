@@ -188,6 +188,28 @@ TEST_F(LiveSessionTest, AHostileTncCostsOnlyItsOwnBytes) {
   }
 }
 
+// The frame cut by the lost connection must not swallow the next connection's first frame,
+// live or when the recording is opened later.
+TEST_F(LiveSessionTest, AFrameCutByALostConnectionLeavesTheNextStreamInStep) {
+  const QString recording = dir.filePath(QStringLiteral("live.kss"));
+  ASSERT_TRUE(window->ConnectToTnc(tnc.Choice(recording)));
+  ASSERT_TRUE(tnc.WaitForClient());
+  const Bytes third = LogOfNumbers({3});
+  tnc.Send(Joined({LogOfNumbers({1, 2}), Bytes(third.begin(), third.begin() + 40)}));
+  ASSERT_TRUE(WaitForFrames(2));
+  tnc.client->disconnectFromHost();
+  ASSERT_TRUE(tnc.WaitForClient());  // the retry after 1 s
+  tnc.Send(LogOfNumbers({4, 5}));
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return window->frameTable().Record(window->frameTable().frameCount).frameNumber == 5; },
+      5000));
+  const int live = window->frameTable().frameCount;
+  EXPECT_EQ(window->frameTable().Record(live - 1).frameNumber, 4);
+  window->Disconnect();
+  FrameTable loaded;
+  EXPECT_EQ(ReadKissLog(*MemorySource(ReadBytes(recording)), loaded).framesStored, live);
+}
+
 TEST_F(LiveSessionTest, ARefusedConnectionIsRetriedAndSaidSo) {
   const LiveChoice choice = tnc.Choice(dir.filePath(QStringLiteral("live.kss")));
   tnc.server.close();

@@ -21,6 +21,7 @@
 #include "ui/main/look.h"
 #include "ui/main/missing_frames_model.h"
 #include "ui/main/parameter_graph.h"
+#include "ui/main/path_label.h"
 
 namespace quilmar::testing {
 namespace {
@@ -180,6 +181,50 @@ TEST_F(MainWindowTest, CancelledLoadKeepsTheFramesReadSoFar) {
     EXPECT_TRUE(StatusLine().startsWith(QStringLiteral("Loading cancelled")));
     EXPECT_FALSE(window->IsLoading());
   }
+}
+
+// While a log loads, the status bar names it: the previous log's report would be taken for
+// this one's.
+TEST_F(MainWindowTest, StatusBarNamesTheLogWhileItLoads) {
+  window->OpenLog(WriteLog("first.kss", LogOfCount(3)));
+  window->SetLoadTiming(EveryFrame());
+  QString duringLoad;
+  QTimer::singleShot(0, window.get(), [&] { duringLoad = StatusLine(); });
+  window->OpenLog(WriteLog("second.kss", LogOfCount(50)));
+  EXPECT_EQ(duringLoad, QStringLiteral("Loading second.kss..."));
+  EXPECT_TRUE(StatusLine().startsWith(QStringLiteral("Loaded: 50 frames")));
+}
+
+// A long path gives way in the middle, keeping its start and the file's name; the load
+// report beside it is never cut.
+TEST_F(MainWindowTest, StatusBarShortensThePathNeverTheReport) {
+  const QString folder = dir.filePath(QString(120, QLatin1Char('f')));
+  ASSERT_TRUE(QDir().mkpath(folder));
+  const QString path = folder + QLatin1Char('/') + QString(120, QLatin1Char('n')) + ".kss";
+  Bytes log = LogOfCount(3);
+  log.insert(log.end(), {0xC0, 0x00, 0x01, 0x02});  // a last frame without its end
+  WriteFile(path.toStdString(), log);
+  window->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+  const QSize size = window->size();
+  window->OpenLog(path);
+  QApplication::processEvents();
+
+  auto* label = Find<PathLabel>("Label10");
+  EXPECT_EQ(label->text(), path);
+  EXPECT_EQ(label->toolTip(), path);
+  const QString shown = label->DisplayedText();
+  const qsizetype cut = shown.indexOf(QChar(0x2026));
+  ASSERT_GT(cut, 0) << shown.toStdString();
+  EXPECT_TRUE(path.startsWith(shown.left(cut)));
+  EXPECT_TRUE(path.endsWith(shown.mid(cut + 1)));
+  EXPECT_TRUE(shown.endsWith(QStringLiteral("nnn.kss")));
+
+  auto* report = Find<QLabel>("LoadMessage");
+  EXPECT_TRUE(report->text().endsWith(QStringLiteral("had no end and was dropped")));
+  EXPECT_GE(report->contentsRect().width(),
+            report->fontMetrics().horizontalAdvance(report->text()));
+  EXPECT_EQ(window->size(), size);
 }
 
 TEST_F(MainWindowTest, UnreadableLogIsReportedAndTheSequenceStillRuns) {

@@ -1,6 +1,7 @@
 // The main window's frame, menus, start-up state, scroll-bar steps and keyboard, file drops
 // and shutdown.
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -160,6 +161,27 @@ TEST_F(MainWindowTest, RangeListsChartTheChosenParameter) {
     ASSERT_TRUE(chart.SetCurrentColumn(1));
     EXPECT_EQ(chart.PointValue(), QString::number(100 + r + 3));
   }
+}
+
+// A few frames of a long log, chosen in the range lists, each get their label: the long
+// log's wide spacing must not leave them unlabelled.
+TEST_F(MainWindowTest, RangeOfAFewDemoFramesLabelsEach) {
+  window->OpenLog(QStringLiteral(QUILMAR_SOURCE_DIR "/samples/demo.kss"));
+  ASSERT_GT(window->frameTable().frameCount, 100);
+  GraphRangeControls& range = window->graphRangeControls();
+  range.CheckBox()->click();
+  for (auto [list, position] : {std::pair{range.FirstFrameList(), 3}, {range.LastFrameList(), 7}}) {
+    const QModelIndex item = list->model()->index(position, 0);
+    list->scrollTo(item);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(item).center());
+  }
+  ChartAdapter& chart = window->parameterGraph().Chart();
+  ASSERT_EQ(chart.RowCount(), 5);
+  QStringList frames;
+  for (int f = 4; f <= 8; ++f) {
+    frames << QString::number(window->frameTable().Record(f).frameNumber);
+  }
+  EXPECT_EQ(chart.AxisLabels(), frames);
 }
 
 TEST(OpenLogDialog, OffersLogsTextsAndEveryFile) {

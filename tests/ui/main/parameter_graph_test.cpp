@@ -10,8 +10,10 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolTip>
 #include <QUrl>
@@ -118,7 +120,8 @@ TEST_F(ParameterGraphTest, RangeChartsTheChosenFramesOnly) {
   graph.DrawParameterGraph(Table(40), kRow);
   graph.DrawGraphRange(Table(40), kRow, 3, 7);
   EXPECT_EQ(graph.title(), "Battery Volts");
-  EXPECT_EQ(Chart().CategoryAxisSpacing(), 2);
+  // Five rows are few enough to label each, whatever the whole log's spacing was.
+  EXPECT_EQ(Chart().CategoryAxisSpacing(), 1);
   ASSERT_EQ(Chart().RowCount(), 5);
   for (int r = 1; r <= 5; ++r) {
     SCOPED_TRACE(r);
@@ -126,7 +129,10 @@ TEST_F(ParameterGraphTest, RangeChartsTheChosenFramesOnly) {
     Chart().SetCurrentRow(r);
     EXPECT_EQ(Chart().PointValue(), QLocale().toString((3 + r) * 0.25 + 3));
   }
-  EXPECT_EQ(Chart().AxisLabels(), QStringList({"104", "106", "108"}));
+  EXPECT_EQ(Chart().AxisLabels(), QStringList({"104", "105", "106", "107", "108"}));
+  // A long range spaces its labels by its own row count.
+  graph.DrawGraphRange(Table(40), kRow, 0, 39);
+  EXPECT_EQ(Chart().CategoryAxisSpacing(), 2);
 }
 
 TEST_F(ParameterGraphTest, ReversedRangeLeavesTheChartAlone) {
@@ -167,7 +173,9 @@ TEST_F(ParameterGraphTest, ClickOnAPointShowsItsValue) {
   ShowChart();
   QTest::mouseClick(Chart().View()->viewport(), Qt::LeftButton, {},
                     PointPosition(12, 12 * 0.25 + 3));
-  auto* box = tab.findChild<QMessageBox*>("PointValueBox");
+  QMessageBox* box = nullptr;
+  EXPECT_TRUE(
+      QTest::qWaitFor([&] { return (box = tab.findChild<QMessageBox*>("PointValueBox")); }));
   ASSERT_NE(box, nullptr);
   EXPECT_EQ(box->text(), QLocale().toString(6.0));
   EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
@@ -178,6 +186,31 @@ TEST_F(ParameterGraphTest, ClickOnAPointShowsItsValue) {
   // Far from the line nothing is selected.
   QTest::mouseClick(Chart().View()->viewport(), Qt::LeftButton, {},
                     PointPosition(12, 12 * 0.25 + 3) + QPoint(0, 60));
+  QTest::qWait(QApplication::doubleClickInterval() + 100);
+  EXPECT_EQ(tab.findChild<QMessageBox*>("PointValueBox"), nullptr);
+}
+
+// A double-click on a point zooms back out; it must not first act as a click on the point.
+TEST_F(ParameterGraphTest, DoubleClickOnAPointShowsNoValue) {
+  graph.DrawParameterGraph(Table(30), kRow);
+  ShowChart();
+  const QRectF plot = Chart().Chart()->plotArea();
+  Chart().Chart()->zoomIn(plot.adjusted(plot.width() / 2, 0, 0, 0));
+  const QPoint point = PointPosition(20, 20 * 0.25 + 3);
+  ASSERT_EQ(Chart().RowAt(point), 20);
+  // The events a desktop delivers for a double-click, in their order.
+  QWidget* viewport = Chart().View()->viewport();
+  const std::pair<QEvent::Type, Qt::MouseButtons> steps[] = {
+      {QEvent::MouseButtonPress, Qt::LeftButton}, {QEvent::MouseButtonRelease, Qt::NoButton},
+      {QEvent::MouseButtonPress, Qt::LeftButton}, {QEvent::MouseButtonDblClick, Qt::LeftButton},
+      {QEvent::MouseButtonRelease, Qt::NoButton},
+  };
+  for (const auto& [type, buttons] : steps) {
+    QMouseEvent event(type, point, viewport->mapToGlobal(point), Qt::LeftButton, buttons, {});
+    QApplication::sendEvent(viewport, &event);
+  }
+  QTest::qWait(QApplication::doubleClickInterval() + 100);
+  EXPECT_FALSE(Chart().IsZoomed());
   EXPECT_EQ(tab.findChild<QMessageBox*>("PointValueBox"), nullptr);
 }
 
@@ -208,6 +241,29 @@ TEST_F(ParameterGraphTest, RedrawLeavesNoTraceOfEarlierPoints) {
     const QImage fresh = viewport->grab().toImage().convertToFormat(QImage::Format_RGB32);
     EXPECT_TRUE(QTest::qWaitFor([&] { return onScreen() == fresh; }, 1000));
   }
+}
+
+// A picture of the chart leaves the window whose caption names the parameter: it carries
+// section, name and unit itself.
+TEST_F(ParameterGraphTest, SavedPictureNamesTheParameter) {
+  graph.DrawParameterGraph(Table(30), kRow);
+  EXPECT_EQ(Chart().View()->PictureTitle(), "EPS/TCS: Battery Volts (V)");
+  graph.DrawParameterGraph(Table(30), 3);
+  EXPECT_EQ(Chart().View()->PictureTitle(), "EPS/TCS: Reset Counter");
+  ShowChart();
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("chart.png"));
+  ASSERT_TRUE(Chart().View()->SaveAsPng(path));
+  const QImage saved(path);
+  const int titleHeight = saved.height() - Chart().View()->height();
+  ASSERT_GT(titleHeight, 0);
+  int dark = 0;
+  for (int y = 0; y < titleHeight; ++y) {
+    for (int x = 0; x < saved.width(); ++x) {
+      dark += qGray(saved.pixel(x, y)) < 128 ? 1 : 0;
+    }
+  }
+  EXPECT_GT(dark, 50);  // the title's letters
 }
 
 TEST_F(ParameterGraphTest, HoverTipNamesFrameAndValue) {

@@ -64,6 +64,7 @@ TEST(ReadSettingsFile, TakesTopThenLeftAndClampsNegatives) {
       {"missing file", nullptr, 0, 0},
       {"as written", " 600 \r\n 1200 \r\n", 600, 1200},
       {"negative top", "-300\r\n1200\r\n", 0, 1200},
+      {"negative left", " 600 \r\n-15 \r\n", 600, 0},
       {"one line", "500\r\n", 500, 0},
       {"one line without end", "500", 500, 0},
       {"text line", "abc\r\n300\r\n", 0, 300},
