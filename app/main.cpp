@@ -1,13 +1,16 @@
-// The window program: quilmar-hk [LOG] [--screenshot FILE].
+// The window program: quilmar-hk [LOG] [--screenshot FILE] [--connect ADDRESS].
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <cstdio>
+#include <optional>
 
 #include "core/version.h"
 #include "ui/aux/aux_windows.h"
+#include "ui/main/connect_dialog.h"
 #include "ui/main/frame_view.h"
 #include "ui/main/look.h"
 #include "ui/main/main_window.h"
@@ -64,12 +67,28 @@ int main(int argc, char** argv) {
                                       QStringLiteral("Save the window as PNG FILE and exit."),
                                       QStringLiteral("FILE"));
   parser.addOption(screenshot);
+  const QCommandLineOption connectTo(
+      QStringLiteral("connect"),
+      QStringLiteral("Start receiving from the TNC at ADDRESS (HOST:PORT, [IPv6]:PORT or a serial "
+                     "device), recording to a new log named by the start time."),
+      QStringLiteral("ADDRESS"));
+  parser.addOption(connectTo);
   parser.process(app);
   const QStringList logs = parser.positionalArguments();
   if (logs.size() > 1) {
     SayOnStandardError(QStringLiteral("only one LOG can be opened at a time\n") +
                        parser.helpText());
     return 2;
+  }
+  std::optional<quilmar::LiveChoice> live;
+  if (parser.isSet(connectTo)) {
+    const quilmar::ParsedTncAddress parsed = quilmar::ParseTncAddress(parser.value(connectTo));
+    if (!parsed.address) {
+      SayOnStandardError(parsed.error);
+      return 2;
+    }
+    live = quilmar::LiveChoice{*parsed.address,
+                               quilmar::DefaultRecordingPath(QDateTime::currentDateTimeUtc())};
   }
   quilmar::MainWindow window;
   // Declared after the main window so the auxiliary windows go first at exit.
@@ -81,12 +100,16 @@ int main(int argc, char** argv) {
                    &quilmar::AuxWindows::OpenMemoryDump);
   QObject::connect(&window, &quilmar::MainWindow::infoRequested, &aux,
                    &quilmar::AuxWindows::OpenInfo);
+  QObject::connect(&window, &quilmar::MainWindow::framesAppended, &aux,
+                   &quilmar::AuxWindows::TableGrew);
   QObject::connect(&app, &QCoreApplication::aboutToQuit, &aux, &quilmar::AuxWindows::CloseAll);
   window.show();
   if (parser.isSet(screenshot)) {
     return TakeScreenshot(window, logs, parser.value(screenshot));
   }
-  if (!logs.isEmpty()) {
+  if (live) {
+    window.ConnectWhenRunning(*live);
+  } else if (!logs.isEmpty()) {
     window.OpenLogWhenRunning(logs.constFirst());
   }
   return app.exec();

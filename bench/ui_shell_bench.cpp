@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <memory>
 
+#include "bench/housekeeping_log.h"
 #include "core/parameter_catalogue.h"
 #include "tests/support/kiss_builder.h"
 #include "ui/main/frame_view.h"
@@ -20,30 +21,6 @@ namespace quilmar {
 namespace {
 
 using testing::Bytes;
-
-// A pass of housekeeping frames, EPS/TCS + COM and CDHS + ADCS alternating, bytes changing
-// from frame to frame, every fiftieth frame number lost on the way down.
-Bytes HousekeepingLog(int frames) {
-  Bytes log;
-  std::uint32_t noise = 12345;
-  int number = 100;
-  for (int f = 0; f < frames; ++f) {
-    number += (f % 50 == 49) ? 2 : 1;
-    Bytes info = testing::Information(static_cast<std::uint16_t>(number), 'S');
-    for (std::size_t k = 6; k < info.size(); ++k) {
-      noise = noise * 1103515245u + 12345u;
-      info[k] = static_cast<std::uint8_t>(noise >> 16);
-    }
-    const bool first = f % 2 == 0;
-    info[6] = static_cast<std::uint8_t>(
-        SectionInfoOf(first ? Section::kEpsTcs : Section::kCdhs).markerValue);
-    info[70] = static_cast<std::uint8_t>(
-        SectionInfoOf(first ? Section::kCom : Section::kAdcs).markerValue);
-    const Bytes wrapped = testing::KissWrap(testing::BuildFrame(info));
-    log.insert(log.end(), wrapped.begin(), wrapped.end());
-  }
-  return log;
-}
 
 struct LoadedWindow {
   LoadedWindow() {

@@ -65,6 +65,12 @@ void AuxWindows::OpenMemoryDump() {
   memoryDump->Open();
 }
 
+void AuxWindows::TableGrew() {
+  if (!memoryDump.isNull()) {
+    memoryDump->Redraw();
+  }
+}
+
 void AuxWindows::OpenInfo() {
   if (info.isNull()) {
     info = new InfoWindow();

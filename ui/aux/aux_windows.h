@@ -37,6 +37,8 @@ class AuxWindows : public QObject {
   void OpenStatusBitWindow(int row);
   void OpenMemoryDump();
   void OpenInfo();
+  // The table grew (a live session): an open Memory Dump window draws the new frames.
+  void TableGrew();
   // Closes every open auxiliary window, as when the program exits.
   void CloseAll();
 

@@ -34,10 +34,7 @@ MemoryDumpWindow::MemoryDumpWindow(const FrameTable& frameTable,
                         SansFont(12, true), kDumpGrey);
   SetPaletteColour(countLabel, QPalette::WindowText, Qt::black);
 
-  frameStrip->Draw(table);
-  if (table.frameCount > 0) {
-    countLabel->setText(QStringLiteral("%1 frames").arg(table.frameCount));
-  }
+  Redraw();
   connect(frameStrip, &FrameStrip::frameClicked, this, [this](int frameIndex) {
     // After another load the strip still shows the old log; its lines then name frames the
     // main window no longer has, and a click must not jump to whatever now sits at that index.
@@ -46,6 +43,13 @@ MemoryDumpWindow::MemoryDumpWindow(const FrameTable& frameTable,
       showFrame(frameIndex);
     }
   });
+}
+
+void MemoryDumpWindow::Redraw() {
+  frameStrip->Draw(table);
+  if (table.frameCount > 0) {
+    countLabel->setText(QStringLiteral("%1 frames").arg(table.frameCount));
+  }
 }
 
 void MemoryDumpWindow::BuildLegend() {

@@ -1,5 +1,6 @@
 // The Memory Dump window: an overview of the loaded log as a strip of frame-type coloured
-// lines, a colour legend and the frame count. Drawn once when opened.
+// lines, a colour legend and the frame count. Drawn when opened, and again as a live session
+// adds frames.
 #pragma once
 
 #include <QWidget>
@@ -22,6 +23,8 @@ class MemoryDumpWindow : public QWidget {
 
   // Shows the window, or brings an open one to the front without redrawing it.
   void Open();
+  // Draws the table's frames again, as when a live session has added frames.
+  void Redraw();
 
   FrameStrip* strip() const { return frameStrip; }
 

@@ -75,6 +75,7 @@ void MainWindow::SetLoading(bool on) {
   // A second load inside the first would reset the table under the reader's feet.
   loading = on;
   menuFileOpen->setEnabled(!on);
+  menuFileConnect->setEnabled(!on);
   exporter->SetLoading(on);
   recent->SetLoading(on);
   cancelShortcut->setEnabled(on);

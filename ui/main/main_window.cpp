@@ -218,6 +218,8 @@ void MainWindow::BuildMenus() {
   menuFileOpen->setShortcut(QKeySequence::Open);
   BuildFileCommands(file);
   file->addSeparator();
+  BuildLiveCommands(file);
+  file->addSeparator();
   QAction* exit = file->addAction(QStringLiteral("Exit"), this, &MainWindow::MenuFileExitClick);
   exit->setObjectName(QStringLiteral("MenuFileExit"));
 
@@ -246,6 +248,7 @@ void MainWindow::BuildStatusBar() {
   loadMessage->setObjectName(QStringLiteral("LoadMessage"));
   progress = new LoadProgress(this);
   statusBar()->addWidget(label10, 1);
+  BuildLiveStatus();
   statusBar()->addPermanentWidget(loadMessage);
   statusBar()->addPermanentWidget(progress);
   statusBar()->setSizeGripEnabled(false);
@@ -305,8 +308,10 @@ void MainWindow::moveEvent(QMoveEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-  // A load still running ends at its next frame, keeping what it has read.
+  // A load still running ends at its next frame, keeping what it has read; a live session
+  // syncs and closes its recording.
   progress->RequestCancel();
+  Disconnect();
   const QPoint topLeft = pos();
   const WindowPositionTwips position{static_cast<double>(topLeft.y()) * kTwipsPerPixel,
                                      static_cast<double>(topLeft.x()) * kTwipsPerPixel};
@@ -322,7 +327,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 void MainWindow::MenuFileOpenClick() {
-  if (loading) {
+  if (loading || IsLive()) {
     return;
   }
   OpenLog(chooseLogFile(this));
@@ -334,7 +339,7 @@ void MainWindow::MenuFileExitClick() {
 }
 
 void MainWindow::ChartFileDropped(const QString& path) {
-  if (loading || path.isEmpty()) {
+  if (loading || IsLive() || path.isEmpty()) {
     return;
   }
   currentLogPath = path;
@@ -350,7 +355,7 @@ void MainWindow::OpenLogWhenRunning(const QString& path) {
 }
 
 void MainWindow::OpenLog(const QString& path) {
-  if (loading) {
+  if (loading || IsLive()) {
     return;
   }
   currentLogPath = path;

@@ -11,6 +11,7 @@
 #include <functional>
 #include <optional>
 
+#include "connect_dialog.h"
 #include "core/frame_table.h"
 #include "core/kiss_reader.h"
 
@@ -33,6 +34,7 @@ void PrepareOpenLogDialog(QFileDialog& dialog);
 class FrameExporter;
 class FrameView;
 class GraphRangeControls;
+class LiveSession;
 class LoadProgress;
 class MissingFramesList;
 class MissingFramesModel;
@@ -86,7 +88,23 @@ class MainWindow : public QMainWindow {
   // at that moment.
   void SetSettingsPath(const QString& path) { settingsPath = path; }
 
+  // Live reception from a TNC (main_window_live.cpp). The chooser stands for the Connect
+  // dialog: the TNC and the recording, or nothing when the user cancelled.
+  using LiveChooser = std::function<std::optional<LiveChoice>(QWidget* parent)>;
+  void SetLiveChooser(LiveChooser chooser) { chooseTnc = std::move(chooser); }
+  // Opens the recording and starts a new table fed from the TNC; false when a load or a
+  // session is running or the recording cannot be created (reported).
+  bool ConnectToTnc(const LiveChoice& choice);
+  // ConnectToTnc once the event loop runs: the address named on the command line.
+  void ConnectWhenRunning(const LiveChoice& choice);
+  // File > Disconnect: ends the session and keeps the table.
+  void Disconnect();
+  bool IsLive() const;
+  LiveSession* liveSession() const { return session; }
+
  signals:
+  // A live session added frames to the table.
+  void framesAppended();
   void memoryDumpRequested();
   void infoRequested();
   void statusBitWindowRequested(int row);
@@ -116,6 +134,16 @@ class MainWindow : public QMainWindow {
   void ParameterButtonClicked(int row);
   void MarkChartedParameter(int row);
   void RangeChosen(int from, int to);
+
+  // The live session's window steps (main_window_live.cpp).
+  void BuildLiveCommands(QMenu* file);
+  void BuildLiveStatus();
+  void MenuFileConnectClick();
+  void StartLiveTable(const QString& recordingPath);
+  void SetLive(bool on);
+  void ShowArrivedFrames(int first, int last);
+  void WriteLiveStatus();
+  void LiveSessionFailed();
 
   // The load sequence's window steps (load_sequence.cpp).
   ReadHooks LoadHooks();
@@ -149,6 +177,11 @@ class MainWindow : public QMainWindow {
   FrameExporter* exporter = nullptr;
   RecentLogs* recent = nullptr;
   QShortcut* cancelShortcut = nullptr;
+  QAction* menuFileConnect = nullptr;
+  QAction* menuFileDisconnect = nullptr;
+  QLabel* liveStatus = nullptr;
+  LiveSession* session = nullptr;  // the last session, kept after Disconnect for its counts
+  LiveChooser chooseTnc;
 
   FileChooser chooseLogFile;
   MessageReporter report;

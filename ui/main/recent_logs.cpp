@@ -6,12 +6,11 @@
 #include <QMenu>
 #include <QSettings>
 
+#include "user_settings.h"
+
 namespace quilmar {
 namespace {
 
-// The platform's store for this program: ~/.config/quilmar/quilmar-hk.conf on Linux.
-constexpr char kOrganisation[] = "quilmar";
-constexpr char kApplication[] = "quilmar-hk";
 constexpr char kRecentLogsKey[] = "recentLogs";
 
 QString Absolute(const QString& path) { return QFileInfo(path).absoluteFilePath(); }
@@ -34,8 +33,7 @@ std::unique_ptr<QSettings> RecentLogs::OpenStore() const {
   if (!settingsFile.isEmpty()) {
     return std::make_unique<QSettings>(settingsFile, QSettings::IniFormat);
   }
-  return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
-                                     QLatin1String(kOrganisation), QLatin1String(kApplication));
+  return OpenUserSettings();
 }
 
 QStringList RecentLogs::Paths() const {

@@ -1,0 +1,256 @@
+// The window's live session against a real TCP server in the test: KISS bytes sent in pieces
+// give the window a file load of the same bytes gives, the view follows the newest frame only
+// from the last one, and a recording that cannot be written stops reception with a message.
+#include "ui/main/live_session.h"
+
+#include <QAction>
+#include <QFile>
+#include <QLabel>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+
+#include "core/parameter_catalogue.h"
+#include "main_window_fixture.h"
+#include "ui/main/frame_view.h"
+
+namespace quilmar::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+// A TNC serving KISS over TCP on a free port of the loopback interface.
+class TncServer {
+ public:
+  TncServer() { EXPECT_TRUE(server.listen(QHostAddress::LocalHost)); }
+
+  LiveChoice Choice(const QString& recordingPath) const {
+    TncAddress address;
+    address.host = QStringLiteral("127.0.0.1");
+    address.port = server.serverPort();
+    return {address, recordingPath};
+  }
+
+  bool WaitForClient() {
+    if (!QTest::qWaitFor([this] { return server.hasPendingConnections(); }, 5000)) {
+      return false;
+    }
+    client = server.nextPendingConnection();
+    return true;
+  }
+
+  void Send(const Bytes& bytes, std::size_t from = 0, std::size_t count = SIZE_MAX) {
+    count = std::min(count, bytes.size() - from);
+    client->write(reinterpret_cast<const char*>(bytes.data() + from), static_cast<qint64>(count));
+    client->flush();
+  }
+
+  QTcpServer server;
+  QTcpSocket* client = nullptr;
+};
+
+Bytes ReadBytes(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) {
+    return {};
+  }
+  const QByteArray all = file.readAll();
+  return Bytes(all.begin(), all.end());
+}
+
+class LiveSessionTest : public MainWindowTest {
+ protected:
+  bool WaitForFrames(int count) {
+    return QTest::qWaitFor([&] { return window->frameTable().frameCount == count; }, 10000);
+  }
+
+  // What the user sees of the table: position, missing list, shown frame, hex dump.
+  QStringList Seen() const {
+    QStringList seen{PositionText(), Find<QLabel>("Label9")->text(), HexArea()->toPlainText()};
+    const FrameTable& table = window->frameTable();
+    for (int i = 1; i <= table.frameCount; ++i) {
+      seen << QString::fromStdString(table.Record(i).hexDump);
+    }
+    for (int row = 0; row < kParameterCount; ++row) {
+      seen << window->frameView().ValueBox(row)->text();
+    }
+    return seen;
+  }
+
+  TncServer tnc;
+};
+
+TEST_F(LiveSessionTest, ShowsAndRecordsWhatTheTncSentAsAFileLoadWould) {
+  const Bytes log = ReadBytes(QStringLiteral(QUILMAR_SOURCE_DIR "/samples/demo.kss"));
+  ASSERT_FALSE(log.empty());
+  FrameTable expected;
+  const int frames = ReadKissLog(*MemorySource(log), expected).framesStored;
+  ASSERT_GT(frames, 10);
+
+  const QString recording = dir.filePath(QStringLiteral("live.kss"));
+  ASSERT_TRUE(window->ConnectToTnc(tnc.Choice(recording)));
+  ASSERT_TRUE(tnc.WaitForClient());
+  // Pieces of awkward sizes cut frames, escapes and FENDs at every kind of place.
+  constexpr std::size_t kPieces[] = {1, 2, 3, 17, 64, 255, 1000, 4096};
+  std::size_t sent = 0;
+  for (int i = 0; sent < log.size(); ++i) {
+    const std::size_t piece = kPieces[i % std::size(kPieces)];
+    tnc.Send(log, sent, piece);
+    sent += piece;
+    if (i % 8 == 0) {
+      QTest::qWait(1);
+    }
+  }
+  ASSERT_TRUE(WaitForFrames(frames));
+  EXPECT_EQ(ScrollBar()->maximum(), frames);
+  EXPECT_EQ(PositionText(), QStringLiteral("#%1 / %1").arg(frames));
+  EXPECT_TRUE(Find<QLabel>("LiveStatus")->text().contains(QStringLiteral("connected")));
+  EXPECT_FALSE(Find<QAction>("MenuFileOpen")->isEnabled());
+
+  window->Disconnect();
+  EXPECT_FALSE(window->IsLive());
+  EXPECT_EQ(ReadBytes(recording), log);
+  const QStringList live = Seen();
+  window->OpenLog(recording);
+  EXPECT_EQ(window->frameTable().frameCount, frames);
+  EXPECT_EQ(live, Seen());
+  EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(LiveSessionTest, FollowsTheNewestFrameOnlyFromTheLastOne) {
+  ASSERT_TRUE(window->ConnectToTnc(tnc.Choice(dir.filePath(QStringLiteral("live.kss")))));
+  ASSERT_TRUE(tnc.WaitForClient());
+  tnc.Send(LogOfNumbers({1, 2, 3}));
+  ASSERT_TRUE(WaitForFrames(3));
+  EXPECT_EQ(ScrollBar()->value(), 3);
+
+  window->ShowFrameAt(1);
+  tnc.Send(LogOfNumbers({4, 7}));
+  ASSERT_TRUE(WaitForFrames(5));
+  EXPECT_EQ(ScrollBar()->value(), 1);
+  EXPECT_EQ(PositionText(), QStringLiteral("#1 / 5"));
+  EXPECT_EQ(Find<QLabel>("Label9")->text(), QStringLiteral("2 frames missing"));
+
+  window->ShowFrameAt(5);
+  tnc.Send(LogOfNumbers({8}));
+  ASSERT_TRUE(WaitForFrames(6));
+  EXPECT_EQ(ScrollBar()->value(), 6);
+  EXPECT_EQ(PositionText(), QStringLiteral("#6 / 6"));
+}
+
+Bytes Joined(std::initializer_list<Bytes> parts) {
+  Bytes all;
+  for (const Bytes& part : parts) {
+    all.insert(all.end(), part.begin(), part.end());
+  }
+  return all;
+}
+
+// Noise, a frame that never ends and a connection closed mid-frame: the frames around them
+// are stored, memory stays bounded by the reader's length cap, the status bar says what
+// happened.
+TEST_F(LiveSessionTest, AHostileTncCostsOnlyItsOwnBytes) {
+  const Bytes twoFrames = LogOfNumbers({1, 2});
+  const Bytes third = LogOfNumbers({3});
+  const struct {
+    const char* name;
+    Bytes bytes;
+    bool close;
+    const char* state;
+  } kCases[] = {
+      {"noise", Joined({Bytes(100'000, 0x55), twoFrames}), false, "connected"},
+      {"endless frame", Joined({Bytes{kFend}, Bytes(2'000'000, 0x55), Bytes{kFend}, twoFrames}),
+       false, "connected"},
+      {"closed mid-frame", Joined({twoFrames, Bytes(third.begin(), third.begin() + 40)}), true,
+       "connection lost"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(window->ConnectToTnc(tnc.Choice(dir.filePath(QString::fromLatin1(c.name)))));
+    ASSERT_TRUE(tnc.WaitForClient());
+    FrameTable loaded;
+    ASSERT_EQ(ReadKissLog(*MemorySource(c.bytes), loaded).framesStored, 2);
+    tnc.Send(c.bytes);
+    ASSERT_TRUE(WaitForFrames(2));
+    if (c.close) {
+      tnc.client->disconnectFromHost();
+    }
+    const auto* status = Find<QLabel>("LiveStatus");
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+          return status->text().contains(QLatin1String(c.state)) &&
+                 status->text().contains(QStringLiteral("2 frames received, 2 stored"));
+        },
+        5000))
+        << status->text().toStdString();
+    EXPECT_TRUE(window->IsLive());
+    window->Disconnect();
+  }
+}
+
+// The frame cut by the lost connection must not swallow the next connection's first frame,
+// live or when the recording is opened later.
+TEST_F(LiveSessionTest, AFrameCutByALostConnectionLeavesTheNextStreamInStep) {
+  const QString recording = dir.filePath(QStringLiteral("live.kss"));
+  ASSERT_TRUE(window->ConnectToTnc(tnc.Choice(recording)));
+  ASSERT_TRUE(tnc.WaitForClient());
+  const Bytes third = LogOfNumbers({3});
+  tnc.Send(Joined({LogOfNumbers({1, 2}), Bytes(third.begin(), third.begin() + 40)}));
+  ASSERT_TRUE(WaitForFrames(2));
+  tnc.client->disconnectFromHost();
+  ASSERT_TRUE(tnc.WaitForClient());  // the retry after 1 s
+  tnc.Send(LogOfNumbers({4, 5}));
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return window->frameTable().Record(window->frameTable().frameCount).frameNumber == 5; },
+      5000));
+  const int live = window->frameTable().frameCount;
+  EXPECT_EQ(window->frameTable().Record(live - 1).frameNumber, 4);
+  window->Disconnect();
+  FrameTable loaded;
+  EXPECT_EQ(ReadKissLog(*MemorySource(ReadBytes(recording)), loaded).framesStored, live);
+}
+
+TEST_F(LiveSessionTest, ARefusedConnectionIsRetriedAndSaidSo) {
+  const LiveChoice choice = tnc.Choice(dir.filePath(QStringLiteral("live.kss")));
+  tnc.server.close();
+  ASSERT_TRUE(window->ConnectToTnc(choice));
+  const auto* status = Find<QLabel>("LiveStatus");
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return status->text().contains(QStringLiteral("cannot connect")); }, 5000))
+      << status->text().toStdString();
+  EXPECT_TRUE(status->text().contains(QStringLiteral("retrying in 1 s")));
+  EXPECT_TRUE(window->IsLive());
+  EXPECT_TRUE(messages.empty());
+}
+
+// /dev/full opens but takes no byte: the first read cannot be recorded.
+TEST_F(LiveSessionTest, ARecordingThatCannotBeWrittenStopsReceptionWithAMessage) {
+  WriteLog(QStringLiteral("plain-file"), Bytes{1});
+  const struct {
+    const char* name;
+    QString path;
+    bool starts;
+  } kCases[] = {
+      {"folder is a file", dir.filePath(QStringLiteral("plain-file/live.kss")), false},
+      {"disk full", QStringLiteral("/dev/full"), true},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    messages.clear();
+    ASSERT_EQ(window->ConnectToTnc(tnc.Choice(c.path)), c.starts);
+    if (c.starts) {
+      ASSERT_TRUE(tnc.WaitForClient());
+      tnc.Send(LogOfNumbers({1, 2}));
+      ASSERT_TRUE(QTest::qWaitFor([&] { return !messages.empty(); }, 5000));
+      EXPECT_EQ(window->frameTable().frameCount, 0);
+    }
+    EXPECT_FALSE(window->IsLive());
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].icon, QMessageBox::Warning);
+    EXPECT_TRUE(messages[0].text.contains(c.path)) << messages[0].text.toStdString();
+    EXPECT_TRUE(Find<QAction>("MenuFileOpen")->isEnabled());
+  }
+}
+
+}  // namespace
+}  // namespace quilmar::testing

@@ -1,0 +1,224 @@
+// The Connect to TNC dialog; see connect_dialog.h.
+#include "connect_dialog.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSerialPortInfo>
+#include <QSpinBox>
+#include <QStandardPaths>
+#include <QVBoxLayout>
+
+#include "look.h"
+#include "user_settings.h"
+
+namespace quilmar {
+namespace {
+
+// Direwolf's KISS TCP port; soundmodem and others are a port number away.
+constexpr char kDefaultHost[] = "localhost";
+constexpr int kDefaultPort = 8001;
+constexpr int kBaudRates[] = {1200, 4800, 9600, 19200, 38400, 57600, 115200};
+
+constexpr char kKindKey[] = "live/kind";
+constexpr char kHostKey[] = "live/host";
+constexpr char kPortKey[] = "live/port";
+constexpr char kSerialPortKey[] = "live/serialPort";
+constexpr char kBaudRateKey[] = "live/baudRate";
+constexpr char kFolderKey[] = "live/recordingFolder";
+
+QString Key(const char* key) { return QLatin1String(key); }
+
+QString RecordingFolder() {
+  QString folder = OpenUserSettings()->value(Key(kFolderKey)).toString();
+  if (folder.isEmpty() || !QDir(folder).exists()) {
+    folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  }
+  if (folder.isEmpty() || !QDir(folder).exists()) {
+    folder = QDir::homePath();
+  }
+  return folder;
+}
+
+QWidget* Row(QWidget* parent, std::initializer_list<QWidget*> widgets, int stretchIndex) {
+  auto* row = new QWidget(parent);
+  auto* layout = new QHBoxLayout(row);
+  layout->setContentsMargins(0, 0, 0, 0);
+  int i = 0;
+  for (QWidget* widget : widgets) {
+    layout->addWidget(widget, i++ == stretchIndex ? 1 : 0);
+  }
+  return row;
+}
+
+}  // namespace
+
+QString RecordingFileName(const QDateTime& start) {
+  return start.toUTC().toString(QStringLiteral("'QUILMAR-1 'yyyy-MM-dd HHmmss'Z.kss'"));
+}
+
+QString DefaultRecordingPath(const QDateTime& start) {
+  return QDir(RecordingFolder()).filePath(RecordingFileName(start));
+}
+
+ConnectDialog::ConnectDialog(QWidget* parent) : QDialog(parent) {
+  setObjectName(QStringLiteral("ConnectDialog"));
+  setWindowTitle(QStringLiteral("Connect to TNC"));
+  Build();
+  LoadLastChoices();
+  ShowKind();
+}
+
+ConnectDialog::~ConnectDialog() = default;
+
+void ConnectDialog::Build() {
+  tcpChoice = new QRadioButton(QStringLiteral("KISS over TCP"), this);
+  hostEdit = new QLineEdit(this);
+  portEdit = new QSpinBox(this);
+  portEdit->setRange(1, 65535);
+  serialChoice = new QRadioButton(QStringLiteral("Serial port"), this);
+  serialPortBox = new QComboBox(this);
+  serialPortBox->setEditable(true);
+  for (const QSerialPortInfo& port : QSerialPortInfo::availablePorts()) {
+    serialPortBox->addItem(port.systemLocation());
+  }
+  baudRateBox = new QComboBox(this);
+  baudRateBox->setEditable(true);
+  for (int rate : kBaudRates) {
+    baudRateBox->addItem(QString::number(rate));
+  }
+  folderEdit = new QLineEdit(this);
+  auto* browse = new QPushButton(QStringLiteral("Browse..."), this);
+  connect(browse, &QPushButton::clicked, this, &ConnectDialog::ChooseFolder);
+  fileNameEdit = new QLineEdit(RecordingFileName(QDateTime::currentDateTimeUtc()), this);
+  problem = new QLabel(this);
+  problem->setWordWrap(true);
+  SetPaletteColour(problem, QPalette::WindowText, QColor(192, 0, 0));
+
+  auto* form = new QFormLayout;
+  form->addRow(tcpChoice);
+  form->addRow(QStringLiteral("Host:"),
+               Row(this, {hostEdit, new QLabel(QStringLiteral("Port:")), portEdit}, 0));
+  form->addRow(serialChoice);
+  form->addRow(QStringLiteral("Device:"),
+               Row(this, {serialPortBox, new QLabel(QStringLiteral("Baud:")), baudRateBox}, 0));
+  form->addRow(QStringLiteral("Record to folder:"), Row(this, {folderEdit, browse}, 0));
+  form->addRow(QStringLiteral("File name:"), fileNameEdit);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("Connect"));
+  connect(buttons, &QDialogButtonBox::accepted, this, &ConnectDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &ConnectDialog::reject);
+  connect(tcpChoice, &QRadioButton::toggled, this, &ConnectDialog::ShowKind);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(form);
+  layout->addWidget(problem);
+  layout->addWidget(buttons);
+  hostEdit->setObjectName(QStringLiteral("Host"));
+  portEdit->setObjectName(QStringLiteral("Port"));
+  tcpChoice->setObjectName(QStringLiteral("TcpChoice"));
+  serialChoice->setObjectName(QStringLiteral("SerialChoice"));
+  serialPortBox->setObjectName(QStringLiteral("SerialPort"));
+  baudRateBox->setObjectName(QStringLiteral("BaudRate"));
+  folderEdit->setObjectName(QStringLiteral("RecordingFolder"));
+  fileNameEdit->setObjectName(QStringLiteral("RecordingFileName"));
+  problem->setObjectName(QStringLiteral("Problem"));
+}
+
+void ConnectDialog::LoadLastChoices() {
+  const auto settings = OpenUserSettings();
+  const bool serial = settings->value(Key(kKindKey)).toString() == QLatin1String("serial");
+  (serial ? serialChoice : tcpChoice)->setChecked(true);
+  hostEdit->setText(settings->value(Key(kHostKey), QLatin1String(kDefaultHost)).toString());
+  portEdit->setValue(settings->value(Key(kPortKey), kDefaultPort).toInt());
+  const QString device = settings->value(Key(kSerialPortKey)).toString();
+  if (!device.isEmpty()) {
+    serialPortBox->setCurrentText(device);
+  }
+  baudRateBox->setCurrentText(settings->value(Key(kBaudRateKey), kDefaultBaudRate).toString());
+  folderEdit->setText(QDir::toNativeSeparators(RecordingFolder()));
+}
+
+void ConnectDialog::SaveChoices() const {
+  const auto settings = OpenUserSettings();
+  const bool serial = choice.address.kind == TncAddress::Kind::kSerial;
+  settings->setValue(Key(kKindKey), serial ? QStringLiteral("serial") : QStringLiteral("tcp"));
+  if (serial) {
+    settings->setValue(Key(kSerialPortKey), choice.address.device);
+    settings->setValue(Key(kBaudRateKey), choice.address.baudRate);
+  } else {
+    settings->setValue(Key(kHostKey), choice.address.host);
+    settings->setValue(Key(kPortKey), choice.address.port);
+  }
+  settings->setValue(Key(kFolderKey), QDir::fromNativeSeparators(folderEdit->text().trimmed()));
+}
+
+void ConnectDialog::ChooseFolder() {
+  const QString folder = QFileDialog::getExistingDirectory(this, QStringLiteral("Record to folder"),
+                                                           folderEdit->text());
+  if (!folder.isEmpty()) {
+    folderEdit->setText(QDir::toNativeSeparators(folder));
+  }
+}
+
+void ConnectDialog::ShowKind() {
+  const bool tcp = tcpChoice->isChecked();
+  hostEdit->setEnabled(tcp);
+  portEdit->setEnabled(tcp);
+  serialPortBox->setEnabled(!tcp);
+  baudRateBox->setEnabled(!tcp);
+}
+
+bool ConnectDialog::ReadChoice() {
+  TncAddress address;
+  if (tcpChoice->isChecked()) {
+    address.host = hostEdit->text().trimmed();
+    // An IPv6 address may be typed with its brackets, as in an address text.
+    if (address.host.startsWith(QLatin1Char('[')) && address.host.endsWith(QLatin1Char(']'))) {
+      address.host = address.host.mid(1, address.host.size() - 2);
+    }
+    address.port = static_cast<quint16>(portEdit->value());
+    if (address.host.isEmpty()) {
+      problem->setText(QStringLiteral("Enter the host the TNC serves KISS on."));
+      return false;
+    }
+  } else {
+    address.kind = TncAddress::Kind::kSerial;
+    address.device = serialPortBox->currentText().trimmed();
+    bool number = false;
+    address.baudRate = baudRateBox->currentText().trimmed().toInt(&number);
+    if (address.device.isEmpty()) {
+      problem->setText(QStringLiteral("Enter the serial device of the TNC."));
+      return false;
+    }
+    if (!number || address.baudRate <= 0) {
+      problem->setText(QStringLiteral("The baud rate must be a positive number."));
+      return false;
+    }
+  }
+  const QString folder = QDir::fromNativeSeparators(folderEdit->text().trimmed());
+  const QString fileName = fileNameEdit->text().trimmed();
+  if (folder.isEmpty() || fileName.isEmpty()) {
+    problem->setText(QStringLiteral("Enter the folder and the file name of the recording."));
+    return false;
+  }
+  choice = {address, QDir(folder).filePath(fileName)};
+  return true;
+}
+
+void ConnectDialog::accept() {
+  if (!ReadChoice()) {
+    return;
+  }
+  SaveChoices();
+  QDialog::accept();
+}
+
+}  // namespace quilmar
