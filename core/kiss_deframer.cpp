@@ -136,11 +136,6 @@ std::size_t KissDeframer::Feed(std::span<const std::uint8_t> bytes) {
   return used;
 }
 
-void KissDeframer::Restart() {
-  phase = Phase::kBetweenFrames;
-  length = 0;
-}
-
 const std::uint8_t* KissDeframer::OpenFrame(const std::uint8_t* at, const std::uint8_t* end) {
   // Frames written one after another open right after the previous closing FEND.
   const std::uint8_t* fend = *at == kFend ? at : Find(at, end, kFend);

@@ -8,7 +8,9 @@
 //     return true;  // false stops the current Feed right after this frame
 //   });
 //   for each chunk received: deframer.Feed(chunk);
-//   after a lost connection: deframer.Restart() before the next connection's bytes;
+//   before a new connection's bytes: if FrameOpen(), one FEND, fed (and recorded) like a
+//     received byte, closes the frame the lost connection cut off, so the new frames read in
+//     step;
 //   at the end: deframer.InsideFrame() tells whether bytes of an unfinished frame were lost.
 //
 // Framing rules: bytes up to a FEND are skipped and that FEND opens a frame; the bytes up to
@@ -39,11 +41,6 @@ class KissDeframer {
   // Takes the next bytes of the stream. Returns how many were used: all of them unless the
   // handler asked to stop, then those up to and including the frame's closing FEND.
   std::size_t Feed(std::span<const std::uint8_t> bytes);
-
-  // Drops an unfinished frame and waits for the next FEND to open one, as when a TNC
-  // connection is lost mid-frame: the new connection's first FEND must open a frame, not close
-  // the old one's remains. Counts and BytesFed stay.
-  void Restart();
 
   // Complete frames that failed the address check (other stations, other ports, noise).
   std::int64_t FramesRejected() const { return framesRejected; }

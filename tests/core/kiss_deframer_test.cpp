@@ -274,8 +274,10 @@ TEST(KissDeframerTest, EscapeSplitAcrossChunks) {
   EXPECT_FALSE(deframer.InsideFrame());
 }
 
-TEST(KissDeframerTest, RestartDropsTheUnfinishedFrame) {
+TEST(KissDeframerTest, OneFendJoinsAStreamCutInsideAFrame) {
   // A connection lost after the first 40 bytes of frame 1; the next connection sends frame 2.
+  // Without the joining FEND, frame 2's opening FEND would close frame 1's remains and frame 2
+  // would be read from its closing FEND on.
   const Bytes first = testing::KissLog({testing::BuildFrame(testing::Information(1, 'S'))});
   const Bytes second = testing::KissLog({testing::BuildFrame(testing::Information(2, 'S'))});
   std::vector<int> numbers;
@@ -284,11 +286,13 @@ TEST(KissDeframerTest, RestartDropsTheUnfinishedFrame) {
     return true;
   });
   deframer.Feed({first.data(), 40});
-  deframer.Restart();
-  EXPECT_FALSE(deframer.InsideFrame());
+  ASSERT_TRUE(deframer.FrameOpen());
+  const std::uint8_t fend = 0xC0;
+  deframer.Feed({&fend, 1});
+  EXPECT_FALSE(deframer.FrameOpen());
   deframer.Feed(second);
-  EXPECT_EQ(numbers, (std::vector<int>{2}));
-  EXPECT_EQ(deframer.FramesRejected(), 0);
+  EXPECT_EQ(numbers, (std::vector<int>{1, 2}));
+  EXPECT_FALSE(deframer.FrameOpen());
 }
 
 }  // namespace
