@@ -12,20 +12,53 @@
 
 namespace quilmar {
 
+namespace {
+
+// During a live session gaps are only ever appended: the list then grows at its end.
+bool ExtendsGaps(const MissingFrames& before, const MissingFrames& after) {
+  const std::vector<FrameGap>& old = before.Gaps();
+  const std::vector<FrameGap>& now = after.Gaps();
+  return old.size() <= now.size() &&
+         std::equal(old.begin(), old.end(), now.begin(), [](const FrameGap& a, const FrameGap& b) {
+           return a.highest == b.highest && a.count == b.count;
+         });
+}
+
+}  // namespace
+
+// Growth is announced as rows inserted at the end, so a list scrolled or clicked by the user
+// stays where it is while a pass comes in; anything else is a new list.
 void MissingFramesModel::SetMissingFrames(MissingFrames frames) {
-  beginResetModel();
+  if (!ExtendsGaps(missing, frames)) {
+    beginResetModel();
+    missing = std::move(frames);
+    endResetModel();
+    return;
+  }
+  const int before = rowCount();
+  const int after = RowCountOf(frames);
+  if (after == before) {
+    missing = std::move(frames);
+    return;
+  }
+  beginInsertRows(QModelIndex(), before, after - 1);
   missing = std::move(frames);
+  endInsertRows();
+}
+
+void MissingFramesModel::Clear() {
+  beginResetModel();
+  missing = MissingFrames();
   endResetModel();
 }
 
-void MissingFramesModel::Clear() { SetMissingFrames({}); }
+// A log of 5000 frames misses at most 4999 gaps of 65534 numbers: well inside int.
+int MissingFramesModel::RowCountOf(const MissingFrames& frames) {
+  return static_cast<int>(std::min<std::int64_t>(frames.Count(), std::numeric_limits<int>::max()));
+}
 
 int MissingFramesModel::rowCount(const QModelIndex& parent) const {
-  if (parent.isValid()) {
-    return 0;
-  }
-  // A log of 5000 frames misses at most 4999 gaps of 65534 numbers: well inside int.
-  return static_cast<int>(std::min<std::int64_t>(missing.Count(), std::numeric_limits<int>::max()));
+  return parent.isValid() ? 0 : RowCountOf(missing);
 }
 
 QVariant MissingFramesModel::data(const QModelIndex& index, int role) const {
@@ -52,7 +85,7 @@ void MissingFramesList::SetModel(QAbstractItemModel* newModel) {
   model = newModel;
   if (model) {
     connect(model, &QAbstractItemModel::modelReset, this, &MissingFramesList::ModelChanged);
-    connect(model, &QAbstractItemModel::rowsInserted, this, &MissingFramesList::ModelChanged);
+    connect(model, &QAbstractItemModel::rowsInserted, this, &MissingFramesList::RowsAdded);
     connect(model, &QAbstractItemModel::rowsRemoved, this, &MissingFramesList::ModelChanged);
     connect(model, &QAbstractItemModel::dataChanged, viewport(), qOverload<>(&QWidget::update));
   }
@@ -84,6 +117,12 @@ int MissingFramesList::VisibleRows() const {
 void MissingFramesList::ModelChanged() {
   currentRow = -1;
   verticalScrollBar()->setValue(0);
+  UpdateScrollBar();
+  viewport()->update();
+}
+
+// Rows come only at the end: the rows in view and the marked row stay as they are.
+void MissingFramesList::RowsAdded() {
   UpdateScrollBar();
   viewport()->update();
 }

@@ -18,13 +18,18 @@ class MissingFramesModel : public QAbstractListModel {
  public:
   using QAbstractListModel::QAbstractListModel;
 
+  // A list that only adds gaps after the present ones (a live session growing) is announced
+  // as rows inserted at the end; any other list replaces the rows.
   void SetMissingFrames(MissingFrames frames);
+  // Empties the list; a new log or session starts from here.
   void Clear();
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
  private:
+  static int RowCountOf(const MissingFrames& frames);
+
   MissingFrames missing;
 };
 
@@ -52,6 +57,7 @@ class MissingFramesList : public QAbstractScrollArea {
   int RowCount() const;
   int VisibleRows() const;
   void ModelChanged();
+  void RowsAdded();
   void UpdateScrollBar();
 
   QPointer<QAbstractItemModel> model;

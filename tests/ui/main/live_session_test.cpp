@@ -13,6 +13,7 @@
 #include "core/parameter_catalogue.h"
 #include "main_window_fixture.h"
 #include "ui/main/frame_view.h"
+#include "ui/main/missing_frames_model.h"
 
 namespace quilmar::testing {
 namespace {
@@ -136,6 +137,29 @@ TEST_F(LiveSessionTest, FollowsTheNewestFrameOnlyFromTheLastOne) {
   ASSERT_TRUE(WaitForFrames(6));
   EXPECT_EQ(ScrollBar()->value(), 6);
   EXPECT_EQ(PositionText(), QStringLiteral("#6 / 6"));
+}
+
+// A user reading the missing-frames list during a pass keeps the row marked and the part
+// in view while new gaps are added below.
+TEST_F(LiveSessionTest, TheMissingFramesListStaysWhereTheUserIsWhileItGrows) {
+  ASSERT_TRUE(window->ConnectToTnc(tnc.Choice(dir.filePath(QStringLiteral("live.kss")))));
+  ASSERT_TRUE(tnc.WaitForClient());
+  std::vector<int> numbers;
+  for (int n = 1; n <= 41; n += 2) {
+    numbers.push_back(n);
+  }
+  tnc.Send(LogOfNumbers(numbers));
+  ASSERT_TRUE(WaitForFrames(21));
+  auto* list = Find<MissingFramesList>("List1");
+  list->SetCurrentRow(15);
+  const int firstVisible = list->FirstVisibleRow();
+  ASSERT_GT(firstVisible, 0);
+
+  tnc.Send(LogOfNumbers({43, 45}));
+  ASSERT_TRUE(WaitForFrames(23));
+  EXPECT_EQ(list->Model()->rowCount(), 22);
+  EXPECT_EQ(list->CurrentRow(), 15);
+  EXPECT_EQ(list->FirstVisibleRow(), firstVisible);
 }
 
 Bytes Joined(std::initializer_list<Bytes> parts) {
