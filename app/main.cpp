@@ -1,4 +1,4 @@
-// The window program: quilmar-hk [LOG] [--screenshot FILE] [--connect ADDRESS].
+// The window program: quilmar-hk [LOG] [--screenshot FILE] [--connect ADDRESS [--baud N]].
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDateTime>
@@ -53,6 +53,38 @@ int TakeScreenshot(quilmar::MainWindow& window, const QStringList& logs, const Q
   return SaveScreenshot(window, path) && !failed ? 0 : 1;
 }
 
+// The TNC of --connect and --baud, or nothing when not asked to connect; false after saying
+// why the options are wrong.
+bool ChooseLive(const QCommandLineParser& parser, const QCommandLineOption& connectTo,
+                const QCommandLineOption& baud, std::optional<quilmar::LiveChoice>& live) {
+  if (!parser.isSet(connectTo)) {
+    if (parser.isSet(baud)) {
+      SayOnStandardError(QStringLiteral("--baud needs --connect\n") + parser.helpText());
+      return false;
+    }
+    return true;
+  }
+  int baudRate = quilmar::kDefaultBaudRate;
+  if (parser.isSet(baud)) {
+    bool number = false;
+    baudRate = parser.value(baud).toInt(&number);
+    if (!number || baudRate <= 0 || baudRate > quilmar::kFastestBaudRate) {
+      SayOnStandardError(
+          QStringLiteral("--baud needs a positive number, not '%1'").arg(parser.value(baud)));
+      return false;
+    }
+  }
+  const quilmar::ParsedTncAddress parsed =
+      quilmar::ParseTncAddress(parser.value(connectTo), baudRate);
+  if (!parsed.address) {
+    SayOnStandardError(parsed.error);
+    return false;
+  }
+  live = quilmar::LiveChoice{*parsed.address,
+                             quilmar::DefaultRecordingPath(QDateTime::currentDateTimeUtc())};
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -73,6 +105,12 @@ int main(int argc, char** argv) {
                      "device), recording to a new log named by the start time."),
       QStringLiteral("ADDRESS"));
   parser.addOption(connectTo);
+  const QCommandLineOption baud(
+      QStringLiteral("baud"),
+      QStringLiteral("Serial speed of the TNC named by --connect, %1 by default.")
+          .arg(quilmar::kDefaultBaudRate),
+      QStringLiteral("N"));
+  parser.addOption(baud);
   parser.process(app);
   const QStringList logs = parser.positionalArguments();
   if (logs.size() > 1) {
@@ -81,14 +119,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::optional<quilmar::LiveChoice> live;
-  if (parser.isSet(connectTo)) {
-    const quilmar::ParsedTncAddress parsed = quilmar::ParseTncAddress(parser.value(connectTo));
-    if (!parsed.address) {
-      SayOnStandardError(parsed.error);
-      return 2;
-    }
-    live = quilmar::LiveChoice{*parsed.address,
-                               quilmar::DefaultRecordingPath(QDateTime::currentDateTimeUtc())};
+  if (!ChooseLive(parser, connectTo, baud, live)) {
+    return 2;
   }
   quilmar::MainWindow window;
   // Declared after the main window so the auxiliary windows go first at exit.

@@ -12,6 +12,7 @@
 #include "core/json_writer.h"
 #include "core/version.h"
 #include "fd_stream_buffer.h"
+#include "live/tnc_address.h"
 #include "live_export.h"
 #include "output_file.h"
 
@@ -19,7 +20,6 @@ namespace quilmar {
 namespace {
 
 constexpr std::string_view kProgram = "quilmar-hk-export";
-constexpr std::int64_t kFastestBaudRate = 4'000'000;
 
 // Takes the value of an option given as "--name value" or "--name=value".
 bool TakeValue(std::span<const std::string_view> arguments, std::size_t& i, std::string_view name,
@@ -58,7 +58,7 @@ bool TakeLiveOption(std::span<const std::string_view> arguments, std::size_t& i,
   } else if (TakeValue(arguments, i, "--baud", value)) {
     const std::int64_t baud = value ? PositiveNumber(*value).value_or(0) : 0;
     error = baud > 0 && baud <= kFastestBaudRate ? "" : "--baud needs a positive number";
-    options.baud = static_cast<int>(std::min(baud, kFastestBaudRate));
+    options.baud = static_cast<int>(std::min<std::int64_t>(baud, kFastestBaudRate));
   } else if (TakeValue(arguments, i, "--frames", value)) {
     options.frames = value ? PositiveNumber(*value) : std::nullopt;
     error = options.frames ? "" : "--frames needs a positive number";

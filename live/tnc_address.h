@@ -8,6 +8,8 @@
 namespace quilmar {
 
 inline constexpr int kDefaultBaudRate = 9600;
+// Above what any serial TNC or USB adapter runs: a larger number is a typing error.
+inline constexpr int kFastestBaudRate = 4'000'000;
 
 struct TncAddress {
   enum class Kind { kTcp, kSerial };

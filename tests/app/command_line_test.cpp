@@ -1,5 +1,6 @@
 // The window program's command line, run as a user runs it: a screenshot that cannot be
-// taken, or a log that cannot be read, fails with the reason; a second log is a usage error.
+// taken, or a log that cannot be read, fails with the reason; a second log, or a baud rate
+// without a TNC, is a usage error.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -47,6 +48,8 @@ TEST_F(WindowCommandLineTest, FailuresSayWhyOnStandardError) {
       {"unreadable log", {"absent.kss", "--screenshot", "shot.png"}, 1, "absent.kss"},
       {"folder as log", {".", "--screenshot", "shot.png"}, 1, "could not be read"},
       {"second log", {demo, demo, "--screenshot", "shot.png"}, 2, "Usage:"},
+      {"baud rate without a TNC", {"--baud", "1200"}, 2, "--baud needs --connect"},
+      {"baud rate not a number", {"--connect", "/dev/ttyUSB0", "--baud", "fast"}, 2, "fast"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
