@@ -175,7 +175,7 @@ void MainWindow::ShowArrivedFrames(int first, int last) {
   } else {
     WritePositionText();
   }
-  graph->DrawParameterGraph(table, chartedParameter);
+  graph->DrawParameterGraphWhenShown(table, chartedParameter);
   emit framesAppended();
 }
 

@@ -135,6 +135,7 @@ void ParameterGraph::DrawParameterGraph(const FrameTable& table, int row) {
   if (row < 0 || row >= kParameterCount) {
     return;
   }
+  behindTable = nullptr;
   chart->ResetData();
   setTitle(CatalogueName(row));
   chart->View()->SetPictureTitle(PictureTitle(row));
@@ -155,6 +156,7 @@ void ParameterGraph::DrawGraphRange(const FrameTable& table, int row, int from, 
   if (to < from) {
     return;
   }
+  behindTable = nullptr;
   const bool rowValid = row >= 0 && row < kParameterCount;
   chart->SetCategoryAxisSpacing(AxisSpacingFor(to - from + 1));
   chart->SetRowCount(to - from + 1);
@@ -173,6 +175,22 @@ void ParameterGraph::DrawGraphRange(const FrameTable& table, int row, int from, 
     chart->SetRowLabel(QString::number(record.frameNumber));
   }
   chart->Commit();
+}
+
+void ParameterGraph::DrawParameterGraphWhenShown(const FrameTable& table, int row) {
+  if (isVisible()) {
+    DrawParameterGraph(table, row);
+  } else {
+    behindTable = &table;
+    behindRow = row;
+  }
+}
+
+void ParameterGraph::showEvent(QShowEvent* event) {
+  QGroupBox::showEvent(event);
+  if (behindTable != nullptr) {
+    DrawParameterGraph(*behindTable, behindRow);
+  }
 }
 
 ChartAdapter& ParameterGraph::Chart() { return *chart; }

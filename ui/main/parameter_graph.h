@@ -27,11 +27,18 @@ class ParameterGraph : public QGroupBox {
 
   // Charts row over all stored frames of table.
   void DrawParameterGraph(const FrameTable& table, int row);
+  // DrawParameterGraph now when the chart can be seen, else once it is next shown: a live
+  // session grows the table many times a minute, and a chart of 5000 points costs
+  // milliseconds to build while nobody looks at it. Any other drawing replaces the promise.
+  void DrawParameterGraphWhenShown(const FrameTable& table, int row);
   // Charts row over the frames at list positions from..to (0-based, -1 when nothing is
   // selected); nothing changes when to < from.
   void DrawGraphRange(const FrameTable& table, int row, int from, int to);
 
   ChartAdapter& Chart();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
 
  signals:
   // The first file of a drop on the chart, whatever its name; the shell decides.
@@ -41,6 +48,9 @@ class ParameterGraph : public QGroupBox {
   void ShowPointValue(int row);
 
   ChartAdapter* chart;
+  // What DrawParameterGraphWhenShown left to draw.
+  const FrameTable* behindTable = nullptr;
+  int behindRow = 0;
 };
 
 // Check1, List2, Label12 and List3 at their twip positions on clientArea.

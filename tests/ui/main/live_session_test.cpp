@@ -6,19 +6,24 @@
 #include <QAction>
 #include <QFile>
 #include <QLabel>
+#include <QTabWidget>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
 
 #include "core/parameter_catalogue.h"
 #include "main_window_fixture.h"
+#include "ui/main/chart_adapter.h"
 #include "ui/main/frame_view.h"
 #include "ui/main/missing_frames_model.h"
+#include "ui/main/parameter_graph.h"
 
 namespace quilmar::testing {
 namespace {
 
 using namespace std::chrono_literals;
+
+constexpr int kGraphTab = 3;
 
 // A TNC serving KISS over TCP on a free port of the loopback interface.
 class TncServer {
@@ -61,8 +66,12 @@ Bytes ReadBytes(const QString& path) {
 
 class LiveSessionTest : public MainWindowTest {
  protected:
+  // Stored and handed to the window: the table grows as bytes are read, the window hears of
+  // it on the next pass of the event loop.
   bool WaitForFrames(int count) {
-    return QTest::qWaitFor([&] { return window->frameTable().frameCount == count; }, 10000);
+    return QTest::qWaitFor(
+        [&] { return window->frameTable().frameCount == count && ScrollBar()->maximum() == count; },
+        10000);
   }
 
   // What the user sees of the table: position, missing list, shown frame, hex dump.
@@ -160,6 +169,25 @@ TEST_F(LiveSessionTest, TheMissingFramesListStaysWhereTheUserIsWhileItGrows) {
   EXPECT_EQ(list->Model()->rowCount(), 22);
   EXPECT_EQ(list->CurrentRow(), 15);
   EXPECT_EQ(list->FirstVisibleRow(), firstVisible);
+}
+
+// The chart is built only while the Graph tab is up, and is current the moment it is shown
+// after frames arrived behind another tab.
+TEST_F(LiveSessionTest, TheChartIsCurrentWhenItsTabIsShown) {
+  window->show();
+  auto* tabs = Find<QTabWidget>("Hexdump");
+  ChartAdapter& chart = window->parameterGraph().Chart();
+  ASSERT_TRUE(window->ConnectToTnc(tnc.Choice(dir.filePath(QStringLiteral("live.kss")))));
+  ASSERT_TRUE(tnc.WaitForClient());
+  tnc.Send(LogOfNumbers({1, 2, 3}));
+  ASSERT_TRUE(WaitForFrames(3));
+  EXPECT_EQ(chart.RowCount(), 0);
+
+  tabs->setCurrentIndex(kGraphTab);
+  EXPECT_EQ(chart.RowCount(), 3);
+  tnc.Send(LogOfNumbers({4, 5}));
+  ASSERT_TRUE(WaitForFrames(5));
+  EXPECT_EQ(chart.RowCount(), 5);
 }
 
 Bytes Joined(std::initializer_list<Bytes> parts) {
