@@ -223,11 +223,13 @@ std::optional<QString> HexText(double value) {
 }
 
 std::optional<QString> MemoryFillText(double pointer, double start) {
-  const std::optional<QString> percent = IntegerText((pointer - start) / 3072);
+  const auto percent =
+      RoundHalfEven((pointer - start) / 3072, std::numeric_limits<std::int16_t>::min(),
+                    std::numeric_limits<std::int16_t>::max());
   if (!percent) {
     return std::nullopt;
   }
-  return *percent + QLatin1Char('%');
+  return QString::number(*percent) + QLatin1Char('%');
 }
 
 std::optional<QString> J2000DateText(double days) {

@@ -236,7 +236,7 @@ TEST_F(FrameViewTest, EveryValueReplacesThePreviousFramesText) {
     EXPECT_EQ(Box(row), text) << "row " << row;
   }
   EXPECT_EQ(view->ValueBoxColour(69), kLightGreen);  // follows the value, not the text
-  EXPECT_EQ(LabelText("Label14"), "1397627%");
+  EXPECT_EQ(LabelText("Label14"), "");
   EXPECT_EQ(LabelText("Label15"), "");
   EXPECT_EQ(Text("Text4"), "");
 }
