@@ -3,7 +3,6 @@
 // tabs and the frame-type boxes in the widened area right of them. Texts too wide for the boxes
 // designed in twips get a narrower face here as well.
 #include <QButtonGroup>
-#include <QFontDatabase>
 #include <QGroupBox>
 #include <QIcon>
 #include <QLabel>
@@ -61,87 +60,12 @@ QLabel* MakeLabel(QWidget* parent, const QString& text, QRect place) {
   return label;
 }
 
-// The font a box was designed with, kept on the box for FitText.
-constexpr char kOwnFont[] = "quilmarOwnFont";
-
-// The smallest size a long text shrinks to.
-constexpr double kSmallestPoints = 6;
-
-// Pixels a QLineEdit keeps clear on either side of its text, inside its frame.
-constexpr int kTextInset = 2;
-
-int TextRoom(const QLineEdit* box) {
-  QStyleOptionFrame option;
-  option.initFrom(box);
-  option.lineWidth = box->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, box);
-  const QRect contents = box->style()->subElementRect(QStyle::SE_LineEditContents, &option, box);
-  const QMargins margins = box->textMargins();
-  return contents.width() - margins.left() - margins.right() - 2 * kTextInset;
-}
-
-// The advances of the Latin-1 characters in a box's own font, so that the texts of a frame
-// are measured without being shaped one by one.
-struct LatinAdvances {
-  QFont font;
-  std::array<qreal, 256> advance{};
-};
-
-const LatinAdvances& AdvancesOf(const QFont& font) {
-  static std::vector<std::unique_ptr<LatinAdvances>> known;  // one per own font: a handful
-  for (const auto& advances : known) {
-    if (advances->font == font) {
-      return *advances;
-    }
-  }
-  auto advances = std::make_unique<LatinAdvances>();
-  advances->font = font;
-  const QFontMetricsF metrics(font);
-  for (int c = 0; c < 256; ++c) {
-    advances->advance[static_cast<std::size_t>(c)] = metrics.horizontalAdvance(QChar(c));
-  }
-  known.push_back(std::move(advances));
-  return *known.back();
-}
-
-// Whether text fits room in the box's own font. The sum of the advances leaves out kerning;
-// a text within a few pixels of the room, or outside Latin-1, is measured as laid out.
-bool FitsInOwnFont(const QFont& own, const QString& text, int room) {
-  const LatinAdvances& advances = AdvancesOf(own);
-  qreal width = 0;
-  for (const QChar c : text) {
-    if (c.unicode() > 255) {
-      return QFontMetricsF(own).horizontalAdvance(text) <= room;
-    }
-    width += advances.advance[c.unicode()];
-  }
-  return width <= room - 2 || QFontMetricsF(own).horizontalAdvance(text) <= room;
-}
-
-QFont FittingFont(const QFont& own, const QString& text, int room) {
-  if (FitsInOwnFont(own, text, room)) {
-    return own;
-  }
-  QFont font = NarrowFont(own.pointSizeF(), own.bold());
-  const qreal width = QFontMetricsF(font).horizontalAdvance(text);
-  if (width <= room) {
-    return font;
-  }
-  // The width grows with the point size: start from the size that should just fit.
-  double points = std::floor(font.pointSizeF() * room / width * 4) / 4;
-  for (points = std::max(points, kSmallestPoints);; points -= 0.25) {
-    font.setPointSizeF(points);
-    if (points <= kSmallestPoints || QFontMetricsF(font).horizontalAdvance(text) <= room) {
-      return font;
-    }
-  }
-}
-
 QLineEdit* MakeBox(QWidget* parent, const char* name, QRect place, const QFont& font) {
   auto* box = new QLineEdit(parent);
   box->setObjectName(QString::fromLatin1(name));
   box->setGeometry(place);
   box->setFont(font);
-  box->setProperty(kOwnFont, font);
+  KeepOwnFont(box, font);
   box->setReadOnly(true);
   box->setFocusPolicy(Qt::ClickFocus);
   return box;
@@ -204,30 +128,6 @@ void BuildRow(FrameViewControls& c, QWidget* frame, const RowRun& run, int row) 
 }
 
 }  // namespace
-
-// The memory fill labels were designed in Arial Narrow.
-QFont NarrowFont(double pointSize, bool bold) {
-  static const bool narrowFace = QFontDatabase::hasFamily(QStringLiteral("Liberation Sans Narrow"));
-  if (!narrowFace) {
-    QFont font = SansFont(pointSize, bold);
-    font.setStretch(QFont::Condensed);
-    return font;
-  }
-  QFont font(QStringLiteral("Liberation Sans Narrow"));
-  font.setPointSizeF(pointSize);
-  font.setBold(bold);
-  return font;
-}
-
-void FitText(QLineEdit* box, const QString& text) {
-  const QFont own = box->property(kOwnFont).value<QFont>();
-  const QFont font = FittingFont(own, text, TextRoom(box));
-  if (box->font() != font) {
-    box->setFont(font);
-  }
-  box->setText(text);
-  box->setCursorPosition(0);
-}
 
 // Builds the four frames, the value rows in them and the controls that share their frames.
 static std::array<QGroupBox*, 4> BuildFrames(QWidget* eps, QWidget* comCdhs, QWidget* adcs) {

@@ -44,9 +44,15 @@ struct FrameView::Controls : FrameViewControls {};
 // Arial Narrow's metric twin, or the sans-serif face condensed where it is missing.
 QFont NarrowFont(double pointSize, bool bold = false);
 
+// The font FitText returns a box to when its text fits.
+void KeepOwnFont(QLineEdit* box, const QFont& font);
+
 // Puts text in a box built by the frame view, shown from its start. A text wider than the box
 // is drawn in the narrow face, smaller if need be, so that all of it shows; any other text in
-// the box's own font.
+// the box's own font. A text that does not fit even at the smallest size is cut off and shows
+// whole in the box's tooltip. An unchanged text leaves the box alone.
 void FitText(QLineEdit* box, const QString& text);
+// Empties a box built by the frame view, unless it is empty already.
+void EmptyBox(QLineEdit* box);
 
 }  // namespace quilmar

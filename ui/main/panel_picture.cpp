@@ -3,6 +3,7 @@
 
 #include <QPainter>
 #include <QPolygon>
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <limits>
@@ -74,6 +75,11 @@ PanelPicture::PanelPicture(QWidget* parent)
 }
 
 void PanelPicture::DrawPanelFace(PanelFace face, const QColor& colour) {
+  shownLook.reset();
+  Paint(face, colour);
+}
+
+void PanelPicture::Paint(PanelFace face, const QColor& colour) {
   const FaceDrawing& drawing = DrawingOf(face);
   const QColor lines = ColourValue(colour) >= kBlackLinesFrom ? Qt::black : Qt::white;
   QPainter painter(&surface);
@@ -89,8 +95,21 @@ void PanelPicture::DrawPanelFace(PanelFace face, const QColor& colour) {
 
 void PanelPicture::Reset() {
   for (PanelFace face : kResetOrder) {
-    DrawPanelFace(face, QColor(0, 0, 0));
+    Paint(face, QColor(0, 0, 0));
   }
+  shownLook.emplace();
+}
+
+// Every face is painted whole by the reset, so the pixels after it depend on the fills alone.
+void PanelPicture::ShowLook(std::span<const FaceFill> fills) {
+  if (shownLook && std::equal(fills.begin(), fills.end(), shownLook->begin(), shownLook->end())) {
+    return;
+  }
+  Reset();
+  for (const FaceFill& fill : fills) {
+    Paint(fill.face, fill.colour);
+  }
+  shownLook.emplace(fills.begin(), fills.end());
 }
 
 void PanelPicture::paintEvent(QPaintEvent*) {

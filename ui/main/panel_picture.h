@@ -8,6 +8,8 @@
 #include <QPixmap>
 #include <QWidget>
 #include <optional>
+#include <span>
+#include <vector>
 
 namespace quilmar {
 
@@ -21,6 +23,13 @@ std::optional<QColor> PanelColour(double current);
 // The colour as the 24-bit value blue * 65536 + green * 256 + red.
 int ColourValue(const QColor& colour);
 
+// One face painted over the reset look.
+struct FaceFill {
+  PanelFace face;
+  QColor colour;
+  bool operator==(const FaceFill&) const = default;
+};
+
 class PanelPicture : public QWidget {
   Q_OBJECT
  public:
@@ -31,6 +40,10 @@ class PanelPicture : public QWidget {
   void DrawPanelFace(PanelFace face, const QColor& colour);
   // All six faces black with white outlines and captions, in the order +X -X +Y -Y +Z -Z.
   void Reset();
+  // Reset followed by these faces in this order (shared edges take the later face's lines).
+  // The picture only paints when that look differs from the one it shows, so a step
+  // between frames with the same currents leaves it alone.
+  void ShowLook(std::span<const FaceFill> fills);
   // What the widget shows: the painted surface, one device pixel per drawing unit.
   const QPixmap& Surface() const { return surface; }
 
@@ -38,7 +51,11 @@ class PanelPicture : public QWidget {
   void paintEvent(QPaintEvent* event) override;
 
  private:
+  void Paint(PanelFace face, const QColor& colour);
+
   QPixmap surface;
+  // The look ShowLook painted last; empty once other drawing has changed the picture.
+  std::optional<std::vector<FaceFill>> shownLook;
 };
 
 }  // namespace quilmar
