@@ -62,6 +62,7 @@ QLabel* MakeLabel(QWidget* parent, const QString& text, QRect place) {
 
 QLineEdit* MakeBox(QWidget* parent, const char* name, QRect place, const QFont& font) {
   auto* box = new QLineEdit(parent);
+  box->setStyle(BoxStyle());
   box->setObjectName(QString::fromLatin1(name));
   box->setGeometry(place);
   box->setFont(font);
@@ -110,7 +111,11 @@ void BuildRow(FrameViewControls& c, QWidget* frame, const RowRun& run, int row) 
   button->setGeometry(TwipRect(run.button, top, kButtonSize, kButtonSize));
   c.buttons[row] = button;
 
-  c.names[row] = MakeLabel(frame, QString(), TwipRect(run.name, top, run.nameWidth, kLabelHeight));
+  // The name ends where its value box begins: rounded to pixels, the designed width reaches one
+  // column into the box, and every repaint of the box would repaint the name as well.
+  QRect namePlace = TwipRect(run.name, top, run.nameWidth, kLabelHeight);
+  namePlace.setRight(std::min(namePlace.right(), Px(run.box) - 1));
+  c.names[row] = MakeLabel(frame, QString(), namePlace);
   c.names[row]->setObjectName(QStringLiteral("Label1_") + index);
 
   const QFont boxFont = (row == 67 || row == 68) ? SansFont(8.25) : DialogFont();

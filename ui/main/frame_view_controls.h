@@ -13,6 +13,7 @@ class QLabel;
 class QLineEdit;
 class QRadioButton;
 class QString;
+class QStyle;
 class QToolButton;
 
 namespace quilmar {
@@ -43,6 +44,9 @@ struct FrameView::Controls : FrameViewControls {};
 
 // Arial Narrow's metric twin, or the sans-serif face condensed where it is missing.
 QFont NarrowFont(double pointSize, bool bold = false);
+
+// The application's style with the boxes' panels kept drawn, for every box of the frame view.
+QStyle* BoxStyle();
 
 // The font FitText returns a box to when its text fits.
 void KeepOwnFont(QLineEdit* box, const QFont& font);
