@@ -41,21 +41,29 @@ class PanelPicture : public QWidget {
   // All six faces black with white outlines and captions, in the order +X -X +Y -Y +Z -Z.
   void Reset();
   // Reset followed by these faces in this order (shared edges take the later face's lines).
-  // The picture only paints when that look differs from the one it shows, so a step
-  // between frames with the same currents leaves it alone.
+  // The surface is painted when it is next shown or read, and only when that look differs
+  // from the one it has: steps through the frames with the picture's tab hidden, or between
+  // frames with the same currents, leave it alone.
   void ShowLook(std::span<const FaceFill> fills);
   // What the widget shows: the painted surface, one device pixel per drawing unit.
-  const QPixmap& Surface() const { return surface; }
+  const QPixmap& Surface() const;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
 
  private:
-  void Paint(PanelFace face, const QColor& colour);
+  using Look = std::vector<FaceFill>;
 
-  QPixmap surface;
-  // The look ShowLook painted last; empty once other drawing has changed the picture.
-  std::optional<std::vector<FaceFill>> shownLook;
+  void Paint(PanelFace face, const QColor& colour) const;
+  void PaintReset() const;
+  void PaintPendingLook() const;
+
+  // The surface is brought up to the pending look on reading, hence mutable.
+  mutable QPixmap surface;
+  // The look the surface has, from Reset or ShowLook; empty once other drawing has changed it.
+  mutable std::optional<Look> paintedLook;
+  // The look ShowLook asked for and the surface does not have yet.
+  mutable std::optional<Look> pendingLook;
 };
 
 }  // namespace quilmar
