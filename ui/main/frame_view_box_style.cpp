@@ -2,9 +2,9 @@
 // size, state and palette and then copied: the style strokes the panel's rounded outline
 // anew on every repaint, and a scroll step repaints dozens of boxes.
 #include <QApplication>
+#include <QHash>
 #include <QPainter>
 #include <QPixmap>
-#include <QPixmapCache>
 #include <QPointer>
 #include <QProxyStyle>
 #include <QStyleFactory>
@@ -14,6 +14,25 @@
 
 namespace quilmar {
 namespace {
+
+// What the drawn panel depends on. The palette's cache key names its colours, so a box
+// recoloured gets a panel of its own.
+struct PanelKey {
+  int width, height;
+  uint state;
+  qint64 palette;
+  int lineWidth;
+  qreal ratio;
+  bool operator==(const PanelKey&) const = default;
+};
+
+size_t qHash(const PanelKey& key, size_t seed = 0) {
+  return qHashMulti(seed, key.width, key.height, key.state, key.palette, key.lineWidth);
+}
+
+// Boxes times their states and colours: a few hundred panels of a few kilobytes at most; a
+// cache grown past that (palettes replaced again and again) starts over.
+constexpr qsizetype kMostPanels = 1024;
 
 class BoxStyle : public QProxyStyle {
  public:
@@ -27,27 +46,32 @@ class BoxStyle : public QProxyStyle {
       return;
     }
     const qreal ratio = painter->device()->devicePixelRatio();
-    const QString key = QStringLiteral("quilmar-box-%1x%2-%3-%4-%5-%6")
-                            .arg(option->rect.width())
-                            .arg(option->rect.height())
-                            .arg(static_cast<uint>(option->state))
-                            .arg(option->palette.cacheKey())
-                            .arg(frame->lineWidth)
-                            .arg(ratio);
-    QPixmap panel;
-    if (!QPixmapCache::find(key, &panel)) {
-      panel = QPixmap(option->rect.size() * ratio);
-      panel.setDevicePixelRatio(ratio);
-      panel.fill(Qt::transparent);
-      QStyleOptionFrame atOrigin = *frame;
-      atOrigin.rect.moveTo(0, 0);
-      QPainter panelPainter(&panel);
-      QProxyStyle::drawPrimitive(element, &atOrigin, &panelPainter, widget);
-      panelPainter.end();
-      QPixmapCache::insert(key, panel);
+    const PanelKey key{
+        option->rect.width(),       option->rect.height(), static_cast<uint>(option->state),
+        option->palette.cacheKey(), frame->lineWidth,      ratio};
+    auto found = panels.constFind(key);
+    if (found == panels.constEnd()) {
+      if (panels.size() >= kMostPanels) {
+        panels.clear();
+      }
+      found = panels.insert(key, DrawPanel(*frame, ratio, widget));
     }
-    painter->drawPixmap(option->rect.topLeft(), panel);
+    painter->drawPixmap(option->rect.topLeft(), *found);
   }
+
+ private:
+  QPixmap DrawPanel(const QStyleOptionFrame& frame, qreal ratio, const QWidget* widget) const {
+    QPixmap panel(frame.rect.size() * ratio);
+    panel.setDevicePixelRatio(ratio);
+    panel.fill(Qt::transparent);
+    QStyleOptionFrame atOrigin = frame;
+    atOrigin.rect.moveTo(0, 0);
+    QPainter painter(&panel);
+    QProxyStyle::drawPrimitive(PE_PanelLineEdit, &atOrigin, &painter, widget);
+    return panel;
+  }
+
+  mutable QHash<PanelKey, QPixmap> panels;
 };
 
 }  // namespace

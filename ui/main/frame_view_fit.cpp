@@ -120,8 +120,9 @@ void KeepOwnFont(QLineEdit* box, const QFont& font) { box->setProperty(kOwnFont,
 // comparisons keep a step through similar frames from touching every box.
 void FitText(QLineEdit* box, const QString& text) {
   if (box->text() == text) {
-    if (box->cursorPosition() != 0) {
-      box->setCursorPosition(0);  // the user may have scrolled it with a click
+    // Only a cut-off text (the one with a tooltip) can have been scrolled by a click.
+    if (!box->toolTip().isEmpty() && box->cursorPosition() != 0) {
+      box->setCursorPosition(0);
     }
     return;
   }
@@ -135,7 +136,9 @@ void FitText(QLineEdit* box, const QString& text) {
     box->setToolTip(toolTip);
   }
   box->setText(text);
-  box->setCursorPosition(0);
+  if (!fitting.whole) {
+    box->setCursorPosition(0);  // setText leaves the cursor at the end, scrolled into view
+  }
 }
 
 void EmptyBox(QLineEdit* box) { FitText(box, QString()); }
