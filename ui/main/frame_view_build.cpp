@@ -1,7 +1,6 @@
 // Builds the frame view's controls from the twip position tables: value rows in their frames on
 // the three tabs, the picture buttons and the spacecraft drawing, the header boxes under the
-// tabs and the frame-type boxes in the widened area right of them. Texts too wide for the boxes
-// designed in twips get a narrower face here as well.
+// tabs and the frame-type boxes in the widened area right of them.
 #include <QButtonGroup>
 #include <QGroupBox>
 #include <QIcon>
@@ -9,13 +8,9 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QRadioButton>
-#include <QStyle>
-#include <QStyleOptionFrame>
 #include <QSvgRenderer>
 #include <QToolButton>
-#include <cmath>
-#include <memory>
-#include <vector>
+#include <algorithm>
 
 #include "frame_view_controls.h"
 #include "look.h"
