@@ -24,7 +24,7 @@ run() {
   case $1 in
     wc) wc -l "$large" >/dev/null ;;
     md5) md5sum "$large" >/dev/null ;;
-    export) "$export_tool" --format json --output /dev/null "$large" ;;
+    export) "$export_tool" --format json --output /dev/null "$large" 2>/dev/null ;;
   esac
 }
 for ((i = 0; i < runs; i++)); do

@@ -27,25 +27,7 @@ fail() {
   exit 1
 }
 
-await() {
-  for ((i = 0; i < $3 * 10; ++i)); do
-    grep -q -- "$2" "$1" 2>/dev/null && return 0
-    sleep 0.1
-  done
-  fail "no '$2' in $1 within $3 s"
-}
-
-free_port() {
-  local port
-  for ((i = 0; i < 50; ++i)); do
-    port=$((20000 + RANDOM % 29000))
-    if ! (exec 9<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
-      echo "$port"
-      return
-    fi
-  done
-  fail "no free TCP port"
-}
+source "$(dirname "$0")/live_test_lib.sh"
 
 # Serves the file $2 once on port $1, then closes the connection. A server still running on
 # the port (closing its listening socket) is waited for first.

@@ -65,8 +65,41 @@ void FrameStrip::Draw(const FrameTable& table) {
         columns[static_cast<std::size_t>(column)] = {i, record.frameNumber, record.frameTypeLetter};
       }
     }
+    FindNearestLines(step);
+  } else {
+    nearestLine.assign(columns.size(), -1);
   }
   update();
+}
+
+// Two sweeps give each column its nearest drawn column; ties go to the left one. A column
+// further than half a step (and a pixel of rounding) from every line belongs to none, so
+// clicks far left of the first line of a short log pick nothing.
+void FrameStrip::FindNearestLines(double step) {
+  const int count = static_cast<int>(columns.size());
+  const int reach = static_cast<int>(std::ceil(step / 2)) + 1;
+  std::vector<int> left(columns.size(), -1);
+  std::vector<int> right(columns.size(), -1);
+  for (int c = 0, last = -1; c < count; ++c) {
+    last = columns[static_cast<std::size_t>(c)].index > 0 ? c : last;
+    left[static_cast<std::size_t>(c)] = last;
+  }
+  for (int c = count - 1, next = -1; c >= 0; --c) {
+    next = columns[static_cast<std::size_t>(c)].index > 0 ? c : next;
+    right[static_cast<std::size_t>(c)] = next;
+  }
+  nearestLine.assign(columns.size(), -1);
+  for (int c = 0; c < count; ++c) {
+    const int l = left[static_cast<std::size_t>(c)];
+    const int r = right[static_cast<std::size_t>(c)];
+    int nearest = l;
+    if (l < 0 || (r >= 0 && r - c < c - l)) {
+      nearest = r;
+    }
+    if (nearest >= 0 && std::abs(nearest - c) <= reach) {
+      nearestLine[static_cast<std::size_t>(c)] = nearest;
+    }
+  }
 }
 
 int FrameStrip::FrameInColumn(int column) const {
@@ -86,9 +119,19 @@ bool FrameStrip::ShowsRecord(int frameIndex, const FrameRecord& record) const {
 
 int FrameStrip::ColumnAt(QPoint position) const { return position.x() - contentsRect().left(); }
 
-QString FrameStrip::ToolTipAt(QPoint position) const {
+// The drawn column a point picks, or -1 on the border or away from every line.
+int FrameStrip::NearestDrawnColumn(QPoint position) const {
   const int column = ColumnAt(position);
-  if (FrameInColumn(column) == 0 || !contentsRect().contains(position)) {
+  if (!contentsRect().contains(position) || column < 0 ||
+      column >= static_cast<int>(nearestLine.size())) {
+    return -1;
+  }
+  return nearestLine[static_cast<std::size_t>(column)];
+}
+
+QString FrameStrip::ToolTipAt(QPoint position) const {
+  const int column = NearestDrawnColumn(position);
+  if (column < 0) {
     return QString();
   }
   const ColumnFrame& frame = columns[static_cast<std::size_t>(column)];
@@ -122,7 +165,7 @@ void FrameStrip::paintEvent(QPaintEvent* event) {
 
 void FrameStrip::mousePressEvent(QMouseEvent* event) {
   const QPoint position = event->position().toPoint();
-  const int index = contentsRect().contains(position) ? FrameInColumn(ColumnAt(position)) : 0;
+  const int index = FrameInColumn(NearestDrawnColumn(position));
   if (event->button() == Qt::LeftButton && index > 0) {
     emit frameClicked(index);
     event->accept();

@@ -33,7 +33,9 @@ class FrameStrip : public QFrame {
   // The frame drawn last into a pixel column of the image, 0 when none was.
   int FrameInColumn(int column) const;
 
-  // What hovering over a point (widget coordinates) tells; empty where no frame is drawn.
+  // What hovering over a point (widget coordinates) tells: the frame whose line is nearest,
+  // within half the spacing of the lines, as a click picks it; empty where none is. Lines
+  // stand a few pixels apart on a short log, so a pointer between two of them still means one.
   QString ToolTipAt(QPoint position) const;
 
   // True when the strip shows a line for frame `frameIndex` drawn from a record with this
@@ -57,9 +59,12 @@ class FrameStrip : public QFrame {
   };
 
   int ColumnAt(QPoint position) const;
+  int NearestDrawnColumn(QPoint position) const;
+  void FindNearestLines(double step);
 
   QPixmap drawing;
   std::vector<ColumnFrame> columns;
+  std::vector<int> nearestLine;  // per pixel column: the drawn column nearest to it, or -1
   int frameCount = 0;
 };
 

@@ -87,7 +87,7 @@ void FrameView::InitCaptions() {
     controls->units[row]->setText(FromView(kParameterCatalogue[row].unit));
   }
   for (int row = 0; row <= 3; ++row) {
-    controls->values[row]->clear();
+    EmptyBox(controls->values[row]);
   }
 }
 
@@ -101,7 +101,6 @@ void FrameView::ShowFrame(const FrameTable& table, int frameNumber) {
   if (record != nullptr) {
     ShowHeader(*record);
   }
-  controls->panel->Reset();
   const std::string_view description = DescriptionOf(record);
   controls->label13->setText(FromView(description));
   if (description == kFrameKinds.front().description) {
@@ -109,12 +108,13 @@ void FrameView::ShowFrame(const FrameTable& table, int frameNumber) {
     BlankAbsentSections(*record);
     ColourPanelFaces();
   } else {
+    controls->panel->ShowLook({});
     ClearValues();
   }
   if (record != nullptr) {
     ShowFooter(*record);
   }
-  controls->text8->clear();
+  EmptyBox(controls->text8);
 }
 
 void FrameView::ShowHeader(const FrameRecord& record) {
@@ -122,7 +122,7 @@ void FrameView::ShowHeader(const FrameRecord& record) {
   FitText(controls->text3[1], FromBytes(record.dateTime));  // a garbled clock runs long
   FitText(controls->text3[2], QString::number(record.frameNumber));
   if (record.frameType >= 0 && record.frameType <= 255) {
-    controls->text5->setText(QString(QChar(record.frameType)));
+    FitText(controls->text5, QString(QChar(record.frameType)));
   }
 }
 
@@ -151,7 +151,7 @@ void FrameView::BlankAbsentSections(const FrameRecord& record) {
       continue;
     }
     for (int row = section.firstRow + 1; row <= section.lastRow; ++row) {
-      controls->values[row]->clear();
+      EmptyBox(controls->values[row]);
     }
     if (section.section == Section::kAdcs) {
       ClearAdcsFields();
@@ -161,16 +161,16 @@ void FrameView::BlankAbsentSections(const FrameRecord& record) {
 
 void FrameView::ClearValues() {
   for (QLineEdit* box : controls->values) {
-    box->clear();
+    EmptyBox(box);
   }
   ClearAdcsFields();
 }
 
 void FrameView::ClearAdcsFields() {
   SetValueBoxColour(kSystemStatusRow, kLightGrey);
-  controls->text4->clear();
-  controls->label14->clear();
-  controls->label15->clear();
+  EmptyBox(controls->text4);
+  controls->label14->setText(QString());  // unlike clear(), repaints only a changed label
+  controls->label15->setText(QString());
 }
 
 void FrameView::ColourSystemStatus(double systemStatus) {
@@ -182,6 +182,8 @@ void FrameView::ColourSystemStatus(double systemStatus) {
 // empty box leaves its face in the reset look.
 void FrameView::ColourPanelFaces() {
   const QLocale locale;
+  std::array<FaceFill, kFaceCurrents.size()> fills;
+  std::size_t count = 0;
   for (const FaceCurrent& faceCurrent : kFaceCurrents) {
     bool ok = false;
     const double current = locale.toDouble(controls->values[faceCurrent.row]->text(), &ok);
@@ -189,22 +191,23 @@ void FrameView::ColourPanelFaces() {
       continue;
     }
     if (const std::optional<QColor> colour = PanelColour(current)) {
-      controls->panel->DrawPanelFace(faceCurrent.face, *colour);
+      fills[count++] = {faceCurrent.face, *colour};
     }
   }
+  controls->panel->ShowLook(std::span(fills.data(), count));
 }
 
 void FrameView::ResetPanel() { controls->panel->Reset(); }
 
 void FrameView::ClearFrame() {
   for (QLineEdit* box : controls->text3) {
-    box->clear();
+    EmptyBox(box);
   }
   for (QLineEdit* box :
        {controls->text5, controls->text6, controls->text7, controls->text8, controls->text9}) {
-    box->clear();
+    EmptyBox(box);
   }
-  controls->label13->clear();
+  controls->label13->setText(QString());
   ClearValues();
   controls->panel->Reset();
 }

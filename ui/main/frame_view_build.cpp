@@ -1,22 +1,16 @@
 // Builds the frame view's controls from the twip position tables: value rows in their frames on
 // the three tabs, the picture buttons and the spacecraft drawing, the header boxes under the
-// tabs and the frame-type boxes in the widened area right of them. Texts too wide for the boxes
-// designed in twips get a narrower face here as well.
+// tabs and the frame-type boxes in the widened area right of them.
 #include <QButtonGroup>
-#include <QFontDatabase>
 #include <QGroupBox>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QRadioButton>
-#include <QStyle>
-#include <QStyleOptionFrame>
 #include <QSvgRenderer>
 #include <QToolButton>
-#include <cmath>
-#include <memory>
-#include <vector>
+#include <algorithm>
 
 #include "frame_view_controls.h"
 #include "look.h"
@@ -61,87 +55,13 @@ QLabel* MakeLabel(QWidget* parent, const QString& text, QRect place) {
   return label;
 }
 
-// The font a box was designed with, kept on the box for FitText.
-constexpr char kOwnFont[] = "quilmarOwnFont";
-
-// The smallest size a long text shrinks to.
-constexpr double kSmallestPoints = 6;
-
-// Pixels a QLineEdit keeps clear on either side of its text, inside its frame.
-constexpr int kTextInset = 2;
-
-int TextRoom(const QLineEdit* box) {
-  QStyleOptionFrame option;
-  option.initFrom(box);
-  option.lineWidth = box->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, box);
-  const QRect contents = box->style()->subElementRect(QStyle::SE_LineEditContents, &option, box);
-  const QMargins margins = box->textMargins();
-  return contents.width() - margins.left() - margins.right() - 2 * kTextInset;
-}
-
-// The advances of the Latin-1 characters in a box's own font, so that the texts of a frame
-// are measured without being shaped one by one.
-struct LatinAdvances {
-  QFont font;
-  std::array<qreal, 256> advance{};
-};
-
-const LatinAdvances& AdvancesOf(const QFont& font) {
-  static std::vector<std::unique_ptr<LatinAdvances>> known;  // one per own font: a handful
-  for (const auto& advances : known) {
-    if (advances->font == font) {
-      return *advances;
-    }
-  }
-  auto advances = std::make_unique<LatinAdvances>();
-  advances->font = font;
-  const QFontMetricsF metrics(font);
-  for (int c = 0; c < 256; ++c) {
-    advances->advance[static_cast<std::size_t>(c)] = metrics.horizontalAdvance(QChar(c));
-  }
-  known.push_back(std::move(advances));
-  return *known.back();
-}
-
-// Whether text fits room in the box's own font. The sum of the advances leaves out kerning;
-// a text within a few pixels of the room, or outside Latin-1, is measured as laid out.
-bool FitsInOwnFont(const QFont& own, const QString& text, int room) {
-  const LatinAdvances& advances = AdvancesOf(own);
-  qreal width = 0;
-  for (const QChar c : text) {
-    if (c.unicode() > 255) {
-      return QFontMetricsF(own).horizontalAdvance(text) <= room;
-    }
-    width += advances.advance[c.unicode()];
-  }
-  return width <= room - 2 || QFontMetricsF(own).horizontalAdvance(text) <= room;
-}
-
-QFont FittingFont(const QFont& own, const QString& text, int room) {
-  if (FitsInOwnFont(own, text, room)) {
-    return own;
-  }
-  QFont font = NarrowFont(own.pointSizeF(), own.bold());
-  const qreal width = QFontMetricsF(font).horizontalAdvance(text);
-  if (width <= room) {
-    return font;
-  }
-  // The width grows with the point size: start from the size that should just fit.
-  double points = std::floor(font.pointSizeF() * room / width * 4) / 4;
-  for (points = std::max(points, kSmallestPoints);; points -= 0.25) {
-    font.setPointSizeF(points);
-    if (points <= kSmallestPoints || QFontMetricsF(font).horizontalAdvance(text) <= room) {
-      return font;
-    }
-  }
-}
-
 QLineEdit* MakeBox(QWidget* parent, const char* name, QRect place, const QFont& font) {
   auto* box = new QLineEdit(parent);
+  box->setStyle(BoxStyle());
   box->setObjectName(QString::fromLatin1(name));
   box->setGeometry(place);
   box->setFont(font);
-  box->setProperty(kOwnFont, font);
+  KeepOwnFont(box, font);
   box->setReadOnly(true);
   box->setFocusPolicy(Qt::ClickFocus);
   return box;
@@ -186,7 +106,11 @@ void BuildRow(FrameViewControls& c, QWidget* frame, const RowRun& run, int row) 
   button->setGeometry(TwipRect(run.button, top, kButtonSize, kButtonSize));
   c.buttons[row] = button;
 
-  c.names[row] = MakeLabel(frame, QString(), TwipRect(run.name, top, run.nameWidth, kLabelHeight));
+  // The name ends where its value box begins: rounded to pixels, the designed width reaches one
+  // column into the box, and every repaint of the box would repaint the name as well.
+  QRect namePlace = TwipRect(run.name, top, run.nameWidth, kLabelHeight);
+  namePlace.setRight(std::min(namePlace.right(), Px(run.box) - 1));
+  c.names[row] = MakeLabel(frame, QString(), namePlace);
   c.names[row]->setObjectName(QStringLiteral("Label1_") + index);
 
   const QFont boxFont = (row == 67 || row == 68) ? SansFont(8.25) : DialogFont();
@@ -204,30 +128,6 @@ void BuildRow(FrameViewControls& c, QWidget* frame, const RowRun& run, int row) 
 }
 
 }  // namespace
-
-// The memory fill labels were designed in Arial Narrow.
-QFont NarrowFont(double pointSize, bool bold) {
-  static const bool narrowFace = QFontDatabase::hasFamily(QStringLiteral("Liberation Sans Narrow"));
-  if (!narrowFace) {
-    QFont font = SansFont(pointSize, bold);
-    font.setStretch(QFont::Condensed);
-    return font;
-  }
-  QFont font(QStringLiteral("Liberation Sans Narrow"));
-  font.setPointSizeF(pointSize);
-  font.setBold(bold);
-  return font;
-}
-
-void FitText(QLineEdit* box, const QString& text) {
-  const QFont own = box->property(kOwnFont).value<QFont>();
-  const QFont font = FittingFont(own, text, TextRoom(box));
-  if (box->font() != font) {
-    box->setFont(font);
-  }
-  box->setText(text);
-  box->setCursorPosition(0);
-}
 
 // Builds the four frames, the value rows in them and the controls that share their frames.
 static std::array<QGroupBox*, 4> BuildFrames(QWidget* eps, QWidget* comCdhs, QWidget* adcs) {

@@ -13,6 +13,7 @@ class QLabel;
 class QLineEdit;
 class QRadioButton;
 class QString;
+class QStyle;
 class QToolButton;
 
 namespace quilmar {
@@ -44,9 +45,18 @@ struct FrameView::Controls : FrameViewControls {};
 // Arial Narrow's metric twin, or the sans-serif face condensed where it is missing.
 QFont NarrowFont(double pointSize, bool bold = false);
 
+// The application's style with the boxes' panels kept drawn, for every box of the frame view.
+QStyle* BoxStyle();
+
+// The font FitText returns a box to when its text fits.
+void KeepOwnFont(QLineEdit* box, const QFont& font);
+
 // Puts text in a box built by the frame view, shown from its start. A text wider than the box
 // is drawn in the narrow face, smaller if need be, so that all of it shows; any other text in
-// the box's own font.
+// the box's own font. A text that does not fit even at the smallest size is cut off and shows
+// whole in the box's tooltip. An unchanged text leaves the box alone.
 void FitText(QLineEdit* box, const QString& text);
+// Empties a box built by the frame view, unless it is empty already.
+void EmptyBox(QLineEdit* box);
 
 }  // namespace quilmar

@@ -15,9 +15,17 @@ inline const QColor kLightYellow(255, 255, 192);  // the charted parameter's val
 inline const QColor kDarkBlue(0, 0, 192);         // frame description, status headings
 inline const QColor kCaptionGrey(128, 128, 128);  // captions under the header boxes
 
-// Sets one colour role of a widget's palette and keeps the others.
+// Sets one colour role of a widget's palette and keeps the others. A widget that has the
+// colour already is left alone: setting a palette repaints the widget and its children.
 inline void SetPaletteColour(QWidget* widget, QPalette::ColorRole role, const QColor& colour) {
   QPalette palette = widget->palette();
+  const bool same = palette.isBrushSet(QPalette::Active, role) &&
+                    palette.color(QPalette::Active, role) == colour &&
+                    palette.color(QPalette::Inactive, role) == colour &&
+                    palette.color(QPalette::Disabled, role) == colour;
+  if (same) {
+    return;
+  }
   palette.setColor(role, colour);
   widget->setPalette(palette);
 }

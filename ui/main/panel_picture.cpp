@@ -3,6 +3,7 @@
 
 #include <QPainter>
 #include <QPolygon>
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <limits>
@@ -74,6 +75,13 @@ PanelPicture::PanelPicture(QWidget* parent)
 }
 
 void PanelPicture::DrawPanelFace(PanelFace face, const QColor& colour) {
+  PaintPendingLook();
+  paintedLook.reset();
+  Paint(face, colour);
+  update();
+}
+
+void PanelPicture::Paint(PanelFace face, const QColor& colour) const {
   const FaceDrawing& drawing = DrawingOf(face);
   const QColor lines = ColourValue(colour) >= kBlackLinesFrom ? Qt::black : Qt::white;
   QPainter painter(&surface);
@@ -83,17 +91,50 @@ void PanelPicture::DrawPanelFace(PanelFace face, const QColor& colour) {
   painter.setFont(SansFont(9.75, true));
   const QRect captionBox(drawing.captionTopLeft, QSize(40, 20));
   painter.drawText(captionBox, Qt::AlignLeft | Qt::AlignTop, QString::fromLatin1(drawing.caption));
-  painter.end();
-  update();
 }
 
-void PanelPicture::Reset() {
+void PanelPicture::PaintReset() const {
   for (PanelFace face : kResetOrder) {
-    DrawPanelFace(face, QColor(0, 0, 0));
+    Paint(face, QColor(0, 0, 0));
   }
 }
 
+void PanelPicture::Reset() {
+  pendingLook.reset();
+  PaintReset();
+  paintedLook.emplace();
+  update();
+}
+
+void PanelPicture::ShowLook(std::span<const FaceFill> fills) {
+  const std::optional<Look>& wanted = pendingLook ? pendingLook : paintedLook;
+  if (wanted && std::equal(fills.begin(), fills.end(), wanted->begin(), wanted->end())) {
+    return;
+  }
+  pendingLook.emplace(fills.begin(), fills.end());
+  update();
+}
+
+// Every face is painted whole by the reset, so the pixels after it depend on the fills alone.
+void PanelPicture::PaintPendingLook() const {
+  if (!pendingLook) {
+    return;
+  }
+  PaintReset();
+  for (const FaceFill& fill : *pendingLook) {
+    Paint(fill.face, fill.colour);
+  }
+  paintedLook = std::move(pendingLook);
+  pendingLook.reset();
+}
+
+const QPixmap& PanelPicture::Surface() const {
+  PaintPendingLook();
+  return surface;
+}
+
 void PanelPicture::paintEvent(QPaintEvent*) {
+  PaintPendingLook();
   QPainter painter(this);
   painter.drawPixmap(0, 0, surface);
 }

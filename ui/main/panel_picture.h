@@ -8,6 +8,8 @@
 #include <QPixmap>
 #include <QWidget>
 #include <optional>
+#include <span>
+#include <vector>
 
 namespace quilmar {
 
@@ -21,6 +23,13 @@ std::optional<QColor> PanelColour(double current);
 // The colour as the 24-bit value blue * 65536 + green * 256 + red.
 int ColourValue(const QColor& colour);
 
+// One face painted over the reset look.
+struct FaceFill {
+  PanelFace face;
+  QColor colour;
+  bool operator==(const FaceFill&) const = default;
+};
+
 class PanelPicture : public QWidget {
   Q_OBJECT
  public:
@@ -31,14 +40,30 @@ class PanelPicture : public QWidget {
   void DrawPanelFace(PanelFace face, const QColor& colour);
   // All six faces black with white outlines and captions, in the order +X -X +Y -Y +Z -Z.
   void Reset();
+  // Reset followed by these faces in this order (shared edges take the later face's lines).
+  // The surface is painted when it is next shown or read, and only when that look differs
+  // from the one it has: steps through the frames with the picture's tab hidden, or between
+  // frames with the same currents, leave it alone.
+  void ShowLook(std::span<const FaceFill> fills);
   // What the widget shows: the painted surface, one device pixel per drawing unit.
-  const QPixmap& Surface() const { return surface; }
+  const QPixmap& Surface() const;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
 
  private:
-  QPixmap surface;
+  using Look = std::vector<FaceFill>;
+
+  void Paint(PanelFace face, const QColor& colour) const;
+  void PaintReset() const;
+  void PaintPendingLook() const;
+
+  // The surface is brought up to the pending look on reading, hence mutable.
+  mutable QPixmap surface;
+  // The look the surface has, from Reset or ShowLook; empty once other drawing has changed it.
+  mutable std::optional<Look> paintedLook;
+  // The look ShowLook asked for and the surface does not have yet.
+  mutable std::optional<Look> pendingLook;
 };
 
 }  // namespace quilmar

@@ -4,9 +4,9 @@
 #include <QDateTime>
 #include <QLocale>
 #include <QTimeZone>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <limits>
 
 #include "core/conversions.h"
@@ -70,14 +70,23 @@ struct Decimal {
   int exponent = 0;
 };
 
+// to_chars rounds exactly as printf's "%.14e" does ("2.50000000000000e-01") without parsing a
+// format on every value of every frame.
 Decimal DecimalDigits(double magnitude) {
   char buffer[40];
-  std::snprintf(buffer, sizeof buffer, "%.14e", magnitude);
-  const QByteArray text(buffer);
-  const int e = text.indexOf('e');
+  const auto [end, error] =
+      std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::scientific, 14);
+  const std::string_view text(buffer, error == std::errc() ? end : buffer);
+  const std::size_t e = text.find('e');
   Decimal decimal;
-  decimal.digits = text.left(1) + text.mid(2, e - 2);
-  decimal.exponent = text.mid(e + 1).toInt();
+  if (e == std::string_view::npos) {
+    return decimal;
+  }
+  decimal.digits.reserve(15);
+  decimal.digits.append(text[0]).append(text.substr(2, e - 2).data(),
+                                        static_cast<qsizetype>(e - 2));
+  std::from_chars(text.data() + e + (text[e + 1] == '+' ? 2 : 1), text.data() + text.size(),
+                  decimal.exponent);
   return decimal;
 }
 
@@ -223,11 +232,13 @@ std::optional<QString> HexText(double value) {
 }
 
 std::optional<QString> MemoryFillText(double pointer, double start) {
-  const std::optional<QString> percent = IntegerText((pointer - start) / 3072);
+  const auto percent =
+      RoundHalfEven((pointer - start) / 3072, std::numeric_limits<std::int16_t>::min(),
+                    std::numeric_limits<std::int16_t>::max());
   if (!percent) {
     return std::nullopt;
   }
-  return *percent + QLatin1Char('%');
+  return QString::number(*percent) + QLatin1Char('%');
 }
 
 std::optional<QString> J2000DateText(double days) {

@@ -30,7 +30,8 @@ std::optional<QString> BitText(double value);
 // unsigned 32-bit (0..FFFFFFFF); negative values down to -2^31 give their two's complement.
 std::optional<QString> HexText(double value);
 // (pointer - start) / 3072 rounded half to even, with "%": how full a spacecraft memory area
-// that starts at `start` is. Nothing when the quotient leaves the signed 32-bit range.
+// that starts at `start` is. Nothing when the quotient leaves the signed 16-bit range, where
+// a garbled pointer would show a fill of thousands of percent.
 std::optional<QString> MemoryFillText(double pointer, double start);
 // A J2000 day count as a UTC instant: 01.01.2000 11:58:56 + floor(days) days + (1 s + the day
 // fraction in seconds, rounded half to even). Regional short date, blank, regional time with

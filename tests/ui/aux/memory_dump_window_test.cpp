@@ -209,10 +209,24 @@ class StripInputTest : public MemoryDumpTest {
 TEST_F(StripInputTest, ClickingALineShowsItsFrame) {
   QTest::mouseClick(strip, Qt::LeftButton, {}, AtColumn(493));
   QTest::mouseClick(strip, Qt::LeftButton, {}, AtColumn(739));
-  QTest::mouseClick(strip, Qt::LeftButton, {}, AtColumn(300));  // no line here
   QTest::mouseClick(strip, Qt::RightButton, {}, AtColumn(246));
   QTest::mouseClick(strip, Qt::LeftButton, {}, QPoint(0, 60));  // on the border
   EXPECT_EQ(shownFrames, (std::vector<int>{2, 3}));
+}
+
+// Lines stand apart; a click between two picks the nearer one, and one far left of the first
+// line (more than half a step) picks none.
+TEST_F(StripInputTest, ClickingBetweenLinesShowsTheNearestFrame) {
+  const struct {
+    int column;
+    int frame;
+  } clicks[] = {{300, 1}, {369, 1}, {370, 2}, {620, 3}, {745, 3}, {121, 1}, {100, 0}};
+  for (const auto& click : clicks) {
+    SCOPED_TRACE(click.column);
+    shownFrames.clear();
+    QTest::mouseClick(strip, Qt::LeftButton, {}, AtColumn(click.column));
+    EXPECT_EQ(shownFrames, click.frame > 0 ? std::vector<int>{click.frame} : std::vector<int>{});
+  }
 }
 
 // The strip keeps the log it was drawn from; after another load its lines name frames the main
@@ -233,7 +247,9 @@ TEST_F(StripInputTest, HoveringNamesTheFrame) {
   EXPECT_EQ(strip->ToolTipAt(AtColumn(246)),
             "Frame 1 of 3\nFrame number 1001\nType A: ADCS XHK Data");
   EXPECT_EQ(strip->ToolTipAt(AtColumn(739)), "Frame 3 of 3\nFrame number 1003\nType 0x07: unknown");
-  EXPECT_TRUE(strip->ToolTipAt(AtColumn(247)).isEmpty());
+  EXPECT_EQ(strip->ToolTipAt(AtColumn(369)), strip->ToolTipAt(AtColumn(246)));
+  EXPECT_EQ(strip->ToolTipAt(AtColumn(370)), strip->ToolTipAt(AtColumn(493)));
+  EXPECT_TRUE(strip->ToolTipAt(AtColumn(100)).isEmpty());
   EXPECT_TRUE(strip->ToolTipAt(QPoint(strip->width() - 1, 60)).isEmpty());
 
   QHelpEvent help(QEvent::ToolTip, AtColumn(493), strip->mapToGlobal(AtColumn(493)));

@@ -236,7 +236,7 @@ TEST_F(FrameViewTest, EveryValueReplacesThePreviousFramesText) {
     EXPECT_EQ(Box(row), text) << "row " << row;
   }
   EXPECT_EQ(view->ValueBoxColour(69), kLightGreen);  // follows the value, not the text
-  EXPECT_EQ(LabelText("Label14"), "1397627%");
+  EXPECT_EQ(LabelText("Label14"), "");
   EXPECT_EQ(LabelText("Label15"), "");
   EXPECT_EQ(Text("Text4"), "");
 }
@@ -450,6 +450,21 @@ TEST_F(FrameViewTest, LongWordsAndNumbersFitTheirBoxes) {
   EXPECT_EQ(Box(3), "1");
   EXPECT_EQ(view->ValueBox(3)->font(), own);
   EXPECT_EQ(view->ValueBox(67)->font(), own);
+}
+
+// Values far beyond the usual range do not fit even at the smallest size: the box shows what it
+// can and the tooltip all of it, until a value that fits replaces it.
+TEST_F(FrameViewTest, TextCutOffEvenAtTheSmallestSizeIsInTheTooltip) {
+  FrameRecord& record = Housekeeping(1);
+  record.values[19] = 1e20;     // one-decimal text, 23 characters
+  record.values[20] = -1234.5;  // fits once narrowed
+  view->ShowFrame(*table, 1);
+  EXPECT_EQ(view->ValueBox(19)->toolTip(), "100000000000000000000.0");
+  EXPECT_EQ(view->ValueBox(19)->toolTip(), Box(19));
+  EXPECT_TRUE(view->ValueBox(20)->toolTip().isEmpty());
+  Housekeeping(1);
+  view->ShowFrame(*table, 1);
+  EXPECT_TRUE(view->ValueBox(19)->toolTip().isEmpty());
 }
 
 TEST_F(FrameViewTest, InitCaptionsEmptiesTheFirstFourBoxes) {

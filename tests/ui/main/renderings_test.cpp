@@ -86,16 +86,21 @@ TEST(Renderings, HexTextCoversUnsignedPointers) {
                         {kNaN, std::nullopt}});
 }
 
-TEST(Renderings, MemoryFillIsUnlimitedPercentHalvesToEven) {
+TEST(Renderings, MemoryFillIsSixteenBitPercentHalvesToEven) {
   const auto gps = [](double pointer) { return MemoryFillText(pointer, kGpsMemoryStart); };
   const auto xhk = [](double pointer) { return MemoryFillText(pointer, kXhkMemoryStart); };
   EXPECT_EQ(gps(1455616), "0%");
   EXPECT_EQ(gps(1455616 + 1536), "0%");
   EXPECT_EQ(gps(1455616 + 4608), "2%");
   EXPECT_EQ(gps(0), "-474%");
-  EXPECT_EQ(gps(4294967295.0), "1397627%");  // far beyond what 16 bits would hold
   EXPECT_EQ(xhk(1769472 + 3072 * 50), "50%");
-  EXPECT_EQ(xhk(4294967295.0), "1397525%");
+  // A garbage pointer gives a quotient beyond 16 bits: no percentage at all.
+  EXPECT_EQ(gps(1455616 + 3072.0 * 32767), "32767%");
+  EXPECT_EQ(gps(1455616 + 3072.0 * 32767.5), std::nullopt);  // rounds to 32768
+  EXPECT_EQ(gps(1455616 - 3072.0 * 32768), "-32768%");
+  EXPECT_EQ(gps(1455616 - 3072.0 * 32769), std::nullopt);
+  EXPECT_EQ(gps(4294967295.0), std::nullopt);
+  EXPECT_EQ(xhk(4294967295.0), std::nullopt);
   EXPECT_EQ(gps(kNaN), std::nullopt);
   EXPECT_EQ(gps(1e300), std::nullopt);
 }
