@@ -37,10 +37,16 @@ bool KissRecording::Open(const QString& filePath) {
   Close();
   path = filePath;
   error.clear();
-  fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+  const QByteArray name = QFile::encodeName(path);
+  fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0666);
+  createdHere = fd >= 0;
+  if (fd < 0 && errno == EEXIST) {
+    fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  }
   if (fd < 0) {
     return Fail(QStringLiteral("open"));
   }
+  bytesAppended = 0;
   syncTimer.start();
   return CloseFrameLeftOpen();
 }
@@ -92,6 +98,7 @@ bool KissRecording::Append(const QByteArray& bytes) {
     left -= written;
   }
   unsynced = unsynced || !bytes.isEmpty();
+  bytesAppended += bytes.size();
   return true;
 }
 
@@ -114,6 +121,11 @@ bool KissRecording::Close() {
     ok = Fail(QStringLiteral("close"));
   }
   fd = -1;
+  // A session that never received a byte leaves no empty log of its own behind; a file that
+  // was there before stays.
+  if (ok && createdHere && bytesAppended == 0) {
+    ::unlink(QFile::encodeName(path).constData());
+  }
   return ok;
 }
 

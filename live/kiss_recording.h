@@ -28,7 +28,8 @@ class KissRecording : public QObject {
   // Appends the bytes of one read. False with Error() set when they could not all be
   // written: the caller stops receiving rather than going on unrecorded.
   bool Append(const QByteArray& bytes);
-  // Syncs and closes; false with Error() set when the last sync or close failed.
+  // Syncs and closes; false with Error() set when the last sync or close failed. A file this
+  // recording created and never wrote to is removed.
   bool Close();
 
   bool IsOpen() const { return fd >= 0; }
@@ -49,6 +50,8 @@ class KissRecording : public QObject {
   QString error;
   int fd = -1;
   bool unsynced = false;
+  bool createdHere = false;  // the file did not exist before Open
+  qint64 bytesAppended = 0;
   QTimer syncTimer;
 };
 
