@@ -22,6 +22,8 @@ constexpr int kMarkerLimit = 60;
 constexpr double kAxisLabelPadding = 4;
 // Space between neighbouring labels, and the slack of Qt's text layout over font metrics.
 constexpr double kLabelGap = 2;
+// Ticks of the value axis before rounding to nice numbers (Qt Charts' own default).
+constexpr int kValueTickCount = 5;
 
 // A value as the chart reads it back: up to 15 significant digits in the user's notation.
 QString ValueText(double value) {
@@ -177,18 +179,35 @@ void ChartAdapter::Commit() {
   // Qt Charts recomputes the outline of the whole line at every range change; emptying the
   // series first leaves one such pass, for the new points.
   series->clear();
-  // Dynamic ticks are laid out at once for the new range: keep them few until the range is
-  // known.
-  tickAxis->setTickInterval(std::max(1, RowCount()));
-  Chart()->zoomReset();  // new data: show the whole chart
-  // Categories sit on whole numbers; half a category of room on either side.
-  tickAxis->setRange(0.5, std::max(1, RowCount()) + 0.5);
-  UpdateValueRange();
+  ShowAllRows();  // new data: show the whole chart
+  UpdateValueRange(true);
   updating = false;
   UpdateVisibleRows();
 }
 
-void ChartAdapter::UpdateValueRange() {
+void ChartAdapter::CommitAppendedRows() {
+  commitTimer.stop();
+  updating = true;
+  if (!IsZoomed()) {
+    series->clear();  // see Commit
+    ShowAllRows();
+  }
+  UpdateValueRange(false);
+  updating = false;
+  UpdateVisibleRows();
+}
+
+void ChartAdapter::ShowAllRows() {
+  // Dynamic ticks are laid out at once for every new range: keep them few until the range
+  // is known.
+  tickAxis->setTickInterval(std::max(1, RowCount()));
+  // zoomReset returns to the range before the zoom, which lacks rows that arrived since.
+  Chart()->zoomReset();
+  // Categories sit on whole numbers.
+  tickAxis->setRange(0.5, std::max(1, RowCount()) + 0.5);
+}
+
+void ChartAdapter::UpdateValueRange(bool always) {
   double low = 0;
   double high = 0;
   bool any = false;
@@ -206,8 +225,18 @@ void ChartAdapter::UpdateValueRange() {
     low -= 1;
     high += 1;
   }
+  // Fitting the axis lays out its ticks and labels anew, which costs a live session more
+  // than all the rest of a new frame's point.
+  if (!always && low == fittedLow && high == fittedHigh) {
+    return;
+  }
+  fittedLow = low;
+  fittedHigh = high;
   const double margin = (high - low) * 0.05;
   valueAxis->setRange(low - margin, high + margin);
+  // The nice numbers start from the tick count the last fit left; starting from the same
+  // count every time makes the axis depend on the values alone, not on earlier charts.
+  valueAxis->setTickCount(kValueTickCount);
   valueAxis->applyNiceNumbers();
 }
 
@@ -230,8 +259,18 @@ void ChartAdapter::UpdateVisibleRows() {
   const int first = std::max(1, static_cast<int>(std::floor(low)));
   const int last = std::min(RowCount(), static_cast<int>(std::ceil(high)));
   series->setPointsVisible(last - first < kMarkerLimit);
-  series->replace(VisiblePoints(first, last));
+  ReplacePoints(VisiblePoints(first, last));
   updating = false;
+}
+
+void ChartAdapter::ReplacePoints(const QList<QPointF>& points) {
+  // A frame arriving beyond a zoomed view leaves its points as they were; outlining them
+  // again would only cost time.
+  const QList<QPointF> drawn = series->points();
+  const auto same = [](QPointF a, QPointF b) { return a.x() == b.x() && a.y() == b.y(); };
+  if (!std::equal(points.begin(), points.end(), drawn.begin(), drawn.end(), same)) {
+    series->replace(points);
+  }
 }
 
 QList<QPointF> ChartAdapter::VisiblePoints(int first, int last) const {
@@ -274,15 +313,13 @@ QList<QPointF> ChartAdapter::VisiblePoints(int first, int last) const {
 }
 
 void ChartAdapter::UpdateCategoryLabels(double low, double high) {
-  for (const QString& label : categoryAxis->categoriesLabels()) {
-    categoryAxis->remove(label);
-  }
   const int first = std::max(1, static_cast<int>(std::floor(low)) + 1);
   const int last = std::min(RowCount(), static_cast<int>(std::floor(high)));
   const LabelLayout layout = PlanLabels(first, last, high - low);
   tickAxis->setTickInterval(layout.tickInterval);
   categoryAxis->setLabelsAngle(layout.angle);
-  categoryAxis->setStartValue(low);
+  QStringList labels;
+  QList<int> positions;
   QSet<QString> shown;
   const int start = 1 + (first - 1 + layout.stride - 1) / layout.stride * layout.stride;
   for (int r = start; r <= last; r += layout.stride) {
@@ -293,8 +330,32 @@ void ChartAdapter::UpdateCategoryLabels(double low, double high) {
       label += QChar(0x200B);
     }
     shown.insert(label);
-    categoryAxis->append(label, r);
+    labels.append(label);
+    positions.append(r);
   }
+  if (!LabelsDiffer(low, labels, positions)) {
+    return;  // every label laid out anew would cost a frame arriving outside a zoomed view
+  }
+  for (const QString& label : categoryAxis->categoriesLabels()) {
+    categoryAxis->remove(label);
+  }
+  categoryAxis->setStartValue(low);
+  for (qsizetype k = 0; k < labels.size(); ++k) {
+    categoryAxis->append(labels[k], positions[k]);
+  }
+}
+
+bool ChartAdapter::LabelsDiffer(double low, const QStringList& labels,
+                                const QList<int>& positions) const {
+  if (categoryAxis->startValue() != low || categoryAxis->categoriesLabels() != labels) {
+    return true;
+  }
+  for (qsizetype k = 0; k < labels.size(); ++k) {
+    if (categoryAxis->endValue(labels[k]) != positions[k]) {
+      return true;
+    }
+  }
+  return false;
 }
 
 ChartAdapter::LabelLayout ChartAdapter::PlanLabels(int first, int last, double visibleRows) const {
@@ -391,8 +452,10 @@ void ChartAdapter::SelectPointAt(QPoint position) {
 }
 
 void ChartAdapter::ShowWholeChart() {
-  tickAxis->setTickInterval(std::max(1, RowCount()));  // see Commit
-  Chart()->zoomReset();
+  updating = true;
+  ShowAllRows();
+  UpdateValueRange(true);
+  updating = false;
   UpdateVisibleRows();
 }
 

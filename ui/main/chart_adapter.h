@@ -46,8 +46,12 @@ class ChartAdapter : public QObject {
   QString RowLabel(int r) const;
   bool IsNull(int r) const;
 
-  // Draws the rows as they stand; runs by itself from the event loop after any write.
+  // Draws the rows as they stand and shows the whole chart; runs by itself from the event
+  // loop after any write.
   void Commit();
+  // Draws rows added at the end since the last commit, as Commit would draw them, but keeps
+  // the user's zoom: a zoomed view stays on the categories it shows while a pass comes in.
+  void CommitAppendedRows();
 
   // The row of the point under a viewport position, 0 when no point is near.
   int RowAt(QPoint viewportPosition);
@@ -84,11 +88,17 @@ class ChartAdapter : public QObject {
   // The row later writes go to; nullptr once the rows have shrunk below it.
   Row* CurrentRowData();
   void ScheduleCommit();
-  void UpdateValueRange();
+  // The categories from 1 to the last row, half a category of room on either side.
+  void ShowAllRows();
+  // always false: left alone when the values span what they spanned at the last update.
+  void UpdateValueRange(bool always);
   double PlotWidth() const;
   // Labels and points for the categories in view: after every commit, zoom and resize.
   void UpdateVisibleRows();
   void UpdateCategoryLabels(double low, double high);
+  // Whether the axis shows other labels, positions or start than these.
+  bool LabelsDiffer(double low, const QStringList& labels, const QList<int>& positions) const;
+  void ReplacePoints(const QList<QPointF>& points);
   LabelLayout PlanLabels(int first, int last, double visibleRows) const;
   QList<QPointF> VisiblePoints(int first, int last) const;
   void ShowToolTip(QPoint position, QPoint globalPosition);
@@ -105,6 +115,9 @@ class ChartAdapter : public QObject {
   int spacing = 0;
   bool updating = false;
   double plottedWidth = 0;  // the plot width the labels and points were laid out for
+  // The values' span the value axis was last fitted to, before its margin and rounding.
+  double fittedLow = 0;
+  double fittedHigh = 0;
 };
 
 }  // namespace quilmar

@@ -119,6 +119,19 @@ void SetFramePoint(ChartAdapter& chart, const FrameRecord& record, int row) {
   chart.SetPointValue(record.values[static_cast<std::size_t>(row)]);
 }
 
+// Chart row f stands for stored frame f.
+void SetFrameRow(ChartAdapter& chart, const FrameTable& table, int f, int row) {
+  const FrameRecord& record = table.Record(f);
+  chart.SetCurrentRow(f);
+  chart.SetCurrentColumn(1);
+  chart.SetRowLabel(QString::number(record.frameNumber));
+  SetFramePoint(chart, record, row);
+}
+
+int StoredFrames(const FrameTable& table) {
+  return std::max(std::min(table.frameCount, kFrameTableCapacity), 0);
+}
+
 }  // namespace
 
 ParameterGraph::ParameterGraph(QWidget* graphTab) : QGroupBox(graphTab) {
@@ -136,20 +149,39 @@ void ParameterGraph::DrawParameterGraph(const FrameTable& table, int row) {
     return;
   }
   behindTable = nullptr;
+  chartedTable = &table;
+  chartedRow = row;
   chart->ResetData();
   setTitle(CatalogueName(row));
   chart->View()->SetPictureTitle(PictureTitle(row));
-  const int frameCount = std::min(table.frameCount, kFrameTableCapacity);
+  const int frameCount = StoredFrames(table);
   chart->SetCategoryAxisSpacing(AxisSpacingFor(frameCount));
-  chart->SetRowCount(std::max(frameCount, 0));
+  chart->SetRowCount(frameCount);
   for (int f = 1; f <= frameCount; ++f) {
-    const FrameRecord& record = table.Record(f);
-    chart->SetCurrentRow(f);
-    chart->SetCurrentColumn(1);
-    chart->SetRowLabel(QString::number(record.frameNumber));
-    SetFramePoint(*chart, record, row);
+    SetFrameRow(*chart, table, f, row);
   }
   chart->Commit();
+}
+
+bool ParameterGraph::ChartsTheStartOf(const FrameTable& table, int row) {
+  if (chartedTable != &table || chartedRow != row || behindTable != nullptr) {
+    return false;
+  }
+  // A table emptied and refilled since holds other frames under the same indexes.
+  const int drawn = chart->RowCount();
+  return drawn <= StoredFrames(table) &&
+         (drawn == 0 || chart->RowLabel(drawn) == QString::number(table.Record(drawn).frameNumber));
+}
+
+void ParameterGraph::AppendNewFrames(const FrameTable& table, int row) {
+  const int drawn = chart->RowCount();
+  const int frameCount = StoredFrames(table);
+  chart->SetCategoryAxisSpacing(AxisSpacingFor(frameCount));
+  chart->SetRowCount(frameCount);
+  for (int f = drawn + 1; f <= frameCount; ++f) {
+    SetFrameRow(*chart, table, f, row);
+  }
+  chart->CommitAppendedRows();
 }
 
 void ParameterGraph::DrawGraphRange(const FrameTable& table, int row, int from, int to) {
@@ -157,6 +189,7 @@ void ParameterGraph::DrawGraphRange(const FrameTable& table, int row, int from, 
     return;
   }
   behindTable = nullptr;
+  chartedTable = nullptr;
   const bool rowValid = row >= 0 && row < kParameterCount;
   chart->SetCategoryAxisSpacing(AxisSpacingFor(to - from + 1));
   chart->SetRowCount(to - from + 1);
@@ -178,7 +211,9 @@ void ParameterGraph::DrawGraphRange(const FrameTable& table, int row, int from, 
 }
 
 void ParameterGraph::DrawParameterGraphWhenShown(const FrameTable& table, int row) {
-  if (isVisible()) {
+  if (isVisible() && ChartsTheStartOf(table, row)) {
+    AppendNewFrames(table, row);
+  } else if (isVisible()) {
     DrawParameterGraph(table, row);
   } else {
     behindTable = &table;

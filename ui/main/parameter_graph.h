@@ -30,6 +30,8 @@ class ParameterGraph : public QGroupBox {
   // DrawParameterGraph now when the chart can be seen, else once it is next shown: a live
   // session grows the table many times a minute, and a chart of 5000 points costs
   // milliseconds to build while nobody looks at it. Any other drawing replaces the promise.
+  // A chart of the row over the table's first frames only gains the new frames' points, and
+  // keeps the user's zoom.
   void DrawParameterGraphWhenShown(const FrameTable& table, int row);
   // Charts row over the frames at list positions from..to (0-based, -1 when nothing is
   // selected); nothing changes when to < from.
@@ -46,8 +48,14 @@ class ParameterGraph : public QGroupBox {
 
  private:
   void ShowPointValue(int row);
+  // Whether the chart shows row over the first frames of table, as DrawParameterGraph drew it.
+  bool ChartsTheStartOf(const FrameTable& table, int row);
+  void AppendNewFrames(const FrameTable& table, int row);
 
   ChartAdapter* chart;
+  // What DrawParameterGraph charted last; no table after a range chart.
+  const FrameTable* chartedTable = nullptr;
+  int chartedRow = 0;
   // What DrawParameterGraphWhenShown left to draw.
   const FrameTable* behindTable = nullptr;
   int behindRow = 0;

@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QCategoryAxis>
 #include <QCheckBox>
 #include <QLabel>
+#include <QLineSeries>
 #include <QListView>
 #include <QLocale>
 #include <QMessageBox>
@@ -448,4 +450,93 @@ TEST_F(ParameterGraphTest, FramesWithoutTheSectionLeaveTheirPointEmpty) {
   EXPECT_TRUE(Chart().IsNull(2));
 }
 
+}  // namespace quilmar
+
+namespace quilmar {
+namespace {
+
+// What the chart draws: its points, the axes' ranges, ticks and labels where they stand.
+QStringList Drawn(ChartAdapter& chart) {
+  QStringList drawn{QString::number(chart.RowCount())};
+  auto* series = qobject_cast<QLineSeries*>(chart.Chart()->series()[0]);
+  drawn << QStringLiteral("markers %1").arg(series->pointsVisible());
+  for (const QPointF& point : series->points()) {
+    drawn << QStringLiteral("%1 %2").arg(point.x()).arg(point.y(), 0, 'g', 17);
+  }
+  for (QAbstractAxis* axis : chart.Chart()->axes()) {
+    if (auto* categories = qobject_cast<QCategoryAxis*>(axis)) {
+      drawn << QStringLiteral("from %1 angle %2")
+                   .arg(categories->startValue())
+                   .arg(categories->labelsAngle());
+      for (const QString& label : categories->categoriesLabels()) {
+        drawn << label + QStringLiteral(" at %1").arg(categories->endValue(label));
+      }
+    } else if (auto* values = qobject_cast<QValueAxis*>(axis)) {
+      drawn << QStringLiteral("%1..%2 ticks %3 every %4")
+                   .arg(values->min(), 0, 'g', 17)
+                   .arg(values->max(), 0, 'g', 17)
+                   .arg(values->tickCount())
+                   .arg(values->tickInterval());
+    }
+  }
+  return drawn;
+}
+
+// A live session adds frames to a chart on screen: each step must draw what charting the
+// grown table afresh draws, across the changes of label spacing, markers and thinning.
+TEST_F(ParameterGraphTest, FramesAddedToTheChartDrawWhatAFreshChartDraws) {
+  QWidget freshTab;
+  freshTab.resize(tab.size());
+  ParameterGraph fresh(&freshTab);
+  freshTab.show();
+  ShowChart();
+  graph.DrawParameterGraph(Table(3), kRow);
+  for (const int frames : {4, 20, 21, 30, 59, 62, 700, 701, 4999, 5000}) {
+    SCOPED_TRACE(frames);
+    graph.DrawParameterGraphWhenShown(Table(frames), kRow);
+    fresh.DrawParameterGraph(Table(frames), kRow);
+    QApplication::processEvents();
+    EXPECT_EQ(Drawn(Chart()), Drawn(fresh.Chart()));
+  }
+}
+
+// An operator zoomed into a run of frames keeps it while frames arrive; a double-click then
+// shows the whole chart with the new frames.
+TEST_F(ParameterGraphTest, AZoomStaysWhereItIsWhileFramesArrive) {
+  graph.DrawParameterGraph(Table(200), kRow);
+  ShowChart();
+  QTest::mouseDClick(Chart().View()->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
+  QWidget* viewport = Chart().View()->viewport();
+  const int y = Chart().View()->height() / 2;
+  const QPoint from(PointPosition(50, 0).x(), y);
+  const QPoint to(PointPosition(100, 0).x(), y);
+  QTest::mousePress(viewport, Qt::LeftButton, {}, from);
+  QTest::mouseMove(viewport, from + QPoint(20, 0));
+  QTest::mouseMove(viewport, to);
+  QTest::mouseRelease(viewport, Qt::LeftButton, {}, to);
+  ASSERT_TRUE(Chart().IsZoomed());
+  const QStringList zoomed = Drawn(Chart());
+  const double low = Axis()->min();
+  const double high = Axis()->max();
+
+  graph.DrawParameterGraphWhenShown(Table(230), kRow);
+  QApplication::processEvents();
+  EXPECT_TRUE(Chart().IsZoomed());
+  EXPECT_EQ(Axis()->min(), low);
+  EXPECT_EQ(Axis()->max(), high);
+  EXPECT_EQ(Chart().RowCount(), 230);
+
+  QTest::mouseDClick(viewport, Qt::LeftButton, {}, QPoint(5, 5));
+  EXPECT_FALSE(Chart().IsZoomed());
+  QWidget freshTab;
+  freshTab.resize(tab.size());
+  ParameterGraph fresh(&freshTab);
+  freshTab.show();
+  fresh.DrawParameterGraph(Table(230), kRow);
+  QApplication::processEvents();
+  EXPECT_EQ(Drawn(Chart()), Drawn(fresh.Chart()));
+  EXPECT_NE(Drawn(Chart()), zoomed);
+}
+
+}  // namespace
 }  // namespace quilmar
