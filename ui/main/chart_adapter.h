@@ -100,6 +100,10 @@ class ChartAdapter : public QObject {
   bool LabelsDiffer(double low, const QStringList& labels, const QList<int>& positions) const;
   void ReplacePoints(const QList<QPointF>& points);
   LabelLayout PlanLabels(int first, int last, double visibleRows) const;
+  // Rows to a pixel column of the plot, and whether the line then shows only each column's
+  // lowest and highest point (more than two rows to a column).
+  double RowsPerColumn(int rowCount) const;
+  bool IsThinned(int rowCount) const;
   QList<QPointF> VisiblePoints(int first, int last) const;
   void ShowToolTip(QPoint position, QPoint globalPosition);
   void SelectPointAt(QPoint position);
