@@ -62,6 +62,18 @@ class ParameterGraphTest : public ::testing::Test {
     return Chart().View()->mapFromScene(scene);
   }
 
+  // A mouse drag across the chart from row first to row last, as a user zooms.
+  void DragAcrossRows(int first, int last) {
+    QWidget* viewport = Chart().View()->viewport();
+    const int y = Chart().View()->height() / 2;
+    const QPoint from(PointPosition(first, 0).x(), y);
+    const QPoint to(PointPosition(last, 0).x(), y);
+    QTest::mousePress(viewport, Qt::LeftButton, {}, from);
+    QTest::mouseMove(viewport, from + QPoint(20, 0));
+    QTest::mouseMove(viewport, to);
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, to);
+  }
+
   void ShowChart() {
     tab.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&tab));
@@ -280,14 +292,7 @@ TEST_F(ParameterGraphTest, HoverTipNamesFrameAndValue) {
 TEST_F(ParameterGraphTest, DragZoomsHorizontallyAndDoubleClickShowsAll) {
   graph.DrawParameterGraph(Table(200), kRow);
   ShowChart();
-  QWidget* viewport = Chart().View()->viewport();
-  const int y = Chart().View()->height() / 2;
-  const QPoint from(PointPosition(50, 0).x(), y);
-  const QPoint to(PointPosition(100, 0).x(), y);
-  QTest::mousePress(viewport, Qt::LeftButton, {}, from);
-  QTest::mouseMove(viewport, from + QPoint(20, 0));
-  QTest::mouseMove(viewport, to);
-  QTest::mouseRelease(viewport, Qt::LeftButton, {}, to);
+  DragAcrossRows(50, 100);
   ASSERT_TRUE(Chart().IsZoomed());
   EXPECT_NEAR(Axis()->min(), 50, 1.5);
   EXPECT_NEAR(Axis()->max(), 100, 1.5);
@@ -295,7 +300,7 @@ TEST_F(ParameterGraphTest, DragZoomsHorizontallyAndDoubleClickShowsAll) {
     EXPECT_EQ((label.toInt() - 101) % 10, 0) << label.toStdString();  // spacing 10 holds
   }
 
-  QTest::mouseDClick(viewport, Qt::LeftButton, {}, QPoint(5, 5));
+  QTest::mouseDClick(Chart().View()->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
   EXPECT_FALSE(Chart().IsZoomed());
   EXPECT_DOUBLE_EQ(Axis()->min(), 0.5);
   EXPECT_DOUBLE_EQ(Axis()->max(), 200.5);
@@ -506,14 +511,7 @@ TEST_F(ParameterGraphTest, AZoomStaysWhereItIsWhileFramesArrive) {
   graph.DrawParameterGraph(Table(200), kRow);
   ShowChart();
   QTest::mouseDClick(Chart().View()->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
-  QWidget* viewport = Chart().View()->viewport();
-  const int y = Chart().View()->height() / 2;
-  const QPoint from(PointPosition(50, 0).x(), y);
-  const QPoint to(PointPosition(100, 0).x(), y);
-  QTest::mousePress(viewport, Qt::LeftButton, {}, from);
-  QTest::mouseMove(viewport, from + QPoint(20, 0));
-  QTest::mouseMove(viewport, to);
-  QTest::mouseRelease(viewport, Qt::LeftButton, {}, to);
+  DragAcrossRows(50, 100);
   ASSERT_TRUE(Chart().IsZoomed());
   const QStringList zoomed = Drawn(Chart());
   const double low = Axis()->min();
@@ -526,7 +524,7 @@ TEST_F(ParameterGraphTest, AZoomStaysWhereItIsWhileFramesArrive) {
   EXPECT_EQ(Axis()->max(), high);
   EXPECT_EQ(Chart().RowCount(), 230);
 
-  QTest::mouseDClick(viewport, Qt::LeftButton, {}, QPoint(5, 5));
+  QTest::mouseDClick(Chart().View()->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
   EXPECT_FALSE(Chart().IsZoomed());
   QWidget freshTab;
   freshTab.resize(tab.size());
