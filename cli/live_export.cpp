@@ -13,13 +13,14 @@
 #include <iostream>
 #include <memory>
 #include <optional>
-#include <span>
 
 #include "core/csv_writer.h"
 #include "core/json_writer.h"
 #include "core/kiss_deframer.h"
 #include "core/section_decoders.h"
+#include "fd_stream_buffer.h"
 #include "live/kiss_recording.h"
+#include "live/recorded_stream.h"
 #include "live/tnc_connection.h"
 #include "output_file.h"
 
@@ -78,49 +79,41 @@ class StopSignals {
   std::unique_ptr<QSocketNotifier> notifier;
 };
 
-// Rows go straight to the file descriptor, one write per frame, so a reader of the output
-// (a pipe, tail -f) sees each frame as it arrives.
+// Rows go to the file descriptor one write per frame (the buffer is flushed after each row),
+// so a reader of the output (a pipe, tail -f) sees each frame as it arrives.
 class RowOutput {
  public:
   bool Open(const std::optional<std::string>& path) {
     target = path.value_or("standard output");
+    int fd = STDOUT_FILENO;
     if (path) {
       fd = ::open(path->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-      owned = fd >= 0;
-    }
-    return fd >= 0 || Fail();
-  }
-
-  bool Write(std::string_view text) {
-    while (!text.empty()) {
-      const ssize_t written = ::write(fd, text.data(), text.size());
-      if (written < 0 && errno == EINTR) {
-        continue;
+      if (fd < 0) {
+        return Fail(std::strerror(errno));
       }
-      if (written <= 0) {
-        return Fail();
-      }
-      text.remove_prefix(static_cast<std::size_t>(written));
     }
+    buffer.emplace(fd, path.has_value(), kRowBufferSize);
     return true;
   }
 
-  bool Close() {
-    const bool ok = !owned || ::close(fd) == 0 || Fail();
-    owned = false;
-    return ok;
+  bool Write(std::string_view text) {
+    buffer->sputn(text.data(), static_cast<std::streamsize>(text.size()));
+    return buffer->pubsync() == 0 || Fail(buffer->Error());
   }
+
+  bool Close() { return buffer->Close() || Fail(buffer->Error()); }
 
   const std::string& Error() const { return error; }
 
  private:
-  bool Fail() {
-    error = "cannot write " + target + ": " + std::strerror(errno);
+  static constexpr std::size_t kRowBufferSize = 1 << 16;
+
+  bool Fail(const std::string& reason) {
+    error = "cannot write " + target + ": " + reason;
     return false;
   }
 
-  int fd = STDOUT_FILENO;
-  bool owned = false;
+  std::optional<FdStreamBuffer> buffer;
   std::string target;
   std::string error;
 };
@@ -160,23 +153,16 @@ class LiveExport {
   }
 
  private:
-  // A connection lost inside a frame leaves that frame open: the next connection's opening
-  // FEND would close it, and every later frame would be read from its closing FEND on, out of
-  // step for good, live and in the recording alike. One FEND, recorded and read like a
-  // received byte, closes the cut frame, so the recording reads back to the same rows.
   void JoinNewStream() {
-    if (deframer.FrameOpen()) {
-      OnBytes(QByteArray(1, kKissFend));
+    if (!JoinNewConnection(recording, deframer)) {
+      Finish(Fail(recording.Error().toStdString()));
     }
   }
 
   void OnBytes(const QByteArray& bytes) {
-    if (recording.IsOpen() && !recording.Append(bytes)) {
+    if (!RecordAndFeed(bytes, recording, deframer)) {
       Finish(Fail(recording.Error().toStdString()));
-      return;
     }
-    deframer.Feed(std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                            static_cast<std::size_t>(bytes.size())));
   }
 
   // False once the export is finished: the rest of the read is not decoded.

@@ -1,8 +1,7 @@
 // The window's live session; see live_session.h.
 #include "live_session.h"
 
-#include <span>
-
+#include "live/recorded_stream.h"
 #include "live/tnc_connection.h"
 
 namespace quilmar {
@@ -49,12 +48,9 @@ void LiveSession::Start() {
   receiving = true;
   connection = new TncConnection(address, this);
   connect(connection, &TncConnection::BytesReceived, this, &LiveSession::Receive);
-  // A connection lost inside a frame left it open: the next stream's opening FEND would close
-  // it and every later frame would be read out of step. One FEND, recorded like a received
-  // byte so the recording reads back alike, closes the cut frame first.
   connect(connection, &TncConnection::Connected, this, [this] {
-    if (deframer.FrameOpen()) {
-      Receive(QByteArray(1, kKissFend));
+    if (!JoinNewConnection(recording, deframer)) {
+      Fail(recording.Error());
     }
   });
   connect(connection, &TncConnection::StateChanged, this, [this](const QString& line) {
@@ -73,17 +69,14 @@ std::int64_t LiveSession::FramesSkipped() const { return store ? store->FramesSk
 
 MissingFrames LiveSession::Missing() const { return store ? store->Missing() : MissingFrames(); }
 
-// One write per read, before decoding: what the window shows is always on its way to disk.
 void LiveSession::Receive(const QByteArray& bytes) {
   if (!receiving) {
     return;
   }
-  if (!recording.Append(bytes)) {
+  if (!RecordAndFeed(bytes, recording, deframer)) {
     Fail(recording.Error());
     return;
   }
-  deframer.Feed(std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                          static_cast<std::size_t>(bytes.size())));
   if (received && !handOverTimer.isActive()) {
     handOverTimer.start();
   }
