@@ -126,8 +126,7 @@ void MainWindow::FinishLoad(const QString& path, LoadSummary summary) {
   const QString reportLine = LoadReport(summary, missingCount);
   exporter->LogLoaded(path, summary);
   recent->LogLoaded(path, summary);
-  missingModel->SetMissingFrames(std::move(summary.missingFrames));
-  label9->setText(QString::number(missingCount) + QStringLiteral(" frames missing"));
+  ShowMissingFrames(std::move(summary.missingFrames));
   hScroll1->setEnabled(true);
   unsetCursor();
   WritePositionText();
@@ -149,6 +148,11 @@ void MainWindow::FinishLoad(const QString& path, LoadSummary summary) {
   if (!summary.error.empty()) {
     report(QMessageBox::Warning, windowTitle(), LoadErrorText(path, summary.error));
   }
+}
+
+void MainWindow::ShowMissingFrames(MissingFrames missing) {
+  label9->setText(QString::number(missing.Count()) + QStringLiteral(" frames missing"));
+  missingModel->SetMissingFrames(std::move(missing));
 }
 
 }  // namespace quilmar

@@ -354,15 +354,19 @@ void MainWindow::OpenLogWhenRunning(const QString& path) {
   QTimer::singleShot(0, this, [this, fullPath] { OpenLog(fullPath); });
 }
 
-void MainWindow::OpenLog(const QString& path) {
-  if (loading || IsLive()) {
-    return;
-  }
+void MainWindow::BeginNewTable(const QString& path) {
   currentLogPath = path;
   label10->SetPath(currentLogPath);
   view->InitCaptions();
   missingModel->Clear();
   rangeControls->ClearLists();
+}
+
+void MainWindow::OpenLog(const QString& path) {
+  if (loading || IsLive()) {
+    return;
+  }
+  BeginNewTable(path);
   if (!currentLogPath.isEmpty()) {
     LoadKissLog(currentLogPath);
   }

@@ -148,6 +148,11 @@ class MainWindow : public QMainWindow {
   // The load sequence's window steps (load_sequence.cpp).
   ReadHooks LoadHooks();
   void FinishLoad(const QString& path, LoadSummary summary);
+  // What a log load and a live session both do to the window before a new table: the path
+  // label, the captions, the emptied missing-frames list and range lists.
+  void BeginNewTable(const QString& path);
+  // The missing-frames list and its caption.
+  void ShowMissingFrames(MissingFrames missing);
   void SetLoading(bool on);
 
   FrameTable table;

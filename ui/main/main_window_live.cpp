@@ -99,15 +99,11 @@ bool MainWindow::ConnectToTnc(const LiveChoice& choice) {
 
 // The steps of opening a log, for a table that starts empty and grows.
 void MainWindow::StartLiveTable(const QString& recordingPath) {
-  currentLogPath = QFileInfo(recordingPath).absoluteFilePath();
-  label10->SetPath(currentLogPath);
+  BeginNewTable(QFileInfo(recordingPath).absoluteFilePath());
   loadMessage->clear();
-  view->InitCaptions();
-  missingModel->Clear();
-  rangeControls->ClearLists();
   view->ResetPanel();
   view->ClearFrame();
-  label9->setText(QStringLiteral("0 frames missing"));
+  ShowMissingFrames({});
   hScroll1->setMaximum(1);
   hScroll1->setValue(1);
   hScroll1->setEnabled(false);
@@ -163,9 +159,7 @@ void MainWindow::ShowArrivedFrames(int first, int last) {
   for (int i = first; i <= last; ++i) {
     rangeControls->AppendFrameNumber(table.Record(i).frameNumber);
   }
-  MissingFrames missing = session->Missing();
-  label9->setText(QString::number(missing.Count()) + QStringLiteral(" frames missing"));
-  missingModel->SetMissingFrames(std::move(missing));
+  ShowMissingFrames(session->Missing());
   hScroll1->setEnabled(true);
   hScroll1->setMaximum(std::max(1, table.frameCount));
   if (following && hScroll1->value() != last) {
