@@ -25,7 +25,7 @@ void FrameStore::Prefetch(int index) const {
 }
 
 int FrameStore::Append(const FrameBuffer& frame) {
-  if (table.frameCount >= kFrameTableCapacity) {
+  if (Full()) {
     ++framesSkipped;
     return 0;
   }

@@ -29,6 +29,8 @@ class FrameStore {
   // is already full, and the frame is counted as skipped.
   int Append(const FrameBuffer& frame);
 
+  // True once the table holds its 5000 records: every later frame is only counted.
+  bool Full() const { return table.frameCount >= kFrameTableCapacity; }
   std::int64_t FramesSkipped() const { return framesSkipped; }
   const MissingFrames& Missing() const { return missing; }
   // Hands over the missing list at the end of a load.

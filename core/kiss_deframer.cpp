@@ -117,8 +117,8 @@ std::size_t KissDeframer::Feed(std::span<const std::uint8_t> bytes) {
   stopRequested = false;
   while (at < end && !stopRequested) {
     switch (phase) {
-      case Phase::kBetweenFrames:
-        at = OpenFrame(at, end);
+      case Phase::kBeforeFirstFend:
+        at = FindFirstFend(at, end);
         break;
       case Phase::kAddress:
         at = TakeAddress(at, end);
@@ -127,6 +127,7 @@ std::size_t KissDeframer::Feed(std::span<const std::uint8_t> bytes) {
         at = TakeBody(at, end);
         break;
       case Phase::kSkipping:
+      case Phase::kCounting:
         at = SkipBody(at, end);
         break;
     }
@@ -136,18 +137,34 @@ std::size_t KissDeframer::Feed(std::span<const std::uint8_t> bytes) {
   return used;
 }
 
-const std::uint8_t* KissDeframer::OpenFrame(const std::uint8_t* at, const std::uint8_t* end) {
-  // Frames written one after another open right after the previous closing FEND.
-  const std::uint8_t* fend = *at == kFend ? at : Find(at, end, kFend);
+// Bytes before the stream's first FEND belong to no frame: a TNC switched on, or a log
+// started, in the middle of one.
+const std::uint8_t* KissDeframer::FindFirstFend(const std::uint8_t* at, const std::uint8_t* end) {
+  const std::uint8_t* fend = Find(at, end, kFend);
   if (fend == nullptr) {
     return end;
   }
+  phase = Phase::kAddress;
+  return fend + 1;
+}
+
+// Clears what the previous frame left: the escape flag and the buffer positions it reached,
+// so a corrupt frame cannot spoil the next one.
+void KissDeframer::BeginFrame() {
   std::fill_n(frame.begin(), reached, std::uint8_t{0});
   reached = 0;
   length = 0;
   escapePending = false;
   phase = Phase::kAddress;
-  return fend + 1;
+}
+
+// Once the address is known: a frame for the table is de-escaped and kept; one that only
+// adds to the count, and a rejected one, are skipped to their closing FEND.
+KissDeframer::Phase KissDeframer::AfterAddress() const {
+  if (!PassesAddressCheck(frame)) {
+    return Phase::kSkipping;
+  }
+  return countOnly ? Phase::kCounting : Phase::kKeeping;
 }
 
 const std::uint8_t* KissDeframer::TakeAddress(const std::uint8_t* at, const std::uint8_t* end) {
@@ -157,7 +174,7 @@ const std::uint8_t* KissDeframer::TakeAddress(const std::uint8_t* at, const std:
     std::memcpy(frame.data(), at, kAddressKnown);
     reached = kAddressKnown;
     length = kAddressKnown;
-    phase = PassesAddressCheck(frame) ? Phase::kKeeping : Phase::kSkipping;
+    phase = AfterAddress();
     return at + kAddressKnown;
   }
   while (at < end) {
@@ -166,7 +183,7 @@ const std::uint8_t* KissDeframer::TakeAddress(const std::uint8_t* at, const std:
       return at;
     }
     if (length >= kAddressKnown) {
-      phase = PassesAddressCheck(frame) ? Phase::kKeeping : Phase::kSkipping;
+      phase = AfterAddress();
       return at;
     }
   }
@@ -215,7 +232,7 @@ const std::uint8_t* KissDeframer::SkipBody(const std::uint8_t* at, const std::ui
   if (fend == nullptr) {
     return end;
   }
-  Close(false, fend + 1);
+  Close(phase == Phase::kCounting, fend + 1);
   return fend + 1;
 }
 
@@ -256,14 +273,23 @@ void KissDeframer::StoreRun(const std::uint8_t* run, std::size_t count) {
       std::min<std::size_t>(static_cast<std::size_t>(length) + count, kLongestCountedFrame));
 }
 
+// Every FEND ends the frame in progress and begins the next. A frame of the FEND alone
+// (FEND FEND, or the FEND after a closing one) is no frame at all and is not counted.
 void KissDeframer::Close(bool accepted, const std::uint8_t* after) {
-  phase = Phase::kBetweenFrames;
   bytesFed = fedBeforeChunk + (after - feedStart);
+  const bool empty = length == 1;
+  if (empty) {
+    BeginFrame();
+    return;
+  }
   if (!accepted) {
     ++framesRejected;
+  } else if (countOnly) {
+    ++framesCounted;
   } else if (handler && !handler(frame)) {
     stopRequested = true;
   }
+  BeginFrame();
 }
 
 }  // namespace quilmar

@@ -9,17 +9,23 @@
 //   });
 //   for each chunk received: deframer.Feed(chunk);
 //   before a new connection's bytes: if FrameOpen(), one FEND, fed (and recorded) like a
-//     received byte, closes the frame the lost connection cut off, so the new frames read in
-//     step;
+//     received byte, ends the frame the lost connection cut off, so that the new connection's
+//     first bytes are not read as the rest of it;
 //   at the end: deframer.InsideFrame() tells whether bytes of an unfinished frame were lost.
 //
-// Framing rules: bytes up to a FEND are skipped and that FEND opens a frame; the bytes up to
-// the next FEND are the frame (the closing FEND lands after the last data byte), after which
-// bytes are skipped again up to the next FEND. FESC TFEND and FESC TFESC stand for one byte at
-// the FESC's place; a FESC before any other byte stays pending until a later TFEND or TFESC of
-// the same frame. Every opening FEND clears the escape flag and the buffer positions the
-// previous frame reached, so a corrupt frame cannot spoil the next one. Bytes beyond the
-// 512-byte buffer are dropped; the length keeps counting up to 32767.
+// Framing rules, as KISS has them: bytes before the stream's first FEND belong to no frame.
+// Every FEND ends the frame in progress and begins a new one, so one FEND between two frames
+// serves both, and noise between frames costs only the candidate it makes. The FEND that
+// ends a frame lands after its last data byte. A frame with no byte before its FEND (FEND
+// FEND) is nothing and is not counted; any other that fails the address check is rejected.
+// FESC TFEND and FESC TFESC stand for one byte at the FESC's place; a FESC before any other
+// byte stays pending until a later TFEND or TFESC of the same frame. Each FEND clears the
+// escape flag and the buffer positions the previous frame reached, so a corrupt frame cannot
+// spoil the next one. Bytes beyond the 512-byte buffer are dropped; the length keeps counting
+// up to 32767.
+//
+// Once the table is full a reader calls CountOnly(): accepted frames are then only counted,
+// skipped to their FEND like a rejected one, instead of being de-escaped and handed over.
 #pragma once
 
 #include <cstdint>
@@ -42,21 +48,29 @@ class KissDeframer {
   // handler asked to stop, then those up to and including the frame's closing FEND.
   std::size_t Feed(std::span<const std::uint8_t> bytes);
 
-  // Complete frames that failed the address check (other stations, other ports, noise).
+  // Complete non-empty frames that failed the address check (other stations, other ports,
+  // noise).
   std::int64_t FramesRejected() const { return framesRejected; }
   // Bytes used so far; inside the handler, up to and including the frame's closing FEND.
   std::int64_t BytesFed() const { return bytesFed; }
-  // True when at least one byte followed the last opening FEND and no FEND has closed the
-  // frame yet: the stream, if it ends now, ends inside a frame.
-  bool InsideFrame() const { return phase != Phase::kBetweenFrames && length > 0; }
-  // True when a FEND has opened a frame that no FEND has closed yet, even an empty one: the
-  // next FEND will close it rather than open a frame.
-  bool FrameOpen() const { return phase != Phase::kBetweenFrames; }
+  // Accepted frames counted, not handed over, since CountOnly().
+  std::int64_t FramesCounted() const { return framesCounted; }
+  // From now on accepted frames are only counted (FramesCounted), the handler is not called.
+  void CountOnly() { countOnly = true; }
+  // True when at least one byte followed the last FEND: the stream, if it ends now, ends
+  // inside a frame, whose bytes are lost.
+  bool InsideFrame() const { return phase != Phase::kBeforeFirstFend && length > 0; }
+  // True when a FEND fed now would end a frame that holds bytes, the same as InsideFrame().
+  // A FEND fed at any other time does nothing but begin a frame, which the next FEND ends
+  // again: between frames, and before the first FEND, no frame is open.
+  bool FrameOpen() const { return InsideFrame(); }
 
  private:
-  enum class Phase { kBetweenFrames, kAddress, kKeeping, kSkipping };
+  enum class Phase { kBeforeFirstFend, kAddress, kKeeping, kSkipping, kCounting };
 
-  const std::uint8_t* OpenFrame(const std::uint8_t* at, const std::uint8_t* end);
+  const std::uint8_t* FindFirstFend(const std::uint8_t* at, const std::uint8_t* end);
+  void BeginFrame();
+  Phase AfterAddress() const;
   const std::uint8_t* TakeAddress(const std::uint8_t* at, const std::uint8_t* end);
   const std::uint8_t* TakeBody(const std::uint8_t* at, const std::uint8_t* end);
   const std::uint8_t* SkipBody(const std::uint8_t* at, const std::uint8_t* end);
@@ -67,12 +81,14 @@ class KissDeframer {
 
   FrameHandler handler;
   FrameBuffer frame{};
-  Phase phase = Phase::kBetweenFrames;
+  Phase phase = Phase::kBeforeFirstFend;
   int length = 0;   // de-escaped bytes of the frame so far, the closing FEND included
   int reached = 0;  // buffer positions written since the frame opened, to clear only those
   bool escapePending = false;
   bool stopRequested = false;
+  bool countOnly = false;
   std::int64_t framesRejected = 0;
+  std::int64_t framesCounted = 0;
   std::int64_t bytesFed = 0;
   const std::uint8_t* feedStart = nullptr;  // the chunk being fed, for BytesFed in the handler
   std::int64_t fedBeforeChunk = 0;

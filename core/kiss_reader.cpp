@@ -13,7 +13,7 @@ namespace {
 constexpr std::size_t kReadChunk = 64 * 1024;
 
 // One load: the de-framer fed from the source's 64 KiB chunks, each accepted frame appended
-// to the table. Progress is reported after every accepted frame and after every chunk.
+// to the table. Progress is reported after every stored frame and after every chunk.
 class LogLoad {
  public:
   LogLoad(FrameTable& table, const ReadHooks& hooks)
@@ -33,7 +33,7 @@ class LogLoad {
     }
     LoadSummary summary;
     summary.framesStored = table.frameCount;
-    summary.framesSkipped = store.FramesSkipped();
+    summary.framesSkipped = store.FramesSkipped() + deframer.FramesCounted();
     summary.framesRejected = deframer.FramesRejected();
     // A cancelled load stopped by choice; only a log that ends inside a frame lost one.
     summary.endedInsideFrame = !cancelled && deframer.InsideFrame();
@@ -49,6 +49,11 @@ class LogLoad {
     const int index = store.Append(frame);
     if (index > 0 && hooks.afterStoredFrame) {
       hooks.afterStoredFrame(index, table.Record(index));
+    }
+    // A full table only counts: a long log's later frames are skipped to their FEND rather
+    // than de-escaped for nothing.
+    if (store.Full()) {
+      deframer.CountOnly();
     }
     return Progress();
   }

@@ -32,9 +32,9 @@ std::unique_ptr<ByteSource> OpenFileSource(const std::string& path);
 std::unique_ptr<ByteSource> MemorySource(std::span<const std::uint8_t> bytes);
 
 struct ReadHooks {
-  // Progress and cancel: runs after every accepted frame and after every chunk read whatever
-  // its bytes, so a long stretch without FEND or of other stations' frames cannot starve the
-  // caller.
+  // Progress and cancel: runs after every stored frame and after every chunk read whatever
+  // its bytes, so a long stretch without FEND, of other stations' frames or of frames beyond
+  // the 5000th (only counted) cannot starve the caller.
   // Returning false stops the read as if the file ended there (a cancelled load).
   std::function<bool(std::int64_t bytesRead)> onProgress;
   // After each stored frame, with its 1-based index.
@@ -44,9 +44,9 @@ struct ReadHooks {
 struct LoadSummary {
   int framesStored = 0;             // equals the table's frameCount
   std::int64_t framesSkipped = 0;   // accepted frames beyond the 5000th
-  std::int64_t framesRejected = 0;  // complete frames that failed the address check
-  // The log ended after an opening FEND and at least one byte of a frame, which was dropped;
-  // a log that ends in a lone FEND lost nothing.
+  std::int64_t framesRejected = 0;  // complete non-empty frames failing the address check
+  // The log ended with at least one byte after its last FEND: a frame, which was dropped;
+  // a log that ends in a FEND lost nothing.
   bool endedInsideFrame = false;
   bool cancelled = false;  // a hook stopped the read
   std::int64_t bytesRead = 0;

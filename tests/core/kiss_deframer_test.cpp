@@ -10,6 +10,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <numeric>
 #include <random>
 #include <vector>
 
@@ -149,19 +150,21 @@ struct ChunkCase {
   const char* name;
   Bytes log;
   int largestChunk;
+  bool fillsTheTable = false;
 };
 
 TEST(KissDeframerTest, ChunkedFeedGivesTheFileLoad) {
   const Bytes hostile = HostileLog(11, 600);
   const Bytes demo = DemoLog();
   ASSERT_FALSE(demo.empty());
-  // More than 5000 accepted frames, so the skipped count takes part too.
-  const Bytes overfull = HostileLog(12, 5800);
+  // More than 5000 accepted frames, so the skipped count takes part too: the file load only
+  // counts those, the frame store decodes them.
+  const Bytes overfull = HostileLog(12, 9000);
   const ChunkCase cases[] = {{"demo", demo, 65536},
                              {"demo bytes", demo, 4},
                              {"hostile", hostile, 65536},
                              {"hostile bytes", hostile, 8},
-                             {"overfull", overfull, 65536}};
+                             {"overfull", overfull, 65536, true}};
   static FrameTable loaded;
   static FrameTable fed;
   for (const ChunkCase& c : cases) {
@@ -171,6 +174,7 @@ TEST(KissDeframerTest, ChunkedFeedGivesTheFileLoad) {
       const LoadSummary expected = ReadKissLog(*source, loaded);
       const LoadSummary actual = FeedInChunks(c.log, fed, seed, c.largestChunk);
       EXPECT_GT(expected.framesStored, 0);
+      EXPECT_EQ(expected.framesSkipped > 0, c.fillsTheTable);
       EXPECT_EQ(actual.framesStored, expected.framesStored);
       EXPECT_EQ(actual.framesSkipped, expected.framesSkipped);
       EXPECT_EQ(actual.framesRejected, expected.framesRejected);
@@ -197,13 +201,11 @@ PlainResult DeframePlainly(const Bytes& log) {
       frame[static_cast<std::size_t>(length - 1)] = byte;
     }
   };
+  while (at < log.size() && log[at] != kFend) {
+    ++at;
+  }
+  ++at;  // each FEND ends one frame and begins the next
   for (;;) {
-    while (at < log.size() && log[at] != kFend) {
-      ++at;
-    }
-    if (at++ >= log.size()) {
-      return result;
-    }
     frame.fill(0);
     int length = 0;
     bool escape = false;
@@ -223,6 +225,9 @@ PlainResult DeframePlainly(const Bytes& log) {
     }
     if (!closed) {
       return result;
+    }
+    if (length == 1) {
+      continue;
     }
     const Bytes good = testing::BuildFrame({});
     const bool ours =
@@ -274,25 +279,103 @@ TEST(KissDeframerTest, EscapeSplitAcrossChunks) {
   EXPECT_FALSE(deframer.InsideFrame());
 }
 
-TEST(KissDeframerTest, OneFendJoinsAStreamCutInsideAFrame) {
-  // A connection lost after the first 40 bytes of frame 1; the next connection sends frame 2.
-  // Without the joining FEND, frame 2's opening FEND would close frame 1's remains and frame 2
-  // would be read from its closing FEND on.
-  const Bytes first = testing::KissLog({testing::BuildFrame(testing::Information(1, 'S'))});
-  const Bytes second = testing::KissLog({testing::BuildFrame(testing::Information(2, 'S'))});
+std::vector<int> Numbers(const std::vector<FrameBuffer>& frames) {
   std::vector<int> numbers;
-  KissDeframer deframer([&](const FrameBuffer& frame) {
+  for (const FrameBuffer& frame : frames) {
     numbers.push_back(frame[17] * 256 + frame[18]);
+  }
+  return numbers;
+}
+
+TEST(KissDeframerTest, EveryFrameAmongNoiseAndSharedFends) {
+  // 1000 frames, every other one sharing its opening FEND with the previous frame's closing
+  // one, and 10 MB of noise, FENDs and escapes among it, cut into the gaps.
+  std::mt19937 random(7);
+  Bytes log;
+  for (int i = 0; i < 1000; ++i) {
+    Bytes noise(10000 + random() % 1000);
+    std::generate(noise.begin(), noise.end(), [&] { return static_cast<std::uint8_t>(random()); });
+    log.insert(log.end(), noise.begin(), noise.end());
+    Bytes wrapped = testing::KissWrap(
+        testing::BuildFrame(testing::Information(static_cast<std::uint16_t>(i), 'S'), {}));
+    if (i % 2 == 1) {
+      wrapped.erase(wrapped.begin());
+      log.push_back(kFend);
+    }
+    log.insert(log.end(), wrapped.begin(), wrapped.end());
+  }
+  std::vector<FrameBuffer> accepted;
+  KissDeframer deframer([&](const FrameBuffer& frame) {
+    accepted.push_back(frame);
     return true;
   });
-  deframer.Feed({first.data(), 40});
-  ASSERT_TRUE(deframer.FrameOpen());
-  const std::uint8_t fend = 0xC0;
-  deframer.Feed({&fend, 1});
-  EXPECT_FALSE(deframer.FrameOpen());
-  deframer.Feed(second);
-  EXPECT_EQ(numbers, (std::vector<int>{1, 2}));
-  EXPECT_FALSE(deframer.FrameOpen());
+  deframer.Feed(log);
+  std::vector<int> expected(1000);
+  std::iota(expected.begin(), expected.end(), 0);
+  EXPECT_EQ(Numbers(accepted), expected);
+  EXPECT_GT(deframer.FramesRejected(), 30000);
+}
+
+// A frame filling the buffer but one byte, then FESC and another byte at the buffer's end,
+// the chunk cut before the closing FEND: the next chunk must still end it and read the next.
+TEST(KissDeframerTest, EscapeAtTheBufferEndAcrossChunks) {
+  Bytes first = testing::BuildFrame(testing::Information(1, 'S'));
+  first.resize(kFrameBufferSize - 1, 0x5A);
+  Bytes log = testing::KissWrap(first);
+  log.pop_back();
+  log.insert(log.end(), {kFesc, 0x41});
+  const Bytes rest = testing::KissLog({testing::BuildFrame(testing::Information(2, 'S'))});
+  std::vector<FrameBuffer> accepted;
+  KissDeframer deframer([&](const FrameBuffer& frame) {
+    accepted.push_back(frame);
+    return true;
+  });
+  EXPECT_EQ(deframer.Feed(log), log.size());
+  EXPECT_EQ(deframer.Feed(rest), rest.size());
+  EXPECT_EQ(Numbers(accepted), (std::vector<int>{1, 2}));
+  ASSERT_EQ(accepted.size(), 2u);
+  EXPECT_EQ(accepted[0][kFrameBufferSize - 2], 0x5A);
+  EXPECT_EQ(accepted[0][kFrameBufferSize - 1], 0);  // the FESC's place, still pending
+}
+
+// A connection lost after `cut` bytes of a frame; the next connection begins with the rest of
+// a frame the TNC was sending. A FEND fed whenever FrameOpen() says so keeps those bytes out
+// of the cut frame, which is read as far as it came; FrameOpen() is false where a FEND would
+// end nothing.
+TEST(KissDeframerTest, FrameOpenJoinsAStreamCutAnywhere) {
+  const Bytes first = testing::BuildFrame(testing::Information(1, 'S'));
+  const Bytes wrapped = testing::KissWrap(first);
+  Bytes second{0x5A, 0x5A, 0x5A};
+  const Bytes next = testing::KissLog({testing::BuildFrame(testing::Information(2, 'S'))});
+  second.insert(second.end(), next.begin(), next.end());
+  for (std::size_t cut = 0; cut <= wrapped.size(); ++cut) {
+    SCOPED_TRACE("cut after " + std::to_string(cut) + " bytes");
+    std::vector<FrameBuffer> accepted;
+    KissDeframer deframer([&](const FrameBuffer& frame) {
+      accepted.push_back(frame);
+      return true;
+    });
+    deframer.Feed({wrapped.data(), cut});
+    const bool open = cut >= 2 && cut < wrapped.size();
+    EXPECT_EQ(deframer.FrameOpen(), open);
+    EXPECT_EQ(deframer.InsideFrame(), open);
+    if (deframer.FrameOpen()) {
+      const std::uint8_t fend = kFend;
+      deframer.Feed({&fend, 1});
+    }
+    deframer.Feed(second);
+    // The address check needs the command byte and both addresses, 15 bytes; the FEND that
+    // ends the frame may stand for the source's SSID byte, which only needs bits 1..4 clear.
+    const std::size_t dataBytes = cut == 0 ? 0 : std::min(cut - 1, first.size());
+    ASSERT_EQ(accepted.size(), dataBytes >= 14 ? 2u : 1u);
+    if (dataBytes >= 14) {
+      FrameBuffer cutFrame{};
+      std::copy_n(first.begin(), dataBytes, cutFrame.begin());
+      cutFrame[dataBytes] = kFend;  // the joining FEND, or the frame's own
+      EXPECT_EQ(accepted[0], cutFrame);
+    }
+    EXPECT_EQ(Numbers(accepted).back(), 2);
+  }
 }
 
 }  // namespace

@@ -70,32 +70,46 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         FramingCase{"Empty", {}, {}, 0, false}, FramingCase{"NoFend", {1, 2, 3}, {}, 0, false},
         FramingCase{"TwoFrames", testing::KissLog({Frame(1), Frame(2)}), {1, 2}, 0, false},
-        FramingCase{"NoiseBetweenFramesSkipped",
+        // Noise between frames is a candidate of its own, rejected; the frames around it stay.
+        FramingCase{"NoiseBetweenFrames",
                     Concat({{0x55, 0x01},
                             testing::KissWrap(Frame(1)),
                             {0x33, 0x44},
-                            testing::KissWrap(Frame(2)),
-                            {0x77}}),
+                            testing::KissWrap(Frame(2))}),
+                    {1, 2},
+                    1,
+                    false},
+        FramingCase{"NoiseHoldingAFend",
+                    Concat({testing::KissWrap(Frame(1)),
+                            {0x12, kFend, 0x34, 0x56},
+                            testing::KissWrap(Frame(2))}),
+                    {1, 2},
+                    2,
+                    false},
+        // One FEND between two frames ends the first and begins the second.
+        FramingCase{"SharedDelimiters",
+                    Concat({{kFend}, Frame(1), {kFend}, Frame(2), {kFend}}),
                     {1, 2},
                     0,
                     false},
-        // FEND f1 FEND f2 FEND: f2's bytes are skipped, its closing FEND opens a frame that
-        // the end of the file leaves empty.
-        FramingCase{"SharedDelimiters",
-                    Concat({{kFend}, Frame(1), {kFend}, Frame(2), {kFend}}),
+        // FEND FEND holds no frame: nothing to store or to count.
+        FramingCase{"DoubleFendIsNothing",
+                    Concat({{kFend, kFend}, Frame(1), {kFend, kFend}}),
                     {1},
                     0,
                     false},
-        // FEND FEND opens and closes a one-byte frame; f1's bytes are then skipped.
-        FramingCase{
-            "DoubleFendIsOneByteFrame", Concat({{kFend, kFend}, Frame(1), {kFend}}), {}, 1, false},
-        FramingCase{"OnlyFends", {kFend, kFend, kFend, kFend}, {}, 2, false},
+        FramingCase{"OnlyFends", {kFend, kFend, kFend, kFend}, {}, 0, false},
         FramingCase{"LastFrameCutOff",
                     Concat({testing::KissLog({Frame(1)}), {kFend}, Frame(2)}),
                     {1},
                     0,
                     true},
-        // A stray FEND at the end opens a frame but loses no byte of one.
+        FramingCase{"LastFrameCutOffAfterASharedFend",
+                    Concat({testing::KissLog({Frame(1)}), Frame(2)}),
+                    {1},
+                    0,
+                    true},
+        // A stray FEND at the end begins a frame but loses no byte of one.
         FramingCase{
             "LoneFendAtTheEnd", Concat({testing::KissLog({Frame(1)}), {kFend}}), {1}, 0, false},
         FramingCase{"CutOffAfterOneByte",
