@@ -1,9 +1,11 @@
 // Reading and decoding speed of the core: a 5000-frame log, a 256 MB log whose frames beyond
-// those stored come from another station (loaded, and through the de-framer alone), the demo
-// log, one frame's decoding and the missing-frames check of a worst-case log.
+// those stored come from another station (loaded, and through the de-framer alone), a 256 MB
+// log of noise and half a million spacecraft frames, the demo log, one frame's decoding and
+// the missing-frames check of a worst-case log.
 //
 // Besides the benchmarks, two modes for measuring peak memory with /usr/bin/time -v:
-//   core_bench --write-logs=DIR   writes small.kss (5000 frames) and large.kss (256 MB)
+//   core_bench --write-logs=DIR   writes small.kss (5000 frames), large.kss and noisy.kss
+//                                 (256 MB each)
 //   core_bench --read-log=PATH    reads one log and prints its summary
 #include <benchmark/benchmark.h>
 
@@ -12,6 +14,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string_view>
 #include <vector>
 
@@ -93,6 +96,30 @@ Bytes LargeLog() {
   return log;
 }
 
+// Half a million spacecraft frames, numbered on, with random noise between them (FENDs and
+// escapes among it) up to 256 MB: a long unattended reception of a busy, noisy channel. The
+// table keeps the first 5000; the rest are only counted.
+Bytes NoisyLog() {
+  constexpr int kFrames = 500000;
+  std::mt19937_64 random(2026);
+  Bytes log;
+  log.reserve(kLargeLogBytes + 4096);
+  Bytes frame;
+  for (int i = 0; i < kFrames; ++i) {
+    frame.clear();
+    AppendWrapped(frame, HousekeepingFrame(i % 65536, "XQ0SAT"));
+    const std::size_t room = kLargeLogBytes - log.size() - frame.size() * (kFrames - i);
+    const std::size_t noise = room / static_cast<std::size_t>(kFrames - i) / 8;
+    for (std::size_t n = 0; n < noise; ++n) {
+      const std::uint64_t word = random();
+      const auto* bytes = reinterpret_cast<const std::uint8_t*>(&word);
+      log.insert(log.end(), bytes, bytes + sizeof word);
+    }
+    log.insert(log.end(), frame.begin(), frame.end());
+  }
+  return log;
+}
+
 FrameTable& Table() {
   static FrameTable table;
   return table;
@@ -121,6 +148,12 @@ void BM_Read256MbLog(benchmark::State& state) {
   ReadLog(state, log);
 }
 BENCHMARK(BM_Read256MbLog)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_Read256MbNoisyLog(benchmark::State& state) {
+  static const Bytes log = NoisyLog();
+  ReadLog(state, log);
+}
+BENCHMARK(BM_Read256MbNoisyLog)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // The de-framer alone, as a live exporter runs it: the 256 MB log in 64 KiB chunks, each
 // accepted frame only counted.
@@ -183,7 +216,12 @@ void BM_MissingFramesAlternating(benchmark::State& state) {
 BENCHMARK(BM_MissingFramesAlternating)->Unit(benchmark::kMicrosecond);
 
 int WriteLogs(const std::filesystem::path& directory) {
-  for (const auto& [name, log] : {std::pair{"small.kss", SmallLog()}, {"large.kss", LargeLog()}}) {
+  const struct {
+    const char* name;
+    Bytes (*make)();
+  } kLogs[] = {{"small.kss", SmallLog}, {"large.kss", LargeLog}, {"noisy.kss", NoisyLog}};
+  for (const auto& [name, make] : kLogs) {
+    const Bytes log = make();
     std::ofstream out(directory / name, std::ios::binary);
     out.write(reinterpret_cast<const char*>(log.data()), static_cast<std::streamsize>(log.size()));
     if (!out) {

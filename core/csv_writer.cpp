@@ -1,7 +1,9 @@
 // The stored frames as CSV (RFC 4180, CRLF row ends, UTF-8); see csv_writer.h.
 #include "csv_writer.h"
 
+#include <algorithm>
 #include <array>
+#include <cstdint>
 #include <string>
 
 #include "export_format.h"
@@ -27,11 +29,27 @@ std::string ParameterTitle(const ParameterInfo& info) {
   return title;
 }
 
-// The first byte decides: CR and tab are checked before they become control pictures.
+// Leading characters that hide what follows from a reader or that a spreadsheet may skip
+// before it looks for a formula: blanks and C0 controls (NUL, tab, LF, CR), DEL, the C1
+// controls, the no-break space and the soft hyphen.
+bool HidesTheStart(std::uint8_t byte) {
+  return byte <= 0x20 || (byte >= 0x7F && byte <= 0xA0) || byte == 0xAD;
+}
+
+// A spreadsheet runs a cell as a formula when it begins with = + - @, tab or CR; checked on
+// the received bytes, before control pictures, and past any leading bytes that hide it.
+bool RunsAsFormula(std::string_view text) {
+  constexpr std::string_view kFormulaSigns = "=+-@";
+  if (!text.empty() && (text.front() == '\t' || text.front() == '\r')) {
+    return true;
+  }
+  const auto first = std::find_if_not(
+      text.begin(), text.end(), [](char c) { return HidesTheStart(static_cast<std::uint8_t>(c)); });
+  return first != text.end() && kFormulaSigns.find(*first) != std::string_view::npos;
+}
+
 void AppendComText(std::string& row, const std::string& comText, CsvText mode) {
-  constexpr std::string_view kFormulaStarts = "=+-@\t\r";
-  if (mode == CsvText::kGuardFormulas && !comText.empty() &&
-      kFormulaStarts.find(comText.front()) != std::string_view::npos) {
+  if (mode == CsvText::kGuardFormulas && RunsAsFormula(comText)) {
     AppendCsvCell(row, '\'' + comText);
   } else {
     AppendCsvCell(row, comText);

@@ -10,8 +10,9 @@ namespace quilmar {
 
 // How the beacon text (comText) is written. It is received over the air from anyone who
 // transmits, and a spreadsheet runs a cell that starts with =, +, -, @, tab or CR as a
-// formula; by default such a cell gets a leading apostrophe, which spreadsheets read as
-// "text follows". kRaw writes the text unchanged.
+// formula, also behind leading blanks, NUL, LF or no-break spaces; by default such a cell
+// gets a leading apostrophe, which spreadsheets read as "text follows". kRaw writes the text
+// without it (control bytes are shown as pictures either way).
 enum class CsvText { kGuardFormulas, kRaw };
 
 // Writes the header row and one row per stored frame; false when the stream failed.

@@ -9,6 +9,7 @@ namespace quilmar {
 namespace {
 
 constexpr char kHexDigits[] = "0123456789abcdef";
+constexpr char kUpperHexDigits[] = "0123456789ABCDEF";
 
 void AppendUtf8(std::string& out, std::uint32_t code) {
   if (code < 0x80) {
@@ -144,6 +145,14 @@ void AppendCsvText(std::string& out, std::string_view latin1) {
       AppendUtf8(out, 0x2400u + b);
     } else if (b == 0x7F) {
       AppendUtf8(out, 0x2421u);
+    } else if (b >= 0x80 && b <= 0x9F) {
+      // Terminals obey U+0080-U+009F as 8-bit control codes (CSI erases and moves), and
+      // Unicode has no pictures for them: the byte in hexadecimal between angle brackets that
+      // no Latin-1 character can produce.
+      AppendUtf8(out, 0x27E8u);
+      out.push_back(kUpperHexDigits[b >> 4]);
+      out.push_back(kUpperHexDigits[b & 0x0F]);
+      AppendUtf8(out, 0x27E9u);
     } else {
       AppendUtf8(out, b);
     }

@@ -24,8 +24,10 @@ void AppendJsonFileName(std::string& out, std::string_view name);
 
 // Each byte as the Latin-1 character of the same code, UTF-8 encoded. C0 controls and DEL
 // become their Unicode Control Pictures (U+2400 + code, U+2421), so a beacon text with CR or
-// LF stays on its row and shows what was received. The mapping is one-to-one: Latin-1 has
-// no character in the U+2400 block.
+// LF stays on its row and shows what was received; the C1 bytes 0x80-0x9F, which terminals
+// would obey, become their code in hexadecimal between mathematical angle brackets
+// (U+27E8 "9B" U+27E9). The mapping is one-to-one: Latin-1 has no character in the U+2400
+// block nor those brackets, so every picture and bracketed code stands for exactly one byte.
 void AppendCsvText(std::string& out, std::string_view latin1);
 
 // A CSV cell holding the text as AppendCsvText writes it; quoted (quotes doubled) when it

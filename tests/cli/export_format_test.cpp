@@ -96,8 +96,25 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{"ZeroBytes", std::string("a\0\0b", 4), "\"a\\u0000\\u0000b\"", "a\u2400\u2400b"},
         TextCase{"UnitSeparator", "\x1F", "\"\\u001f\"", "\u241F"},
         TextCase{"Delete", "\x7F", "\"\\u007f\"", "\u2421"},
-        // C1 controls have no pictures; in JSON they are escaped like the others.
-        TextCase{"NextLine", "\x85", "\"\\u0085\"", "\u0085"},
+        // C1 controls, which terminals obey, have no pictures: their code between brackets
+        // no Latin-1 byte can produce. In JSON they are escaped like the others.
+        TextCase{"NextLine", "\x85", "\"\\u0085\"",
+                 "\u27E8"
+                 "85\u27E9"},
+        TextCase{"C1Bounds", "\x7E\x80\x9F\xA0", "\"~\\u0080\\u009f\u00A0\"",
+                 "~\u27E8"
+                 "80\u27E9\u27E8"
+                 "9F\u27E9\u00A0"},
+        TextCase{"ControlSequence",
+                 "\x9B"
+                 "2K\x9B"
+                 "A",
+                 "\"\\u009b2K\\u009bA\"",
+                 "\u27E8"
+                 "9B\u27E9"
+                 "2K\u27E8"
+                 "9B\u27E9"
+                 "A"},
         TextCase{"DegreeSign",
                  "+14\xB0"
                  "C",

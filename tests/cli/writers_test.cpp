@@ -173,7 +173,19 @@ TEST(CsvWriterTest, GuardsBeaconTextsThatSpreadsheetsWouldRunAsFormulas) {
       {"\t=1", "'\u2409=1", "\u2409=1"},
       {"\r\n", "'\u240D\u240A", "\u240D\u240A"},
       {"XQ0SAT =1-2", "XQ0SAT =1-2", "XQ0SAT =1-2"},
-      {std::string("\0=1", 3), "\u2400=1", "\u2400=1"},
+      // Behind blanks, zero bytes, line feeds and no-break spaces a formula still runs.
+      {std::string("\0=1", 3), "'\u2400=1", "\u2400=1"},
+      {"  -2", "'  -2", "  -2"},
+      {"\n@A1", "'\u240A@A1", "\u240A@A1"},
+      {" \xA0\xA0+1", "' \u00A0\u00A0+1", " \u00A0\u00A0+1"},
+      {"\x9B=1",
+       "'\u27E8"
+       "9B\u27E9=1",
+       "\u27E8"
+       "9B\u27E9=1"},
+      {"   ", "   ", "   "},
+      {" 73 =1", " 73 =1", " 73 =1"},
+      {"'=1", "'=1", "'=1"},
       {"", "", ""},
   };
   for (const auto& c : kCases) {
