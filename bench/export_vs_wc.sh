@@ -1,52 +1,44 @@
 #!/usr/bin/env bash
-# Export speed against one plain pass over the same bytes: makes the 256 MB log of mostly
-# another station's frames (5000 of the spacecraft's among 1.75 M foreign ones), then times
-# `wc -l`, `md5sum` and the JSON export of it in alternating runs and prints the medians and
-# ratios, the export's peak memory on the 5000-frame and the 256 MB log, and the median load
-# time of the 5000-frame log. Needs the release build:
+# Export speed against one plain pass over the same bytes. Makes three logs: small.kss (5000
+# frames), large.kss (256 MB, mostly another station's frames, 5000 of the spacecraft's among
+# them) and noisy.kss (256 MB of line noise and half a million of the spacecraft's frames, of
+# which the table keeps 5000 and counts the rest). Then times the JSON export of each large
+# log against `wc -l` (and large.kss against `md5sum`) with farm-bench, which runs the two
+# commands in turn and takes the ratio pair by pair, and prints the medians and ratios, the
+# export's peak memory and the median load time of the 5000-frame log. Needs farm-bench and
+# the release build:
 #   cmake --preset release && cmake --build --preset release --target core_bench quilmar-hk-export
-# Usage: bench/export_vs_wc.sh [RUNS] (default 7)
+# Usage: bench/export_vs_wc.sh [RUNS] (default 9)
 set -euo pipefail
-runs=${1:-7}
+runs=${1:-9}
 cd "$(dirname "$0")/.."
-bench=build/release/bench/core_bench
-export_tool=build/release/cli/quilmar-hk-export
+bench=$PWD/build/release/bench/core_bench
+export_tool=$PWD/build/release/cli/quilmar-hk-export
+command -v farm-bench >/dev/null || { echo "export_vs_wc: farm-bench is needed" >&2; exit 1; }
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 
 "$bench" --write-logs="$dir"
-large="$dir/large.kss"
-cat "$large" >/dev/null  # into the page cache, as for every later run
+cat "$dir"/*.kss >/dev/null  # into the page cache, as for every later run
 
-declare -A times
-commands=(wc md5 export)
-run() {
-  case $1 in
-    wc) wc -l "$large" >/dev/null ;;
-    md5) md5sum "$large" >/dev/null ;;
-    export) "$export_tool" --format json --output /dev/null "$large" 2>/dev/null ;;
-  esac
+# Prints the median wall times of the export and of the yardstick, and their median ratio.
+compare() {
+  local log=$1 yardstick=$2 goal=$3
+  farm-bench -n "$runs" --timeout 300 --vs "$yardstick $dir/$log" -- \
+    "$export_tool" --format json --output /dev/null "$dir/$log" >"$dir/farm.txt" 2>&1
+  awk -v log="$log" -v yard="$yardstick" -v goal="$goal" '
+    $1 == "A" && $2 == "wall" { a = $5 }
+    $1 == "B" && $2 == "wall" { b = $5 }
+    $1 == "A/B" && $2 == "wall" { r = $4 }
+    END { printf "  %-10s export %6.1f ms, %-6s %6.1f ms, ratio %.2f (goal at most %s)\n",
+          log, a * 1000, yard, b * 1000, r, goal }' "$dir/farm.txt"
 }
-for ((i = 0; i < runs; i++)); do
-  for name in "${commands[@]}"; do
-    start=$(date +%s%N)
-    run "$name"
-    times[$name]+="$(( ($(date +%s%N) - start) / 1000 )) "
-  done
-done
+printf 'medians of %d paired runs (farm-bench):\n' "$runs"
+compare noisy.kss "wc -l" 3
+compare large.kss "wc -l" 3
+compare large.kss md5sum 0.4
 
-median() { tr ' ' '\n' | grep . | sort -n | awk '{a[NR] = $1} END {print a[int((NR + 1) / 2)]}'; }
-for name in "${commands[@]}"; do
-  declare "m_$name=$(echo "${times[$name]}" | median)"
-done
-printf 'medians of %d alternating runs over %s bytes:\n' "$runs" "$(stat -c %s "$large")"
-awk -v wc="$m_wc" -v md5="$m_md5" -v ex="$m_export" 'BEGIN {
-  printf "  wc -l   %8.1f ms\n  md5sum  %8.1f ms\n  export  %8.1f ms\n", wc / 1000, md5 / 1000, ex / 1000
-  printf "  export / wc -l  %.2f (goal at most 3)\n", ex / wc
-  printf "  export / md5sum %.2f (goal at most 0.4)\n", ex / md5
-}'
-
-for log in small large; do
+for log in small large noisy; do
   rss=$(/usr/bin/time -f %M "$export_tool" --format json --output /dev/null "$dir/$log.kss" 2>&1 >/dev/null | tail -n 1)
   printf '  peak RSS of the export, %s.kss: %s kB\n' "$log" "$rss"
 done

@@ -115,11 +115,20 @@ void AppendInteger(std::string& out, std::int64_t value) {
   out.append(buffer.data(), result.ptr);
 }
 
+// Runs of printable ASCII, such as a whole hex dump, are copied in one step.
 void AppendJsonString(std::string& out, std::string_view latin1) {
   out.push_back('"');
-  for (const char c : latin1) {
-    AppendJsonCharacter(out, static_cast<std::uint8_t>(c));
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < latin1.size(); ++i) {
+    const auto b = static_cast<std::uint8_t>(latin1[i]);
+    if (b >= 0x20 && b < 0x7F && b != '"' && b != '\\') {
+      continue;
+    }
+    out.append(latin1.substr(start, i - start));
+    AppendJsonCharacter(out, b);
+    start = i + 1;
   }
+  out.append(latin1.substr(start));
   out.push_back('"');
 }
 

@@ -43,6 +43,11 @@ std::vector<int> StoredNumbers(const FrameTable& table) {
   return numbers;
 }
 
+Bytes FescForCommandByte(Bytes frame) {
+  frame[0] = kFesc;
+  return frame;
+}
+
 struct FramingCase {
   const char* name;
   Bytes log;
@@ -99,6 +104,12 @@ INSTANTIATE_TEST_SUITE_P(
                     0,
                     false},
         FramingCase{"OnlyFends", {kFend, kFend, kFend, kFend}, {}, 0, false},
+        // A FESC before another byte leaves its place 0, so it may stand for the command byte.
+        FramingCase{"FescInPlaceOfTheCommandByte",
+                    Concat({{kFend}, FescForCommandByte(Frame(1)), {kFend}}),
+                    {1},
+                    0,
+                    false},
         FramingCase{"LastFrameCutOff",
                     Concat({testing::KissLog({Frame(1)}), {kFend}, Frame(2)}),
                     {1},
