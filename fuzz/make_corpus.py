@@ -1,5 +1,8 @@
 #!/usr/bin/env python3
-"""Writes the fuzzer's seed corpus: a few small KISS logs of QUILMAR-1 frames.
+"""Writes the fuzzers' seed corpora: for kiss_fuzzer a few small KISS logs of QUILMAR-1 frames,
+read as logs and as streams cut between connections, and records for the writers (each input's
+first byte picks the mode); for tnc_address_fuzzer a few TNC addresses. All stay small, so
+that the fuzzers run thousands of inputs a second; the full table is a unit test.
 
 Run from the repository root: python3 fuzz/make_corpus.py
 """
@@ -67,12 +70,6 @@ def gaps():
     return b"".join(wrap(frame(bytes(information(n, "A")))) for n in (0, 65535, 0, 10, 14, 15))
 
 
-def overfull():
-    # 5001 short frames: the table fills up and the last one is skipped. The first byte, a
-    # FEND, also picks no cancel.
-    return b"".join(wrap(frame(struct.pack(">HBBH", n, ord("A"), 0, 0))) for n in range(5001))
-
-
 def infinite_floats():
     info = information(9, "S", 23, 64)
     info[102:106] = struct.pack(">f", float("inf"))
@@ -81,14 +78,52 @@ def infinite_floats():
     return wrap(frame(bytes(info)))
 
 
+# Modes of kiss_fuzzer, by the input's first byte.
+LOG, CONNECTIONS, WRITERS = 0, 2, 3
+
+
+def text(data):
+    return bytes([len(data)]) + data
+
+
+def writer_records():
+    """Two records as the writers mode reads them: a beacon text with a formula behind blanks,
+    CR LF and the C1 bytes of a terminal control sequence, and awkward values."""
+    def record(number, com, values, sections):
+        out = struct.pack(">HBBH", number, ord("S"), 7, 1873)
+        out += text(com) + text(b"07.03.09") + text(b"Mon") + text(b"00 2A ")
+        out += bytes([len(values)])
+        for row, pick in values:
+            out += bytes([row, pick]) if pick < 12 else bytes([row, pick]) + struct.pack(">d", 0.7)
+        return out + bytes(sections)
+    return (bytes([0, 1]) +
+            record(65535, b" \xa0=1+1\x9b2K\x9bA\r\n\x00", [(0, 3), (18, 2), (19, 1)],
+                   [1, 0, 0, 1]) +
+            record(0, b"-2,\"x\"", [(54, 200), (92, 6)], [0, 1, 1, 0]))
+
+
+ADDRESSES = [b"localhost:8001", b"[::1]:8001", b"::1:8001", b"192.0.2.7:0", b"/dev/ttyUSB0",
+             b"/tmp/kisstnc", b"COM3", b"[fe80::1%eth0]:65535", b"host:+80", b":8001"]
+
+
 def main():
-    out = os.path.join(os.path.dirname(__file__), "corpus")
+    here = os.path.dirname(__file__)
+    out = os.path.join(here, "corpus")
     os.makedirs(out, exist_ok=True)
     for name, make in [("eps_com", eps_com), ("cdhs_adcs", cdhs_adcs), ("framing", framing),
-                       ("escapes", escapes), ("gaps", gaps), ("overfull", overfull),
-                       ("infinite_floats", infinite_floats)]:
+                       ("escapes", escapes), ("gaps", gaps), ("infinite_floats", infinite_floats)]:
         with open(os.path.join(out, name + ".kss"), "wb") as f:
-            f.write(make())
+            f.write(bytes([LOG]) + make())
+    for name, make in [("framing", framing), ("escapes", escapes)]:
+        with open(os.path.join(out, name + "_connections.kss"), "wb") as f:
+            f.write(bytes([CONNECTIONS]) + make())
+    with open(os.path.join(out, "writer_records.bin"), "wb") as f:
+        f.write(bytes([WRITERS]) + writer_records())
+    out = os.path.join(here, "address_corpus")
+    os.makedirs(out, exist_ok=True)
+    for i, address in enumerate(ADDRESSES):
+        with open(os.path.join(out, "address_%d.txt" % i), "wb") as f:
+            f.write(bytes([i]) + address)
 
 
 if __name__ == "__main__":
