@@ -10,6 +10,7 @@
 
 #include "core/csv_writer.h"
 #include "core/json_writer.h"
+#include "tests/support/kiss_builder.h"
 
 namespace quilmar {
 namespace {
@@ -279,6 +280,44 @@ TEST(JsonWriterTest, StreamsHundredsOfThousandsOfMissingFramesInListOrder) {
   EXPECT_NE(list.find(",2,1,65534,65533,"), std::string::npos);
   EXPECT_TRUE(list.ends_with(",3,2,1"));
   EXPECT_NE(json.find("\"frames\": []\n}\n"), std::string::npos);
+}
+
+// A full table from a log: 5000 short frames (the information field's header alone), then
+// beyond the table a frame sharing its opening FEND, noise, a frame after it, another station's
+// frame and a frame cut off by the end. The later frames are only counted, never stored.
+TEST(WritersTest, FullTableFromALogWithFramesBeyondIt) {
+  using testing::Bytes;
+  std::vector<Bytes> frames;
+  for (int i = 0; i < kFrameTableCapacity; ++i) {
+    frames.push_back(
+        testing::BuildFrame(testing::Information(static_cast<std::uint16_t>(i), 'A', 0, 0, 6)));
+  }
+  Bytes log = testing::KissLog(frames);
+  const Bytes later = testing::BuildFrame(testing::Information(9, 'S'));
+  log.insert(log.end(), later.begin(), later.end());
+  log.insert(log.end(), {testing::kFend, 0x12, 0x34, testing::kFesc, 0x56});
+  const Bytes wrapped = testing::KissWrap(later);
+  log.insert(log.end(), wrapped.begin(), wrapped.end());
+  testing::FrameAddresses other;
+  other.source = "XQ0ABC";
+  const Bytes foreign = testing::KissWrap(testing::BuildFrame(testing::Information(9, 'S'), other));
+  log.insert(log.end(), foreign.begin(), foreign.end());
+  log.insert(log.end(), wrapped.begin(), wrapped.end() - 1);
+
+  static FrameTable table;
+  const auto source = MemorySource(log);
+  const LoadSummary summary = ReadKissLog(*source, table);
+  EXPECT_EQ(summary.framesStored, kFrameTableCapacity);
+  EXPECT_EQ(summary.framesSkipped, 2);
+  EXPECT_EQ(summary.framesRejected, 2);  // the noise and the other station
+  EXPECT_TRUE(summary.endedInsideFrame);
+  EXPECT_EQ(table.Record(kFrameTableCapacity).frameNumber, kFrameTableCapacity - 1);
+
+  const Rows rows = ParseCsv(Csv(table));
+  ASSERT_EQ(rows.size(), static_cast<std::size_t>(kFrameTableCapacity) + 1);
+  EXPECT_EQ(rows.back()[1], std::to_string(kFrameTableCapacity - 1));
+  const std::string json = Json(table, summary, "full.kss");
+  EXPECT_NE(json.find("\"frameCount\": 5000,\n  \"framesSkipped\": 2,"), std::string::npos);
 }
 
 // A stream buffer that refuses every byte, like a full disk.
