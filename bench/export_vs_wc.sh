@@ -26,12 +26,12 @@ compare() {
   local log=$1 yardstick=$2 goal=$3
   farm-bench -n "$runs" --timeout 300 --vs "$yardstick $dir/$log" -- \
     "$export_tool" --format json --output /dev/null "$dir/$log" >"$dir/farm.txt" 2>&1
-  awk -v log="$log" -v yard="$yardstick" -v goal="$goal" '
+  awk -v name="$log" -v yard="$yardstick" -v goal="$goal" '
     $1 == "A" && $2 == "wall" { a = $5 }
     $1 == "B" && $2 == "wall" { b = $5 }
     $1 == "A/B" && $2 == "wall" { r = $4 }
     END { printf "  %-10s export %6.1f ms, %-6s %6.1f ms, ratio %.2f (goal at most %s)\n",
-          log, a * 1000, yard, b * 1000, r, goal }' "$dir/farm.txt"
+          name, a * 1000, yard, b * 1000, r, goal }' "$dir/farm.txt"
 }
 printf 'medians of %d paired runs (farm-bench):\n' "$runs"
 compare noisy.kss "wc -l" 3
