@@ -60,9 +60,9 @@ class KissDeframer {
   // True when at least one byte followed the last FEND: the stream, if it ends now, ends
   // inside a frame, whose bytes are lost.
   bool InsideFrame() const { return phase != Phase::kBeforeFirstFend && length > 0; }
-  // True when a FEND fed now would end a frame that holds bytes, the same as InsideFrame().
-  // A FEND fed at any other time does nothing but begin a frame, which the next FEND ends
-  // again: between frames, and before the first FEND, no frame is open.
+  // True when a FEND fed now would end a frame that holds bytes: the same as InsideFrame().
+  // Right after a FEND, and before the first one, no frame is open; a FEND fed then would
+  // end only an empty frame, which counts for nothing, so a joining FEND is not needed.
   bool FrameOpen() const { return InsideFrame(); }
 
  private:
