@@ -1,0 +1,209 @@
+// Writing one source's frames into the archive; see frame_importer.h.
+#include "frame_importer.h"
+
+#include <QCryptographicHash>
+#include <QVariant>
+
+#include "archive.h"
+#include "archive_schema.h"
+#include "archive_time.h"
+
+namespace quilmar {
+namespace {
+
+// Frames per multi-row statement: 256 rows of 99 values stay below SQLite's 32766 bound
+// variables and cut PostgreSQL's round trips to one per 256 frames.
+constexpr std::size_t kBatchRows = 256;
+// Frames without a time wait at most this many for the next clock reading; beyond it they
+// take the last reading before them.
+constexpr std::size_t kMaxWaiting = 4096;
+constexpr int kFrameColumns = 6 + kParameterCount;
+constexpr int kReceptionColumns = 5;
+constexpr int kFrameLayoutLength = kInformationFieldStart + kInformationFieldLength;
+
+QString FrameColumnList() {
+  QString columns = "digest, bytes, time_utc, time_kind, frame_number, frame_type";
+  for (int row = 0; row < kParameterCount; ++row) {
+    columns += QStringLiteral(", %1").arg(ParameterColumn(row).c_str());
+  }
+  return columns;
+}
+
+// The type byte as a letter when it is one, else "#HH": a column text holds no NUL.
+QString FrameTypeText(int type) {
+  if (type > 0x20 && type < 0x7F) {
+    return QString(QChar(type));
+  }
+  return QStringLiteral("#%1").arg(type, 2, 16, QLatin1Char('0')).toUpper();
+}
+
+QVariant OptionalText(const QString& text) {
+  return text.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(text);
+}
+
+}  // namespace
+
+QByteArray StoredFrameBytes(const FrameBuffer& frame) {
+  int length = kFrameBufferSize;
+  while (length > kFrameLayoutLength && frame[static_cast<std::size_t>(length - 1)] == 0) {
+    --length;
+  }
+  return QByteArray(reinterpret_cast<const char*>(frame.data()), length);
+}
+
+FrameImporter::FrameImporter(Archive& archive, std::int64_t sourceId)
+    : archive(archive), sourceId(sourceId) {
+  batch.reserve(kBatchRows);
+}
+
+bool FrameImporter::Add(const FrameBuffer& frame, std::int64_t position, const QString& station,
+                        const std::optional<QDateTime>& receivedAt) {
+  Row row;
+  row.bytes = StoredFrameBytes(frame);
+  row.digest = QCryptographicHash::hash(row.bytes, QCryptographicHash::Sha256);
+  row.position = position;
+  row.station = station;
+  if (receivedAt) {
+    row.receivedAt = UtcText(*receivedAt);
+  }
+  FillFrameRecord(frame, row.record);
+  const std::int64_t at = sequence++;
+  if (const auto clock = SpacecraftClockToUtc(row.record.dateTime)) {
+    row.time = UtcText(*clock);
+    row.timeKind = kTimeFromSpacecraft;
+    const ClockReading reading{at, row.time};
+    ResolveWaiting(reading);
+    lastClock = reading;
+  } else if (receivedAt) {
+    row.time = row.receivedAt;
+    row.timeKind = kTimeFromReception;
+  } else {
+    waiting.emplace_back(at, std::move(row));
+    if (waiting.size() >= kMaxWaiting) {
+      ResolveWaiting(std::nullopt);
+    }
+    return batch.size() < kBatchRows || Flush();
+  }
+  Queue(std::move(row));
+  return batch.size() < kBatchRows || Flush();
+}
+
+void FrameImporter::Queue(Row&& row) { batch.push_back(std::move(row)); }
+
+// Each waiting frame takes the nearer of the clock readings before and after it in the
+// source (the earlier one on a tie, or whichever exists).
+void FrameImporter::ResolveWaiting(const std::optional<ClockReading>& next) {
+  for (auto& [at, row] : waiting) {
+    const bool takePrevious =
+        lastClock && (!next || at - lastClock->sequence <= next->sequence - at);
+    if (takePrevious) {
+      row.time = lastClock->time;
+    } else if (next) {
+      row.time = next->time;
+    }
+    row.timeKind = kTimeEstimated;
+    Queue(std::move(row));
+  }
+  waiting.clear();
+}
+
+bool FrameImporter::Finish() {
+  ResolveWaiting(std::nullopt);
+  return Flush();
+}
+
+bool FrameImporter::Flush() {
+  while (!batch.empty()) {
+    const std::size_t count = std::min(batch.size(), kBatchRows);
+    if (!InsertFrames(count)) {
+      return false;
+    }
+    if (!InsertReceptions()) {
+      return false;
+    }
+  }
+  return true;
+}
+
+QSqlQuery& FrameImporter::Statement(QSqlQuery& cached, int& cachedRows, const QString& head,
+                                    int columns, const QString& tail, int rows) {
+  if (cachedRows != rows) {
+    QString row = "(?";
+    for (int c = 1; c < columns; ++c) {
+      row += ",?";
+    }
+    row += ')';
+    QString sql = head;
+    for (int r = 0; r < rows; ++r) {
+      sql += r == 0 ? row : ',' + row;
+    }
+    sql += tail;
+    cached = QSqlQuery(archive.Database());
+    cachedRows = cached.prepare(sql) ? rows : 0;
+  }
+  return cached;
+}
+
+// The batch's first `count` rows, each distinct frame once.
+bool FrameImporter::InsertFrames(std::size_t count) {
+  QSet<QByteArray> seen;
+  std::vector<const Row*> distinct;
+  for (std::size_t i = 0; i < count; ++i) {
+    if (!seen.contains(batch[i].digest)) {
+      seen.insert(batch[i].digest);
+      distinct.push_back(&batch[i]);
+    }
+  }
+  static const QString head = "INSERT INTO frame (" + FrameColumnList() + ") VALUES ";
+  QSqlQuery& insert =
+      Statement(frameInsert, frameInsertRows, head, kFrameColumns,
+                " ON CONFLICT (digest) DO NOTHING", static_cast<int>(distinct.size()));
+  const QVariant noValue(QMetaType::fromType<double>());
+  int at = 0;
+  for (const Row* row : distinct) {
+    const FrameRecord& record = row->record;
+    insert.bindValue(at++, row->digest);
+    insert.bindValue(at++, row->bytes);
+    insert.bindValue(at++, OptionalText(row->time));
+    insert.bindValue(at++, QString::fromLatin1(row->timeKind));
+    insert.bindValue(at++, record.frameNumber);
+    insert.bindValue(at++, FrameTypeText(record.frameType));
+    for (const SectionInfo& section : kSections) {
+      const bool carried = record.HasSection(section.section);
+      for (int r = section.firstRow; r <= section.lastRow; ++r) {
+        insert.bindValue(at++, carried ? QVariant(record.values[r]) : noValue);
+      }
+    }
+  }
+  if (!insert.exec()) {
+    return archive.Fail(insert);
+  }
+  newFrames += insert.numRowsAffected();
+  return true;
+}
+
+// The receptions of the batch's first rows, which leave the batch.
+bool FrameImporter::InsertReceptions() {
+  const std::size_t count = std::min(batch.size(), kBatchRows);
+  QSqlQuery& insert = Statement(
+      receptionInsert, receptionInsertRows,
+      "INSERT INTO reception (source_id, position, frame_digest, station, received_at) VALUES ",
+      kReceptionColumns, QString(), static_cast<int>(count));
+  int at = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    const Row& row = batch[i];
+    insert.bindValue(at++, static_cast<qint64>(sourceId));
+    insert.bindValue(at++, static_cast<qint64>(row.position));
+    insert.bindValue(at++, row.digest);
+    insert.bindValue(at++, row.station);
+    insert.bindValue(at++, OptionalText(row.receivedAt));
+  }
+  if (!insert.exec()) {
+    return archive.Fail(insert);
+  }
+  added += static_cast<std::int64_t>(count);
+  batch.erase(batch.begin(), batch.begin() + static_cast<std::ptrdiff_t>(count));
+  return true;
+}
+
+}  // namespace quilmar
