@@ -11,9 +11,9 @@
 namespace quilmar {
 namespace {
 
-// Frames per multi-row statement: 256 rows of 99 values stay below SQLite's 32766 bound
-// variables and cut PostgreSQL's round trips to one per 256 frames.
-constexpr std::size_t kBatchRows = 256;
+// Frames per multi-row statement: 64 rows of 99 values; longer statements cost more to
+// prepare than they save (preparing is not linear in the placeholders).
+constexpr std::size_t kBatchRows = 64;
 // Frames without a time wait at most this many for the next clock reading; beyond it they
 // take the last reading before them.
 constexpr std::size_t kMaxWaiting = 4096;

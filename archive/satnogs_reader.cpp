@@ -50,9 +50,10 @@ std::optional<SatnogsFrame> ParseSatnogsCsvLine(QByteArrayView line, QString& re
   }
   const QByteArray stamp = line.first(bar).toByteArray().trimmed();
   const QString text = QString::fromLatin1(stamp);
-  const QDateTime time(QDate::fromString(text.first(qMin(text.size(), 10)), Qt::ISODate),
-                       QTime::fromString(text.mid(11), QStringLiteral("HH:mm:ss")), Qt::UTC);
-  if (stamp.size() != kTimestampLength || stamp[10] != ' ' || !time.isValid()) {
+  const QDate date = QDate::fromString(text.first(qMin(text.size(), 10)), Qt::ISODate);
+  const QTime clock = QTime::fromString(text.mid(11), QStringLiteral("HH:mm:ss"));
+  const QDateTime time(date, clock, Qt::UTC);
+  if (stamp.size() != kTimestampLength || stamp[10] != ' ' || !date.isValid() || !clock.isValid()) {
     reason = QStringLiteral("no valid timestamp");
     return std::nullopt;
   }
