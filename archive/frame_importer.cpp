@@ -188,7 +188,7 @@ bool FrameImporter::InsertReceptions() {
   QSqlQuery& insert = Statement(
       receptionInsert, receptionInsertRows,
       "INSERT INTO reception (source_id, position, frame_digest, station, received_at) VALUES ",
-      kReceptionColumns, QString(), static_cast<int>(count));
+      kReceptionColumns, " ON CONFLICT (source_id, position) DO NOTHING", static_cast<int>(count));
   int at = 0;
   for (std::size_t i = 0; i < count; ++i) {
     const Row& row = batch[i];

@@ -120,6 +120,22 @@ ArchiveLocation FreshArchive(ArchiveEngine engine) {
   return location;
 }
 
+bool StopPostgres() {
+  QString output;
+  return TheServer() && TheServer()->running &&
+         RunPostgres("pg_ctl", {"-D", TheServer()->directory, "-m", "immediate", "-w", "stop"},
+                     output);
+}
+
+bool RestartPostgres() {
+  QString output;
+  const QString options = "-k " + TheServer()->directory + " -c listen_addresses= -F";
+  return RunPostgres("pg_ctl",
+                     {"-D", TheServer()->directory, "-o", options, "-l",
+                      TheServer()->directory + "/server.log", "-w", "start"},
+                     output);
+}
+
 void StopTestArchives() {
   if (TheServer() && TheServer()->running) {
     QString output;

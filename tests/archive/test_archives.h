@@ -13,6 +13,10 @@ namespace quilmar::testing {
 // PostgreSQL server cannot be started.
 ArchiveLocation FreshArchive(ArchiveEngine engine);
 
+// Stops the PostgreSQL server (as a crash or a lost network would) and starts it again.
+bool StopPostgres();
+bool RestartPostgres();
+
 // A temporary folder of this process for test files, removed at the end.
 QString TestFolder();
 
