@@ -125,7 +125,7 @@ bool ExportArchive(Archive& archive, const ExportRange& range, ArchiveFormat for
     sql += " AND f.time_utc <= ?";
     values.emplace_back(UtcText(*range.to));
   }
-  sql += " ORDER BY (f.time_utc IS NULL), f.time_utc, f.id, r.station";
+  sql += " ORDER BY (f.time_utc IS NULL), f.time_utc, f.source_order, f.id, r.station";
   QSqlQuery query(archive.Database());
   if (!Run(archive, query, sql, values)) {
     return false;
@@ -226,7 +226,7 @@ bool WritePasses(Archive& archive, std::ostream& out) {
   if (!Run(archive, query,
            "SELECT f.id, f.time_utc, f.frame_number, r.station FROM frame f "
            "JOIN reception r ON r.frame_digest = f.digest WHERE f.time_utc IS NOT NULL "
-           "ORDER BY f.time_utc, f.id")) {
+           "ORDER BY f.time_utc, f.source_order, f.id")) {
     return false;
   }
   std::optional<Pass> pass;

@@ -50,7 +50,8 @@ QStringList SchemaStatements(bool postgresql) {
       "CREATE TABLE source (id " + id + ", kind TEXT NOT NULL, name TEXT NOT NULL, digest " + blob +
           " UNIQUE, station TEXT NOT NULL, added_at TEXT NOT NULL)",
       "CREATE TABLE frame (id " + id + ", digest " + blob + " NOT NULL UNIQUE, bytes " + blob +
-          " NOT NULL, time_utc TEXT, time_kind TEXT NOT NULL, frame_number INTEGER NOT NULL,"
+          " NOT NULL, time_utc TEXT, time_kind TEXT NOT NULL, source_order BIGINT NOT NULL,"
+          " frame_number INTEGER NOT NULL,"
           " frame_type TEXT NOT NULL" +
           values + ")",
       "CREATE INDEX frame_time ON frame (time_utc)",

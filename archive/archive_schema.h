@@ -1,5 +1,6 @@
 // The archive's tables, the same on SQLite and PostgreSQL:
-//   archive_meta  key/value rows, among them schema_version
+//   archive_meta  key/value rows: schema_version, and next_order, where the next source's
+//                 frames start in the order that breaks ties between frames of one time
 //   source        one row per imported file (with its content digest) or live session
 //   frame         each distinct AX.25 frame once: its bytes, its UTC time and where that time
 //                 came from, and the 93 decoded values under readable column names (NULL

@@ -17,17 +17,8 @@ constexpr std::size_t kBatchRows = 64;
 // Frames without a time wait at most this many for the next clock reading; beyond it they
 // take the last reading before them.
 constexpr std::size_t kMaxWaiting = 4096;
-constexpr int kFrameColumns = 6 + kParameterCount;
 constexpr int kReceptionColumns = 5;
 constexpr int kFrameLayoutLength = kInformationFieldStart + kInformationFieldLength;
-
-QString FrameColumnList() {
-  QString columns = "digest, bytes, time_utc, time_kind, frame_number, frame_type";
-  for (int row = 0; row < kParameterCount; ++row) {
-    columns += QStringLiteral(", %1").arg(ParameterColumn(row).c_str());
-  }
-  return columns;
-}
 
 // The type byte as a letter when it is one, else "#HH": a column text holds no NUL.
 QString FrameTypeText(int type) {
@@ -68,6 +59,7 @@ bool FrameImporter::Add(const FrameBuffer& frame, std::int64_t position, const Q
   }
   FillFrameRecord(frame, row.record);
   const std::int64_t at = sequence++;
+  row.sequence = at;
   if (const auto clock = SpacecraftClockToUtc(row.record.dateTime)) {
     row.time = UtcText(*clock);
     row.timeKind = kTimeFromSpacecraft;
@@ -109,10 +101,31 @@ void FrameImporter::ResolveWaiting(const std::optional<ClockReading>& next) {
 
 bool FrameImporter::Finish() {
   ResolveWaiting(std::nullopt);
-  return Flush();
+  return Flush() && (!orderBase || WriteOrderEnd());
+}
+
+bool FrameImporter::ReadOrderBase() {
+  QSqlQuery query(archive.Database());
+  if (!query.exec("SELECT value FROM archive_meta WHERE key = 'next_order'")) {
+    return archive.Fail(query);
+  }
+  orderBase = query.next() ? query.value(0).toLongLong() : 0;
+  return true;
+}
+
+bool FrameImporter::WriteOrderEnd() {
+  QSqlQuery query(archive.Database());
+  query.prepare(
+      "INSERT INTO archive_meta (key, value) VALUES ('next_order', ?) "
+      "ON CONFLICT (key) DO UPDATE SET value = excluded.value");
+  query.addBindValue(QString::number(*orderBase + sequence));
+  return query.exec() || archive.Fail(query);
 }
 
 bool FrameImporter::Flush() {
+  if (!batch.empty() && !orderBase && !ReadOrderBase()) {
+    return false;
+  }
   while (!batch.empty()) {
     const std::size_t count = std::min(batch.size(), kBatchRows);
     if (!InsertFrames(count)) {
@@ -144,34 +157,63 @@ QSqlQuery& FrameImporter::Statement(QSqlQuery& cached, int& cachedRows, const QS
   return cached;
 }
 
-// The batch's first `count` rows, each distinct frame once.
+// The batch's first `count` rows, each distinct frame once, grouped by the sections they carry.
 bool FrameImporter::InsertFrames(std::size_t count) {
   QSet<QByteArray> seen;
-  std::vector<const Row*> distinct;
+  std::array<std::vector<const Row*>, 1u << kSections.size()> groups;
   for (std::size_t i = 0; i < count; ++i) {
     if (!seen.contains(batch[i].digest)) {
       seen.insert(batch[i].digest);
-      distinct.push_back(&batch[i]);
+      unsigned sections = 0;
+      for (const SectionInfo& section : kSections) {
+        sections |= batch[i].record.HasSection(section.section)
+                        ? 1u << static_cast<unsigned>(section.section)
+                        : 0u;
+      }
+      groups[sections].push_back(&batch[i]);
     }
   }
-  static const QString head = "INSERT INTO frame (" + FrameColumnList() + ") VALUES ";
-  QSqlQuery& insert =
-      Statement(frameInsert, frameInsertRows, head, kFrameColumns,
-                " ON CONFLICT (digest) DO NOTHING", static_cast<int>(distinct.size()));
-  const QVariant noValue(QMetaType::fromType<double>());
+  for (unsigned sections = 0; sections < groups.size(); ++sections) {
+    if (!groups[sections].empty() && !InsertFrameGroup(sections, groups[sections])) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool FrameImporter::InsertFrameGroup(unsigned sections, const std::vector<const Row*>& rows) {
+  const auto carried = [sections](const SectionInfo& section) {
+    return (sections & (1u << static_cast<unsigned>(section.section))) != 0;
+  };
+  QSqlQuery& insert = frameInserts[{sections, static_cast<int>(rows.size())}];
+  if (!insert.isValid() && insert.lastQuery().isEmpty()) {
+    QString head =
+        "INSERT INTO frame (digest, bytes, time_utc, time_kind, source_order, frame_number, "
+        "frame_type";
+    int columns = 7;
+    for (const SectionInfo& section : kSections) {
+      for (int r = section.firstRow; carried(section) && r <= section.lastRow; ++r, ++columns) {
+        head += QStringLiteral(", %1").arg(ParameterColumn(r).c_str());
+      }
+    }
+    QSqlQuery unused;
+    int unusedRows = 0;
+    insert = Statement(unused, unusedRows, head + ") VALUES ", columns,
+                       " ON CONFLICT (digest) DO NOTHING", static_cast<int>(rows.size()));
+  }
   int at = 0;
-  for (const Row* row : distinct) {
+  for (const Row* row : rows) {
     const FrameRecord& record = row->record;
     insert.bindValue(at++, row->digest);
     insert.bindValue(at++, row->bytes);
     insert.bindValue(at++, OptionalText(row->time));
     insert.bindValue(at++, QString::fromLatin1(row->timeKind));
+    insert.bindValue(at++, static_cast<qint64>(*orderBase + row->sequence));
     insert.bindValue(at++, record.frameNumber);
     insert.bindValue(at++, FrameTypeText(record.frameType));
     for (const SectionInfo& section : kSections) {
-      const bool carried = record.HasSection(section.section);
-      for (int r = section.firstRow; r <= section.lastRow; ++r) {
-        insert.bindValue(at++, carried ? QVariant(record.values[r]) : noValue);
+      for (int r = section.firstRow; carried(section) && r <= section.lastRow; ++r) {
+        insert.bindValue(at++, record.values[r]);
       }
     }
   }

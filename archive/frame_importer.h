@@ -14,6 +14,7 @@
 #include <QString>
 #include <array>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -50,6 +51,7 @@ class FrameImporter {
     QString time;
     const char* timeKind = nullptr;
     std::int64_t position = 0;
+    std::int64_t sequence = 0;  // the frame's place among this source's frames
     QString station;
     QString receivedAt;
     FrameRecord record;
@@ -62,7 +64,10 @@ class FrameImporter {
   void Queue(Row&& row);
   void ResolveWaiting(const std::optional<ClockReading>& next);
   bool Flush();
+  bool ReadOrderBase();
+  bool WriteOrderEnd();
   bool InsertFrames(std::size_t count);
+  bool InsertFrameGroup(unsigned sections, const std::vector<const Row*>& rows);
   bool InsertReceptions();
   QSqlQuery& Statement(QSqlQuery& cached, int& cachedRows, const QString& head, int columns,
                        const QString& tail, int rows);
@@ -73,10 +78,14 @@ class FrameImporter {
   std::vector<std::pair<std::int64_t, Row>> waiting;  // sequence, frame without time
   std::optional<ClockReading> lastClock;
   std::int64_t sequence = 0;
+  // Where this source's frames start in the archive-wide order that breaks ties between
+  // frames of the same time (kept in archive_meta as next_order); read on the first write.
+  std::optional<std::int64_t> orderBase;
   std::int64_t added = 0;
   std::int64_t newFrames = 0;
-  QSqlQuery frameInsert;
-  int frameInsertRows = 0;
+  // By the sections the frames carry and the number of rows: a frame binds only the values
+  // it has, the others stay NULL.
+  std::map<std::pair<unsigned, int>, QSqlQuery> frameInserts;
   QSqlQuery receptionInsert;
   int receptionInsertRows = 0;
 };
