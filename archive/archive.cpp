@@ -22,9 +22,9 @@ QString NextConnectionName() {
 }
 
 QString ReasonOf(const QSqlError& sqlError) {
-  QString reason = sqlError.databaseText().trimmed();
+  QString reason = sqlError.databaseText().simplified();
   if (reason.isEmpty()) {
-    reason = sqlError.driverText().trimmed();
+    reason = sqlError.driverText().simplified();
   }
   return reason.isEmpty() ? QStringLiteral("unknown database error") : reason;
 }

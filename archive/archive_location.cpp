@@ -70,8 +70,9 @@ QString DefaultArchiveText() {
   if (!fromEnvironment.isEmpty()) {
     return fromEnvironment;
   }
-  return QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation))
-      .filePath(QStringLiteral("archive.sqlite"));
+  // The window program's data folder, whichever of the programs asks.
+  return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
+      .filePath(QStringLiteral("quilmar-hk/archive.sqlite"));
 }
 
 }  // namespace quilmar

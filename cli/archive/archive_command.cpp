@@ -3,7 +3,9 @@
 
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 
