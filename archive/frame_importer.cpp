@@ -11,13 +11,22 @@
 namespace quilmar {
 namespace {
 
-// Frames per multi-row statement: 64 rows of 99 values; longer statements cost more to
-// prepare than they save (preparing is not linear in the placeholders).
-constexpr std::size_t kBatchRows = 64;
+// Frames per statement. SQLite: 64 rows of up to 61 values; longer statements cost more to
+// prepare than they save (preparing is not linear in the placeholders). PostgreSQL: a
+// column's values travel as one array, so a statement can carry many more frames.
+constexpr std::size_t kSqliteBatchRows = 64;
+constexpr std::size_t kPostgresqlBatchRows = 2048;
 // Frames without a time wait at most this many for the next clock reading; beyond it they
 // take the last reading before them.
 constexpr std::size_t kMaxWaiting = 4096;
-constexpr int kReceptionColumns = 5;
+
+unsigned SectionBit(const SectionInfo& section) {
+  return 1u << static_cast<unsigned>(section.section);
+}
+
+bool Carries(unsigned sections, const SectionInfo& section) {
+  return (sections & SectionBit(section)) != 0;
+}
 constexpr int kFrameLayoutLength = kInformationFieldStart + kInformationFieldLength;
 
 // The type byte as a letter when it is one, else "#HH": a column text holds no NUL.
@@ -26,10 +35,6 @@ QString FrameTypeText(int type) {
     return QString(QChar(type));
   }
   return QStringLiteral("#%1").arg(type, 2, 16, QLatin1Char('0')).toUpper();
-}
-
-QVariant OptionalText(const QString& text) {
-  return text.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(text);
 }
 
 }  // namespace
@@ -43,8 +48,17 @@ QByteArray StoredFrameBytes(const FrameBuffer& frame) {
 }
 
 FrameImporter::FrameImporter(Archive& archive, std::int64_t sourceId)
-    : archive(archive), sourceId(sourceId) {
-  batch.reserve(kBatchRows);
+    : archive(archive),
+      sourceId(sourceId),
+      batchRows(archive.IsPostgresql() ? kPostgresqlBatchRows : kSqliteBatchRows),
+      receptionInsert(archive, "reception",
+                      {{"source_id", "bigint"},
+                       {"position", "bigint"},
+                       {"frame_digest", "bytea"},
+                       {"station", "text"},
+                       {"received_at", "text"}},
+                      " ON CONFLICT (source_id, position) DO NOTHING") {
+  batch.reserve(batchRows);
 }
 
 bool FrameImporter::Add(const FrameBuffer& frame, std::int64_t position, const QString& station,
@@ -74,10 +88,10 @@ bool FrameImporter::Add(const FrameBuffer& frame, std::int64_t position, const Q
     if (waiting.size() >= kMaxWaiting) {
       ResolveWaiting(std::nullopt);
     }
-    return batch.size() < kBatchRows || Flush();
+    return batch.size() < batchRows || Flush();
   }
   Queue(std::move(row));
-  return batch.size() < kBatchRows || Flush();
+  return batch.size() < batchRows || Flush();
 }
 
 void FrameImporter::Queue(Row&& row) { batch.push_back(std::move(row)); }
@@ -127,7 +141,7 @@ bool FrameImporter::Flush() {
     return false;
   }
   while (!batch.empty()) {
-    const std::size_t count = std::min(batch.size(), kBatchRows);
+    const std::size_t count = std::min(batch.size(), batchRows);
     if (!InsertFrames(count)) {
       return false;
     }
@@ -136,25 +150,6 @@ bool FrameImporter::Flush() {
     }
   }
   return true;
-}
-
-QSqlQuery& FrameImporter::Statement(QSqlQuery& cached, int& cachedRows, const QString& head,
-                                    int columns, const QString& tail, int rows) {
-  if (cachedRows != rows) {
-    QString row = "(?";
-    for (int c = 1; c < columns; ++c) {
-      row += ",?";
-    }
-    row += ')';
-    QString sql = head;
-    for (int r = 0; r < rows; ++r) {
-      sql += r == 0 ? row : ',' + row;
-    }
-    sql += tail;
-    cached = QSqlQuery(archive.Database());
-    cachedRows = cached.prepare(sql) ? rows : 0;
-  }
-  return cached;
 }
 
 // The batch's first `count` rows, each distinct frame once, grouped by the sections they carry.
@@ -166,9 +161,7 @@ bool FrameImporter::InsertFrames(std::size_t count) {
       seen.insert(batch[i].digest);
       unsigned sections = 0;
       for (const SectionInfo& section : kSections) {
-        sections |= batch[i].record.HasSection(section.section)
-                        ? 1u << static_cast<unsigned>(section.section)
-                        : 0u;
+        sections |= batch[i].record.HasSection(section.section) ? SectionBit(section) : 0u;
       }
       groups[sections].push_back(&batch[i]);
     }
@@ -181,67 +174,72 @@ bool FrameImporter::InsertFrames(std::size_t count) {
   return true;
 }
 
-bool FrameImporter::InsertFrameGroup(unsigned sections, const std::vector<const Row*>& rows) {
-  const auto carried = [sections](const SectionInfo& section) {
-    return (sections & (1u << static_cast<unsigned>(section.section))) != 0;
-  };
-  QSqlQuery& insert = frameInserts[{sections, static_cast<int>(rows.size())}];
-  if (!insert.isValid() && insert.lastQuery().isEmpty()) {
-    QString head =
-        "INSERT INTO frame (digest, bytes, time_utc, time_kind, source_order, frame_number, "
-        "frame_type";
-    int columns = 7;
+BatchInsert& FrameImporter::FrameInsert(unsigned sections) {
+  auto found = frameInserts.find(sections);
+  if (found == frameInserts.end()) {
+    std::vector<BatchInsert::Column> columns{
+        {"digest", "bytea"},    {"bytes", "bytea"},         {"time_utc", "text"},
+        {"time_kind", "text"},  {"source_order", "bigint"}, {"frame_number", "integer"},
+        {"frame_type", "text"},
+    };
     for (const SectionInfo& section : kSections) {
-      for (int r = section.firstRow; carried(section) && r <= section.lastRow; ++r, ++columns) {
-        head += QStringLiteral(", %1").arg(ParameterColumn(r).c_str());
+      for (int r = section.firstRow; Carries(sections, section) && r <= section.lastRow; ++r) {
+        columns.push_back({QString::fromStdString(ParameterColumn(r)), "double precision"});
       }
     }
-    QSqlQuery unused;
-    int unusedRows = 0;
-    insert = Statement(unused, unusedRows, head + ") VALUES ", columns,
-                       " ON CONFLICT (digest) DO NOTHING", static_cast<int>(rows.size()));
+    found = frameInserts
+                .try_emplace(sections, archive, "frame", std::move(columns),
+                             " ON CONFLICT (digest) DO NOTHING")
+                .first;
   }
-  int at = 0;
+  return found->second;
+}
+
+bool FrameImporter::InsertFrameGroup(unsigned sections, const std::vector<const Row*>& rows) {
+  BatchInsert& insert = FrameInsert(sections);
+  if (!insert.Begin(static_cast<int>(rows.size()))) {
+    return false;
+  }
   for (const Row* row : rows) {
     const FrameRecord& record = row->record;
-    insert.bindValue(at++, row->digest);
-    insert.bindValue(at++, row->bytes);
-    insert.bindValue(at++, OptionalText(row->time));
-    insert.bindValue(at++, QString::fromLatin1(row->timeKind));
-    insert.bindValue(at++, static_cast<qint64>(*orderBase + row->sequence));
-    insert.bindValue(at++, record.frameNumber);
-    insert.bindValue(at++, FrameTypeText(record.frameType));
+    insert.Add(row->digest);
+    insert.Add(row->bytes);
+    insert.Add(row->time.isEmpty() ? BatchValue() : BatchValue(row->time));
+    insert.Add(QString::fromLatin1(row->timeKind));
+    insert.Add(static_cast<qint64>(*orderBase + row->sequence));
+    insert.Add(static_cast<qint64>(record.frameNumber));
+    insert.Add(FrameTypeText(record.frameType));
     for (const SectionInfo& section : kSections) {
-      for (int r = section.firstRow; carried(section) && r <= section.lastRow; ++r) {
-        insert.bindValue(at++, record.values[r]);
+      for (int r = section.firstRow; Carries(sections, section) && r <= section.lastRow; ++r) {
+        insert.Add(record.values[r]);
       }
     }
   }
-  if (!insert.exec()) {
-    return archive.Fail(insert);
+  std::int64_t inserted = 0;
+  if (!insert.Execute(inserted)) {
+    return false;
   }
-  newFrames += insert.numRowsAffected();
+  newFrames += inserted;
   return true;
 }
 
 // The receptions of the batch's first rows, which leave the batch.
 bool FrameImporter::InsertReceptions() {
-  const std::size_t count = std::min(batch.size(), kBatchRows);
-  QSqlQuery& insert = Statement(
-      receptionInsert, receptionInsertRows,
-      "INSERT INTO reception (source_id, position, frame_digest, station, received_at) VALUES ",
-      kReceptionColumns, " ON CONFLICT (source_id, position) DO NOTHING", static_cast<int>(count));
-  int at = 0;
+  const std::size_t count = std::min(batch.size(), batchRows);
+  if (!receptionInsert.Begin(static_cast<int>(count))) {
+    return false;
+  }
   for (std::size_t i = 0; i < count; ++i) {
     const Row& row = batch[i];
-    insert.bindValue(at++, static_cast<qint64>(sourceId));
-    insert.bindValue(at++, static_cast<qint64>(row.position));
-    insert.bindValue(at++, row.digest);
-    insert.bindValue(at++, row.station);
-    insert.bindValue(at++, OptionalText(row.receivedAt));
+    receptionInsert.Add(static_cast<qint64>(sourceId));
+    receptionInsert.Add(static_cast<qint64>(row.position));
+    receptionInsert.Add(row.digest);
+    receptionInsert.Add(row.station);
+    receptionInsert.Add(row.receivedAt.isEmpty() ? BatchValue() : BatchValue(row.receivedAt));
   }
-  if (!insert.exec()) {
-    return archive.Fail(insert);
+  std::int64_t inserted = 0;
+  if (!receptionInsert.Execute(inserted)) {
+    return false;
   }
   added += static_cast<std::int64_t>(count);
   batch.erase(batch.begin(), batch.begin() + static_cast<std::ptrdiff_t>(count));

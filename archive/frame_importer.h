@@ -1,7 +1,7 @@
 // Writes one source's frames into the archive: each frame decoded once, keyed by the
 // SHA-256 digest of its bytes, and sent in multi-row statements of a few hundred frames
-// (frames new to the archive are inserted, known ones left as they are) together with one
-// reception row each. Frames without a time of their own wait in memory until the next
+// (frames new to the archive are inserted, known ones left as they are; see BatchInsert) together
+// with one reception row each. Frames without a time of their own wait in memory until the next
 // frame with the spacecraft clock, so that they can take the nearest clock reading.
 //
 // The caller holds the archive's write transaction around Start .. Finish.
@@ -18,6 +18,7 @@
 #include <optional>
 #include <vector>
 
+#include "batch_insert.h"
 #include "core/section_decoders.h"
 
 namespace quilmar {
@@ -68,12 +69,12 @@ class FrameImporter {
   bool WriteOrderEnd();
   bool InsertFrames(std::size_t count);
   bool InsertFrameGroup(unsigned sections, const std::vector<const Row*>& rows);
+  BatchInsert& FrameInsert(unsigned sections);
   bool InsertReceptions();
-  QSqlQuery& Statement(QSqlQuery& cached, int& cachedRows, const QString& head, int columns,
-                       const QString& tail, int rows);
 
   Archive& archive;
   std::int64_t sourceId;
+  std::size_t batchRows;
   std::vector<Row> batch;
   std::vector<std::pair<std::int64_t, Row>> waiting;  // sequence, frame without time
   std::optional<ClockReading> lastClock;
@@ -85,9 +86,8 @@ class FrameImporter {
   std::int64_t newFrames = 0;
   // By the sections the frames carry and the number of rows: a frame binds only the values
   // it has, the others stay NULL.
-  std::map<std::pair<unsigned, int>, QSqlQuery> frameInserts;
-  QSqlQuery receptionInsert;
-  int receptionInsertRows = 0;
+  std::map<unsigned, BatchInsert> frameInserts;
+  BatchInsert receptionInsert;
 };
 
 }  // namespace quilmar

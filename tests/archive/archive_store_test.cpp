@@ -4,7 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
+#include <QSqlQuery>
 #include <QThread>
 #include <sstream>
 #include <thread>
@@ -211,6 +215,42 @@ TEST_P(ArchiveStore, ImportKilledHalfwayAndRedoneEqualsOneCleanImport) {
   Archive redone;
   ASSERT_TRUE(redone.Open(killed));
   EXPECT_EQ(Export(redone), expected);
+}
+
+// Observers are received text: quotes, backslashes, braces and the word NULL must reach the
+// archive as they are, on PostgreSQL inside the array literals a batch travels in.
+TEST_P(ArchiveStore, ObserverNamesAreStoredAsReceived) {
+  const QStringList observers{"DL1ABC-JO62",
+                              "say \"hi\"",
+                              "back\\slash",
+                              "{a,b}",
+                              "NULL",
+                              "Ä ø ✓",
+                              "'; DROP TABLE frame; --"};
+  QJsonArray list;
+  for (int n = 0; n < observers.size(); ++n) {
+    const Bytes frame = PassFrame(n + 1);
+    list.append(
+        QJsonObject{{"frame", QString(QByteArray(reinterpret_cast<const char*>(frame.data()) + 1,
+                                                 static_cast<qsizetype>(frame.size()) - 1)
+                                          .toHex())},
+                    {"timestamp", "2026-07-15T19:00:00Z"},
+                    {"observer", observers[n]}});
+  }
+  QFile json(testing::TestFolder() + "/observers.json");
+  ASSERT_TRUE(json.open(QIODevice::WriteOnly));
+  json.write(QJsonDocument(list).toJson());
+  json.close();
+  const ImportOutcome outcome = ImportFile(archive, json.fileName(), "");
+  ASSERT_TRUE(outcome.ok) << outcome.error.toStdString();
+  EXPECT_EQ(outcome.newFrames, observers.size());
+  QSqlQuery query(archive.Database());
+  ASSERT_TRUE(query.exec("SELECT station FROM reception ORDER BY position"));
+  QStringList stored;
+  while (query.next()) {
+    stored << query.value(0).toString();
+  }
+  EXPECT_EQ(stored, observers);
 }
 
 TEST_P(ArchiveStore, ArchiveOfANewerProgramIsRefusedAndLeftAlone) {
