@@ -23,6 +23,7 @@ constexpr char kUsage[] =
     " [--format csv|json] [--output FILE]\n"
     "       quilmar-hk-archive [--archive URL] passes\n"
     "       quilmar-hk-archive [--archive URL] summary\n"
+    "       quilmar-hk-archive --help\n"
     "URL: a file path, sqlite:PATH or postgresql://user@host:port/dbname;\n"
     "QUILMAR_HK_ARCHIVE sets the default (archive.sqlite in the user's data folder).\n";
 
