@@ -59,6 +59,13 @@ bool TakeLiveOption(std::span<const std::string_view> arguments, std::size_t& i,
     const std::int64_t baud = value ? PositiveNumber(*value).value_or(0) : 0;
     error = baud > 0 && baud <= kFastestBaudRate ? "" : "--baud needs a positive number";
     options.baud = static_cast<int>(std::min<std::int64_t>(baud, kFastestBaudRate));
+  } else if (arguments[i] == "--archive") {
+    // The URL may be left out: the default archive then.
+    const bool url = i + 1 < arguments.size() && !arguments[i + 1].starts_with("-");
+    options.archive = url ? std::string(arguments[++i]) : std::string();
+  } else if (TakeValue(arguments, i, "--station", value)) {
+    error = value && !value->empty() ? "" : "--station needs a callsign";
+    options.station = std::string(value.value_or(""));
   } else if (TakeValue(arguments, i, "--frames", value)) {
     options.frames = value ? PositiveNumber(*value) : std::nullopt;
     error = options.frames ? "" : "--frames needs a positive number";
@@ -108,6 +115,7 @@ const char kUsageText[] =
     "       quilmar-hk-export --summary LOG\n"
     "       quilmar-hk-export --connect ADDRESS [--baud N] [--format csv|json] [--output FILE]\n"
     "                         [--raw-text] [--record FILE] [--frames N]\n"
+    "                         [--archive [URL]] [--station CALL]\n"
     "       quilmar-hk-export --help | --version\n"
     "\n"
     "Writes the QUILMAR-1 frames stored from a KISS capture log (at most 5000) as a table.\n"
@@ -128,6 +136,9 @@ const char kUsageText[] =
     "  --baud N           serial speed, 9600 by default\n"
     "  --record FILE      append every received byte to FILE, a KISS log for later export\n"
     "  --frames N         stop after N stored frames\n"
+    "  --archive [URL]    add each frame to the mission archive as well (see\n"
+    "                     quilmar-hk-archive), the default one when URL is left out\n"
+    "  --station CALL     the receiving station's callsign in the archive\n"
     "A lost or refused connection is retried after 1, 2, 4 ... 30 s; each change is reported\n"
     "on standard error.\n";
 
@@ -156,8 +167,9 @@ ParsedArguments ParseArguments(std::span<const std::string_view> arguments) {
     return parsed;
   }
   const bool live = !options.connect.empty();
-  if (!live && (options.baud || options.record || options.frames)) {
-    parsed.error = "--baud, --record and --frames need --connect";
+  if (!live &&
+      (options.baud || options.record || options.frames || options.archive || options.station)) {
+    parsed.error = "--baud, --record, --frames, --archive and --station need --connect";
   } else if (live && (log || options.action == CommandAction::kSummary)) {
     parsed.error = "--connect reads from a TNC: no LOG and no --summary";
   } else if (live) {

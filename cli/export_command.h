@@ -27,6 +27,10 @@ struct ExportOptions {
   std::optional<int> baud;
   std::optional<std::string> record;
   std::optional<std::int64_t> frames;
+  // --archive [URL]: each frame also goes to the mission archive (empty: the default one),
+  // received by --station.
+  std::optional<std::string> archive;
+  std::optional<std::string> station;
 };
 
 // The options, or the reason the command line is not usable.

@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 
+#include "archive/live_archive_feed.h"
 #include "core/csv_writer.h"
 #include "core/json_writer.h"
 #include "core/kiss_deframer.h"
@@ -130,6 +131,9 @@ class LiveExport {
     if (options.record && !recording.Open(QString::fromStdString(*options.record))) {
       return Fail(recording.Error().toStdString());
     }
+    if (options.archive && !StartArchiveFeed()) {
+      return 2;
+    }
     if (options.format == ExportFormat::kCsv) {
       row.clear();
       AppendCsvHeader(row);
@@ -153,6 +157,23 @@ class LiveExport {
   }
 
  private:
+  bool StartArchiveFeed() {
+    QString error;
+    const auto location = ParseArchiveLocation(
+        options.archive->empty() ? DefaultArchiveText() : QString::fromStdString(*options.archive),
+        error);
+    if (!location) {
+      Fail(error.toStdString());
+      return false;
+    }
+    archiveFeed = std::make_unique<LiveArchiveFeed>(
+        *location, QString::fromStdString(options.station.value_or("unknown")),
+        QString::fromStdString(options.connect), [](const QString& line) {
+          std::cerr << kProgram << ": " << line.toStdString() << std::endl;
+        });
+    return true;
+  }
+
   void JoinNewStream() {
     if (!JoinNewConnection(recording, deframer)) {
       Finish(Fail(recording.Error().toStdString()));
@@ -172,6 +193,9 @@ class LiveExport {
     }
     record.Clear();
     FillFrameRecord(frame, record);
+    if (archiveFeed) {
+      archiveFeed->Add(frame, QDateTime::currentDateTimeUtc());
+    }
     ++stored;
     row.clear();
     if (options.format == ExportFormat::kCsv) {
@@ -199,6 +223,7 @@ class LiveExport {
   }
 
   int Close(int status) {
+    archiveFeed.reset();  // writes what waits, if the archive is there
     if (recording.IsOpen() && !recording.Close()) {
       status = Fail(recording.Error().toStdString());
     }
@@ -218,6 +243,7 @@ class LiveExport {
   KissRecording recording;
   KissDeframer deframer{[this](const FrameBuffer& frame) { return OnFrame(frame); }};
   RowOutput output;
+  std::unique_ptr<LiveArchiveFeed> archiveFeed;
   FrameRecord record;
   std::string row;
   std::int64_t stored = 0;

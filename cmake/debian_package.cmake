@@ -27,6 +27,10 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The window's layouts are measured in the Liberation faces (metric twins of Arial and
 # Courier New); without them texts may not fit their boxes.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation2")
+# Qt SQL's database drivers are plugins, which dpkg-shlibdeps cannot see: the archive's
+# default engine is needed, the PostgreSQL one only for a shared archive.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "libqt6sql6-psql")
 # Directories 0755 and files 0644 as Debian policy wants, whatever the umask of the build.
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE

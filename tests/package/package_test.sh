@@ -33,6 +33,7 @@ app_id="example.quilmar.QuilmarHk"
 sort >"$work/expected" <<LIST
 usr/bin/quilmar-hk
 usr/bin/quilmar-hk-export
+usr/bin/quilmar-hk-archive
 usr/share/applications/$app_id.desktop
 usr/share/doc/quilmar-hk/changelog.gz
 usr/share/doc/quilmar-hk/copyright
@@ -44,6 +45,7 @@ usr/share/icons/hicolor/48x48/apps/quilmar-hk.png
 usr/share/icons/hicolor/64x64/apps/quilmar-hk.png
 usr/share/icons/hicolor/scalable/apps/quilmar-hk.svg
 usr/share/man/man1/quilmar-hk-export.1.gz
+usr/share/man/man1/quilmar-hk-archive.1.gz
 usr/share/man/man1/quilmar-hk.1.gz
 usr/share/metainfo/$app_id.metainfo.xml
 usr/share/mime/packages/quilmar-kss.xml
@@ -65,7 +67,7 @@ summary="$("$bin/quilmar-hk-export" --summary "$source/samples/demo.kss")" ||
 
 # Every option --help names must be in the man page, and every option the page names must
 # be one --help knows: the two are read by the same users.
-for command in quilmar-hk quilmar-hk-export; do
+for command in quilmar-hk quilmar-hk-export quilmar-hk-archive; do
   help="$(QT_QPA_PLATFORM=offscreen "$bin/$command" --help 2>&1)" || fail "$command --help exits $?"
   page="$(zcat "$root/usr/share/man/man1/$command.1.gz" | sed 's/\\-/-/g')"
   help_options="$(grep -o -- '--[a-z][a-z-]*' <<<"$help" | sort -u)"

@@ -1,0 +1,54 @@
+// An open archive: one database connection (Qt SQL, the QSQLITE or QPSQL driver) with the
+// schema checked, and the write transaction every import takes. Qt SQL is the one layer for
+// both engines: the same prepared statements with bound values run on either.
+#pragma once
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+
+#include "archive_location.h"
+
+namespace quilmar {
+
+class Archive {
+ public:
+  Archive();
+  ~Archive();
+  Archive(const Archive&) = delete;
+  Archive& operator=(const Archive&) = delete;
+
+  // Connects and prepares the schema. mustExist: a SQLite file that is not there is an
+  // error rather than a new, empty archive (reading commands). False with Error() set.
+  bool Open(const ArchiveLocation& location, bool mustExist = false);
+  void Close();
+  bool IsOpen() const { return database.isOpen(); }
+
+  // "archive NAME: reason", the password never included.
+  const QString& Error() const { return error; }
+  const ArchiveLocation& Location() const { return location; }
+  bool IsPostgresql() const { return location.engine == ArchiveEngine::kPostgresql; }
+  QSqlDatabase& Database() { return database; }
+
+  // A transaction that holds the archive's write lock until it ends, so that importers
+  // take turns: BEGIN IMMEDIATE on SQLite, an advisory lock on PostgreSQL.
+  bool BeginWrite();
+  bool Commit();
+  void Rollback();
+
+  // Runs one statement without values; false with Error() set.
+  bool Execute(const QString& sql);
+  // Sets Error() from a failed query and returns false.
+  bool Fail(const QSqlQuery& query);
+  bool Fail(const QString& reason);
+
+ private:
+  bool Connect(bool mustExist);
+
+  ArchiveLocation location;
+  QString connectionName;
+  QSqlDatabase database;
+  QString error;
+};
+
+}  // namespace quilmar

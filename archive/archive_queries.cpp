@@ -1,0 +1,316 @@
+// Reading the archive back; see archive_queries.h.
+#include "archive_queries.h"
+
+#include <QSqlQuery>
+#include <QVariant>
+#include <algorithm>
+#include <cstring>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "archive.h"
+#include "archive_time.h"
+#include "core/csv_writer.h"
+#include "core/export_format.h"
+#include "core/json_writer.h"
+#include "core/missing_frames.h"
+#include "core/section_decoders.h"
+
+namespace quilmar {
+namespace {
+
+constexpr std::size_t kChunkSize = 1 << 16;
+constexpr qint64 kPassGapSeconds = 10 * 60;
+constexpr int kMissingRangesShown = 8;
+
+// One archived frame with the stations that received it, as the joined rows deliver it.
+struct ArchivedFrame {
+  qint64 id = -1;
+  QByteArray bytes;
+  QString time;
+  QString timeKind;
+  std::vector<QString> stations;
+};
+
+// A CSV cell of UTF-8 text; a leading formula character is guarded as in the beacon text.
+void AppendUtf8CsvCell(std::string& out, const std::string& text) {
+  std::string cell = text;
+  if (!cell.empty() && std::strchr("=+-@\t\r", cell.front()) != nullptr) {
+    cell.insert(cell.begin(), '\'');
+  }
+  if (cell.find_first_of("\",\r\n") == std::string::npos) {
+    out += cell;
+    return;
+  }
+  out += '"';
+  for (const char c : cell) {
+    out += c;
+    if (c == '"') {
+      out += '"';
+    }
+  }
+  out += '"';
+}
+
+void AppendRecord(std::string& out, ArchiveFormat format, int index, const ArchivedFrame& frame) {
+  FrameBuffer buffer{};
+  std::copy_n(frame.bytes.constData(), std::min<qsizetype>(frame.bytes.size(), kFrameBufferSize),
+              reinterpret_cast<char*>(buffer.data()));
+  FrameRecord record;
+  FillFrameRecord(buffer, record);
+  const std::string time = frame.time.toStdString();
+  const std::string kind = frame.timeKind.toStdString();
+  if (format == ArchiveFormat::kCsv) {
+    AppendCsvRow(out, index, record);
+    out.resize(out.size() - 2);  // the row's CRLF: the archive's columns follow
+    out += ',' + time + ',' + kind + ',';
+    std::string stations;
+    for (const QString& station : frame.stations) {
+      stations += (stations.empty() ? "" : "; ") + station.toStdString();
+    }
+    AppendUtf8CsvCell(out, stations);
+    out += "\r\n";
+    return;
+  }
+  out += index == 1 ? "\n    " : ",\n    ";
+  AppendJsonFrame(out, index, record);
+  out.pop_back();  // the object's '}': the archive's members follow
+  out += ", \"timeUtc\": ";
+  if (time.empty()) {
+    out += "null";
+  } else {
+    AppendJsonString(out, time);
+  }
+  out += ", \"timeKind\": ";
+  AppendJsonString(out, kind);
+  out += ", \"stations\": [";
+  for (std::size_t i = 0; i < frame.stations.size(); ++i) {
+    out += i == 0 ? "" : ", ";
+    AppendJsonFileName(out, frame.stations[i].toStdString());
+  }
+  out += "]}";
+}
+
+bool Flush(std::ostream& out, std::string& chunk) {
+  out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+  chunk.clear();
+  return static_cast<bool>(out);
+}
+
+// Runs a read-only statement forward-only, so that rows stream rather than pile up.
+bool Run(Archive& archive, QSqlQuery& query, const QString& sql,
+         const std::vector<QVariant>& values = {}) {
+  query.setForwardOnly(true);
+  query.prepare(sql);
+  for (const QVariant& value : values) {
+    query.addBindValue(value);
+  }
+  return query.exec() || archive.Fail(query);
+}
+
+}  // namespace
+
+bool ExportArchive(Archive& archive, const ExportRange& range, ArchiveFormat format,
+                   std::ostream& out) {
+  QString sql =
+      "SELECT f.id, f.bytes, f.time_utc, f.time_kind, r.station FROM frame f "
+      "JOIN reception r ON r.frame_digest = f.digest WHERE 1 = 1";
+  std::vector<QVariant> values;
+  if (range.from) {
+    sql += " AND f.time_utc >= ?";
+    values.emplace_back(UtcText(*range.from));
+  }
+  if (range.to) {
+    sql += " AND f.time_utc <= ?";
+    values.emplace_back(UtcText(*range.to));
+  }
+  sql += " ORDER BY (f.time_utc IS NULL), f.time_utc, f.source_order, f.id, r.station";
+  QSqlQuery query(archive.Database());
+  if (!Run(archive, query, sql, values)) {
+    return false;
+  }
+  std::string chunk;
+  if (format == ArchiveFormat::kCsv) {
+    AppendCsvHeader(chunk);
+    chunk.resize(chunk.size() - 2);
+    chunk += ",timeUtc,timeKind,stations\r\n";
+  } else {
+    chunk += "{\n  \"archive\": ";
+    AppendJsonFileName(chunk, archive.Location().display.toStdString());
+    chunk += ",\n  \"frames\": [";
+  }
+  int index = 0;
+  ArchivedFrame frame;
+  const auto emitFrame = [&] {
+    if (frame.id >= 0) {
+      AppendRecord(chunk, format, ++index, frame);
+    }
+    return chunk.size() < kChunkSize || Flush(out, chunk);
+  };
+  while (query.next()) {
+    const qint64 id = query.value(0).toLongLong();
+    if (id != frame.id) {
+      if (!emitFrame()) {
+        return false;
+      }
+      frame = {id,
+               query.value(1).toByteArray(),
+               query.value(2).toString(),
+               query.value(3).toString(),
+               {}};
+    }
+    const QString station = query.value(4).toString();
+    if (frame.stations.empty() || frame.stations.back() != station) {
+      frame.stations.push_back(station);
+    }
+  }
+  if (!emitFrame()) {
+    return false;
+  }
+  if (format == ArchiveFormat::kJson) {
+    chunk += index > 0 ? "\n  ],\n  \"frameCount\": " : "],\n  \"frameCount\": ";
+    AppendInteger(chunk, index);
+    chunk += "\n}\n";
+  }
+  return Flush(out, chunk) && static_cast<bool>(out.flush());
+}
+
+namespace {
+
+struct Pass {
+  QString start;
+  QString end;
+  QDateTime endTime;
+  std::set<QString> stations;
+  std::int64_t frames = 0;
+  std::optional<std::int32_t> lastNumber;
+  MissingFrames missing;
+};
+
+// "3 (12-13, 20)": the count and the first runs of missing numbers, lowest first.
+std::string MissingText(const MissingFrames& missing) {
+  std::string text = std::to_string(missing.Count());
+  const auto& gaps = missing.Gaps();
+  if (gaps.empty()) {
+    return text;
+  }
+  text += " (";
+  const int shown = std::min<int>(kMissingRangesShown, static_cast<int>(gaps.size()));
+  for (int i = 0; i < shown; ++i) {
+    const FrameGap& gap = gaps[static_cast<std::size_t>(i)];
+    text += i == 0 ? "" : ", ";
+    const std::int32_t lowest = gap.highest - gap.count + 1;
+    text += std::to_string(lowest);
+    if (gap.count > 1) {
+      text += '-' + std::to_string(gap.highest);
+    }
+  }
+  text += static_cast<int>(gaps.size()) > shown ? ", ...)" : ")";
+  return text;
+}
+
+void WritePass(std::ostream& out, const Pass& pass) {
+  std::string stations;
+  for (const QString& station : pass.stations) {
+    stations += (stations.empty() ? "" : ", ") + station.toStdString();
+  }
+  out << pass.start.toStdString() << " to " << pass.end.toStdString() << "  frames " << pass.frames
+      << "  missing " << MissingText(pass.missing) << "  stations " << stations << '\n';
+}
+
+}  // namespace
+
+bool WritePasses(Archive& archive, std::ostream& out) {
+  QSqlQuery query(archive.Database());
+  if (!Run(archive, query,
+           "SELECT f.id, f.time_utc, f.frame_number, r.station FROM frame f "
+           "JOIN reception r ON r.frame_digest = f.digest WHERE f.time_utc IS NOT NULL "
+           "ORDER BY f.time_utc, f.source_order, f.id")) {
+    return false;
+  }
+  std::optional<Pass> pass;
+  std::int64_t passes = 0;
+  qint64 lastId = -1;
+  while (query.next()) {
+    const QString time = query.value(1).toString();
+    const std::optional<QDateTime> at = ParseUtcText(time);
+    if (!at) {
+      continue;
+    }
+    if (!pass || pass->endTime.secsTo(*at) > kPassGapSeconds) {
+      if (pass) {
+        WritePass(out, *pass);
+      }
+      pass.emplace();
+      pass->start = time;
+      ++passes;
+    }
+    pass->end = time;
+    pass->endTime = *at;
+    pass->stations.insert(query.value(3).toString());
+    if (const qint64 id = query.value(0).toLongLong(); id != lastId) {
+      lastId = id;
+      ++pass->frames;
+      const std::int32_t number = query.value(2).toInt();
+      if (pass->lastNumber) {
+        pass->missing.AddStep(*pass->lastNumber, number);
+      }
+      pass->lastNumber = number;
+    }
+  }
+  if (pass) {
+    WritePass(out, *pass);
+  }
+  out << passes << (passes == 1 ? " pass\n" : " passes\n");
+  return static_cast<bool>(out.flush());
+}
+
+bool WriteArchiveSummary(Archive& archive, std::ostream& out) {
+  QSqlQuery query(archive.Database());
+  if (!Run(archive, query,
+           "SELECT count(*), min(time_utc), max(time_utc), "
+           "sum(CASE WHEN time_kind = 'spacecraft' THEN 1 ELSE 0 END), "
+           "sum(CASE WHEN time_kind = 'reception' THEN 1 ELSE 0 END), "
+           "sum(CASE WHEN time_utc IS NULL THEN 1 ELSE 0 END) FROM frame") ||
+      !query.next()) {
+    return false;
+  }
+  const auto text = [&](int column) { return query.value(column).toString().toStdString(); };
+  const qint64 frames = query.value(0).toLongLong();
+  const qint64 untimed = query.value(5).toLongLong();
+  const qint64 spacecraft = query.value(3).toLongLong();
+  const qint64 reception = query.value(4).toLongLong();
+  out << "archive: " << archive.Location().display.toStdString() << '\n'
+      << "frames: " << frames << " (time from the spacecraft clock " << spacecraft
+      << ", from reception " << reception << ", estimated "
+      << frames - spacecraft - reception - untimed << ", none " << untimed << ")\n"
+      << "first frame: " << (frames > untimed ? text(1) : "-") << '\n'
+      << "last frame: " << (frames > untimed ? text(2) : "-") << '\n';
+  if (!Run(archive, query, "SELECT count(*), count(DISTINCT source_id) FROM reception") ||
+      !query.next()) {
+    return false;
+  }
+  out << "receptions: " << text(0) << " from " << text(1) << " sources\n"
+      << "frames per month:\n";
+  if (!Run(archive, query,
+           "SELECT substr(time_utc, 1, 7) AS month, count(*) FROM frame "
+           "WHERE time_utc IS NOT NULL GROUP BY month ORDER BY month")) {
+    return false;
+  }
+  while (query.next()) {
+    out << "  " << text(0) << "  " << text(1) << '\n';
+  }
+  out << "stations (receptions, frames):\n";
+  if (!Run(archive, query,
+           "SELECT station, count(*), count(DISTINCT frame_digest) FROM reception "
+           "GROUP BY station ORDER BY station")) {
+    return false;
+  }
+  while (query.next()) {
+    out << "  " << text(0) << "  " << text(1) << "  " << text(2) << '\n';
+  }
+  return static_cast<bool>(out.flush());
+}
+
+}  // namespace quilmar

@@ -1,0 +1,157 @@
+// The archive's tables; see archive_schema.h.
+#include "archive_schema.h"
+
+#include <QSqlQuery>
+#include <QStringList>
+#include <cctype>
+
+#include "archive.h"
+
+namespace quilmar {
+namespace {
+
+void AppendWords(std::string& column, std::string_view text) {
+  bool gap = !column.empty();
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    const bool axisSign = (c == '+' || c == '-') && i + 1 < text.size() &&
+                          std::isalpha(static_cast<unsigned char>(text[i + 1]));
+    if (axisSign) {
+      column += gap ? "_" : "";
+      column += c == '+' ? "plus" : "minus";
+      gap = true;
+    } else if (std::isalnum(static_cast<unsigned char>(c))) {
+      if (gap) {
+        column += '_';
+        gap = false;
+      }
+      column += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    } else {
+      gap = true;
+    }
+  }
+}
+
+QStringList SchemaStatements(bool postgresql) {
+  const QString id = postgresql ? "BIGSERIAL PRIMARY KEY" : "INTEGER PRIMARY KEY";
+  const QString blob = postgresql ? "BYTEA" : "BLOB";
+  QString values;
+  QString parameterRows;
+  for (int row = 0; row < kParameterCount; ++row) {
+    values += QStringLiteral(", %1 DOUBLE PRECISION").arg(ParameterColumn(row).c_str());
+  }
+  QString view = "CREATE VIEW housekeeping AS SELECT time_utc, time_kind, frame_number";
+  for (int row = 0; row < kParameterCount; ++row) {
+    view += QStringLiteral(", %1").arg(ParameterColumn(row).c_str());
+  }
+  view += " FROM frame WHERE frame_type = 'S'";
+  return {
+      "CREATE TABLE archive_meta (key TEXT PRIMARY KEY, value TEXT NOT NULL)",
+      "CREATE TABLE source (id " + id + ", kind TEXT NOT NULL, name TEXT NOT NULL, digest " + blob +
+          " UNIQUE, station TEXT NOT NULL, added_at TEXT NOT NULL)",
+      "CREATE TABLE frame (id " + id + ", digest " + blob + " NOT NULL UNIQUE, bytes " + blob +
+          " NOT NULL, time_utc TEXT, time_kind TEXT NOT NULL, source_order BIGINT NOT NULL,"
+          " frame_number INTEGER NOT NULL,"
+          " frame_type TEXT NOT NULL" +
+          values + ")",
+      "CREATE INDEX frame_time ON frame (time_utc)",
+      "CREATE TABLE reception (source_id BIGINT NOT NULL REFERENCES source (id), position "
+      "BIGINT NOT NULL, frame_digest " +
+          blob +
+          " NOT NULL REFERENCES frame (digest), station TEXT NOT NULL, received_at TEXT,"
+          " PRIMARY KEY (source_id, position))",
+      "CREATE INDEX reception_frame ON reception (frame_digest)",
+      "CREATE TABLE parameter (column_name TEXT PRIMARY KEY, section TEXT NOT NULL,"
+      " name TEXT NOT NULL, unit TEXT NOT NULL)",
+      view,
+  };
+}
+
+bool FillParameterTable(Archive& archive) {
+  QSqlQuery insert(archive.Database());
+  insert.prepare("INSERT INTO parameter (column_name, section, name, unit) VALUES (?, ?, ?, ?)");
+  for (int row = 0; row < kParameterCount; ++row) {
+    const ParameterInfo& info = kParameterCatalogue[row];
+    insert.bindValue(0, QString::fromStdString(ParameterColumn(row)));
+    insert.bindValue(1, QString::fromLatin1(SectionInfoOf(info.section).name));
+    insert.bindValue(2, QString::fromLatin1(info.name));
+    insert.bindValue(3, QString::fromLatin1(info.unit));
+    if (!insert.exec()) {
+      return archive.Fail(insert);
+    }
+  }
+  return true;
+}
+
+bool CreateSchema(Archive& archive) {
+  for (const QString& statement : SchemaStatements(archive.IsPostgresql())) {
+    if (!archive.Execute(statement)) {
+      return false;
+    }
+  }
+  return FillParameterTable(archive) &&
+         archive.Execute(QStringLiteral("INSERT INTO archive_meta (key, value) VALUES "
+                                        "('schema_version', '%1')")
+                             .arg(kSchemaVersion));
+}
+
+// The schema version, 0 when the archive is empty; nullopt when it cannot be read.
+std::optional<int> ReadVersion(Archive& archive) {
+  QSqlQuery query(archive.Database());
+  const QString exists = archive.IsPostgresql()
+                             ? "SELECT 1 FROM pg_tables WHERE schemaname = current_schema() "
+                               "AND tablename = 'archive_meta'"
+                             : "SELECT 1 FROM sqlite_master WHERE name = 'archive_meta'";
+  if (!query.exec(exists)) {
+    archive.Fail(query);
+    return std::nullopt;
+  }
+  if (!query.next()) {
+    return 0;
+  }
+  if (!query.exec("SELECT value FROM archive_meta WHERE key = 'schema_version'") || !query.next()) {
+    archive.Fail(QStringLiteral("not a telemetry archive (no schema version)"));
+    return std::nullopt;
+  }
+  return query.value(0).toInt();
+}
+
+}  // namespace
+
+std::string ParameterColumn(int row) {
+  const ParameterInfo& info = kParameterCatalogue[row];
+  std::string column;
+  AppendWords(column, SectionInfoOf(info.section).name);
+  AppendWords(column, info.name);
+  return column;
+}
+
+bool PrepareSchema(Archive& archive, QString& error) {
+  std::optional<int> version = ReadVersion(archive);
+  if (version == kSchemaVersion) {
+    return true;
+  }
+  // Creation takes the write lock, and looks again once it holds it: another program may
+  // have created the tables meanwhile.
+  if (version && archive.BeginWrite()) {
+    version = ReadVersion(archive);
+    if (version == 0 && CreateSchema(archive) && archive.Commit()) {
+      return true;
+    }
+    archive.Rollback();
+  }
+  if (version && *version > kSchemaVersion) {
+    error = QStringLiteral(
+                "written by a newer program (schema version %1, this one knows up to %2); "
+                "left unchanged, use a newer quilmar-hk-archive")
+                .arg(*version)
+                .arg(kSchemaVersion);
+  } else if (version == kSchemaVersion) {
+    return true;
+  } else {
+    error = archive.Error().section(QStringLiteral(": "), 1);
+  }
+  return false;
+}
+
+}  // namespace quilmar

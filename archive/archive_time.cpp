@@ -1,0 +1,103 @@
+// Time in the archive; see archive_time.h.
+#include "archive_time.h"
+
+#include <QTimeZone>
+#include <array>
+#include <charconv>
+
+namespace quilmar {
+namespace {
+
+// The spacecraft clock's zone: its readings are Pacific time, daylight saving included.
+const QTimeZone& PacificZone() {
+  static const QTimeZone zone("America/Los_Angeles");
+  return zone;
+}
+
+std::optional<int> Field(std::string_view text) {
+  int value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size() || text.empty()) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+// "dd.MM.yyyy hh:mm:ss" split at its separators; fields may have any number of digits.
+std::optional<std::array<int, 6>> ClockFields(std::string_view text) {
+  constexpr std::array<char, 5> kSeparators{'.', '.', ' ', ':', ':'};
+  std::array<int, 6> fields{};
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    const std::size_t end = i < kSeparators.size() ? text.find(kSeparators[i]) : text.size();
+    if (end == std::string_view::npos) {
+      return std::nullopt;
+    }
+    const std::optional<int> value = Field(text.substr(0, end));
+    if (!value) {
+      return std::nullopt;
+    }
+    fields[i] = *value;
+    text.remove_prefix(i < kSeparators.size() ? end + 1 : end);
+  }
+  return fields;
+}
+
+}  // namespace
+
+std::optional<QDateTime> SpacecraftClockToUtc(std::string_view dateTime) {
+  const auto fields = ClockFields(dateTime);
+  if (!fields) {
+    return std::nullopt;
+  }
+  const auto [day, month, year, hours, minutes, seconds] = *fields;
+  const QDate date(year, month, day);
+  const QTime time(hours, minutes, seconds);
+  if (!date.isValid() || !time.isValid()) {
+    return std::nullopt;
+  }
+  // The wall-clock reading as if it were UTC; subtracting the zone's offset gives UTC. Of
+  // the offsets the zone can have that day, one is right when the zone, at the resulting
+  // instant, has that offset itself; the daylight one is tried first.
+  const QDateTime wall(date, time, Qt::UTC);
+  const int standard = PacificZone().standardTimeOffset(wall);
+  for (const int offset : {standard + 3600, standard}) {
+    const QDateTime utc = wall.addSecs(-offset);
+    if (PacificZone().offsetFromUtc(utc) == offset) {
+      return utc;
+    }
+  }
+  return wall.addSecs(-standard);
+}
+
+QString UtcText(const QDateTime& utc) {
+  return utc.toUTC().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ssZ"));
+}
+
+std::optional<QDateTime> ParseUtcText(const QString& text) {
+  QDateTime parsed = QDateTime::fromString(text, Qt::ISODate);
+  if (!parsed.isValid()) {
+    return std::nullopt;
+  }
+  return parsed.toUTC();
+}
+
+std::optional<QDateTime> ParseUserTime(const QString& text) {
+  QString iso = text.trimmed();
+  if (iso.size() > 10 && iso[10] == QLatin1Char(' ')) {
+    iso[10] = QLatin1Char('T');
+  }
+  QDateTime parsed = QDateTime::fromString(iso, Qt::ISODateWithMs);
+  if (!parsed.isValid()) {
+    const QDate date = QDate::fromString(iso, Qt::ISODate);
+    if (!date.isValid()) {
+      return std::nullopt;
+    }
+    parsed = QDateTime(date, QTime(0, 0), Qt::UTC);
+  }
+  if (parsed.timeSpec() == Qt::LocalTime) {
+    parsed.setTimeSpec(Qt::UTC);
+  }
+  return parsed.toUTC();
+}
+
+}  // namespace quilmar

@@ -1,0 +1,33 @@
+// Time in the archive. The time base is the spacecraft clock (the CDHS section's real-time
+// clock, kept in Pacific time); a frame without it takes its reception time, or else the
+// clock of the nearest frame of the same source. Times are stored as UTC text
+// "YYYY-MM-DDTHH:MM:SSZ", which sorts in time order and which SQLite and PostgreSQL both read.
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <optional>
+#include <string_view>
+
+namespace quilmar {
+
+// Where a frame's time came from, as stored in the time_kind column.
+inline constexpr char kTimeFromSpacecraft[] = "spacecraft";
+inline constexpr char kTimeFromReception[] = "reception";
+inline constexpr char kTimeEstimated[] = "estimated";
+
+// The spacecraft clock text "dd.MM.yyyy hh:mm:ss" read as Pacific time by the zone rules and
+// turned into UTC; nullopt when it names no real date and time. In the hour the clocks go
+// back the earlier (daylight) reading is taken; a time the change skipped is read at the
+// standard offset, as a clock not yet put forward would mean it.
+std::optional<QDateTime> SpacecraftClockToUtc(std::string_view dateTime);
+
+// The stored text of a UTC time, and back.
+QString UtcText(const QDateTime& utc);
+std::optional<QDateTime> ParseUtcText(const QString& text);
+
+// A time the user typed for --from/--to: ISO 8601 date or date and time, UTC unless it
+// names an offset ("2026-12-07", "2026-12-07 21:45", "2026-12-07T21:45:00+01:00").
+std::optional<QDateTime> ParseUserTime(const QString& text);
+
+}  // namespace quilmar

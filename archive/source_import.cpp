@@ -1,0 +1,210 @@
+// Adding one file to the archive; see source_import.h.
+#include "source_import.h"
+
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QFile>
+#include <QRegularExpression>
+#include <QSqlQuery>
+#include <QVariant>
+
+#include "archive.h"
+#include "archive_time.h"
+#include "core/kiss_deframer.h"
+#include "frame_importer.h"
+#include "satnogs_reader.h"
+
+namespace quilmar {
+namespace {
+
+constexpr qint64 kChunkBytes = 1 << 20;
+constexpr std::uint8_t kFend = 0xC0;
+constexpr std::uint8_t kFesc = 0xDB;
+
+const char* KindName(SourceKind kind) {
+  switch (kind) {
+    case SourceKind::kKissLog:
+      return "kiss";
+    case SourceKind::kSatnogsCsv:
+      return "satnogs-csv";
+    case SourceKind::kSatnogsJson:
+      return "satnogs-json";
+  }
+  return "kiss";
+}
+
+// The source row for the file; 0 when its content is archived already (addedAt then says
+// when), -1 on a database error.
+std::int64_t InsertSource(Archive& archive, SourceKind kind, const QString& path,
+                          const QByteArray& digest, const QString& station, QString& addedAt) {
+  QSqlQuery insert(archive.Database());
+  insert.prepare(
+      "INSERT INTO source (kind, name, digest, station, added_at) VALUES (?, ?, ?, ?, ?) "
+      "ON CONFLICT (digest) DO NOTHING RETURNING id");
+  insert.addBindValue(QString::fromLatin1(KindName(kind)));
+  insert.addBindValue(path);
+  insert.addBindValue(digest);
+  insert.addBindValue(station);
+  insert.addBindValue(UtcText(QDateTime::currentDateTimeUtc()));
+  if (!insert.exec()) {
+    archive.Fail(insert);
+    return -1;
+  }
+  if (insert.next()) {
+    return insert.value(0).toLongLong();
+  }
+  QSqlQuery known(archive.Database());
+  known.prepare("SELECT added_at FROM source WHERE digest = ?");
+  known.addBindValue(digest);
+  if (known.exec() && known.next()) {
+    addedAt = known.value(0).toString();
+  }
+  return 0;
+}
+
+bool ImportKissLog(QFile& file, const QString& station, FrameImporter& importer,
+                   ImportOutcome& outcome, const ImportProgress& progress) {
+  bool written = true;
+  KissDeframer deframer([&](const FrameBuffer& frame) {
+    written = importer.Add(frame, deframer.BytesFed(), station, std::nullopt);
+    return written;
+  });
+  QByteArray chunk(kChunkBytes, Qt::Uninitialized);
+  for (qint64 got; written && (got = file.read(chunk.data(), kChunkBytes)) > 0;) {
+    deframer.Feed(
+        {reinterpret_cast<const std::uint8_t*>(chunk.constData()), static_cast<std::size_t>(got)});
+    if (progress) {
+      progress(deframer.BytesFed(), file.size());
+    }
+  }
+  outcome.rejected = deframer.FramesRejected();
+  if (deframer.InsideFrame()) {
+    outcome.warnings << QStringLiteral("the log ends inside a frame, whose bytes were dropped");
+  }
+  return written && file.error() == QFileDevice::NoError;
+}
+
+// The SatNOGS frame as a KISS frame through the same de-framer as a log, so that the same
+// address rule decides; nullopt when the rule rejects it.
+class SatnogsFramer {
+ public:
+  SatnogsFramer()
+      : deframer([this](const FrameBuffer& frame) {
+          accepted = frame;
+          return true;
+        }) {}
+
+  const FrameBuffer* Frame(const QByteArray& ax25) {
+    kiss.clear();
+    kiss.push_back(kFend);
+    kiss.push_back(0x00);  // data frame, port 0
+    for (const char c : ax25) {
+      const auto byte = static_cast<std::uint8_t>(c);
+      if (byte == kFend || byte == kFesc) {
+        kiss.push_back(kFesc);
+        kiss.push_back(byte == kFend ? 0xDC : 0xDD);
+      } else {
+        kiss.push_back(byte);
+      }
+    }
+    kiss.push_back(kFend);
+    accepted.reset();
+    deframer.Feed(kiss);
+    return accepted ? &*accepted : nullptr;
+  }
+
+ private:
+  std::vector<std::uint8_t> kiss;
+  std::optional<FrameBuffer> accepted;
+  KissDeframer deframer;
+};
+
+bool ImportSatnogs(QFile& file, SourceKind kind, const QString& station, FrameImporter& importer,
+                   ImportOutcome& outcome) {
+  SatnogsFramer framer;
+  const QString fallback = station.isEmpty() ? QStringLiteral("SatNOGS") : station;
+  const SatnogsVisitor visit = [&](const SatnogsFrame& frame) {
+    const FrameBuffer* accepted = framer.Frame(frame.ax25);
+    if (!accepted) {
+      ++outcome.rejected;
+      return true;
+    }
+    const QString& who = frame.observer.isEmpty() ? fallback : frame.observer;
+    return importer.Add(*accepted, frame.position, who, frame.receivedAt);
+  };
+  QString error;
+  const bool read = kind == SourceKind::kSatnogsCsv
+                        ? ReadSatnogsCsv(file, visit, outcome.warnings, error)
+                        : ReadSatnogsJson(file, visit, outcome.warnings, error);
+  if (!error.isEmpty()) {
+    outcome.error = QStringLiteral("%1: %2").arg(file.fileName(), error);
+  }
+  return read;
+}
+
+}  // namespace
+
+SourceKind DetectSourceKind(QByteArrayView head) {
+  qsizetype start = 0;
+  if (head.startsWith("\xEF\xBB\xBF")) {
+    start = 3;
+  }
+  while (start < head.size() && QChar::isSpace(static_cast<uchar>(head[start]))) {
+    ++start;
+  }
+  if (start < head.size() && (head[start] == '[' || head[start] == '{')) {
+    return SourceKind::kSatnogsJson;
+  }
+  static const QRegularExpression csvLine(
+      QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\|"));
+  const QString first =
+      QString::fromLatin1(head.sliced(start).first(qMin<qsizetype>(head.size() - start, 64)));
+  return csvLine.match(first).hasMatch() ? SourceKind::kSatnogsCsv : SourceKind::kKissLog;
+}
+
+ImportOutcome ImportFile(Archive& archive, const QString& path, const QString& station,
+                         const ImportProgress& progress) {
+  ImportOutcome outcome;
+  QFile file(path);
+  QCryptographicHash digest(QCryptographicHash::Sha256);
+  if (!file.open(QIODevice::ReadOnly) || !digest.addData(&file) || !file.seek(0)) {
+    outcome.error = QStringLiteral("%1: %2").arg(path, file.errorString());
+    return outcome;
+  }
+  const SourceKind kind = DetectSourceKind(file.peek(4096));
+  const QString sourceStation =
+      !station.isEmpty() || kind != SourceKind::kKissLog ? station : QStringLiteral("unknown");
+  if (!archive.BeginWrite()) {
+    outcome.error = archive.Error();
+    return outcome;
+  }
+  const std::int64_t sourceId = InsertSource(
+      archive, kind, path, digest.result(),
+      sourceStation.isEmpty() ? QStringLiteral("SatNOGS") : sourceStation, outcome.addedAt);
+  if (sourceId <= 0) {
+    archive.Rollback();
+    outcome.ok = sourceId == 0;
+    outcome.alreadyArchived = sourceId == 0;
+    outcome.error = sourceId < 0 ? archive.Error() : QString();
+    return outcome;
+  }
+  FrameImporter importer(archive, sourceId);
+  const bool read = kind == SourceKind::kKissLog
+                        ? ImportKissLog(file, sourceStation, importer, outcome, progress)
+                        : ImportSatnogs(file, kind, sourceStation, importer, outcome);
+  if (!read || !importer.Finish() || !archive.Commit()) {
+    if (outcome.error.isEmpty()) {
+      outcome.error = file.error() != QFileDevice::NoError
+                          ? QStringLiteral("%1: %2").arg(path, file.errorString())
+                          : archive.Error();
+    }
+    archive.Rollback();
+    return outcome;
+  }
+  outcome.ok = true;
+  outcome.newFrames = importer.NewFrames();
+  outcome.knownFrames = importer.KnownFrames();
+  return outcome;
+}
+
+}  // namespace quilmar

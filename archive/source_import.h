@@ -1,0 +1,40 @@
+// Adding one file to the archive: a KISS capture log or a SatNOGS DB download (CSV or JSON),
+// the kind found from its content. The whole file is one transaction: it is in the archive
+// completely or not at all, and a file whose content is already there adds nothing.
+#pragma once
+
+#include <QByteArrayView>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <functional>
+
+namespace quilmar {
+
+class Archive;
+
+enum class SourceKind { kKissLog, kSatnogsCsv, kSatnogsJson };
+
+// From the first bytes of a file.
+SourceKind DetectSourceKind(QByteArrayView head);
+
+struct ImportOutcome {
+  bool ok = false;
+  bool alreadyArchived = false;  // the same content was added before (at addedAt)
+  QString addedAt;
+  std::int64_t newFrames = 0;
+  std::int64_t knownFrames = 0;  // frames the archive held already: one more reception each
+  std::int64_t rejected = 0;     // frames of other stations or satellites
+  QStringList warnings;          // "line 12: not hex, skipped", ...
+  QString error;                 // when not ok: the file or the archive, and the reason
+};
+
+// Called now and then with the bytes read so far and the file's size.
+using ImportProgress = std::function<void(std::int64_t done, std::int64_t total)>;
+
+// station: the receiving station's callsign; empty takes the observer the source names, or
+// "SatNOGS" for a SatNOGS download, or "unknown".
+ImportOutcome ImportFile(Archive& archive, const QString& path, const QString& station,
+                         const ImportProgress& progress = {});
+
+}  // namespace quilmar

@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# Archive speed against the engines' own bulk loaders, side by side in one run: makes a
+# KISS log of N distinct housekeeping frames (default 1,000,000), then times
+#   - `add` into a new SQLite archive, the same `add` again, `export` of every frame as CSV;
+#   - sqlite3's `.import` of that CSV into one table of a new database;
+#   - the export command on a 5000-frame log (its time per row, times N/5000);
+#   - with PostgreSQL 15 installed: `add` into a server started here (Unix socket in a
+#     temporary folder, as the postgres user when run as root) and psql's `\copy` of the CSV;
+# and prints each time, the ratios and the peak memory of `add` and `export`. Needs the
+# release build:
+#   cmake --preset release && cmake --build --preset release --target quilmar-hk-archive \
+#     quilmar-hk-export make-demo-log make-archive-bench-log
+# Usage: bench/archive_vs_sqlite3.sh [FRAMES]
+set -euo pipefail
+frames=${1:-1000000}
+cd "$(dirname "$0")/.."
+bin=build/release
+archive_tool=$bin/cli/archive/quilmar-hk-archive
+export_tool=$bin/cli/quilmar-hk-export
+dir=$(mktemp -d)
+pg_bin=/usr/lib/postgresql/15/bin
+as_postgres=()
+if [[ $(id -u) -eq 0 ]]; then as_postgres=(runuser -u postgres --); fi
+cleanup() {
+  if [[ -f $dir/pg/postmaster.pid ]]; then
+    "${as_postgres[@]}" "$pg_bin/pg_ctl" -D "$dir/pg" -m immediate -w stop >/dev/null || true
+  fi
+  rm -rf "$dir"
+}
+trap cleanup EXIT
+
+seconds() { # runs a command, prints its wall time in seconds; peak RSS (KiB) to $dir/rss
+  local start end
+  start=$(date +%s%N)
+  /usr/bin/time -f %M -o "$dir/rss" "$@" >/dev/null 2>"$dir/err" || { cat "$dir/err" >&2; exit 1; }
+  end=$(date +%s%N)
+  awk -v ns=$((end - start)) 'BEGIN { printf "%.2f", ns / 1e9 }'
+}
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+
+$bin/bench/make-archive-bench-log "$frames" "$dir/log.kss"
+$bin/bench/make-archive-bench-log 5000 "$dir/small.kss"
+cat "$dir/log.kss" >/dev/null
+
+t_add=$(seconds "$archive_tool" --archive "$dir/a.sqlite" add "$dir/log.kss")
+rss_add=$(cat "$dir/rss")
+t_again=$(seconds "$archive_tool" --archive "$dir/a.sqlite" add "$dir/log.kss")
+t_export=$(seconds "$archive_tool" --archive "$dir/a.sqlite" export --output "$dir/all.csv")
+rss_export=$(cat "$dir/rss")
+rows=$(($(wc -l <"$dir/all.csv") - 1))
+t_import=$(seconds sqlite3 "$dir/plain.sqlite" ".import --csv $dir/all.csv frames")
+t_small=$(seconds "$export_tool" --output "$dir/small.csv" "$dir/small.kss")
+t_small_scaled=$(awk -v t="$t_small" -v n="$rows" 'BEGIN { printf "%.2f", t * n / 5000 }')
+
+echo "frames in the log: $frames, archived (distinct): $rows"
+echo "SQLite  add:            $t_add s (peak memory $((rss_add / 1024)) MiB)"
+echo "SQLite  sqlite3 .import: $t_import s   add / .import = $(ratio "$t_add" "$t_import")"
+echo "SQLite  add again:      $t_again s   again / first = $(ratio "$t_again" "$t_add")"
+echo "export  all rows:       $t_export s (peak memory $((rss_export / 1024)) MiB)"
+echo "export command x$((rows / 5000)):   $t_small_scaled s   export / that = $(ratio "$t_export" "$t_small_scaled")"
+
+[[ -x $pg_bin/initdb ]] || { echo "PostgreSQL 15 not installed: no PostgreSQL figures"; exit 0; }
+mkdir "$dir/pg"
+chmod 755 "$dir"
+if [[ $(id -u) -eq 0 ]]; then chown postgres "$dir/pg"; fi
+"${as_postgres[@]}" "$pg_bin/initdb" -D "$dir/pg" -A trust -U postgres --no-sync >/dev/null
+"${as_postgres[@]}" "$pg_bin/pg_ctl" -D "$dir/pg" -l "$dir/pg/log" -w \
+  -o "-k $dir/pg -c listen_addresses= -F" start >/dev/null
+psql=(psql -q -h "$dir/pg" -U postgres)
+"${psql[@]}" -d postgres -c "CREATE DATABASE archive" -c "CREATE DATABASE plain"
+columns=$(head -1 "$dir/all.csv" | tr -d '\r' | awk -F, '{for (i = 1; i <= NF; i++) printf "%sc%d text", (i > 1 ? ", " : ""), i}')
+"${psql[@]}" -d plain -c "CREATE TABLE frames ($columns)"
+url="postgresql://postgres@/archive?host=$dir/pg"
+t_pg_add=$(seconds "$archive_tool" --archive "$url" add "$dir/log.kss")
+t_pg_again=$(seconds "$archive_tool" --archive "$url" add "$dir/log.kss")
+t_pg_copy=$(seconds "${psql[@]}" -d plain -c "\\copy frames FROM '$dir/all.csv' WITH (FORMAT csv, HEADER true)")
+echo "PostgreSQL add:         $t_pg_add s"
+echo "PostgreSQL psql \\copy:  $t_pg_copy s   add / \\copy = $(ratio "$t_pg_add" "$t_pg_copy")"
+echo "PostgreSQL add again:   $t_pg_again s   again / first = $(ratio "$t_pg_again" "$t_pg_add")"

@@ -1,0 +1,273 @@
+// The archive end to end, the same cases on SQLite and on PostgreSQL: overlapping station
+// logs and a SatNOGS download of one pass, importing twice, two importers at once, an import
+// killed halfway and redone, and an archive from a newer program.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QSqlQuery>
+#include <QThread>
+#include <sstream>
+#include <thread>
+
+#include "archive/archive.h"
+#include "archive/archive_queries.h"
+#include "archive/archive_time.h"
+#include "archive/source_import.h"
+#include "core/csv_writer.h"
+#include "core/kiss_reader.h"
+#include "test_archives.h"
+#include "tests/support/kiss_builder.h"
+
+namespace quilmar {
+namespace {
+
+using testing::Bytes;
+
+// Even frames carry CDHS and ADCS with the spacecraft clock, 15 July 2026 12:00:00 PDT plus
+// ten seconds per frame number; odd frames carry EPS/TCS and COM, without a clock.
+Bytes PassFrame(int number) {
+  if (number % 2 == 1) {
+    return testing::HousekeepingFrame(static_cast<std::uint16_t>(number), 41, 20);
+  }
+  Bytes frame = testing::HousekeepingFrame(static_cast<std::uint16_t>(number), 23, 64);
+  const int seconds = number * 10;
+  testing::Put(frame, 31,
+               {static_cast<std::uint8_t>(seconds % 60), static_cast<std::uint8_t>(seconds / 60),
+                12, 3, 15, 7, 26});
+  testing::Put(frame, 17 + 100, {static_cast<std::uint8_t>(number)});  // a value of its own
+  return frame;
+}
+
+QString ClockUtc(int number) {
+  return QStringLiteral("2026-07-15T19:%1:%2Z")
+      .arg(number * 10 / 60, 2, 10, QLatin1Char('0'))
+      .arg(number * 10 % 60, 2, 10, QLatin1Char('0'));
+}
+
+QString WriteLog(const QString& name, int first, int last) {
+  std::vector<Bytes> frames;
+  for (int n = first; n <= last; ++n) {
+    frames.push_back(PassFrame(n));
+  }
+  const QString path = testing::TestFolder() + "/" + name;
+  testing::WriteFile(path.toStdString(), testing::KissLog(std::span<const Bytes>(frames)));
+  return path;
+}
+
+class ArchiveStore : public ::testing::TestWithParam<ArchiveEngine> {
+ protected:
+  void SetUp() override {
+    location = testing::FreshArchive(GetParam());
+    ASSERT_FALSE(location.display.isEmpty());
+    ASSERT_TRUE(archive.Open(location)) << archive.Error().toStdString();
+  }
+
+  std::string Export(Archive& from) {
+    std::ostringstream out;
+    EXPECT_TRUE(ExportArchive(from, {}, ArchiveFormat::kCsv, out)) << from.Error().toStdString();
+    return out.str();
+  }
+
+  ArchiveLocation location;
+  Archive archive;
+};
+
+TEST_P(ArchiveStore, OverlappingStationsAndSatnogsKeepEachFrameOnce) {
+  const QString a = WriteLog("a.kss", 1, 8), b = WriteLog("b.kss", 5, 12),
+                c = WriteLog("c.kss", 3, 10);
+  QString csv;
+  for (int n = 1; n <= 12; ++n) {
+    const Bytes frame = PassFrame(n);
+    csv += ClockUtc(n).replace('T', ' ').chopped(1) + "|" +
+           QByteArray(reinterpret_cast<const char*>(frame.data()) + 1,
+                      static_cast<qsizetype>(frame.size()) - 1)
+               .toHex() +
+           "\n";
+  }
+  testing::FrameAddresses other;
+  other.source = "XX1SAT";
+  const Bytes foreign = testing::BuildFrame(testing::Information(99, 'S'), other);
+  csv += "2026-07-15 19:05:00|" +
+         QByteArray(reinterpret_cast<const char*>(foreign.data()) + 1,
+                    static_cast<qsizetype>(foreign.size()) - 1)
+             .toHex() +
+         "\n";
+  csv += "2026-07-15 19:05:00|ABC\n2026-07-15 19:05:00|ZZ\nC0FFEE\n2026-07-15 25:00:00|00\n";
+  QFile satnogs(testing::TestFolder() + "/satnogs.csv");
+  ASSERT_TRUE(satnogs.open(QIODevice::WriteOnly));
+  satnogs.write(csv.toLatin1());
+  satnogs.close();
+
+  const struct {
+    QString path;
+    QString station;
+    std::int64_t newFrames, knownFrames, rejected;
+    QStringList warnings;
+  } imports[] = {
+      {a, "XQ0GND", 8, 0, 0, {}},
+      {b, "DL1ABC", 4, 4, 0, {}},
+      {c, "XQ0GND-2", 0, 8, 0, {}},
+      {satnogs.fileName(),
+       "",
+       0,
+       12,
+       1,
+       {"line 14: odd number of hex digits, skipped", "line 15: not hex, skipped",
+        "line 16: no timestamp (expected \"YYYY-MM-DD HH:MM:SS|HEX\"), skipped",
+        "line 17: no valid timestamp, skipped"}},
+  };
+  for (const auto& import : imports) {
+    SCOPED_TRACE(import.path.toStdString());
+    const ImportOutcome outcome = ImportFile(archive, import.path, import.station);
+    ASSERT_TRUE(outcome.ok) << outcome.error.toStdString();
+    EXPECT_EQ(outcome.newFrames, import.newFrames);
+    EXPECT_EQ(outcome.knownFrames, import.knownFrames);
+    EXPECT_EQ(outcome.rejected, import.rejected);
+    EXPECT_EQ(outcome.warnings, import.warnings);
+  }
+
+  // The rows the export command writes for the pass, plus time, its kind and the stations.
+  FrameTable table;
+  ReadKissLog(WriteLog("pass.kss", 1, 12).toStdString(), table);
+  ASSERT_EQ(table.frameCount, 12);
+  std::string expected;
+  AppendCsvHeader(expected);
+  expected.resize(expected.size() - 2);
+  expected += ",timeUtc,timeKind,stations\r\n";
+  for (int n = 1; n <= 12; ++n) {
+    std::string row;
+    AppendCsvRow(row, n, table.Record(n));
+    row.resize(row.size() - 2);
+    // A frame without a clock takes the nearer clock frame of its log, the earlier on a tie.
+    const int clockFrame = n % 2 == 0 ? n : std::max(2, n - 1);
+    const char* kind = n % 2 == 0 ? "spacecraft" : "estimated";
+    std::string stations = n <= 8 ? "SatNOGS; XQ0GND" : "SatNOGS";
+    stations = n >= 5 ? "DL1ABC; " + stations : stations;
+    stations = n >= 3 && n <= 10 ? stations + "; XQ0GND-2" : stations;
+    expected +=
+        row + "," + ClockUtc(clockFrame).toStdString() + "," + kind + "," + stations + "\r\n";
+  }
+  EXPECT_EQ(Export(archive), expected);
+
+  const ImportOutcome again = ImportFile(archive, b, "DL1ABC");
+  EXPECT_TRUE(again.ok && again.alreadyArchived);
+  EXPECT_EQ(Export(archive), expected);
+}
+
+TEST_P(ArchiveStore, TwoImportersAtOnceEqualOneAfterTheOther) {
+  const QString logs[] = {WriteLog("x.kss", 1, 400), WriteLog("y.kss", 200, 600),
+                          WriteLog("x.kss.copy", 1, 400)};
+  for (const QString& log : logs) {
+    ASSERT_TRUE(ImportFile(archive, log, "XQ0GND").ok);
+  }
+  const std::string sequential = Export(archive);
+
+  const ArchiveLocation shared = testing::FreshArchive(GetParam());
+  std::vector<std::thread> importers;
+  std::atomic<int> failures{0};
+  for (const QString& log : logs) {
+    importers.emplace_back([&shared, &failures, log] {
+      Archive own;
+      const bool ok = own.Open(shared) && ImportFile(own, log, "XQ0GND").ok;
+      failures += ok ? 0 : 1;
+    });
+  }
+  for (std::thread& importer : importers) {
+    importer.join();
+  }
+  EXPECT_EQ(failures, 0);
+  Archive result;
+  ASSERT_TRUE(result.Open(shared));
+  EXPECT_EQ(Export(result), sequential);
+}
+
+TEST_P(ArchiveStore, ImportKilledHalfwayAndRedoneEqualsOneCleanImport) {
+  const QString log = WriteLog("big.kss", 0, 15000);
+  const auto url = [](const ArchiveLocation& where) {
+    return where.engine == ArchiveEngine::kSqlite
+               ? where.path
+               : "postgresql://postgres@/" + where.database + "?host=" + where.host;
+  };
+  const auto run = [&](const ArchiveLocation& where, int killAfterMs) {
+    QProcess importer;
+    importer.start(QUILMAR_ARCHIVE_EXE, {"--archive", url(where), "add", log});
+    EXPECT_TRUE(importer.waitForStarted());
+    if (killAfterMs > 0) {
+      EXPECT_FALSE(importer.waitForFinished(killAfterMs)) << "finished before the kill";
+      importer.kill();  // SIGKILL
+    }
+    importer.waitForFinished(120000);
+    return importer.exitStatus() == QProcess::NormalExit && importer.exitCode() == 0;
+  };
+  QElapsedTimer clean;
+  clean.start();
+  ASSERT_TRUE(run(location, 0));
+  const qint64 cleanMs = clean.elapsed();
+  const std::string expected = Export(archive);
+
+  const ArchiveLocation killed = testing::FreshArchive(GetParam());
+  run(killed, static_cast<int>(cleanMs / 2));
+  ASSERT_TRUE(run(killed, 0));
+  Archive redone;
+  ASSERT_TRUE(redone.Open(killed));
+  EXPECT_EQ(Export(redone), expected);
+}
+
+// Observers are received text: quotes, backslashes, braces and the word NULL must reach the
+// archive as they are, on PostgreSQL inside the array literals a batch travels in.
+TEST_P(ArchiveStore, ObserverNamesAreStoredAsReceived) {
+  const QStringList observers{"DL1ABC-JO62",
+                              "say \"hi\"",
+                              "back\\slash",
+                              "{a,b}",
+                              "NULL",
+                              "Ä ø ✓",
+                              "'; DROP TABLE frame; --"};
+  QJsonArray list;
+  for (int n = 0; n < observers.size(); ++n) {
+    const Bytes frame = PassFrame(n + 1);
+    list.append(
+        QJsonObject{{"frame", QString(QByteArray(reinterpret_cast<const char*>(frame.data()) + 1,
+                                                 static_cast<qsizetype>(frame.size()) - 1)
+                                          .toHex())},
+                    {"timestamp", "2026-07-15T19:00:00Z"},
+                    {"observer", observers[n]}});
+  }
+  QFile json(testing::TestFolder() + "/observers.json");
+  ASSERT_TRUE(json.open(QIODevice::WriteOnly));
+  json.write(QJsonDocument(list).toJson());
+  json.close();
+  const ImportOutcome outcome = ImportFile(archive, json.fileName(), "");
+  ASSERT_TRUE(outcome.ok) << outcome.error.toStdString();
+  EXPECT_EQ(outcome.newFrames, observers.size());
+  QSqlQuery query(archive.Database());
+  ASSERT_TRUE(query.exec("SELECT station FROM reception ORDER BY position"));
+  QStringList stored;
+  while (query.next()) {
+    stored << query.value(0).toString();
+  }
+  EXPECT_EQ(stored, observers);
+}
+
+TEST_P(ArchiveStore, ArchiveOfANewerProgramIsRefusedAndLeftAlone) {
+  ASSERT_TRUE(archive.Execute("UPDATE archive_meta SET value = '99' WHERE key = 'schema_version'"));
+  archive.Close();
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    Archive newer;
+    EXPECT_FALSE(newer.Open(location));
+    EXPECT_NE(newer.Error().indexOf("schema version 99"), -1) << newer.Error().toStdString();
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, ArchiveStore,
+                         ::testing::Values(ArchiveEngine::kSqlite, ArchiveEngine::kPostgresql),
+                         [](const auto& info) {
+                           return info.param == ArchiveEngine::kSqlite ? "Sqlite" : "Postgresql";
+                         });
+
+}  // namespace
+}  // namespace quilmar

@@ -1,0 +1,55 @@
+// The spacecraft clock (Pacific time) to UTC by the zone rules, across both daylight-saving
+// changes of 2026 (8 March, 1 November), and user times for --from/--to.
+#include "archive/archive_time.h"
+
+#include <gtest/gtest.h>
+
+namespace quilmar {
+namespace {
+
+TEST(ArchiveTime, SpacecraftClockBecomesUtcByTheZoneRules) {
+  const struct {
+    const char* clock;
+    const char* utc;  // empty: not a time
+  } cases[] = {
+      {"15.01.2026 12:00:00", "2026-01-15T20:00:00Z"},  // PST, UTC-8
+      {"15.07.2026 12:00:00", "2026-07-15T19:00:00Z"},  // PDT, UTC-7
+      {"08.03.2026 01:59:59", "2026-03-08T09:59:59Z"},  // last second of PST
+      {"08.03.2026 02:30:00", "2026-03-08T10:30:00Z"},  // skipped hour: read as PST
+      {"08.03.2026 03:00:00", "2026-03-08T10:00:00Z"},  // first second of PDT
+      {"01.11.2026 00:59:59", "2026-11-01T07:59:59Z"},
+      {"01.11.2026 01:30:00", "2026-11-01T08:30:00Z"},  // the repeated hour: PDT first
+      {"01.11.2026 02:00:00", "2026-11-01T10:00:00Z"},  // PST again
+      {"31.02.2026 12:00:00", ""},
+      {"07.13.2026 12:00:00", ""},
+      {"07.03.2026 24:00:00", ""},
+      {"07.03.2026 12:00", ""},
+      {"", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.clock);
+    const auto utc = SpacecraftClockToUtc(c.clock);
+    EXPECT_EQ(utc ? UtcText(*utc).toStdString() : std::string(), c.utc);
+  }
+}
+
+TEST(ArchiveTime, UserTimesAreUtcUnlessTheyNameAnOffset) {
+  const struct {
+    const char* text;
+    const char* utc;
+  } cases[] = {
+      {"2026-12-07", "2026-12-07T00:00:00Z"},
+      {"2026-12-07 21:45", "2026-12-07T21:45:00Z"},
+      {"2026-12-07T21:45:10Z", "2026-12-07T21:45:10Z"},
+      {"2026-12-07T21:45:10+01:00", "2026-12-07T20:45:10Z"},
+      {"yesterday", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    const auto utc = ParseUserTime(c.text);
+    EXPECT_EQ(utc ? UtcText(*utc).toStdString() : std::string(), c.utc);
+  }
+}
+
+}  // namespace
+}  // namespace quilmar
