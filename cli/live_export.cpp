@@ -336,7 +336,7 @@ int RunLiveExport(const ExportOptions& options) {
     return 2;
   }
   if (const QString why = NotASerialDevice(*parsed.address); !why.isEmpty()) {
-    std::cerr << kProgram << ": cannot connect to " << why.toStdString() << '\n';
+    std::cerr << kProgram << ": " << why.toStdString() << "\n";
     return 1;
   }
   // A reader that goes away (a closed pipe) is a write error, not a silent death.
