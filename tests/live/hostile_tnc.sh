@@ -49,10 +49,12 @@ start_live() {
   pids+=($live_pid)
 }
 
-# Waits for the header and $1 rows (the pass's 5 by default), or 10 s.
+# Waits for the header and $1 rows (the pass's 5 by default). Rows are streamed as their
+# frames arrive, so they are late, and the test fails, when they have not all come within 10 s.
 await_pass() {
   local lines=$((${1:-5} + 1))
   for ((i = 0; i < 100 && $(wc -l <"$work/live.csv") < lines; ++i)); do sleep 0.1; done
+  (($(wc -l <"$work/live.csv") >= lines)) || fail "rows late: $(wc -l <"$work/live.csv") lines of $lines after 10 s"
 }
 
 # What the recording holds after the bytes of the files named: each connection's bytes as

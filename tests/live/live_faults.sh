@@ -79,8 +79,8 @@ first=$!
 pids+=($first)
 await "$work/first.err" "retrying in 1 s" 10
 status=0
-"$export_exe" --connect "127.0.0.1:$port" --record "$work/shared.kss" --output "$work/other.csv" \
-  2>"$work/second.err" || status=$?
+timeout 10 "$export_exe" --connect "127.0.0.1:$port" --record "$work/shared.kss" \
+  --output "$work/other.csv" 2>"$work/second.err" || status=$?
 [[ $status -eq 1 ]] || fail "shared recording: the second session gave exit status $status"
 grep -q "another session is recording to it" "$work/second.err" ||
   fail "shared recording: no reason given"
