@@ -6,13 +6,11 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
-#include <QSocketNotifier>
 #include <QTimer>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstring>
-#include <functional>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -23,6 +21,7 @@
 #include "core/section_decoders.h"
 #include "live/kiss_recording.h"
 #include "live/recorded_stream.h"
+#include "live/stop_signals.h"
 #include "live/tnc_connection.h"
 #include "output_file.h"
 #include "queued_output.h"
@@ -31,57 +30,6 @@ namespace quilmar {
 namespace {
 
 constexpr std::string_view kProgram = "quilmar-hk-export";
-
-int signalPipeWriteEnd = -1;
-volatile std::sig_atomic_t stopRequested = 0;
-
-void OnStopSignal(int signal) {
-  const int saved = errno;
-  stopRequested = 1;
-  const char byte = static_cast<char>(signal);
-  [[maybe_unused]] const ssize_t ignored = ::write(signalPipeWriteEnd, &byte, 1);
-  errno = saved;
-}
-
-// SIGINT and SIGTERM end the event loop through a pipe: a signal handler may do no more than
-// write a byte, and the loop sees the pipe become readable.
-class StopSignals {
- public:
-  explicit StopSignals(std::function<void()> onStop) {
-    if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) {
-      return;
-    }
-    signalPipeWriteEnd = fds[1];
-    notifier = std::make_unique<QSocketNotifier>(fds[0], QSocketNotifier::Read);
-    QObject::connect(notifier.get(), &QSocketNotifier::activated, [this, onStop] {
-      char byte = 0;
-      while (::read(fds[0], &byte, 1) > 0) {
-      }
-      onStop();
-    });
-    struct sigaction action {};
-    action.sa_handler = OnStopSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
-  }
-
-  // The handler stays: a signal during the last writes still only asks them to give up.
-  ~StopSignals() {
-    notifier.reset();
-    signalPipeWriteEnd = -1;
-    for (const int fd : fds) {
-      if (fd >= 0) {
-        ::close(fd);
-      }
-    }
-  }
-
- private:
-  int fds[2] = {-1, -1};
-  std::unique_ptr<QSocketNotifier> notifier;
-};
 
 // The queue between reception and a reader that may stop reading: room for a pass of rows
 // (about a thousand), and for the state lines of days of reconnects.
@@ -158,7 +106,7 @@ class RowOutput {
     if (!queue) {
       return error.empty();
     }
-    while (waitForReader && !stopRequested && !queue->WaitWritten(kLastWriteMs)) {
+    while (waitForReader && !StopSignals::Requested() && !queue->WaitWritten(kLastWriteMs)) {
     }
     dropped += static_cast<std::int64_t>(queue->Close(kLastWriteMs));
     if (!queue->Error().empty() && error.empty()) {
@@ -293,7 +241,7 @@ class LiveExport {
     if (recording.IsOpen() && !recording.Close()) {
       status = Fail(recording.Error().toStdString());
     }
-    if (!output.Close(status == 0 && !stopRequested)) {
+    if (!output.Close(status == 0 && !StopSignals::Requested())) {
       status = Fail(output.Error());
     }
     ReportDropped(true);

@@ -2,6 +2,7 @@
 #include "kiss_recording.h"
 
 #include <fcntl.h>
+#include <stdlib.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,6 +17,30 @@ namespace quilmar {
 namespace {
 
 constexpr int kSyncIntervalMs = 2000;
+
+// A new recording is made under a temporary name beside its own, locked, and only then given its
+// name, which fails with EEXIST when the name was taken meanwhile. So no other session can open
+// it between its creation and its lock, find it empty, and keep it when this session ends.
+int CreateLocked(const QByteArray& name) {
+  QByteArray temporary = name + ".XXXXXX";
+  const int fd = ::mkostemp(temporary.data(), O_APPEND | O_CLOEXEC);
+  if (fd < 0) {
+    return -1;
+  }
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  ::fchmod(fd, 0666 & ~mask);
+  ::flock(fd, LOCK_EX);
+  const int linked = ::link(temporary.constData(), name.constData());
+  const int reason = errno;
+  ::unlink(temporary.constData());
+  if (linked != 0) {
+    ::close(fd);
+    errno = reason;
+    return -1;
+  }
+  return fd;
+}
 
 }  // namespace
 
@@ -45,7 +70,11 @@ bool KissRecording::Open(const QString& filePath) {
   // Never through a symlink: in a shared folder such as /tmp a link placed by another user
   // would have received bytes appended to a file of theirs, or of the system's.
   constexpr int kFlags = O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC;
-  fd = ::open(name.constData(), kFlags | O_CREAT | O_EXCL, 0666);
+  fd = CreateLocked(name);
+  if (fd < 0 && errno != EEXIST) {
+    // A file system without hard links: created as it is, locked a moment later.
+    fd = ::open(name.constData(), kFlags | O_CREAT | O_EXCL, 0666);
+  }
   createdHere = fd >= 0;
   if (fd < 0 && errno == EEXIST) {
     fd = ::open(name.constData(), kFlags);
