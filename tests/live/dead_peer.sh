@@ -49,7 +49,9 @@ fi
 "$demo_exe" --frames 5 "$work/pass.kss"
 "$export_exe" "$work/pass.kss" >"$work/pass.csv"
 port=$(free_port)
-socat -u "SYSTEM:sleep 300" "TCP-LISTEN:$port,reuseaddr,bind=127.0.0.1" &
+# A TNC that accepts and never sends: what it would read goes to /dev/null. (No child
+# process that could outlive the test.)
+socat -u "TCP-LISTEN:$port,reuseaddr,bind=127.0.0.1" OPEN:/dev/null &
 silent=$!
 pids+=($silent)
 sleep 0.3
@@ -59,8 +61,9 @@ live=$!
 pids+=($live)
 await "$work/live.err" "connected to" 10
 
-# Silent but alive past the first probe (10 s idle) and its answer: still connected.
-sleep 16
+# Silent but alive past two rounds of probes (after 10 s idle each) and the 25 s a dead peer
+# is given: still connected.
+sleep 26
 grep -q "connection lost" "$work/live.err" && fail "a silent TNC was taken for dead"
 
 # The TNC's host is gone: nothing it sends or is sent arrives any more.

@@ -44,7 +44,9 @@ port=$(free_port)
 socat -u "FILE:$work/many.kss" "TCP-LISTEN:$port,reuseaddr,bind=127.0.0.1" &
 pids+=($!)
 mkfifo "$work/rows"
-sh -c 'kill -STOP $$; exec cat' <"$work/rows" >"$work/read.csv" &
+# In a session of its own: a stopped process in the test's process group would get SIGHUP from
+# the kernel when another member exits and the group is orphaned (as under ctest).
+setsid sh -c 'kill -STOP $$; exec cat' <"$work/rows" >"$work/read.csv" &
 reader=$!
 pids+=($reader)
 "$export_exe" --connect "127.0.0.1:$port" --record "$work/stalled.kss" >"$work/rows" \
