@@ -14,7 +14,11 @@ fi
 work=$(mktemp -d)
 pids=()
 cleanup() {
-  for pid in "${pids[@]}"; do kill -CONT "$pid" 2>/dev/null || true; kill "$pid" 2>/dev/null || true; done
+  [[ -f $work/server.pid ]] && pids+=("$(cat "$work/server.pid")")
+  for pid in "${pids[@]}"; do
+    kill -CONT "$pid" 2>/dev/null || true
+    kill "$pid" 2>/dev/null || true
+  done
   wait 2>/dev/null || true
   rm -rf "$work"
 }
@@ -94,8 +98,11 @@ wait "$first" || fail "shared recording: the first session failed"
 # every round is recorded and read, and every connection shows on standard error.
 port=$(free_port)
 rounds=6
+# One server per round; the running one's pid is kept for the cleanup.
 (for ((r = 0; r < rounds; ++r)); do
-  socat -u "FILE:$work/pass.kss" "TCP-LISTEN:$port,reuseaddr,bind=127.0.0.1,linger=0"
+  socat -u "FILE:$work/pass.kss" "TCP-LISTEN:$port,reuseaddr,bind=127.0.0.1,linger=0" &
+  echo $! >"$work/server.pid"
+  wait $!
 done) &
 pids+=($!)
 "$export_exe" --connect "127.0.0.1:$port" --record "$work/reset.kss" >"$work/reset.csv" \
