@@ -2,7 +2,6 @@
 #include "kiss_recording.h"
 
 #include <fcntl.h>
-#include <stdlib.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <cerrno>
 #include <cstring>
 
@@ -22,24 +22,31 @@ constexpr int kSyncIntervalMs = 2000;
 // name, which fails with EEXIST when the name was taken meanwhile. So no other session can open
 // it between its creation and its lock, find it empty, and keep it when this session ends.
 int CreateLocked(const QByteArray& name) {
-  QByteArray temporary = name + ".XXXXXX";
-  const int fd = ::mkostemp(temporary.data(), O_APPEND | O_CLOEXEC);
-  if (fd < 0) {
-    return -1;
+  constexpr int kMostTries = 100;
+  for (int attempt = 0; attempt < kMostTries; ++attempt) {
+    const QByteArray temporary =
+        name + ".new" + QByteArray::number(QRandomGenerator::global()->generate(), 36);
+    const int fd = ::open(temporary.constData(),
+                          O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0 && errno == EEXIST) {
+      continue;
+    }
+    if (fd < 0) {
+      return -1;
+    }
+    ::flock(fd, LOCK_EX);
+    const int linked = ::link(temporary.constData(), name.constData());
+    const int reason = errno;
+    ::unlink(temporary.constData());
+    if (linked != 0) {
+      ::close(fd);
+      errno = reason;
+      return -1;
+    }
+    return fd;
   }
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  ::fchmod(fd, 0666 & ~mask);
-  ::flock(fd, LOCK_EX);
-  const int linked = ::link(temporary.constData(), name.constData());
-  const int reason = errno;
-  ::unlink(temporary.constData());
-  if (linked != 0) {
-    ::close(fd);
-    errno = reason;
-    return -1;
-  }
-  return fd;
+  errno = EEXIST;
+  return -1;
 }
 
 }  // namespace
