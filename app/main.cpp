@@ -106,6 +106,8 @@ bool ParseCommandLine(QCommandLineParser& parser, const QCommandLineOption& help
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  // A SIGTERM during start-up closes the window as soon as it runs.
+  quilmar::StopSignals::CatchEarly();
   QGuiApplication::setDesktopFileName(QString::fromLatin1(quilmar::kDesktopId));
   QCoreApplication::setApplicationVersion(QString::fromLatin1(quilmar::kVersionText));
   QApplication::setFont(quilmar::DialogFont());

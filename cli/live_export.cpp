@@ -273,6 +273,7 @@ class LiveExport {
 }  // namespace
 
 int RunLiveExport(const ExportOptions& options) {
+  StopSignals::CatchEarly();
   const ParsedTncAddress parsed = ParseTncAddress(QString::fromStdString(options.connect),
                                                   options.baud.value_or(kDefaultBaudRate));
   if (!parsed.address) {

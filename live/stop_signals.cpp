@@ -23,13 +23,28 @@ void OnStopSignal(int signal) {
   errno = saved;
 }
 
+void InstallHandler() {
+  struct sigaction action {};
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  ::sigaction(SIGINT, &action, nullptr);
+  ::sigaction(SIGTERM, &action, nullptr);
+}
+
 }  // namespace
+
+void StopSignals::CatchEarly() { InstallHandler(); }
 
 StopSignals::StopSignals(std::function<void()> onStop) {
   if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) {
     return;
   }
   signalPipeWriteEnd = fds[1];
+  if (stopRequested) {
+    const char byte = 0;
+    [[maybe_unused]] const ssize_t ignored = ::write(fds[1], &byte, 1);
+  }
   notifier = std::make_unique<QSocketNotifier>(fds[0], QSocketNotifier::Read);
   QObject::connect(notifier.get(), &QSocketNotifier::activated, [this, onStop] {
     char byte = 0;
@@ -37,12 +52,7 @@ StopSignals::StopSignals(std::function<void()> onStop) {
     }
     onStop();
   });
-  struct sigaction action {};
-  action.sa_handler = OnStopSignal;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
-  ::sigaction(SIGINT, &action, nullptr);
-  ::sigaction(SIGTERM, &action, nullptr);
+  InstallHandler();
 }
 
 StopSignals::~StopSignals() {

@@ -20,6 +20,9 @@ class StopSignals {
 
   // True once a stop signal arrived, also outside the event loop.
   static bool Requested();
+  // Catches the signals from the start of the program on, before there is an event loop: one
+  // that arrives then runs onStop as soon as a StopSignals exists.
+  static void CatchEarly();
 
  private:
   int fds[2] = {-1, -1};

@@ -9,10 +9,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <QHostInfo>
 #include <QSocketNotifier>
 #include <cerrno>
 #include <cstring>
+
+#include "host_lookup.h"
 
 namespace quilmar {
 namespace {
@@ -75,21 +76,29 @@ void TcpStream::Open(const QString& host, quint16 toPort) {
     ConnectNext();
     return;
   }
-  lookupId = QHostInfo::lookupHost(host, this, [this](const QHostInfo& info) {
-    lookupId = -1;
-    addresses = info.addresses();
-    lastError = info.error() == QHostInfo::NoError ? QString() : info.errorString();
-    ConnectNext();
-  });
+  lookup = new HostLookup(host, this);
+  connect(lookup, &HostLookup::Finished, this,
+          [this](const QList<QHostAddress>& found, const QString& error) {
+            DropLookup();
+            addresses = found;
+            lastError = error;
+            ConnectNext();
+          });
 }
 
 void TcpStream::Close() {
-  if (lookupId >= 0) {
-    QHostInfo::abortHostLookup(lookupId);
-    lookupId = -1;
-  }
+  DropLookup();
   addresses.clear();
   CloseSocket();
+}
+
+// The lookup's answer may be the signal that is running: it is deleted later.
+void TcpStream::DropLookup() {
+  if (lookup != nullptr) {
+    lookup->disconnect(this);
+    lookup->deleteLater();
+    lookup = nullptr;
+  }
 }
 
 // The notifier may be the one whose signal is running: it is disabled now and deleted later.

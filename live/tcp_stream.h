@@ -16,6 +16,10 @@
 class QSocketNotifier;
 
 namespace quilmar {
+class HostLookup;
+}
+
+namespace quilmar {
 
 // Keepalive: the first probe after this many idle seconds, then one every kKeepAliveInterval,
 // the peer declared dead after kKeepAliveProbes unanswered ones. A TNC that is alive but
@@ -52,12 +56,13 @@ class TcpStream : public QObject {
   void Fail(const QString& reason, bool wasConnected);
   void CloseSocket();
   void DropNotifier();
+  void DropLookup();
 
   QList<QHostAddress> addresses;
   quint16 port = 0;
   QString lastError;
   int fd = -1;
-  int lookupId = -1;
+  HostLookup* lookup = nullptr;  // while the host's name is looked up
   QSocketNotifier* notifier = nullptr;
   QByteArray buffer;
 };
