@@ -9,6 +9,8 @@
 #include <optional>
 
 #include "core/version.h"
+#include "live/kiss_recording.h"
+#include "live/stop_signals.h"
 #include "ui/aux/aux_windows.h"
 #include "ui/main/connect_dialog.h"
 #include "ui/main/frame_view.h"
@@ -80,8 +82,23 @@ bool ChooseLive(const QCommandLineParser& parser, const QCommandLineOption& conn
     SayOnStandardError(parsed.error);
     return false;
   }
-  live = quilmar::LiveChoice{*parsed.address,
-                             quilmar::DefaultRecordingPath(QDateTime::currentDateTimeUtc())};
+  // A name an earlier session of the same second already took gets a free one beside it.
+  live = quilmar::LiveChoice{
+      *parsed.address,
+      quilmar::FreeRecordingPath(quilmar::DefaultRecordingPath(QDateTime::currentDateTimeUtc()))};
+  return true;
+}
+
+// Unknown options and missing values are usage errors (status 2), as for the export command;
+// QCommandLineParser::process would end the program with status 1.
+bool ParseCommandLine(QCommandLineParser& parser, const QCommandLineOption& help) {
+  if (!parser.parse(QCoreApplication::arguments())) {
+    SayOnStandardError(parser.errorText() + u'\n' + parser.helpText());
+    return false;
+  }
+  if (parser.isSet(help)) {
+    parser.showHelp(0);
+  }
   return true;
 }
 
@@ -89,11 +106,13 @@ bool ChooseLive(const QCommandLineParser& parser, const QCommandLineOption& conn
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  // A SIGTERM during start-up closes the window as soon as it runs.
+  quilmar::StopSignals::CatchEarly();
   QGuiApplication::setDesktopFileName(QString::fromLatin1(quilmar::kDesktopId));
   QCoreApplication::setApplicationVersion(QString::fromLatin1(quilmar::kVersionText));
   QApplication::setFont(quilmar::DialogFont());
   QCommandLineParser parser;
-  parser.addHelpOption();
+  const QCommandLineOption help = parser.addHelpOption();
   parser.addPositionalArgument(QStringLiteral("LOG"), QStringLiteral("KISS log to open."));
   const QCommandLineOption screenshot(QStringLiteral("screenshot"),
                                       QStringLiteral("Save the window as PNG FILE and exit."),
@@ -111,16 +130,28 @@ int main(int argc, char** argv) {
           .arg(quilmar::kDefaultBaudRate),
       QStringLiteral("N"));
   parser.addOption(baud);
-  parser.process(app);
+  if (!ParseCommandLine(parser, help)) {
+    return 2;
+  }
   const QStringList logs = parser.positionalArguments();
   if (logs.size() > 1) {
     SayOnStandardError(QStringLiteral("only one LOG can be opened at a time\n") +
                        parser.helpText());
     return 2;
   }
+  if (!logs.isEmpty() && parser.isSet(connectTo)) {
+    SayOnStandardError(QStringLiteral("--connect receives from a TNC: no LOG with it\n") +
+                       parser.helpText());
+    return 2;
+  }
   std::optional<quilmar::LiveChoice> live;
   if (!ChooseLive(parser, connectTo, baud, live)) {
     return 2;
+  }
+  if (const QString why = live ? quilmar::NotASerialDevice(live->address) : QString();
+      !why.isEmpty()) {
+    SayOnStandardError(why);
+    return 1;
   }
   quilmar::MainWindow window;
   // Declared after the main window so the auxiliary windows go first at exit.
@@ -144,5 +175,8 @@ int main(int argc, char** argv) {
   } else if (!logs.isEmpty()) {
     window.OpenLogWhenRunning(logs.constFirst());
   }
+  // SIGTERM (a logout, systemd, kill) closes the window as the close box would: the session
+  // ends with its recording synced, and one that received nothing leaves no empty file.
+  const quilmar::StopSignals stopSignals([] { QCoreApplication::quit(); });
   return app.exec();
 }

@@ -2,14 +2,15 @@
 #include "live_export.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
-#include <QSocketNotifier>
+#include <QTimer>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstring>
-#include <functional>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -19,136 +20,137 @@
 #include "core/json_writer.h"
 #include "core/kiss_deframer.h"
 #include "core/section_decoders.h"
-#include "fd_stream_buffer.h"
 #include "live/kiss_recording.h"
 #include "live/recorded_stream.h"
+#include "live/stop_signals.h"
 #include "live/tnc_connection.h"
 #include "output_file.h"
+#include "queued_output.h"
 
 namespace quilmar {
 namespace {
 
 constexpr std::string_view kProgram = "quilmar-hk-export";
 
-int signalPipeWriteEnd = -1;
+// The queue between reception and a reader that may stop reading: room for a pass of rows
+// (about a thousand), and for the state lines of days of reconnects.
+constexpr std::size_t kRowQueueBytes = 1 << 20;
+constexpr std::size_t kLineQueueBytes = 64 << 10;
+// How long the end waits for a reader that is not reading; a signal ends the program within
+// a second whatever the reader does.
+constexpr auto kLastWriteMs = std::chrono::milliseconds(500);
+// How often a reader that stays away is told how many rows it missed.
+constexpr int kDropReportMs = 10'000;
 
-void OnStopSignal(int signal) {
-  const int saved = errno;
-  const char byte = static_cast<char>(signal);
-  [[maybe_unused]] const ssize_t ignored = ::write(signalPipeWriteEnd, &byte, 1);
-  errno = saved;
-}
-
-// SIGINT and SIGTERM end the event loop through a pipe: a signal handler may do no more than
-// write a byte, and the loop sees the pipe become readable.
-class StopSignals {
- public:
-  explicit StopSignals(std::function<void()> onStop) {
-    if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) {
-      return;
-    }
-    signalPipeWriteEnd = fds[1];
-    notifier = std::make_unique<QSocketNotifier>(fds[0], QSocketNotifier::Read);
-    QObject::connect(notifier.get(), &QSocketNotifier::activated, [this, onStop] {
-      char byte = 0;
-      while (::read(fds[0], &byte, 1) > 0) {
-      }
-      onStop();
-    });
-    struct sigaction action {};
-    action.sa_handler = OnStopSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
-  }
-
-  ~StopSignals() {
-    ::signal(SIGINT, SIG_DFL);
-    ::signal(SIGTERM, SIG_DFL);
-    notifier.reset();
-    signalPipeWriteEnd = -1;
-    for (const int fd : fds) {
-      if (fd >= 0) {
-        ::close(fd);
-      }
-    }
-  }
-
- private:
-  int fds[2] = {-1, -1};
-  std::unique_ptr<QSocketNotifier> notifier;
-};
-
-// Rows go to the file descriptor one write per frame (the buffer is flushed after each row),
-// so a reader of the output (a pipe, tail -f) sees each frame as it arrives.
+// Where rows go: standard output, or FILE, which is opened before and emptied only after the
+// rest of the start-up succeeded, so a start that fails leaves an existing FILE as it was.
 class RowOutput {
  public:
   bool Open(const std::optional<std::string>& path) {
     target = path.value_or("standard output");
-    int fd = STDOUT_FILENO;
-    if (path) {
-      fd = ::open(path->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-      if (fd < 0) {
-        return Fail(std::strerror(errno));
-      }
+    if (!path) {
+      fd = STDOUT_FILENO;
+      return true;
     }
-    buffer.emplace(fd, path.has_value(), kRowBufferSize);
+    fd = ::open(path->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    createdHere = fd >= 0;
+    if (fd < 0 && errno == EEXIST) {
+      fd = ::open(path->c_str(), O_WRONLY | O_CLOEXEC);
+    }
+    if (fd < 0) {
+      error = "cannot write " + target + ": " + std::strerror(errno);
+      return false;
+    }
+    ownsFd = true;
     return true;
   }
 
-  bool Write(std::string_view text) {
-    buffer->sputn(text.data(), static_cast<std::streamsize>(text.size()));
-    return buffer->pubsync() == 0 || Fail(buffer->Error());
+  // Empties FILE (a device or pipe is written as it is) and starts the writer.
+  bool Begin() {
+    struct stat status {};
+    if (ownsFd && ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && ::ftruncate(fd, 0) != 0) {
+      error = "cannot write " + target + ": " + std::strerror(errno);
+      return false;
+    }
+    queue.emplace(fd, ownsFd, kRowQueueBytes);
+    ownsFd = false;
+    return true;
   }
 
-  bool Close() { return buffer->Close() || Fail(buffer->Error()); }
+  // A start that failed: FILE, if this run created it, goes again.
+  void Abandon(const std::optional<std::string>& path) {
+    if (ownsFd) {
+      ::close(fd);
+      ownsFd = false;
+      if (createdHere) {
+        ::unlink(path->c_str());
+      }
+    }
+  }
 
+  // False once a write failed (Error()); a row that finds the queue full is counted in
+  // Dropped() instead.
+  bool Write(std::string row) {
+    if (!queue->Push(std::move(row))) {
+      if (!queue->Error().empty()) {
+        error = "cannot write " + target + ": " + queue->Error();
+        return false;
+      }
+      ++dropped;
+    }
+    return true;
+  }
+
+  // Waits for the rows queued (until a stop signal when waitForReader); rows a reader that is
+  // not reading never took count as dropped. False when a write failed.
+  bool Close(bool waitForReader) {
+    if (!queue) {
+      return error.empty();
+    }
+    while (waitForReader && !StopSignals::Requested() && !queue->WaitWritten(kLastWriteMs)) {
+    }
+    dropped += static_cast<std::int64_t>(queue->Close(kLastWriteMs));
+    if (!queue->Error().empty() && error.empty()) {
+      error = "cannot write " + target + ": " + queue->Error();
+    }
+    queue.reset();
+    return error.empty();
+  }
+
+  std::int64_t Dropped() const { return dropped; }
+  const std::string& Target() const { return target; }
   const std::string& Error() const { return error; }
 
  private:
-  static constexpr std::size_t kRowBufferSize = 1 << 16;
-
-  bool Fail(const std::string& reason) {
-    error = "cannot write " + target + ": " + reason;
-    return false;
-  }
-
-  std::optional<FdStreamBuffer> buffer;
+  std::optional<QueuedOutput> queue;
   std::string target;
   std::string error;
+  std::int64_t dropped = 0;
+  int fd = -1;
+  bool ownsFd = false;
+  bool createdHere = false;
 };
 
 class LiveExport {
  public:
   LiveExport(const ExportOptions& options, const TncAddress& address)
-      : options(options), connection(address) {}
+      : options(options), connection(address), messages(STDERR_FILENO, false, kLineQueueBytes) {}
 
   int Run() {
-    if (!output.Open(options.output)) {
-      return Fail(output.Error());
+    if (const int status = Begin(); status != 0) {
+      messages.Close(kLastWriteMs);
+      return status;
     }
-    if (options.record && !recording.Open(QString::fromStdString(*options.record))) {
-      return Fail(recording.Error().toStdString());
-    }
-    if (options.archive && !StartArchiveFeed()) {
-      return 2;
-    }
-    if (options.format == ExportFormat::kCsv) {
-      row.clear();
-      AppendCsvHeader(row);
-      if (!output.Write(row)) {
-        return Fail(output.Error());
-      }
-    }
-    QObject::connect(&connection, &TncConnection::StateChanged, [](const QString& line) {
-      std::cerr << kProgram << ": " << line.toStdString() << std::endl;
-    });
+    QObject::connect(&connection, &TncConnection::StateChanged,
+                     [this](const QString& line) { Say(line.toStdString()); });
     QObject::connect(&connection, &TncConnection::Connected, [this] { JoinNewStream(); });
     QObject::connect(&connection, &TncConnection::BytesReceived,
                      [this](const QByteArray& bytes) { OnBytes(bytes); });
     QObject::connect(&recording, &KissRecording::SyncFailed,
                      [this](const QString& error) { Finish(Fail(error.toStdString())); });
+    QTimer dropReport;
+    QObject::connect(&dropReport, &QTimer::timeout, [this] { ReportDropped(false); });
+    dropReport.start(kDropReportMs);
     StopSignals stopSignals([this] { Finish(0); });
     connection.Start();
     const int status = QCoreApplication::exec();
@@ -168,10 +170,32 @@ class LiveExport {
     }
     archiveFeed = std::make_unique<LiveArchiveFeed>(
         *location, QString::fromStdString(options.station.value_or("unknown")),
-        QString::fromStdString(options.connect), [](const QString& line) {
-          std::cerr << kProgram << ": " << line.toStdString() << std::endl;
-        });
+        QString::fromStdString(options.connect),
+        [this](const QString& line) { Say(line.toStdString()); });
     return true;
+  }
+
+  // The recording first, then the output: a recording that cannot be opened leaves the
+  // output untouched, and an output that cannot be opened leaves no new empty recording.
+  int Begin() {
+    if (options.record && !recording.Open(QString::fromStdString(*options.record))) {
+      return Fail(recording.Error().toStdString());
+    }
+    if (options.archive && !StartArchiveFeed()) {
+      recording.Close();
+      return 2;
+    }
+    if (!output.Open(options.output) || !output.Begin()) {
+      output.Abandon(options.output);
+      recording.Close();
+      return Fail(output.Error());
+    }
+    if (options.format == ExportFormat::kCsv) {
+      row.clear();
+      AppendCsvHeader(row);
+      output.Write(row);
+    }
+    return 0;
   }
 
   void JoinNewStream() {
@@ -213,6 +237,20 @@ class LiveExport {
     return !finished;
   }
 
+  // Tells a reader that stays away, every few seconds and at the end, what it missed.
+  void ReportDropped(bool atEnd) {
+    const std::int64_t dropped = output.Dropped();
+    if (dropped == droppedReported && !atEnd) {
+      return;
+    }
+    if (dropped > 0) {
+      Say(std::to_string(dropped) + (dropped == 1 ? " row" : " rows") + " dropped from " +
+          output.Target() + (atEnd ? "" : " so far") +
+          ": it was not read fast enough; the recording keeps every frame");
+    }
+    droppedReported = dropped;
+  }
+
   // Ends reception at once: bytes still queued are neither recorded nor exported.
   void Finish(int status) {
     if (!finished) {
@@ -222,19 +260,24 @@ class LiveExport {
     }
   }
 
+  // The recording is synced and closed first, whatever the reader of the rows does.
   int Close(int status) {
     archiveFeed.reset();  // writes what waits, if the archive is there
     if (recording.IsOpen() && !recording.Close()) {
       status = Fail(recording.Error().toStdString());
     }
-    if (!output.Close()) {
+    if (!output.Close(status == 0 && !StopSignals::Requested())) {
       status = Fail(output.Error());
     }
+    ReportDropped(true);
+    messages.Close(kLastWriteMs);
     return status;
   }
 
-  static int Fail(const std::string& error) {
-    std::cerr << kProgram << ": " << error << std::endl;
+  void Say(const std::string& line) { messages.Push(std::string(kProgram) + ": " + line + '\n'); }
+
+  int Fail(const std::string& error) {
+    Say(error);
     return 1;
   }
 
@@ -243,25 +286,34 @@ class LiveExport {
   KissRecording recording;
   KissDeframer deframer{[this](const FrameBuffer& frame) { return OnFrame(frame); }};
   RowOutput output;
+  // State lines and errors: a terminal paused with Ctrl-S holds up standard error too.
+  QueuedOutput messages;
+  // Reports through messages, so it goes before them.
   std::unique_ptr<LiveArchiveFeed> archiveFeed;
   FrameRecord record;
   std::string row;
   std::int64_t stored = 0;
+  std::int64_t droppedReported = 0;
   bool finished = false;
 };
 
 }  // namespace
 
 int RunLiveExport(const ExportOptions& options) {
+  StopSignals::CatchEarly();
   const ParsedTncAddress parsed = ParseTncAddress(QString::fromStdString(options.connect),
                                                   options.baud.value_or(kDefaultBaudRate));
   if (!parsed.address) {
     std::cerr << kProgram << ": " << parsed.error.toStdString() << "\n\n" << kUsageText;
     return 2;
   }
-  if (options.record && options.output && IsSameFile(*options.record, *options.output)) {
+  if (options.record && options.output && NameSameFile(*options.record, *options.output)) {
     std::cerr << kProgram << ": --record and --output name the same file\n\n" << kUsageText;
     return 2;
+  }
+  if (const QString why = NotASerialDevice(*parsed.address); !why.isEmpty()) {
+    std::cerr << kProgram << ": " << why.toStdString() << "\n";
+    return 1;
   }
   // A reader that goes away (a closed pipe) is a write error, not a silent death.
   ::signal(SIGPIPE, SIG_IGN);

@@ -148,4 +148,14 @@ bool IsSameFile(const std::string& first, const std::string& second) {
          a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
+bool NameSameFile(const std::string& first, const std::string& second) {
+  if (IsSameFile(first, second)) {
+    return true;
+  }
+  std::error_code failed;
+  const fs::path a = fs::weakly_canonical(fs::absolute(first, failed), failed);
+  const fs::path b = fs::weakly_canonical(fs::absolute(second, failed), failed);
+  return !failed && a == b;
+}
+
 }  // namespace quilmar

@@ -25,4 +25,8 @@ bool WriteFileReplacing(const std::string& path, const TableWriter& write, std::
 // spelled: another path, a hard link or a symlink.
 bool IsSameFile(const std::string& first, const std::string& second);
 
+// True also for two names of one file that does not exist yet ("pass.kss", "./pass.kss", a
+// name through a symlinked folder): both would be created as one file.
+bool NameSameFile(const std::string& first, const std::string& second);
+
 }  // namespace quilmar

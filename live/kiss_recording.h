@@ -21,8 +21,9 @@ class KissRecording : public QObject {
   explicit KissRecording(QObject* parent = nullptr);
   ~KissRecording() override;
 
-  // Opens (creating if need be) the file for appending. False with Error() set when it
-  // cannot be opened or continued. A file an earlier session left inside a frame gets one
+  // Opens (creating if need be) the file for appending and locks it for this session. False
+  // with Error() set when it cannot be opened or continued, is a symlink, or another session
+  // records to it (LockedByAnother()). A file an earlier session left inside a frame gets one
   // FEND first, so that its frames and the new ones read back in step.
   bool Open(const QString& path);
   // Appends the bytes of one read. False with Error() set when they could not all be
@@ -33,6 +34,8 @@ class KissRecording : public QObject {
   bool Close();
 
   bool IsOpen() const { return fd >= 0; }
+  // The last Open failed because another session holds the file.
+  bool LockedByAnother() const { return lockedByAnother; }
   const QString& Path() const { return path; }
   // "cannot write recording FILE: reason".
   const QString& Error() const { return error; }
@@ -43,6 +46,7 @@ class KissRecording : public QObject {
 
  private:
   bool Sync();
+  bool LockFile();
   bool CloseFrameLeftOpen();
   bool Fail(const QString& action);
 
@@ -51,8 +55,13 @@ class KissRecording : public QObject {
   int fd = -1;
   bool unsynced = false;
   bool createdHere = false;  // the file did not exist before Open
+  bool lockedByAnother = false;
   qint64 bytesAppended = 0;
   QTimer syncTimer;
 };
+
+// PATH when no file has that name, else the first free "NAME (2).kss", "NAME (3).kss" ...
+// beside it: a window started in the same second as another gets a recording of its own.
+QString FreeRecordingPath(const QString& path);
 
 }  // namespace quilmar

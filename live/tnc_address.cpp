@@ -1,6 +1,11 @@
 // Parsing of TNC addresses; see tnc_address.h.
 #include "tnc_address.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 namespace quilmar {
@@ -92,6 +97,23 @@ ParsedTncAddress ParseTncAddress(const QString& text, int baudRate) {
     return {address, {}};
   }
   return ParseTcp(text);
+}
+
+QString NotASerialDevice(const TncAddress& address) {
+  if (address.kind != TncAddress::Kind::kSerial || !QFileInfo::exists(address.device)) {
+    return {};
+  }
+  // Opened without waiting for a modem line and without becoming the controlling terminal.
+  const int fd = ::open(QFile::encodeName(address.device).constData(),
+                        O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    return {};  // busy or not permitted now: the attempts say why and go on
+  }
+  const bool terminal = ::isatty(fd) == 1;
+  ::close(fd);
+  return terminal ? QString()
+                  : QStringLiteral("%1 is not a serial device (a TNC's port or pseudo-terminal)")
+                        .arg(address.device);
 }
 
 }  // namespace quilmar

@@ -30,4 +30,10 @@ struct ParsedTncAddress {
 
 ParsedTncAddress ParseTncAddress(const QString& text, int baudRate = kDefaultBaudRate);
 
+// Why the address can never reach a TNC, found before any attempt: a serial path that exists
+// and is no terminal device (a file such as /etc/passwd, or /dev/null), which would otherwise be
+// retried for ever. Empty when it may be a TNC; a path that does not exist yet (the
+// pseudo-terminal of a software TNC not started yet) is waited for like a refused connection.
+QString NotASerialDevice(const TncAddress& address);
+
 }  // namespace quilmar

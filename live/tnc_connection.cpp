@@ -2,7 +2,6 @@
 #include "tnc_connection.h"
 
 #include <QSerialPort>
-#include <QTcpSocket>
 #include <algorithm>
 
 namespace quilmar {
@@ -45,19 +44,20 @@ void TncConnection::Stop() {
   CloseDevice();
 }
 
+// Deleted later: the closing object's signal may be the one running.
 void TncConnection::CloseDevice() {
-  if (device == nullptr) {
-    return;
+  if (tcp != nullptr) {
+    tcp->disconnect(this);
+    tcp->Close();
+    tcp->deleteLater();
+    tcp = nullptr;
   }
-  QIODevice* closing = device;
-  device = nullptr;
-  closing->disconnect(this);
-  if (auto* socket = qobject_cast<QTcpSocket*>(closing)) {
-    socket->abort();
-  } else {
-    closing->close();
+  if (serial != nullptr) {
+    serial->disconnect(this);
+    serial->close();
+    serial->deleteLater();
+    serial = nullptr;
   }
-  closing->deleteLater();
 }
 
 void TncConnection::Attempt() {
@@ -66,21 +66,19 @@ void TncConnection::Attempt() {
     AttemptSerial();
     return;
   }
-  auto* socket = new QTcpSocket(this);
-  device = socket;
-  socket->setReadBufferSize(kReadBufferSize);
-  connect(socket, &QTcpSocket::connected, this, &TncConnection::OnConnected);
-  connect(socket, &QTcpSocket::readyRead, this, &TncConnection::OnReadable);
-  connect(socket, &QTcpSocket::errorOccurred, this,
-          [this, socket] { OnFailure(socket->errorString()); });
+  tcp = new TcpStream(this);
+  connect(tcp, &TcpStream::Connected, this, &TncConnection::OnConnected);
+  connect(tcp, &TcpStream::BytesReceived, this, &TncConnection::BytesReceived);
+  // The stream has read every byte of a lost connection before it reports the loss.
+  connect(tcp, &TcpStream::Failed, this, [this](const QString& reason) { OnFailure(reason); });
   connectTimeout.start(kConnectTimeoutMs);
-  socket->connectToHost(address.host, address.port);
+  tcp->Open(address.host, address.port);
 }
 
 // A serial port opens at once or not at all; raw 8N1 without flow control, as TNCs speak KISS.
 void TncConnection::AttemptSerial() {
   auto* port = new QSerialPort(address.device, this);
-  device = port;
+  serial = port;
   port->setReadBufferSize(kReadBufferSize);
   connect(port, &QSerialPort::readyRead, this, &TncConnection::OnReadable);
   connect(port, &QSerialPort::errorOccurred, this, [this, port](QSerialPort::SerialPortError e) {
@@ -106,14 +104,14 @@ void TncConnection::OnConnected() {
   emit StateChanged(QStringLiteral("connected to %1").arg(address.Text()));
   emit Connected();
   // Bytes may have arrived together with the connection.
-  if (device != nullptr && device->bytesAvailable() > 0) {
+  if (serial != nullptr && serial->bytesAvailable() > 0) {
     OnReadable();
   }
 }
 
 void TncConnection::OnReadable() {
-  while (device != nullptr && device->bytesAvailable() > 0) {
-    const QByteArray bytes = device->read(kReadBufferSize);
+  while (serial != nullptr && serial->bytesAvailable() > 0) {
+    const QByteArray bytes = serial->read(kReadBufferSize);
     if (bytes.isEmpty()) {
       break;
     }

@@ -9,9 +9,10 @@
 #include <QString>
 #include <QTimer>
 
+#include "tcp_stream.h"
 #include "tnc_address.h"
 
-class QIODevice;
+class QSerialPort;
 
 namespace quilmar {
 
@@ -52,7 +53,8 @@ class TncConnection : public QObject {
 
   TncAddress address;
   State state = State::kIdle;
-  QIODevice* device = nullptr;  // a QTcpSocket or QSerialPort owned by this object
+  TcpStream* tcp = nullptr;       // owned by this object, while a TCP attempt or connection runs
+  QSerialPort* serial = nullptr;  // owned by this object, while a serial port is open
   QTimer retryTimer;
   QTimer connectTimeout;
   int failuresInRow = 0;

@@ -74,6 +74,19 @@ TEST_F(ExportCommandTest, UsageErrorsExitWithTwoAndTheUsage) {
       {"--summary", "--output", "x.csv", log},
       {log, log},
       {"--format", "json"},
+      {"--summary", "--raw-text", log},
+      {"--frames", "3", log},
+      {"--record", "r.kss", log},
+      {"--baud", "9600", log},
+      {"--connect", "localhost:8001", log},
+      {"--connect", "localhost:8001", "--summary"},
+      {"--connect"},
+      {"--connect", "localhost"},
+      {"--connect", "::1:8001"},
+      {"--connect", "localhost:0"},
+      {"--connect", "localhost:8001", "--frames", "0"},
+      {"--connect", "/dev/ttyUSB0", "--baud", "fast"},
+      {"--connect", "localhost:8001", "--record", log + ".new", "--output", log + ".new"},
   };
   for (const auto& args : kCases) {
     SCOPED_TRACE(::testing::PrintToString(args));
@@ -282,27 +295,41 @@ TEST_F(ExportCommandTest, RefusesAnOutputThatIsTheLogItself) {
 }
 
 TEST_F(ExportCommandTest, SaysOnStandardErrorWhichFramesTheTableLeavesOut) {
-  std::vector<testing::Bytes> frames;
-  for (int i = 0; i < 5002; ++i) {
-    frames.push_back(testing::BuildFrame(testing::Information(static_cast<std::uint16_t>(i), 'G')));
+  const struct {
+    int frames;
+    const char* skipped;
+  } kCases[] = {{5001, "1 frame beyond the first 5000 skipped"},
+                {5002, "2 frames beyond the first 5000 skipped"}};
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.frames);
+    std::vector<testing::Bytes> frames;
+    for (int i = 0; i < c.frames; ++i) {
+      frames.push_back(
+          testing::BuildFrame(testing::Information(static_cast<std::uint16_t>(i), 'G')));
+    }
+    testing::Bytes bytes = testing::KissLog(std::span<const testing::Bytes>(frames));
+    // A frame the end of the file cut off after its opening FEND.
+    bytes.insert(bytes.end(), {testing::kFend, 0x00, 0xB0, 0xA2});
+    const std::string log = WriteLog("big.kss", bytes);
+    for (const char* format : {"csv", "json"}) {
+      SCOPED_TRACE(format);
+      const CommandResult result = Export({"--format", format, log});
+      EXPECT_EQ(result.exitCode, 0);
+      EXPECT_EQ(result.err, "quilmar-hk-export: " + log + ": " + c.skipped +
+                                "\nquilmar-hk-export: " + log +
+                                ": last frame cut off by the end of the file, dropped\n");
+      if (format == std::string("csv")) {
+        EXPECT_EQ(Lines(result.out), 5001u);  // the header and the table's 5000 rows
+      }
+    }
+    const CommandResult summary = Export({"--summary", log});
+    EXPECT_NE(summary.out.find("Frames stored:   5000\n"), std::string::npos);
+    EXPECT_NE(summary.out.find("Frames skipped:  " + std::to_string(c.frames - 5000) +
+                               " (beyond the first 5000)\n"),
+              std::string::npos);
+    EXPECT_NE(summary.out.find("Last frame:      cut off by the end of the file, dropped\n"),
+              std::string::npos);
   }
-  testing::Bytes bytes = testing::KissLog(std::span<const testing::Bytes>(frames));
-  // A frame the end of the file cut off after its opening FEND.
-  bytes.insert(bytes.end(), {testing::kFend, 0x00, 0xB0, 0xA2});
-  const std::string log = WriteLog("big.kss", bytes);
-  for (const char* format : {"csv", "json"}) {
-    SCOPED_TRACE(format);
-    const CommandResult result = Export({"--format", format, log});
-    EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.err, "quilmar-hk-export: " + log +
-                              ": 2 frames beyond the first 5000 skipped\n"
-                              "quilmar-hk-export: " +
-                              log + ": last frame cut off by the end of the file, dropped\n");
-  }
-  const CommandResult summary = Export({"--summary", log});
-  EXPECT_NE(summary.out.find("Frames skipped:  2 (beyond the first 5000)\n"), std::string::npos);
-  EXPECT_NE(summary.out.find("Last frame:      cut off by the end of the file, dropped\n"),
-            std::string::npos);
 }
 
 TEST_F(ExportCommandTest, RawTextWritesBeaconFormulasUnguarded) {

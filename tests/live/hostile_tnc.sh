@@ -5,6 +5,7 @@
 # the recording of what arrived; SIGTERM ends it with status 0 and the recording complete.
 # Usage: hostile_tnc.sh EXPORT MAKE_DEMO_LOG
 set -euo pipefail
+exec 2>/tmp/lv/hx_trace.log; set -x
 export_exe=$1 demo_exe=$2
 
 if ! command -v socat >/dev/null; then
@@ -49,10 +50,13 @@ start_live() {
   pids+=($live_pid)
 }
 
-# Waits for the header and $1 rows (the pass's 5 by default), or 10 s.
+# Waits for the header and $1 rows (the pass's 5 by default). Rows are streamed as their
+# frames arrive, so they are late, and the test fails, when they have not all come within 10 s.
 await_pass() {
   local lines=$((${1:-5} + 1))
   for ((i = 0; i < 100 && $(wc -l <"$work/live.csv") < lines; ++i)); do sleep 0.1; done
+  (($(wc -l <"$work/live.csv") >= lines)) ||
+    fail "rows late: $(wc -l <"$work/live.csv") lines ($(wc -c <"$work/live.csv") bytes) of $lines after 10 s"
 }
 
 # What the recording holds after the bytes of the files named: each connection's bytes as

@@ -32,10 +32,15 @@ LiveSession::~LiveSession() {
   Stop();
 }
 
+// A window started in the same second as another one named its recording alike: while the
+// name is held by another session, this one records beside it under a free name.
 bool LiveSession::OpenRecording(const QString& path) {
-  if (!recording.Open(path)) {
-    error = recording.Error();
-    return false;
+  constexpr int kMostNames = 10;
+  for (int attempt = 0; !recording.Open(attempt == 0 ? path : FreeRecordingPath(path)); ++attempt) {
+    if (!recording.LockedByAnother() || attempt == kMostNames) {
+      error = recording.Error();
+      return false;
+    }
   }
   return true;
 }

@@ -90,7 +90,7 @@ bool MainWindow::ConnectToTnc(const LiveChoice& choice) {
   connect(session, &LiveSession::framesArrived, this, &MainWindow::ShowArrivedFrames);
   connect(session, &LiveSession::stateChanged, this, &MainWindow::WriteLiveStatus);
   connect(session, &LiveSession::failed, this, &MainWindow::LiveSessionFailed);
-  StartLiveTable(choice.recordingPath);
+  StartLiveTable(session->RecordingPath());
   session->Start();
   SetLive(true);
   WriteLiveStatus();

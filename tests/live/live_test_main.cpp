@@ -1,0 +1,11 @@
+// Runs the live-reception tests inside one QCoreApplication, whose event loop the TNC
+// connection and the recording's sync timer need.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
