@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <algorithm>
 
 namespace quilmar {
 namespace {
@@ -31,6 +32,15 @@ std::optional<quint16> ParsePort(const QString& text) {
 }
 
 ParsedTncAddress Failure(QString error) { return {std::nullopt, std::move(error)}; }
+
+// Host names and IP literals are letters, digits and . - _, IPv6 adds ':' and a zone after
+// '%' (fe80::1%eth0). Anything else ('/', brackets, blanks) is a typing error, and a host
+// such as "/" would be written back as a serial device path.
+bool IsHostText(const QString& host) {
+  return std::all_of(host.begin(), host.end(), [](QChar c) {
+    return c.isLetterOrNumber() || c == u'.' || c == u'-' || c == u'_' || c == u':' || c == u'%';
+  });
+}
 
 ParsedTncAddress ParseTcp(const QString& text) {
   QString host;
@@ -60,6 +70,11 @@ ParsedTncAddress ParseTcp(const QString& text) {
   if (host.isEmpty()) {
     return Failure(QStringLiteral("'%1' is not an address: no host (%2)").arg(text, kForms));
   }
+  if (!IsHostText(host)) {
+    return Failure(QStringLiteral("'%1' is not an address: '%2' is not a host name or an IP "
+                                  "address")
+                       .arg(text, host));
+  }
   const std::optional<quint16> port = ParsePort(portText);
   if (!port) {
     return Failure(
@@ -76,10 +91,11 @@ ParsedTncAddress ParseTcp(const QString& text) {
 
 QString TncAddress::Text() const {
   if (kind == Kind::kSerial) {
-    return QStringLiteral("%1 at %2 baud").arg(device).arg(baudRate);
+    return QStringLiteral("%1 at %2 baud").arg(device, QString::number(baudRate));
   }
   const QString shown = host.contains(u':') ? u'[' + host + u']' : host;
-  return QStringLiteral("%1:%2").arg(shown).arg(port);
+  // One arg() call: a '%1' inside the host must not be taken for a placeholder.
+  return QStringLiteral("%1:%2").arg(shown, QString::number(port));
 }
 
 ParsedTncAddress ParseTncAddress(const QString& text, int baudRate) {
