@@ -126,9 +126,10 @@ bool KissRecording::LockFile() {
   return Fail(QStringLiteral("lock"));
 }
 
-// Every FEND either opens or closes a frame, so an odd count of them means the file ends with
-// a frame open: the next session's opening FEND would close it instead, and every later frame
-// would be read out of step. One pass over the file at the start of a session.
+// Every FEND ends the frame in progress and begins the next, so a file with bytes after its
+// last FEND ends inside a frame: the next session's first bytes would be read as the rest of
+// it. One FEND ends it, as a live session does for a connection cut in a frame. One pass
+// over the file at the start of a session.
 bool KissRecording::CloseFrameLeftOpen() {
   // A pipe or a device is no log to continue, and reading it could wait forever.
   if (!QFileInfo(path).isFile()) {
@@ -139,9 +140,12 @@ bool KissRecording::CloseFrameLeftOpen() {
     return Fail(QStringLiteral("read"));
   }
   QByteArray chunk(64 * 1024, Qt::Uninitialized);
+  bool sawFend = false;
   bool frameOpen = false;
   for (qint64 got; (got = file.read(chunk.data(), chunk.size())) > 0;) {
-    frameOpen ^= (QByteArrayView(chunk.constData(), got).count(kKissFend) % 2) != 0;
+    const qsizetype lastFend = QByteArrayView(chunk.constData(), got).lastIndexOf(kKissFend);
+    sawFend = sawFend || lastFend >= 0;
+    frameOpen = lastFend >= 0 ? lastFend != got - 1 : sawFend;
   }
   if (file.error() != QFileDevice::NoError) {
     errno = EIO;

@@ -14,10 +14,10 @@ namespace quilmar {
 // recording's Error() set, when the bytes could not be recorded; they are not decoded then.
 bool RecordAndFeed(const QByteArray& bytes, KissRecording& recording, KissDeframer& deframer);
 
-// To be called before a new connection's bytes. A connection lost inside a frame leaves that
-// frame open: the next connection's opening FEND would close it, and every later frame would
-// be read from its closing FEND on, out of step for good. One FEND, recorded and read like a
-// received byte, closes the cut frame. False as for RecordAndFeed.
+// To be called before a new connection's bytes. A connection lost inside a frame leaves bytes
+// after the last FEND: the next connection's first bytes would be read as the rest of that
+// frame. One FEND, recorded and read like a received byte, ends the cut frame, so the live
+// view and the recording read back alike. False as for RecordAndFeed.
 bool JoinNewConnection(KissRecording& recording, KissDeframer& deframer);
 
 }  // namespace quilmar

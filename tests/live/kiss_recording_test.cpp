@@ -59,6 +59,36 @@ TEST(KissRecordingTest, SessionThatReceivedNothingLeavesOnlyWhatWasThere) {
   }
 }
 
+// A log an earlier session left with bytes after its last FEND gets one FEND, so the next
+// session's first bytes are not read as the rest of the cut frame; any other log is
+// continued as it is.
+TEST(KissRecordingTest, ContinuedLogLeftInsideAFrameGetsOneFend) {
+  struct Case {
+    const char* name;
+    QByteArray before;
+    bool fendAdded;
+  };
+  const Case cases[] = {
+      {"closed frame", QByteArray("\xC0\x01\xC0", 3), false},
+      {"shared FENDs, last one closed", QByteArray("\xC0\x01\xC0\x02\xC0", 5), false},
+      {"shared FEND, cut frame", QByteArray("\xC0\x01\xC0\x02", 4), true},
+      {"paired FENDs, cut frame", QByteArray("\xC0\x01\xC0\xC0\x02", 5), true},
+      {"noise, no FEND at all", QByteArray("\x01\x02", 2), false},
+      {"cut frame across the read chunk", QByteArray(1, '\xC0') + QByteArray(70000, 'x'), true},
+  };
+  QTemporaryDir folder;
+  ASSERT_TRUE(folder.isValid());
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const QString path = folder.filePath(QString::fromUtf8(c.name) + QStringLiteral(".kss"));
+    WriteFile(path, c.before);
+    KissRecording recording;
+    ASSERT_TRUE(recording.Open(path)) << recording.Error().toStdString();
+    ASSERT_TRUE(recording.Close()) << recording.Error().toStdString();
+    EXPECT_EQ(ReadAll(path), c.fendAdded ? c.before + kKissFend : c.before);
+  }
+}
+
 TEST(KissRecordingTest, SecondSessionOnOneFileIsRefusedUntilTheFirstEnds) {
   QTemporaryDir folder;
   ASSERT_TRUE(folder.isValid());
