@@ -20,7 +20,9 @@
 #include <QTimer>
 #include <string_view>
 
+#include "chart_follower.h"
 #include "core/version.h"
+#include "frame_navigator.h"
 #include "frame_view.h"
 #include "hex_dump.h"
 #include "load_progress.h"
@@ -30,6 +32,7 @@
 #include "path_label.h"
 #include "settings_file.h"
 #include "twips.h"
+#include "ui/model/frame_table_model.h"
 
 namespace quilmar {
 namespace {
@@ -157,6 +160,7 @@ MainWindow::MainWindow(QWidget* parent)
 MainWindow::~MainWindow() = default;
 
 void MainWindow::BuildClientArea() {
+  model = new FrameTableModel(this);
   auto* clientArea = new QWidget(this);
   clientArea->setFixedSize(Px(kClientWidth), Px(kClientHeight));
   setCentralWidget(clientArea);
@@ -164,34 +168,33 @@ void MainWindow::BuildClientArea() {
   graph = new ParameterGraph(graphTab);
   rangeControls = new GraphRangeControls(clientArea);
 
-  hScroll1 = Placed(new QScrollBar(Qt::Horizontal, clientArea), "HScroll1");
-  hScroll1->setRange(1, 1);
-  hScroll1->setValue(1);
-  hScroll1->setSingleStep(1);
-  hScroll1->setPageStep(1);
-  hScroll1->setEnabled(false);
-  // Stepping through frames from the keyboard needs the bar to take focus.
-  hScroll1->setFocusPolicy(Qt::StrongFocus);
-  hScroll1->installEventFilter(this);
+  frameScrollBar = Placed(new QScrollBar(Qt::Horizontal, clientArea), "HScroll1");
+  frameScrollBar->setRange(1, 1);
+  frameScrollBar->setValue(1);
+  frameScrollBar->setSingleStep(1);
+  frameScrollBar->setPageStep(1);
+  frameScrollBar->setEnabled(false);
 
-  text2 = Placed(new QLineEdit(clientArea), "Text2");
-  text2->setReadOnly(true);
-  text2->setFrame(false);
-  text2->setFocusPolicy(Qt::NoFocus);
-  QPalette look = text2->palette();
+  positionText = Placed(new QLineEdit(clientArea), "Text2");
+  positionText->setReadOnly(true);
+  positionText->setFrame(false);
+  positionText->setFocusPolicy(Qt::NoFocus);
+  QPalette look = positionText->palette();
   look.setColor(QPalette::Base, look.color(QPalette::Button));
   look.setColor(QPalette::Text, look.color(QPalette::WindowText));
-  text2->setPalette(look);
+  positionText->setPalette(look);
+  navigator = new FrameNavigator(*model, *view, frameScrollBar, positionText, hexDumpView, this);
+  chartFollower = new ChartFollower(*model, *graph, *rangeControls, this);
 
   missingModel = new MissingFramesModel(this);
-  list1 = Placed(new MissingFramesList(clientArea), "List1");
-  list1->SetModel(missingModel);
-  label9 = Placed(new QLabel(clientArea), "Label9");
-  label9->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  missingFramesList = Placed(new MissingFramesList(clientArea), "List1");
+  missingFramesList->SetModel(missingModel);
+  missingCountLabel = Placed(new QLabel(clientArea), "Label9");
+  missingCountLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   // A log whose frame numbers jump far misses millions: the count then takes a line of its
   // own, as the two-line box allows.
-  label9->setWordWrap(true);
-  SetPaletteColour(label9, QPalette::WindowText, kCaptionGrey);
+  missingCountLabel->setWordWrap(true);
+  SetPaletteColour(missingCountLabel, QPalette::WindowText, kCaptionGrey);
 }
 
 QWidget* MainWindow::BuildTabs(QWidget* clientArea) {
@@ -205,8 +208,8 @@ QWidget* MainWindow::BuildTabs(QWidget* clientArea) {
   }
   tabs->setCurrentIndex(0);
   view = new FrameView(canvases[0], canvases[1], canvases[2], clientArea);
-  richTextBox1 = Placed(new QTextEdit(canvases[4]), "RichTextBox1");
-  SetUpHexDumpArea(*richTextBox1);
+  hexDumpView = Placed(new QTextEdit(canvases[4]), "RichTextBox1");
+  SetUpHexDumpArea(*hexDumpView);
   return canvases[3];
 }
 
@@ -241,13 +244,15 @@ void MainWindow::BuildMenus() {
 }
 
 void MainWindow::BuildStatusBar() {
-  label10 = new PathLabel(this);
-  label10->setObjectName(QStringLiteral("Label10"));
-  label10->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  pathLabel = new PathLabel(this);
+  pathLabel->setObjectName(QStringLiteral("Label10"));
+  pathLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
   loadMessage = new QLabel(this);
   loadMessage->setObjectName(QStringLiteral("LoadMessage"));
   progress = new LoadProgress(this);
-  statusBar()->addWidget(label10, 1);
+  loadSequence = new LoadSequence(*model, *this, *progress, *loadMessage, this);
+  connect(loadSequence, &LoadSequence::loadingChanged, this, &MainWindow::SetLoading);
+  statusBar()->addWidget(pathLabel, 1);
   BuildLiveStatus();
   statusBar()->addPermanentWidget(loadMessage);
   statusBar()->addPermanentWidget(progress);
@@ -261,11 +266,12 @@ void MainWindow::BuildStatusBar() {
 }
 
 void MainWindow::ConnectParts() {
-  connect(hScroll1, &QScrollBar::valueChanged, this, &MainWindow::ScrollBarChanged);
+  connect(model, &FrameTableModel::tableReset, this, &MainWindow::TableReset);
+  connect(model, &FrameTableModel::oldestDropped, this, &MainWindow::TableReset);
+  connect(model, &FrameTableModel::rowsAppended, this, &MainWindow::ShowMissingFrames);
   connect(view, &FrameView::parameterButtonClicked, this, &MainWindow::ParameterButtonClicked);
   connect(view, &FrameView::statusBitWindowRequested, this, &MainWindow::statusBitWindowRequested);
   connect(graph, &ParameterGraph::fileDropped, this, &MainWindow::ChartFileDropped);
-  connect(rangeControls, &GraphRangeControls::rangeChosen, this, &MainWindow::RangeChosen);
 }
 
 void MainWindow::StartUp() {
@@ -326,50 +332,11 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
-void MainWindow::MenuFileOpenClick() {
-  if (loading || IsLive()) {
-    return;
-  }
-  OpenLog(chooseLogFile(this));
-}
-
 void MainWindow::MenuFileExitClick() {
   close();
   QCoreApplication::exit(exitCode);
 }
 
-void MainWindow::ChartFileDropped(const QString& path) {
-  if (loading || IsLive() || path.isEmpty()) {
-    return;
-  }
-  currentLogPath = path;
-  if (path.right(3).toUpper() == QLatin1String("KSS")) {
-    OpenLog(path);
-  }
-}
-
-void MainWindow::OpenLogWhenRunning(const QString& path) {
-  // The path label shows the full path, as the file dialog gives it.
-  const QString fullPath = QFileInfo(path).absoluteFilePath();
-  QTimer::singleShot(0, this, [this, fullPath] { OpenLog(fullPath); });
-}
-
-void MainWindow::BeginNewTable(const QString& path) {
-  currentLogPath = path;
-  label10->SetPath(currentLogPath);
-  view->InitCaptions();
-  missingModel->Clear();
-  rangeControls->ClearLists();
-}
-
-void MainWindow::OpenLog(const QString& path) {
-  if (loading || IsLive()) {
-    return;
-  }
-  BeginNewTable(path);
-  if (!currentLogPath.isEmpty()) {
-    LoadKissLog(currentLogPath);
-  }
-}
+bool MainWindow::IsLoading() const { return loadSequence->IsLoading(); }
 
 }  // namespace quilmar

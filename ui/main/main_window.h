@@ -1,6 +1,6 @@
-// The main window: its frame, tabs, menus, frame scroll bar and hex dump, the load sequence
-// around the KISS reader, the parameter choice, start-up and shutdown. It owns the frame
-// table of the loaded log; the auxiliary windows get it handed in through frameTable().
+// The main window: the shell that builds the frame, tabs, menus and status bar and wires the
+// parts. The frame table lives in the table model, which every view follows; the auxiliary
+// windows get the model handed in through tableModel().
 #pragma once
 
 #include <QMainWindow>
@@ -14,12 +14,16 @@
 #include "connect_dialog.h"
 #include "core/frame_table.h"
 #include "core/kiss_reader.h"
+#include "load_sequence.h"
+#include "ui/model/frame_table_model.h"
 
 class QAction;
 class QFileDialog;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QPushButton;
+class QTimer;
 class QScrollBar;
 class QShortcut;
 class QTabWidget;
@@ -31,7 +35,10 @@ namespace quilmar {
 // (*.txt)" and "All Files (*.*)" (every file), the first one selected.
 void PrepareOpenLogDialog(QFileDialog& dialog);
 
+class ChartFollower;
 class FrameExporter;
+class FrameNavigator;
+class FrameTableModel;
 class FrameView;
 class GraphRangeControls;
 class LiveSession;
@@ -41,12 +48,6 @@ class MissingFramesModel;
 class ParameterGraph;
 class PathLabel;
 class RecentLogs;
-
-// How often a load lets the window handle events, and when it starts showing progress.
-struct LoadTiming {
-  std::chrono::milliseconds eventPassInterval{15};
-  std::chrono::milliseconds progressDelay{500};
-};
 
 class MainWindow : public QMainWindow {
   Q_OBJECT
@@ -60,15 +61,16 @@ class MainWindow : public QMainWindow {
   explicit MainWindow(QWidget* parent = nullptr);
   ~MainWindow() override;
 
-  const FrameTable& frameTable() const { return table; }
+  const FrameTable& frameTable() const { return model->Table(); }
+  FrameTableModel& tableModel() { return *model; }
   FrameView& frameView() { return *view; }
   ParameterGraph& parameterGraph() { return *graph; }
   GraphRangeControls& graphRangeControls() { return *rangeControls; }
   FrameExporter& frameExporter() { return *exporter; }
   RecentLogs& recentLogs() { return *recent; }
-  int ChartedParameter() const { return chartedParameter; }
+  int ChartedParameter() const;
   QString CurrentLogPath() const { return currentLogPath; }
-  bool IsLoading() const { return loading; }
+  bool IsLoading() const;
 
   // Moves the frame scroll bar to frameNumber; its change steps show the frame.
   void ShowFrameAt(int frameNumber);
@@ -103,8 +105,6 @@ class MainWindow : public QMainWindow {
   LiveSession* liveSession() const { return session; }
 
  signals:
-  // A live session added frames to the table.
-  void framesAppended();
   void memoryDumpRequested();
   void infoRequested();
   void statusBitWindowRequested(int row);
@@ -112,7 +112,6 @@ class MainWindow : public QMainWindow {
  protected:
   void closeEvent(QCloseEvent* event) override;
   void moveEvent(QMoveEvent* event) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void BuildClientArea();
@@ -128,56 +127,48 @@ class MainWindow : public QMainWindow {
   void MenuFileOpenClick();
   void MenuFileExitClick();
   void ChartFileDropped(const QString& path);
-  void ScrollBarChanged();
-  void WritePositionText();
-  bool ScrollBarKey(int key);
   void ParameterButtonClicked(int row);
   void MarkChartedParameter(int row);
-  void RangeChosen(int from, int to);
 
   // The live session's window steps (main_window_live.cpp).
   void BuildLiveCommands(QMenu* file);
   void BuildLiveStatus();
   void MenuFileConnectClick();
-  void StartLiveTable(const QString& recordingPath);
   void SetLive(bool on);
-  void ShowArrivedFrames(int first, int last);
   void WriteLiveStatus();
   void LiveSessionFailed();
 
-  // The load sequence's window steps (load_sequence.cpp).
-  ReadHooks LoadHooks();
+  // What the window does around a load (main_window_file_commands.cpp).
   void FinishLoad(const QString& path, LoadSummary summary);
-  // What a log load and a live session both do to the window before a new table: the path
-  // label, the captions, the emptied missing-frames list and range lists.
+  // The path label and the captions of a new table; the views follow the model's reset.
   void BeginNewTable(const QString& path);
-  // The missing-frames list and its caption.
-  void ShowMissingFrames(MissingFrames missing);
+  void TableReset();
+  void ShowMissingFrames();
   void SetLoading(bool on);
 
-  FrameTable table;
-  int chartedParameter = 0;
+  FrameTableModel* model = nullptr;
   QString currentLogPath;
   QString settingsPath;
-  bool loading = false;
   int exitCode = 0;  // 1 once the settings could not be saved
-  LoadTiming timing;
   // Where the frame's top-left goes once the window manager has framed the window.
   std::optional<QPoint> framePlacement;
 
   FrameView* view = nullptr;
+  FrameNavigator* navigator = nullptr;
   ParameterGraph* graph = nullptr;
   GraphRangeControls* rangeControls = nullptr;
-  QTabWidget* tabs = nullptr;
-  QScrollBar* hScroll1 = nullptr;
-  QLineEdit* text2 = nullptr;
-  QTextEdit* richTextBox1 = nullptr;
+  ChartFollower* chartFollower = nullptr;
+  QTabWidget* tabs = nullptr;            // Hexdump
+  QScrollBar* frameScrollBar = nullptr;  // HScroll1
+  QLineEdit* positionText = nullptr;     // Text2
+  QTextEdit* hexDumpView = nullptr;      // RichTextBox1
   MissingFramesModel* missingModel = nullptr;
-  MissingFramesList* list1 = nullptr;
-  QLabel* label9 = nullptr;
-  PathLabel* label10 = nullptr;
+  MissingFramesList* missingFramesList = nullptr;  // List1
+  QLabel* missingCountLabel = nullptr;             // Label9
+  PathLabel* pathLabel = nullptr;                  // Label10
   QLabel* loadMessage = nullptr;
   LoadProgress* progress = nullptr;
+  LoadSequence* loadSequence = nullptr;
   QAction* menuFileOpen = nullptr;
   FrameExporter* exporter = nullptr;
   RecentLogs* recent = nullptr;
@@ -185,6 +176,8 @@ class MainWindow : public QMainWindow {
   QAction* menuFileConnect = nullptr;
   QAction* menuFileDisconnect = nullptr;
   QLabel* liveStatus = nullptr;
+  QPushButton* reconnectNow = nullptr;
+  QTimer* liveStatusClock = nullptr;
   LiveSession* session = nullptr;  // the last session, kept after Disconnect for its counts
   LiveChooser chooseTnc;
 

@@ -1,12 +1,12 @@
 // The window's live session: File > Connect to TNC... and Disconnect, the status-bar line of
-// the session, and the window following the frames as they arrive. A session starts a new
-// table as opening a log does; the frames then grow it through the same display steps.
+// the session with the pass's health and "Reconnect now". The session feeds the table model;
+// the views follow the model as they do for a log.
 #include <QAction>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLocale>
 #include <QMenu>
-#include <QScrollBar>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QTimer>
 #include <algorithm>
@@ -14,13 +14,10 @@
 #include "connect_dialog.h"
 #include "export_frames.h"
 #include "frame_view.h"
-#include "hex_dump.h"
 #include "live_session.h"
 #include "main_window.h"
-#include "missing_frames_model.h"
-#include "parameter_graph.h"
-#include "path_label.h"
 #include "recent_logs.h"
+#include "ui/model/frame_table_model.h"
 
 namespace quilmar {
 namespace {
@@ -34,6 +31,15 @@ std::optional<LiveChoice> ChooseTncInDialog(QWidget* parent) {
 }
 
 QString Count(std::int64_t n) { return QLocale().toString(static_cast<qlonglong>(n)); }
+
+// "last frame 4 s ago, 12 frames/min, 5 missing, 0 rejected".
+QString PassHealth(const LiveSession& session, std::int64_t missing) {
+  const std::optional<std::int64_t> since = session.SinceLastFrame();
+  const QString last = since ? QStringLiteral("last frame %1 s ago").arg(*since / 1000)
+                             : QStringLiteral("no frame yet");
+  return QStringLiteral("%1, %2 frames/min, %3 missing, %4 rejected")
+      .arg(last, Count(session.FramesPerMinute()), Count(missing), Count(session.FramesRejected()));
+}
 
 }  // namespace
 
@@ -54,12 +60,25 @@ void MainWindow::BuildLiveStatus() {
   liveStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   liveStatus->hide();
   statusBar()->addWidget(liveStatus, 4);
+  reconnectNow = new QPushButton(QStringLiteral("Reconnect now"), this);
+  reconnectNow->setObjectName(QStringLiteral("ReconnectNow"));
+  reconnectNow->hide();
+  statusBar()->addWidget(reconnectNow);
+  connect(reconnectNow, &QPushButton::clicked, this, [this] {
+    if (IsLive()) {
+      session->RetryNow();
+    }
+  });
+  // The age of the last frame and the frames per minute change without a frame arriving.
+  liveStatusClock = new QTimer(this);
+  liveStatusClock->setInterval(1000);
+  connect(liveStatusClock, &QTimer::timeout, this, &MainWindow::WriteLiveStatus);
 }
 
 bool MainWindow::IsLive() const { return session != nullptr && session->IsReceiving(); }
 
 void MainWindow::MenuFileConnectClick() {
-  if (loading || IsLive()) {
+  if (IsLoading() || IsLive()) {
     return;
   }
   if (const std::optional<LiveChoice> choice = chooseTnc(this)) {
@@ -72,10 +91,10 @@ void MainWindow::ConnectWhenRunning(const LiveChoice& choice) {
 }
 
 bool MainWindow::ConnectToTnc(const LiveChoice& choice) {
-  if (loading || IsLive()) {
+  if (IsLoading() || IsLive()) {
     return false;
   }
-  auto* next = new LiveSession(table, choice.address, this);
+  auto* next = new LiveSession(*model, choice.address, this);
   // The recording comes first: without it there is no session, and the table stays.
   if (!next->OpenRecording(choice.recordingPath)) {
     report(QMessageBox::Warning, windowTitle(),
@@ -87,29 +106,15 @@ bool MainWindow::ConnectToTnc(const LiveChoice& choice) {
   }
   delete session;
   session = next;
-  connect(session, &LiveSession::framesArrived, this, &MainWindow::ShowArrivedFrames);
   connect(session, &LiveSession::stateChanged, this, &MainWindow::WriteLiveStatus);
   connect(session, &LiveSession::failed, this, &MainWindow::LiveSessionFailed);
-  StartLiveTable(choice.recordingPath);
+  BeginNewTable(QFileInfo(choice.recordingPath).absoluteFilePath());
+  loadMessage->clear();
+  // The session keeps the operator's charted parameter; its reset charts it anew.
   session->Start();
   SetLive(true);
   WriteLiveStatus();
   return true;
-}
-
-// The steps of opening a log, for a table that starts empty and grows.
-void MainWindow::StartLiveTable(const QString& recordingPath) {
-  BeginNewTable(QFileInfo(recordingPath).absoluteFilePath());
-  loadMessage->clear();
-  view->ResetPanel();
-  view->ClearFrame();
-  ShowMissingFrames({});
-  hScroll1->setMaximum(1);
-  hScroll1->setValue(1);
-  hScroll1->setEnabled(false);
-  WritePositionText();
-  MarkChartedParameter(0);
-  graph->DrawParameterGraph(table, 0);
 }
 
 void MainWindow::Disconnect() {
@@ -135,55 +140,43 @@ void MainWindow::SetLive(bool on) {
   menuFileConnect->setEnabled(!on);
   menuFileDisconnect->setEnabled(on);
   recent->SetLoading(on);
-  exporter->SetLoading(on);
+  if (on) {
+    liveStatusClock->start();
+  } else {
+    liveStatusClock->stop();
+    reconnectNow->hide();
+  }
   if (!on && session != nullptr) {
-    // The recording is a log like any other: Export and Open Recent take it from here.
+    // The recording is a log like any other: Export and Open Recent take it from here. A
+    // session that received nothing leaves no log (its empty recording is removed), so there
+    // is nothing to offer again.
     LoadSummary summary;
-    summary.framesStored = table.frameCount;
+    summary.framesStored = model->RowCount();
     summary.framesSkipped = session->FramesSkipped();
     summary.framesRejected = session->FramesRejected();
     summary.bytesRead = session->BytesReceived();
-    summary.missingFrames = session->Missing();
+    summary.missingFrames = model->Missing();
     exporter->LogLoaded(currentLogPath, summary);
-    recent->LogLoaded(currentLogPath, summary);
+    if (session->BytesReceived() > 0 && QFileInfo::exists(session->RecordingPath())) {
+      recent->LogLoaded(currentLogPath, summary);
+    }
   }
 }
 
-// Once per event-loop pass: records first..last are new. The view follows the newest frame
-// only while it stands on the last one; a user looking at an older frame stays there.
-void MainWindow::ShowArrivedFrames(int first, int last) {
-  if (first > last) {
-    return;
-  }
-  const bool following = hScroll1->value() >= first - 1;
-  for (int i = first; i <= last; ++i) {
-    rangeControls->AppendFrameNumber(table.Record(i).frameNumber);
-  }
-  ShowMissingFrames(session->Missing());
-  hScroll1->setEnabled(true);
-  hScroll1->setMaximum(std::max(1, table.frameCount));
-  if (following && hScroll1->value() != last) {
-    hScroll1->setValue(last);  // its change steps show the frame and its hex dump
-  } else if (following) {
-    ScrollBarChanged();
-  } else {
-    WritePositionText();
-  }
-  graph->DrawParameterGraphWhenShown(table, chartedParameter);
-  emit framesAppended();
-}
-
+// The session's line: the TNC's state, the pass's health and the recording.
 void MainWindow::WriteLiveStatus() {
   if (session == nullptr) {
     return;
   }
   const QString recordingName = QFileInfo(session->RecordingPath()).fileName();
-  liveStatus->setText(QStringLiteral("TNC %1: %2 | %3 frames received, %4 stored | recording %5")
-                          .arg(session->Address().Text(), session->State(),
-                               Count(session->FramesReceived()), Count(table.frameCount),
-                               recordingName));
+  liveStatus->setText(
+      QStringLiteral("TNC %1: %2 | %3 frames received, %4 stored | %5 | recording %6")
+          .arg(session->Address().Text(), session->State(), Count(session->FramesReceived()),
+               Count(model->RowCount()), PassHealth(*session, model->Missing().Count()),
+               recordingName));
   liveStatus->setToolTip(session->RecordingPath());
   liveStatus->show();
+  reconnectNow->setVisible(session->IsWaitingToRetry());
 }
 
 }  // namespace quilmar

@@ -1,83 +1,27 @@
-// Stepping through the stored frames with HScroll1, the hex dump of the shown frame, and the
-// parameter buttons that choose the charted parameter.
-#include <QKeyEvent>
-#include <QLineEdit>
+// The charted parameter: the round buttons in front of the values choose it, its value box is
+// marked light yellow, the chart shows it and the hex dump marks its bytes red.
 #include <QRadioButton>
-#include <QScrollBar>
 
+#include "chart_follower.h"
+#include "frame_navigator.h"
 #include "frame_view.h"
 #include "hex_dump.h"
 #include "look.h"
 #include "main_window.h"
-#include "parameter_graph.h"
+#include "ui/model/frame_table_model.h"
 
 namespace quilmar {
-namespace {
 
-// The bar's own page step is one frame, as designed for clicks in the trough; from the
-// keyboard PageUp and PageDown jump further so they do more than the arrow keys.
-constexpr int kKeyboardPageFrames = 10;
-
-}  // namespace
-
-void MainWindow::ShowFrameAt(int frameNumber) { hScroll1->setValue(frameNumber); }
+void MainWindow::ShowFrameAt(int frameNumber) { navigator->ShowFrameAt(frameNumber); }
 
 void MainWindow::ShowHexDump(int frameNumber, int first, int last) {
-  quilmar::ShowHexDump(*richTextBox1, table, frameNumber, first, last);
+  navigator->ShowHexDump(frameNumber, first, last);
 }
 
-void MainWindow::WritePositionText() {
-  text2->setText(QStringLiteral("#%1 / %2").arg(hScroll1->value()).arg(table.frameCount));
-}
-
-// Only frames of the current log are shown: during a load the bar may still stand beyond the
-// frames stored so far, and those records hold an earlier log's frames.
-void MainWindow::ScrollBarChanged() {
-  WritePositionText();
-  const int value = hScroll1->value();
-  if (!table.IsCurrent(value)) {
-    return;
-  }
-  view->ShowFrame(table, value);
-  const HighlightRange range = HighlightFor(chartedParameter);
-  ShowHexDump(value, range.first, range.last);
-}
-
-bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == hScroll1 && event->type() == QEvent::KeyPress) {
-    return ScrollBarKey(static_cast<QKeyEvent*>(event)->key());
-  }
-  return QMainWindow::eventFilter(watched, event);
-}
-
-// A scroll bar's arrow keys move the content, so Right would step back a frame; here they
-// step the frame itself. Home and End (first and last frame) are the bar's own keys.
-bool MainWindow::ScrollBarKey(int key) {
-  int step = 0;
-  switch (key) {
-    case Qt::Key_Left:
-    case Qt::Key_Up:
-      step = -1;
-      break;
-    case Qt::Key_Right:
-    case Qt::Key_Down:
-      step = 1;
-      break;
-    case Qt::Key_PageUp:
-      step = -kKeyboardPageFrames;
-      break;
-    case Qt::Key_PageDown:
-      step = kKeyboardPageFrames;
-      break;
-    default:
-      return false;
-  }
-  hScroll1->setValue(hScroll1->value() + step);
-  return true;
-}
+int MainWindow::ChartedParameter() const { return chartFollower->ChartedRow(); }
 
 void MainWindow::MarkChartedParameter(int row) {
-  chartedParameter = row;
+  navigator->SetHighlightRow(row);
   // Box 69 keeps its System Status colour whichever row is charted.
   for (int r = 0; r < kParameterCount; ++r) {
     if (r != kSystemStatusRow) {
@@ -98,8 +42,9 @@ void MainWindow::ParameterButtonClicked(int row) {
     return;
   }
   MarkChartedParameter(row);
-  graph->DrawParameterGraph(table, row);
-  const int value = hScroll1->value();
+  chartFollower->Chart(row);
+  const int value = navigator->Current();
+  const FrameTable& table = model->Table();
   if (!table.IsCurrent(value)) {
     return;
   }
@@ -110,10 +55,6 @@ void MainWindow::ParameterButtonClicked(int row) {
     const HighlightRange range = HighlightFor(row);
     ShowHexDump(value, range.first, range.last);
   }
-}
-
-void MainWindow::RangeChosen(int from, int to) {
-  graph->DrawGraphRange(table, chartedParameter, from, to);
 }
 
 }  // namespace quilmar

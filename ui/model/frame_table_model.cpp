@@ -1,0 +1,49 @@
+// The window's frame table model; see frame_table_model.h.
+#include "ui/model/frame_table_model.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace quilmar {
+
+FrameTableModel::FrameTableModel(QObject* parent) : QObject(parent) {}
+
+void FrameTableModel::Clear(const QString& newSource, TableOrigin newOrigin) {
+  table.frameCount = 0;
+  missing.Clear();
+  source = newSource;
+  origin = newOrigin;
+  emit tableReset();
+}
+
+void FrameTableModel::Refilled(MissingFrames newMissing) {
+  missing = std::move(newMissing);
+  emit tableReset();
+}
+
+void FrameTableModel::Appended(int first, int last) {
+  first = std::max(first, 1);
+  last = std::min(last, table.frameCount);
+  if (first > last) {
+    return;
+  }
+  for (int i = std::max(first, 2); i <= last; ++i) {
+    missing.AddStep(table.Record(i - 1).frameNumber, table.Record(i).frameNumber);
+  }
+  emit rowsAppended(first, last);
+}
+
+void FrameTableModel::DropOldest(int count) {
+  count = std::clamp(count, 0, table.frameCount);
+  if (count == 0) {
+    return;
+  }
+  // Records are moved, not copied: their texts change hands without allocating.
+  std::move(table.records.begin() + count, table.records.begin() + table.frameCount,
+            table.records.begin());
+  table.frameCount -= count;
+  missing = FindMissingFrames(table);
+  emit oldestDropped(count);
+}
+
+}  // namespace quilmar
