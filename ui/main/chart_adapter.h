@@ -16,6 +16,11 @@ class QValueAxis;
 
 namespace quilmar {
 
+// The category axis labels every n-th row: every row up to 20 rows; beyond, rows / 20 rounded
+// to the nearest integer, halves to the even neighbour. A chart of a range, and a zoomed view,
+// take n from their own rows.
+int CategorySpacingFor(int rowCount);
+
 class ChartAdapter : public QObject {
   Q_OBJECT
  public:
