@@ -117,5 +117,43 @@ TEST_F(WindowDuringAPassTest, ADropDuringASessionIsRefusedAndSaidSo) {
   EXPECT_TRUE(window->IsLive());
 }
 
+// Days of reception: a frame after the pass gap begins a table of its own, and a pass longer
+// than the table drops its oldest frames (and their gaps) while the view follows the newest.
+// The recording keeps every frame.
+TEST_F(WindowDuringAPassTest, PassesGetTablesOfTheirOwnAndLongOnesDropTheirOldest) {
+  const QString recording = dir.filePath(QStringLiteral("days.kss"));
+  ASSERT_TRUE(window->ConnectToTnc(tnc.Choice(recording)));
+  ASSERT_TRUE(tnc.WaitForClient());
+  window->liveSession()->SetPassGap(std::chrono::milliseconds(300));
+  tnc.Send(LogOfNumbers({1, 2, 5}));
+  ASSERT_TRUE(WaitForFrames(3));
+  QTest::qWait(400);
+  tnc.Send(LogOfNumbers({20, 21}));
+  ASSERT_TRUE(WaitForFrames(2));
+  EXPECT_EQ(window->frameTable().Record(1).frameNumber, 20);
+  EXPECT_EQ(Find<QLabel>("Label9")->text(), QStringLiteral("0 frames missing"));
+  EXPECT_EQ(PositionText(), QStringLiteral("#2 / 2"));
+
+  // 2 + 4998 frames fill the table; its first gap (22 to 99) lies in the oldest frames.
+  window->liveSession()->SetPassGap(std::chrono::minutes(10));
+  tnc.Send(LogOfCount(kFrameTableCapacity - 2, 100));
+  ASSERT_TRUE(WaitForFrames(kFrameTableCapacity));
+  tnc.Send(LogOfNumbers({5098, 5100}));
+  const int kept = kFrameTableCapacity - kFramesDroppedAtOnce + 2;
+  ASSERT_TRUE(WaitForFrames(kept));
+  const FrameTable& table = window->frameTable();
+  EXPECT_EQ(table.Record(1).frameNumber, 100 + kFramesDroppedAtOnce - 2);
+  EXPECT_EQ(table.Record(kept).frameNumber, 5100);
+  EXPECT_EQ(Find<QLabel>("Label9")->text(), QStringLiteral("1 frames missing"));
+  EXPECT_EQ(PositionText(), QStringLiteral("#%1 / %1").arg(kept));
+  QListView* firstList = window->graphRangeControls().FirstFrameList();
+  ASSERT_EQ(firstList->model()->rowCount(), kept);
+  EXPECT_EQ(firstList->model()->index(0, 0).data().toString(), QStringLiteral("598"));
+  window->Disconnect();
+  FrameTable all;
+  const LoadSummary summary = ReadKissLog(*MemorySource(ReadBytes(recording)), all);
+  EXPECT_EQ(summary.framesStored + summary.framesSkipped, 3 + 2 + kFrameTableCapacity - 2 + 2);
+}
+
 }  // namespace
 }  // namespace quilmar::testing
