@@ -155,5 +155,29 @@ TEST_F(WindowDuringAPassTest, PassesGetTablesOfTheirOwnAndLongOnesDropTheirOldes
   EXPECT_EQ(summary.framesStored + summary.framesSkipped, 3 + 2 + kFrameTableCapacity - 2 + 2);
 }
 
+// While the TNC is away a retry waits: "Reconnect now" tries at once, and in the first minute
+// the pauses stay at most 5 s however many attempts failed.
+TEST_F(WindowDuringAPassTest, ReconnectNowTriesAtOnceAndPausesStayShort) {
+  const LiveChoice choice = tnc.Choice(dir.filePath(QStringLiteral("live.kss")));
+  const quint16 port = tnc.server.serverPort();
+  tnc.server.close();
+  ASSERT_TRUE(window->ConnectToTnc(choice));
+  const auto* status = Find<QLabel>("LiveStatus");
+  auto* reconnect = Find<QPushButton>("ReconnectNow");
+  const auto says = [&](const char* text) {
+    return QTest::qWaitFor([&] { return status->text().contains(QLatin1String(text)); }, 6000);
+  };
+  ASSERT_TRUE(says("retrying in 4 s")) << status->text().toStdString();
+  EXPECT_TRUE(reconnect->isVisibleTo(window.get()));
+  reconnect->click();
+  EXPECT_TRUE(says("retrying in 5 s")) << status->text().toStdString();
+
+  ASSERT_TRUE(tnc.server.listen(QHostAddress::LocalHost, port));
+  reconnect->click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return tnc.server.hasPendingConnections(); }, 1000));
+  EXPECT_TRUE(says("connected"));
+  EXPECT_FALSE(reconnect->isVisibleTo(window.get()));
+}
+
 }  // namespace
 }  // namespace quilmar::testing
