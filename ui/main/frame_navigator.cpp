@@ -1,7 +1,9 @@
 // Stepping through the table's frames; see frame_navigator.h.
 #include "frame_navigator.h"
 
+#include <QDateTime>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QTextEdit>
@@ -36,6 +38,8 @@ FrameNavigator::FrameNavigator(const FrameTableModel& model, FrameView& view,
   connect(&model, &FrameTableModel::tableReset, this, &FrameNavigator::TableReset);
   connect(&model, &FrameTableModel::rowsAppended, this, &FrameNavigator::RowsAppended);
   connect(&model, &FrameTableModel::oldestDropped, this, &FrameNavigator::OldestDropped);
+  // Once the pass has ended the frame on display is shown as it is, without latest values.
+  connect(&model, &FrameTableModel::passEnded, this, &FrameNavigator::ScrollBarChanged);
 }
 
 int FrameNavigator::Current() const { return frameScrollBar->value(); }
@@ -70,6 +74,8 @@ void FrameNavigator::TableReset() {
   } else {
     WritePositionText();
     view.ClearFrame();
+    latestRows.fill(0);
+    WriteLatestValuesNote();
   }
 }
 
@@ -112,8 +118,60 @@ void FrameNavigator::ScrollBarChanged() {
   }
   position = index;
   view.ShowFrame(model.Table(), index);
+  ShowLatestValues(index);
   const HighlightRange range = HighlightFor(highlightRow);
   ShowHexDump(index, range.first, range.last);
+}
+
+// The spacecraft sends its sections in alternating pairs, so the newest frame of a pass lacks
+// half of them. While the view follows the pass, each missing section shows the values of the
+// last frame that carried it, greyed, with their age; an older frame is shown as it is.
+void FrameNavigator::ShowLatestValues(int index) {
+  latestRows.fill(0);
+  const FrameTable& table = model.Table();
+  const FrameRecord& shown = table.Record(index);
+  const bool housekeeping =
+      std::any_of(kSections.begin(), kSections.end(),
+                  [&](const SectionInfo& s) { return shown.HasSection(s.section); });
+  if (model.Origin() == TableOrigin::kPass && index == model.RowCount() && housekeeping) {
+    for (const SectionInfo& section : kSections) {
+      if (shown.HasSection(section.section)) {
+        continue;
+      }
+      for (int row = index - 1; row >= 1; --row) {
+        if (table.Record(row).HasSection(section.section)) {
+          view.ShowLatestSection(table.Record(row), section.section);
+          latestRows[static_cast<std::size_t>(section.section)] = row;
+          break;
+        }
+      }
+    }
+  }
+  WriteLatestValuesNote();
+}
+
+// "Latest values in grey: ADCS 4 s ago, frame 65432; COM 2 s ago, frame 65431".
+void FrameNavigator::WriteLatestValuesNote() {
+  if (latestNote == nullptr) {
+    return;
+  }
+  QStringList parts;
+  const qint64 now = QDateTime::currentMSecsSinceEpoch();
+  for (const SectionInfo& section : kSections) {
+    const int row = latestRows[static_cast<std::size_t>(section.section)];
+    if (row == 0 || row > model.RowCount()) {
+      continue;
+    }
+    const qint64 age = std::max<qint64>(0, now - model.ArrivedAt(row)) / 1000;
+    parts << QStringLiteral("%1 %2 s ago, frame %3")
+                 .arg(QString::fromLatin1(section.name.data(),
+                                          static_cast<qsizetype>(section.name.size())))
+                 .arg(age)
+                 .arg(model.Table().Record(row).frameNumber);
+  }
+  latestNote->setText(parts.isEmpty() ? QString()
+                                      : QStringLiteral("Latest values in grey: ") +
+                                            parts.join(QStringLiteral("; ")));
 }
 
 bool FrameNavigator::eventFilter(QObject* watched, QEvent* event) {

@@ -5,7 +5,9 @@
 #pragma once
 
 #include <QObject>
+#include <array>
 
+class QLabel;
 class QLineEdit;
 class QScrollBar;
 class QTextEdit;
@@ -31,6 +33,10 @@ class FrameNavigator : public QObject {
   void SetHighlightRow(int row);
   // True while the view shows the newest frame and follows the arriving ones.
   bool IsFollowing() const;
+  // Where the age of the greyed latest values is written while a pass is followed.
+  void SetLatestValuesNote(QLabel* note) { latestNote = note; }
+  // Writes the ages of the latest values anew (they grow without a frame arriving).
+  void WriteLatestValuesNote();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -42,6 +48,7 @@ class FrameNavigator : public QObject {
   void ScrollBarChanged();
   void WritePositionText();
   bool ScrollBarKey(int key);
+  void ShowLatestValues(int index);
 
   const FrameTableModel& model;
   FrameView& view;
@@ -50,6 +57,9 @@ class FrameNavigator : public QObject {
   QTextEdit* hexDumpView;
   int highlightRow = 0;
   int position = 1;  // the last frame shown, kept across an empty table
+  QLabel* latestNote = nullptr;
+  // The rows whose sections stand in for those the newest frame did not carry, per section.
+  std::array<int, 4> latestRows{};
 };
 
 }  // namespace quilmar

@@ -51,9 +51,13 @@ struct ShellPlace {
 constexpr int kClientWidth = 16575;
 constexpr int kClientHeight = 6795;
 constexpr ShellPlace kShellPlaces[] = {
-    {"Hexdump", 120, 120, 9735, 5535},  {"HScroll1", 8520, 5760, 1335, 495},
-    {"Text2", 8400, 6360, 1455, 195},   {"RichTextBox1", 240, 720, 9255, 4575},
-    {"List1", 14880, 1920, 1575, 1425}, {"Label9", 14880, 3480, 1335, 495},
+    {"Hexdump", 120, 120, 9735, 5535},
+    {"HScroll1", 8520, 5760, 1335, 495},
+    {"Text2", 8400, 6360, 1455, 195},
+    {"RichTextBox1", 240, 720, 9255, 4575},
+    {"List1", 14880, 1920, 1575, 1425},
+    {"Label9", 14880, 3480, 1335, 495},
+    {"LatestValuesNote", 10320, 4200, 6135, 1095},
 };
 
 template <typename Widget>
@@ -185,6 +189,11 @@ void MainWindow::BuildClientArea() {
   positionText->setPalette(look);
   navigator = new FrameNavigator(*model, *view, frameScrollBar, positionText, hexDumpView, this);
   chartFollower = new ChartFollower(*model, *graph, *rangeControls, this);
+  auto* latestNote = Placed(new QLabel(clientArea), "LatestValuesNote");
+  latestNote->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  latestNote->setWordWrap(true);
+  SetPaletteColour(latestNote, QPalette::WindowText, kCaptionGrey);
+  navigator->SetLatestValuesNote(latestNote);
 
   missingModel = new MissingFramesModel(this);
   missingFramesList = Placed(new MissingFramesList(clientArea), "List1");

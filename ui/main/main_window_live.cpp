@@ -13,6 +13,7 @@
 
 #include "connect_dialog.h"
 #include "export_frames.h"
+#include "frame_navigator.h"
 #include "frame_view.h"
 #include "live_session.h"
 #include "main_window.h"
@@ -73,6 +74,7 @@ void MainWindow::BuildLiveStatus() {
   liveStatusClock = new QTimer(this);
   liveStatusClock->setInterval(1000);
   connect(liveStatusClock, &QTimer::timeout, this, &MainWindow::WriteLiveStatus);
+  connect(liveStatusClock, &QTimer::timeout, navigator, &FrameNavigator::WriteLatestValuesNote);
 }
 
 bool MainWindow::IsLive() const { return session != nullptr && session->IsReceiving(); }
@@ -147,6 +149,7 @@ void MainWindow::SetLive(bool on) {
     reconnectNow->hide();
   }
   if (!on && session != nullptr) {
+    model->EndPass();
     // The recording is a log like any other: Export and Open Recent take it from here. A
     // session that received nothing leaves no log (its empty recording is removed), so there
     // is nothing to offer again.

@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <QString>
+#include <vector>
 
 #include "core/frame_table.h"
 #include "core/missing_frames.h"
@@ -28,6 +29,8 @@ class FrameTableModel : public QObject {
   const QString& Source() const { return source; }
 
   TableOrigin Origin() const { return origin; }
+  // When row arrived (milliseconds since the epoch, UTC) during a pass; 0 for a log's rows.
+  qint64 ArrivedAt(int row) const;
 
   // A new, empty table from source; announced as a reset.
   void Clear(const QString& newSource, TableOrigin newOrigin = TableOrigin::kLog);
@@ -39,6 +42,8 @@ class FrameTableModel : public QObject {
   // Rows first..last were added at the end; announced as appended rows. Their missing
   // numbers join the list here, so rows dropped earlier leave no gaps behind.
   void Appended(int first, int last);
+  // The pass ended (the session stopped): its rows stay, as a log's would.
+  void EndPass();
   // Removes the oldest count rows; the rest move up and the missing numbers are found again
   // from the rows kept. Announced as oldestDropped.
   void DropOldest(int count);
@@ -51,12 +56,15 @@ class FrameTableModel : public QObject {
   // The oldest count rows went and the rest moved up by count: row i is now row i - count.
   // A view that keeps no position redraws as for a reset.
   void oldestDropped(int count);
+  // The rows stopped being a pass in progress (Origin() changed).
+  void passEnded();
 
  private:
   FrameTable table;
   MissingFrames missing;
   QString source;
   TableOrigin origin = TableOrigin::kLog;
+  std::vector<qint64> arrivals;  // per row, while the rows come from a pass
 };
 
 }  // namespace quilmar

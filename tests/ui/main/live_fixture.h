@@ -82,4 +82,12 @@ class LiveSessionTest : public MainWindowTest {
   TncServer tnc;
 };
 
+inline Bytes Joined(std::initializer_list<Bytes> parts) {
+  Bytes all;
+  for (const Bytes& part : parts) {
+    all.insert(all.end(), part.begin(), part.end());
+  }
+  return all;
+}
+
 }  // namespace quilmar::testing

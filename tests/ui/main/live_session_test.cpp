@@ -123,14 +123,6 @@ TEST_F(LiveSessionTest, TheChartIsCurrentWhenItsTabIsShown) {
   EXPECT_EQ(chart.RowCount(), 5);
 }
 
-Bytes Joined(std::initializer_list<Bytes> parts) {
-  Bytes all;
-  for (const Bytes& part : parts) {
-    all.insert(all.end(), part.begin(), part.end());
-  }
-  return all;
-}
-
 // Noise, a frame that never ends and a connection closed mid-frame: the frames around them
 // are stored, memory stays bounded by the reader's length cap, the status bar says what
 // happened.

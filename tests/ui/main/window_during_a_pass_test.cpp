@@ -7,10 +7,12 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <functional>
 
 #include "live_fixture.h"
 #include "ui/main/chart_adapter.h"
 #include "ui/main/live_session.h"
+#include "ui/main/look.h"
 #include "ui/main/parameter_graph.h"
 #include "ui/model/frame_table_model.h"
 
@@ -177,6 +179,40 @@ TEST_F(WindowDuringAPassTest, ReconnectNowTriesAtOnceAndPausesStayShort) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return tnc.server.hasPendingConnections(); }, 1000));
   EXPECT_TRUE(says("connected"));
   EXPECT_FALSE(reconnect->isVisibleTo(window.get()));
+}
+
+// The spacecraft alternates its sections: while the view follows the pass, a section the
+// newest frame lacks shows the last values received for it, greyed, with their age; an older
+// frame, or the pass once ended, shows exactly what the frame carried.
+TEST_F(WindowDuringAPassTest, LatestValuesStandInGreyWhileFollowingThePass) {
+  Bytes withoutAdcs = Information(2, 'S');
+  withoutAdcs[6] = static_cast<std::uint8_t>(SectionInfoOf(Section::kCdhs).markerValue);
+  ASSERT_TRUE(Connect("live.kss"));
+  tnc.Send(Joined({KissWrap(AdcsFrame(1, 200)), KissWrap(BuildFrame(withoutAdcs))}));
+  ASSERT_TRUE(WaitForFrames(2));
+  FrameView& view = window->frameView();
+  const QLineEdit* status = view.ValueBox(kSystemStatusRow);
+  const QString note = Find<QLabel>("LatestValuesNote")->text();
+  const struct {
+    const char* step;
+    std::function<void()> act;
+    bool greyed;
+  } kSteps[] = {
+      {"following", [] {}, true},
+      {"an older frame", [&] { window->ShowFrameAt(1); }, false},
+      {"back on the newest", [&] { window->ShowFrameAt(2); }, true},
+      {"pass ended", [&] { window->Disconnect(); }, false},
+  };
+  for (const auto& s : kSteps) {
+    SCOPED_TRACE(s.step);
+    s.act();
+    EXPECT_EQ(view.IsGreyed(kSystemStatusRow), s.greyed);
+    const bool shownFrameHasAdcs = ScrollBar()->value() == 1;
+    EXPECT_EQ(status->text().isEmpty(), !s.greyed && !shownFrameHasAdcs);
+    EXPECT_EQ(view.ValueBoxColour(kSystemStatusRow) == kLightGreen, s.greyed || shownFrameHasAdcs);
+  }
+  EXPECT_TRUE(note.startsWith(QStringLiteral("Latest values in grey: ADCS 0 s ago, frame 1")))
+      << note.toStdString();
 }
 
 }  // namespace
