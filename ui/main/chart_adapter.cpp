@@ -486,6 +486,13 @@ void ChartAdapter::ShowWholeChart() {
 
 bool ChartAdapter::IsZoomed() const { return Chart()->isZoomed(); }
 
+void ChartAdapter::SetValueUnit(const QString& unit) {
+  const QString title = QStringLiteral("graphical value");
+  valueAxis->setTitleText(unit.isEmpty() ? title : title + QStringLiteral(" (") + unit + u')');
+}
+
+QString ChartAdapter::ValueAxisTitle() const { return valueAxis->titleText(); }
+
 QStringList ChartAdapter::AxisLabels() const {
   QStringList labels = categoryAxis->categoriesLabels();
   for (QString& label : labels) {

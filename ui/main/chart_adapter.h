@@ -63,6 +63,9 @@ class ChartAdapter : public QObject {
   // "Frame <label>: <value>" for a row's point.
   QString ToolTipText(int r) const;
   void ShowWholeChart();
+  // The value axis names the charted parameter's unit, when it has one.
+  void SetValueUnit(const QString& unit);
+  QString ValueAxisTitle() const;
   bool IsZoomed() const;
 
   ChartView* View() const { return view; }

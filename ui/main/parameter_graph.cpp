@@ -139,6 +139,7 @@ void ParameterGraph::DrawParameterGraph(const FrameTable& table, int row) {
   chart->ResetData();
   setTitle(CatalogueName(row));
   chart->View()->SetPictureTitle(PictureTitle(row));
+  chart->SetValueUnit(Text(kParameterCatalogue[static_cast<std::size_t>(row)].unit));
   const int frameCount = StoredFrames(table);
   chart->SetCategoryAxisSpacing(CategorySpacingFor(frameCount));
   chart->SetRowCount(frameCount);
@@ -176,6 +177,9 @@ void ParameterGraph::DrawGraphRange(const FrameTable& table, int row, int from, 
   behindTable = nullptr;
   chartedTable = nullptr;
   const bool rowValid = row >= 0 && row < kParameterCount;
+  if (rowValid) {
+    chart->SetValueUnit(Text(kParameterCatalogue[static_cast<std::size_t>(row)].unit));
+  }
   chart->SetCategoryAxisSpacing(CategorySpacingFor(to - from + 1));
   chart->SetRowCount(to - from + 1);
   for (int f = from + 1; f <= to + 1; ++f) {

@@ -314,6 +314,30 @@ TEST_F(ParameterGraphTest, AZoomedViewIsLabelledAsARangeOfItsSize) {
   }
 }
 
+// The value axis carries the unit of the charted parameter, over the log and over a range;
+// a parameter without a unit leaves the axis its plain title.
+TEST_F(ParameterGraphTest, TheValueAxisNamesTheUnit) {
+  const struct {
+    int row;
+    bool range;
+    const char* title;
+  } kCases[] = {
+      {kRow, false, "graphical value (V)"},
+      {9, true, "graphical value (mA)"},
+      {7, false, "graphical value"},
+      {7, true, "graphical value"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.row);
+    if (c.range) {
+      graph.DrawGraphRange(Table(25), c.row, 2, 9);
+    } else {
+      graph.DrawParameterGraph(Table(25), c.row);
+    }
+    EXPECT_EQ(Chart().ValueAxisTitle(), QLatin1String(c.title));
+  }
+}
+
 TEST_F(ParameterGraphTest, DragZoomsHorizontallyAndDoubleClickShowsAll) {
   graph.DrawParameterGraph(Table(200), kRow);
   ShowChart();
