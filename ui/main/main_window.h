@@ -136,6 +136,8 @@ class MainWindow : public QMainWindow {
   void MenuFileConnectClick();
   void SetLive(bool on);
   void WriteLiveStatus();
+  // The counts of the pass so far, as a load of its recording would give them.
+  LoadSummary PassSummary() const;
   void LiveSessionFailed();
 
   // What the window does around a load (main_window_file_commands.cpp).

@@ -110,10 +110,14 @@ bool MainWindow::ConnectToTnc(const LiveChoice& choice) {
   session = next;
   connect(session, &LiveSession::stateChanged, this, &MainWindow::WriteLiveStatus);
   connect(session, &LiveSession::failed, this, &MainWindow::LiveSessionFailed);
+  // Export saves the pass's table as it stands, with the counts of the frames so far.
+  connect(session, &LiveSession::stateChanged, this,
+          [this] { exporter->LogLoaded(currentLogPath, PassSummary()); });
   BeginNewTable(QFileInfo(choice.recordingPath).absoluteFilePath());
   loadMessage->clear();
   // The session keeps the operator's charted parameter; its reset charts it anew.
   session->Start();
+  exporter->LogLoaded(currentLogPath, PassSummary());
   SetLive(true);
   WriteLiveStatus();
   return true;
@@ -153,17 +157,22 @@ void MainWindow::SetLive(bool on) {
     // The recording is a log like any other: Export and Open Recent take it from here. A
     // session that received nothing leaves no log (its empty recording is removed), so there
     // is nothing to offer again.
-    LoadSummary summary;
-    summary.framesStored = model->RowCount();
-    summary.framesSkipped = session->FramesSkipped();
-    summary.framesRejected = session->FramesRejected();
-    summary.bytesRead = session->BytesReceived();
-    summary.missingFrames = model->Missing();
+    const LoadSummary summary = PassSummary();
     exporter->LogLoaded(currentLogPath, summary);
     if (session->BytesReceived() > 0 && QFileInfo::exists(session->RecordingPath())) {
       recent->LogLoaded(currentLogPath, summary);
     }
   }
+}
+
+LoadSummary MainWindow::PassSummary() const {
+  LoadSummary summary;
+  summary.framesStored = model->RowCount();
+  summary.framesSkipped = session->FramesSkipped();
+  summary.framesRejected = session->FramesRejected();
+  summary.bytesRead = session->BytesReceived();
+  summary.missingFrames = model->Missing();
+  return summary;
 }
 
 // The session's line: the TNC's state, the pass's health and the recording.

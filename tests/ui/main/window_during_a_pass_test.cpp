@@ -11,6 +11,7 @@
 
 #include "live_fixture.h"
 #include "ui/main/chart_adapter.h"
+#include "ui/main/export_frames.h"
 #include "ui/main/live_session.h"
 #include "ui/main/look.h"
 #include "ui/main/parameter_graph.h"
@@ -117,6 +118,8 @@ TEST_F(WindowDuringAPassTest, ADropDuringASessionIsRefusedAndSaidSo) {
   EXPECT_EQ(window->frameTable().frameCount, 2);
   EXPECT_EQ(window->frameTable().Record(1).frameNumber, 50);
   EXPECT_TRUE(window->IsLive());
+  // The pass's table can be exported while it grows.
+  EXPECT_TRUE(window->frameExporter().Action()->isEnabled());
 }
 
 // Days of reception: a frame after the pass gap begins a table of its own, and a pass longer
