@@ -230,7 +230,7 @@ void MainWindow::BuildMenus() {
   menuFileOpen->setShortcut(QKeySequence::Open);
   BuildFileCommands(file);
   file->addSeparator();
-  BuildLiveCommands(file);
+  BuildLiveSteps(file);
   file->addSeparator();
   QAction* exit = file->addAction(QStringLiteral("Exit"), this, &MainWindow::MenuFileExitClick);
   exit->setObjectName(QStringLiteral("MenuFileExit"));
@@ -261,8 +261,8 @@ void MainWindow::BuildStatusBar() {
   progress = new LoadProgress(this);
   loadSequence = new LoadSequence(*model, *this, *progress, *loadMessage, this);
   connect(loadSequence, &LoadSequence::loadingChanged, this, &MainWindow::SetLoading);
-  statusBar()->addWidget(pathLabel, 1);
-  BuildLiveStatus();
+  // The path first, then the session's line the live steps put there.
+  statusBar()->insertWidget(0, pathLabel, 1);
   statusBar()->addPermanentWidget(loadMessage);
   statusBar()->addPermanentWidget(progress);
   statusBar()->setSizeGripEnabled(false);

@@ -14,6 +14,7 @@
 #include "connect_dialog.h"
 #include "core/frame_table.h"
 #include "core/kiss_reader.h"
+#include "live_steps.h"
 #include "load_sequence.h"
 #include "ui/model/frame_table_model.h"
 
@@ -22,8 +23,6 @@ class QFileDialog;
 class QLabel;
 class QLineEdit;
 class QMenu;
-class QPushButton;
-class QTimer;
 class QScrollBar;
 class QShortcut;
 class QTabWidget;
@@ -90,10 +89,10 @@ class MainWindow : public QMainWindow {
   // at that moment.
   void SetSettingsPath(const QString& path) { settingsPath = path; }
 
-  // Live reception from a TNC (main_window_live.cpp). The chooser stands for the Connect
-  // dialog: the TNC and the recording, or nothing when the user cancelled.
-  using LiveChooser = std::function<std::optional<LiveChoice>(QWidget* parent)>;
-  void SetLiveChooser(LiveChooser chooser) { chooseTnc = std::move(chooser); }
+  // Live reception from a TNC (the live steps). The chooser stands for the Connect dialog:
+  // the TNC and the recording, or nothing when the user cancelled.
+  using LiveChooser = LiveSteps::Chooser;
+  void SetLiveChooser(LiveChooser chooser);
   // Opens the recording and starts a new table fed from the TNC; false when a load or a
   // session is running or the recording cannot be created (reported).
   bool ConnectToTnc(const LiveChoice& choice);
@@ -102,7 +101,7 @@ class MainWindow : public QMainWindow {
   // File > Disconnect: ends the session and keeps the table.
   void Disconnect();
   bool IsLive() const;
-  LiveSession* liveSession() const { return session; }
+  LiveSession* liveSession() const;
 
  signals:
   void memoryDumpRequested();
@@ -130,15 +129,7 @@ class MainWindow : public QMainWindow {
   void ParameterButtonClicked(int row);
   void MarkChartedParameter(int row);
 
-  // The live session's window steps (main_window_live.cpp).
-  void BuildLiveCommands(QMenu* file);
-  void BuildLiveStatus();
-  void MenuFileConnectClick();
-  void SetLive(bool on);
-  void WriteLiveStatus();
-  // The counts of the pass so far, as a load of its recording would give them.
-  LoadSummary PassSummary() const;
-  void LiveSessionFailed();
+  void BuildLiveSteps(QMenu* file);
 
   // What the window does around a load (main_window_file_commands.cpp).
   void FinishLoad(const QString& path, LoadSummary summary);
@@ -175,13 +166,7 @@ class MainWindow : public QMainWindow {
   FrameExporter* exporter = nullptr;
   RecentLogs* recent = nullptr;
   QShortcut* cancelShortcut = nullptr;
-  QAction* menuFileConnect = nullptr;
-  QAction* menuFileDisconnect = nullptr;
-  QLabel* liveStatus = nullptr;
-  QPushButton* reconnectNow = nullptr;
-  QTimer* liveStatusClock = nullptr;
-  LiveSession* session = nullptr;  // the last session, kept after Disconnect for its counts
-  LiveChooser chooseTnc;
+  LiveSteps* liveSteps = nullptr;
 
   FileChooser chooseLogFile;
   MessageReporter report;

@@ -1,5 +1,6 @@
-// The File menu's log commands: Open, a log dropped on the chart, Open Recent and Export...,
-// and what the window does around a load: the path label before it, the report after it.
+// The File menu: Open, a log dropped on the chart, Open Recent, Export... and the live steps'
+// commands; what the window does around a load (the path label before it, the report after
+// it) and around a session.
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
@@ -8,6 +9,7 @@
 
 #include "chart_follower.h"
 #include "export_frames.h"
+#include "frame_navigator.h"
 #include "frame_view.h"
 #include "live_session.h"
 #include "main_window.h"
@@ -85,11 +87,39 @@ void MainWindow::OpenLog(const QString& path) {
   }
 }
 
+void MainWindow::BuildLiveSteps(QMenu* file) {
+  liveSteps = new LiveSteps(
+      *model, *this, file, statusBar(), *recent, *exporter,
+      [this](QMessageBox::Icon icon, const QString& text) { report(icon, windowTitle(), text); },
+      [this] { return IsLoading(); });
+  connect(liveSteps, &LiveSteps::sessionStarting, this, [this](const QString& path) {
+    BeginNewTable(path);
+    loadMessage->clear();
+  });
+  connect(liveSteps, &LiveSteps::liveChanged, this,
+          [this](bool on) { menuFileOpen->setEnabled(!on); });
+  connect(liveSteps, &LiveSteps::secondPassed, navigator, &FrameNavigator::WriteLatestValuesNote);
+}
+
+void MainWindow::SetLiveChooser(LiveChooser chooser) { liveSteps->SetChooser(std::move(chooser)); }
+
+bool MainWindow::ConnectToTnc(const LiveChoice& choice) { return liveSteps->ConnectToTnc(choice); }
+
+void MainWindow::ConnectWhenRunning(const LiveChoice& choice) {
+  QTimer::singleShot(0, this, [this, choice] { ConnectToTnc(choice); });
+}
+
+void MainWindow::Disconnect() { liveSteps->Disconnect(); }
+
+bool MainWindow::IsLive() const { return liveSteps->IsLive(); }
+
+LiveSession* MainWindow::liveSession() const { return liveSteps->Session(); }
+
 void MainWindow::SetLoadTiming(LoadTiming timing) { loadSequence->SetTiming(timing); }
 
 void MainWindow::SetLoading(bool on) {
   menuFileOpen->setEnabled(!on);
-  menuFileConnect->setEnabled(!on);
+  liveSteps->ConnectAction()->setEnabled(!on);
   exporter->SetLoading(on);
   recent->SetLoading(on);
   cancelShortcut->setEnabled(on);
@@ -125,9 +155,7 @@ void MainWindow::FinishLoad(const QString& path, LoadSummary summary) {
 void MainWindow::TableReset() {
   missingModel->Clear();
   ShowMissingFrames();
-  if (!IsLive()) {
-    liveStatus->hide();
-  }
+  liveSteps->TableReset();
 }
 
 void MainWindow::ShowMissingFrames() {

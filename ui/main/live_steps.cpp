@@ -1,6 +1,6 @@
-// The window's live session: File > Connect to TNC... and Disconnect, the status-bar line of
-// the session with the pass's health and "Reconnect now". The session feeds the table model;
-// the views follow the model as they do for a log.
+// The live session's window steps; see live_steps.h.
+#include "live_steps.h"
+
 #include <QAction>
 #include <QFileInfo>
 #include <QLabel>
@@ -13,10 +13,7 @@
 
 #include "connect_dialog.h"
 #include "export_frames.h"
-#include "frame_navigator.h"
-#include "frame_view.h"
 #include "live_session.h"
-#include "main_window.h"
 #include "recent_logs.h"
 #include "ui/model/frame_table_model.h"
 
@@ -44,62 +41,64 @@ QString PassHealth(const LiveSession& session, std::int64_t missing) {
 
 }  // namespace
 
-void MainWindow::BuildLiveCommands(QMenu* file) {
-  chooseTnc = &ChooseTncInDialog;
+LiveSteps::LiveSteps(FrameTableModel& model, QWidget& window, QMenu* file, QStatusBar* statusBar,
+                     RecentLogs& recent, FrameExporter& exporter, Reporter report, Busy busy)
+    : QObject(&window),
+      model(model),
+      window(window),
+      recent(recent),
+      exporter(exporter),
+      report(std::move(report)),
+      busy(std::move(busy)),
+      choose(&ChooseTncInDialog) {
   menuFileConnect =
-      file->addAction(QStringLiteral("Connect to TNC..."), this, &MainWindow::MenuFileConnectClick);
+      file->addAction(QStringLiteral("Connect to TNC..."), this, &LiveSteps::MenuFileConnectClick);
   menuFileConnect->setObjectName(QStringLiteral("MenuFileConnect"));
-  menuFileDisconnect = file->addAction(QStringLiteral("Disconnect"), this, &MainWindow::Disconnect);
+  menuFileDisconnect = file->addAction(QStringLiteral("Disconnect"), this, &LiveSteps::Disconnect);
   menuFileDisconnect->setObjectName(QStringLiteral("MenuFileDisconnect"));
   menuFileDisconnect->setEnabled(false);
-}
 
-void MainWindow::BuildLiveStatus() {
-  liveStatus = new QLabel(this);
+  liveStatus = new QLabel(&window);
   liveStatus->setObjectName(QStringLiteral("LiveStatus"));
   // The window has a fixed size: a long recording path must not widen it.
   liveStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   liveStatus->hide();
-  statusBar()->addWidget(liveStatus, 4);
-  reconnectNow = new QPushButton(QStringLiteral("Reconnect now"), this);
+  statusBar->addWidget(liveStatus, 4);
+  reconnectNow = new QPushButton(QStringLiteral("Reconnect now"), &window);
   reconnectNow->setObjectName(QStringLiteral("ReconnectNow"));
   reconnectNow->hide();
-  statusBar()->addWidget(reconnectNow);
+  statusBar->addWidget(reconnectNow);
   connect(reconnectNow, &QPushButton::clicked, this, [this] {
     if (IsLive()) {
       session->RetryNow();
     }
   });
   // The age of the last frame and the frames per minute change without a frame arriving.
-  liveStatusClock = new QTimer(this);
-  liveStatusClock->setInterval(1000);
-  connect(liveStatusClock, &QTimer::timeout, this, &MainWindow::WriteLiveStatus);
-  connect(liveStatusClock, &QTimer::timeout, navigator, &FrameNavigator::WriteLatestValuesNote);
+  statusClock = new QTimer(this);
+  statusClock->setInterval(1000);
+  connect(statusClock, &QTimer::timeout, this, &LiveSteps::WriteStatus);
+  connect(statusClock, &QTimer::timeout, this, &LiveSteps::secondPassed);
 }
 
-bool MainWindow::IsLive() const { return session != nullptr && session->IsReceiving(); }
+bool LiveSteps::IsLive() const { return session != nullptr && session->IsReceiving(); }
 
-void MainWindow::MenuFileConnectClick() {
-  if (IsLoading() || IsLive()) {
+void LiveSteps::MenuFileConnectClick() {
+  if (busy() || IsLive()) {
     return;
   }
-  if (const std::optional<LiveChoice> choice = chooseTnc(this)) {
+  if (const std::optional<LiveChoice> choice = choose(&window)) {
     ConnectToTnc(*choice);
   }
 }
 
-void MainWindow::ConnectWhenRunning(const LiveChoice& choice) {
-  QTimer::singleShot(0, this, [this, choice] { ConnectToTnc(choice); });
-}
-
-bool MainWindow::ConnectToTnc(const LiveChoice& choice) {
-  if (IsLoading() || IsLive()) {
+bool LiveSteps::ConnectToTnc(const LiveChoice& choice) {
+  if (busy() || IsLive()) {
     return false;
   }
-  auto* next = new LiveSession(*model, choice.address, this);
+  auto* next = new LiveSession(model, choice.address, this);
   // The recording comes first: without it there is no session, and the table stays.
   if (!next->OpenRecording(choice.recordingPath)) {
-    report(QMessageBox::Warning, windowTitle(),
+    report(QMessageBox::Warning,
            QStringLiteral("The recording could not be created, so the session was not started."
                           "\n\n%1")
                .arg(next->Error()));
@@ -108,75 +107,81 @@ bool MainWindow::ConnectToTnc(const LiveChoice& choice) {
   }
   delete session;
   session = next;
-  connect(session, &LiveSession::stateChanged, this, &MainWindow::WriteLiveStatus);
-  connect(session, &LiveSession::failed, this, &MainWindow::LiveSessionFailed);
+  recordingPath = QFileInfo(choice.recordingPath).absoluteFilePath();
+  connect(session, &LiveSession::stateChanged, this, &LiveSteps::WriteStatus);
+  connect(session, &LiveSession::failed, this, &LiveSteps::SessionFailed);
   // Export saves the pass's table as it stands, with the counts of the frames so far.
   connect(session, &LiveSession::stateChanged, this,
-          [this] { exporter->LogLoaded(currentLogPath, PassSummary()); });
-  BeginNewTable(QFileInfo(choice.recordingPath).absoluteFilePath());
-  loadMessage->clear();
+          [this] { exporter.LogLoaded(recordingPath, PassSummary()); });
+  emit sessionStarting(recordingPath);
   // The session keeps the operator's charted parameter; its reset charts it anew.
   session->Start();
-  exporter->LogLoaded(currentLogPath, PassSummary());
+  exporter.LogLoaded(recordingPath, PassSummary());
   SetLive(true);
-  WriteLiveStatus();
+  WriteStatus();
   return true;
 }
 
-void MainWindow::Disconnect() {
+void LiveSteps::Disconnect() {
   if (!IsLive()) {
     return;
   }
   if (!session->Stop()) {
-    report(QMessageBox::Warning, windowTitle(),
+    report(QMessageBox::Warning,
            QStringLiteral("The recording may be incomplete.\n\n%1").arg(session->Error()));
   }
   SetLive(false);
 }
 
-void MainWindow::LiveSessionFailed() {
+void LiveSteps::SessionFailed() {
   SetLive(false);
-  report(QMessageBox::Warning, windowTitle(),
+  report(QMessageBox::Warning,
          QStringLiteral("Reception stopped: the recording could not be written.\n\n%1")
              .arg(session->Error()));
 }
 
-void MainWindow::SetLive(bool on) {
-  menuFileOpen->setEnabled(!on);
+void LiveSteps::TableReset() {
+  if (!IsLive()) {
+    liveStatus->hide();
+  }
+}
+
+void LiveSteps::SetLive(bool on) {
   menuFileConnect->setEnabled(!on);
   menuFileDisconnect->setEnabled(on);
-  recent->SetLoading(on);
+  recent.SetLoading(on);
   if (on) {
-    liveStatusClock->start();
+    statusClock->start();
   } else {
-    liveStatusClock->stop();
+    statusClock->stop();
     reconnectNow->hide();
   }
   if (!on && session != nullptr) {
-    model->EndPass();
+    model.EndPass();
     // The recording is a log like any other: Export and Open Recent take it from here. A
     // session that received nothing leaves no log (its empty recording is removed), so there
     // is nothing to offer again.
     const LoadSummary summary = PassSummary();
-    exporter->LogLoaded(currentLogPath, summary);
+    exporter.LogLoaded(recordingPath, summary);
     if (session->BytesReceived() > 0 && QFileInfo::exists(session->RecordingPath())) {
-      recent->LogLoaded(currentLogPath, summary);
+      recent.LogLoaded(recordingPath, summary);
     }
   }
+  emit liveChanged(on);
 }
 
-LoadSummary MainWindow::PassSummary() const {
+LoadSummary LiveSteps::PassSummary() const {
   LoadSummary summary;
-  summary.framesStored = model->RowCount();
+  summary.framesStored = model.RowCount();
   summary.framesSkipped = session->FramesSkipped();
   summary.framesRejected = session->FramesRejected();
   summary.bytesRead = session->BytesReceived();
-  summary.missingFrames = model->Missing();
+  summary.missingFrames = model.Missing();
   return summary;
 }
 
 // The session's line: the TNC's state, the pass's health and the recording.
-void MainWindow::WriteLiveStatus() {
+void LiveSteps::WriteStatus() {
   if (session == nullptr) {
     return;
   }
@@ -184,7 +189,7 @@ void MainWindow::WriteLiveStatus() {
   liveStatus->setText(
       QStringLiteral("TNC %1: %2 | %3 frames received, %4 stored | %5 | recording %6")
           .arg(session->Address().Text(), session->State(), Count(session->FramesReceived()),
-               Count(model->RowCount()), PassHealth(*session, model->Missing().Count()),
+               Count(model.RowCount()), PassHealth(*session, model.Missing().Count()),
                recordingName));
   liveStatus->setToolTip(session->RecordingPath());
   liveStatus->show();
