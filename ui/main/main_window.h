@@ -7,7 +7,6 @@
 #include <QMessageBox>
 #include <QPoint>
 #include <QString>
-#include <chrono>
 #include <functional>
 #include <optional>
 
@@ -37,7 +36,6 @@ void PrepareOpenLogDialog(QFileDialog& dialog);
 class ChartFollower;
 class FrameExporter;
 class FrameNavigator;
-class FrameTableModel;
 class FrameView;
 class GraphRangeControls;
 class LiveSession;
@@ -116,8 +114,10 @@ class MainWindow : public QMainWindow {
   void BuildClientArea();
   QWidget* BuildTabs(QWidget* clientArea);
   void BuildMenus();
-  // File > Open Recent and File > Export... (main_window_file_commands.cpp).
+  // File > Open Recent, File > Export... and the live steps' commands
+  // (main_window_file_commands.cpp).
   void BuildFileCommands(QMenu* file);
+  void BuildLiveSteps(QMenu* file);
   void BuildStatusBar();
   void ConnectParts();
   void StartUp();
@@ -127,9 +127,8 @@ class MainWindow : public QMainWindow {
   void MenuFileExitClick();
   void ChartFileDropped(const QString& path);
   void ParameterButtonClicked(int row);
+  // The charted row's button on and its box light yellow (parameter_choice.cpp).
   void MarkChartedParameter(int row);
-
-  void BuildLiveSteps(QMenu* file);
 
   // What the window does around a load (main_window_file_commands.cpp).
   void FinishLoad(const QString& path, LoadSummary summary);
