@@ -1,12 +1,10 @@
 // The main window's frame: controls placed from the twip table, menus, status bar, start-up,
-// shutdown, and opening a log from the file dialog or a drop on the chart.
+// shutdown; the parts are built here and wired in main_window_parts.cpp.
 #include "main_window.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QIcon>
 #include <QLabel>
 #include <QLayout>
@@ -17,7 +15,6 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTextEdit>
-#include <QTimer>
 #include <string_view>
 
 #include "chart_follower.h"
@@ -95,50 +92,10 @@ class TabPage : public QWidget {
   QWidget* canvas;
 };
 
-QString ChooseLogFileInDialog(QWidget* parent) {
-  QFileDialog dialog(parent, QStringLiteral("Open"));
-  PrepareOpenLogDialog(dialog);
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
-    return {};
-  }
-  return dialog.selectedFiles().constFirst();
-}
-
-struct LogFilter {
-  const char* caption;
-  const char* patterns;
-};
-
-// The choices of the open dialog. "*.*" is the caption users know for every file, but as a
-// pattern here it would hide names without a dot, so that choice shows "*".
-constexpr LogFilter kLogFilters[] = {
-    {"Log Files (*.kss)", "*.kss"},
-    {"Text Files (*.txt)", "*.txt"},
-    {"All Files (*.*)", "*"},
-};
-
 }  // namespace
-
-void PrepareOpenLogDialog(QFileDialog& dialog) {
-  dialog.setAcceptMode(QFileDialog::AcceptOpen);
-  dialog.setFileMode(QFileDialog::ExistingFile);
-  // Qt's own dialog shows the captions as given; a desktop's dialog would rewrite them.
-  dialog.setOption(QFileDialog::DontUseNativeDialog);
-  // The combo box shows each filter without its trailing pattern list, that is the caption.
-  dialog.setOption(QFileDialog::HideNameFilterDetails);
-  QStringList filters;
-  for (const LogFilter& filter : kLogFilters) {
-    filters << QStringLiteral("%1 (%2)").arg(QLatin1String(filter.caption),
-                                             QLatin1String(filter.patterns));
-  }
-  dialog.setNameFilters(filters);
-  dialog.selectNameFilter(filters.constFirst());
-  dialog.selectFile(QString());
-}
 
 MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent), settingsPath(QString::fromLatin1(kSettingsFileName)) {
-  chooseLogFile = &ChooseLogFileInDialog;
   report = [this](QMessageBox::Icon icon, const QString& title, const QString& text) {
     auto* box = new QMessageBox(icon, title, text, QMessageBox::Ok, this);
     box->setAttribute(Qt::WA_DeleteOnClose);
@@ -154,8 +111,9 @@ MainWindow::MainWindow(QWidget* parent)
                  Qt::WindowCloseButtonHint);
   setWindowIcon(QIcon(QStringLiteral(":/quilmar/icon.svg")));
   BuildClientArea();
-  BuildMenus();
+  // The load sequence lives in the status bar, and the File menu's commands use it.
   BuildStatusBar();
+  BuildMenus();
   ConnectParts();
   layout()->setSizeConstraint(QLayout::SetFixedSize);
   StartUp();
@@ -225,9 +183,6 @@ QWidget* MainWindow::BuildTabs(QWidget* clientArea) {
 void MainWindow::BuildMenus() {
   QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
   file->setObjectName(QStringLiteral("MnuFile"));
-  menuFileOpen = file->addAction(QStringLiteral("Open"), this, &MainWindow::MenuFileOpenClick);
-  menuFileOpen->setObjectName(QStringLiteral("MenuFileOpen"));
-  menuFileOpen->setShortcut(QKeySequence::Open);
   BuildFileCommands(file);
   file->addSeparator();
   BuildLiveSteps(file);
@@ -280,7 +235,7 @@ void MainWindow::ConnectParts() {
   connect(model, &FrameTableModel::rowsAppended, this, &MainWindow::ShowMissingFrames);
   connect(view, &FrameView::parameterButtonClicked, this, &MainWindow::ParameterButtonClicked);
   connect(view, &FrameView::statusBitWindowRequested, this, &MainWindow::statusBitWindowRequested);
-  connect(graph, &ParameterGraph::fileDropped, this, &MainWindow::ChartFileDropped);
+  connect(graph, &ParameterGraph::fileDropped, fileCommands, &FileCommands::FileDropped);
 }
 
 void MainWindow::StartUp() {

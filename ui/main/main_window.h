@@ -13,12 +13,12 @@
 #include "connect_dialog.h"
 #include "core/frame_table.h"
 #include "core/kiss_reader.h"
+#include "file_commands.h"
 #include "live_steps.h"
 #include "load_sequence.h"
 #include "ui/model/frame_table_model.h"
 
 class QAction;
-class QFileDialog;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -28,10 +28,6 @@ class QTabWidget;
 class QTextEdit;
 
 namespace quilmar {
-
-// File > Open's dialog: an empty file name and the choices "Log Files (*.kss)", "Text Files
-// (*.txt)" and "All Files (*.*)" (every file), the first one selected.
-void PrepareOpenLogDialog(QFileDialog& dialog);
 
 class ChartFollower;
 class FrameExporter;
@@ -50,7 +46,7 @@ class MainWindow : public QMainWindow {
   Q_OBJECT
  public:
   // Returns the chosen log's path, empty when the user cancelled.
-  using FileChooser = std::function<QString(QWidget* parent)>;
+  using FileChooser = FileCommands::Chooser;
   // Tells the user something; must not block, except for kCritical just before the end.
   using MessageReporter =
       std::function<void(QMessageBox::Icon icon, const QString& title, const QString& text)>;
@@ -63,8 +59,8 @@ class MainWindow : public QMainWindow {
   FrameView& frameView() { return *view; }
   ParameterGraph& parameterGraph() { return *graph; }
   GraphRangeControls& graphRangeControls() { return *rangeControls; }
-  FrameExporter& frameExporter() { return *exporter; }
-  RecentLogs& recentLogs() { return *recent; }
+  FrameExporter& frameExporter();
+  RecentLogs& recentLogs();
   int ChartedParameter() const;
   QString CurrentLogPath() const { return currentLogPath; }
   bool IsLoading() const;
@@ -80,7 +76,7 @@ class MainWindow : public QMainWindow {
   void LoadKissLog(const QString& path);
   void ShowHexDump(int frameNumber, int first, int last);
 
-  void SetFileChooser(FileChooser chooser) { chooseLogFile = std::move(chooser); }
+  void SetFileChooser(FileChooser chooser);
   void SetMessageReporter(MessageReporter reporter) { report = std::move(reporter); }
   void SetLoadTiming(LoadTiming timing);
   // Where shutdown writes the window position; relative paths use the current directory
@@ -115,7 +111,7 @@ class MainWindow : public QMainWindow {
   QWidget* BuildTabs(QWidget* clientArea);
   void BuildMenus();
   // File > Open Recent, File > Export... and the live steps' commands
-  // (main_window_file_commands.cpp).
+  // (main_window_parts.cpp).
   void BuildFileCommands(QMenu* file);
   void BuildLiveSteps(QMenu* file);
   void BuildStatusBar();
@@ -123,15 +119,11 @@ class MainWindow : public QMainWindow {
   void StartUp();
   void PlaceFromSettings();
 
-  void MenuFileOpenClick();
   void MenuFileExitClick();
-  void ChartFileDropped(const QString& path);
   void ParameterButtonClicked(int row);
   // The charted row's button on and its box light yellow (parameter_choice.cpp).
   void MarkChartedParameter(int row);
 
-  // What the window does around a load (main_window_file_commands.cpp).
-  void FinishLoad(const QString& path, LoadSummary summary);
   // The path label and the captions of a new table; the views follow the model's reset.
   void BeginNewTable(const QString& path);
   void TableReset();
@@ -161,13 +153,10 @@ class MainWindow : public QMainWindow {
   QLabel* loadMessage = nullptr;
   LoadProgress* progress = nullptr;
   LoadSequence* loadSequence = nullptr;
-  QAction* menuFileOpen = nullptr;
-  FrameExporter* exporter = nullptr;
-  RecentLogs* recent = nullptr;
+  FileCommands* fileCommands = nullptr;
   QShortcut* cancelShortcut = nullptr;
   LiveSteps* liveSteps = nullptr;
 
-  FileChooser chooseLogFile;
   MessageReporter report;
 };
 

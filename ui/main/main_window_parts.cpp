@@ -1,6 +1,5 @@
-// The File menu: Open, a log dropped on the chart, Open Recent, Export... and the live steps'
-// commands; what the window does around a load (the path label before it, the report after
-// it) and around a session.
+// The shell's wiring of its parts: the file commands and the live steps with the window's
+// steps around a log and a session, and what the shell's own controls show of a new table.
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
@@ -9,6 +8,7 @@
 
 #include "chart_follower.h"
 #include "export_frames.h"
+#include "file_commands.h"
 #include "frame_navigator.h"
 #include "frame_view.h"
 #include "live_session.h"
@@ -22,44 +22,39 @@
 namespace quilmar {
 
 void MainWindow::BuildFileCommands(QMenu* file) {
-  recent = new RecentLogs(file->addMenu(QStringLiteral("Open Recent")));
-  connect(recent, &RecentLogs::logChosen, this, &MainWindow::OpenLog);
-  connect(recent, &RecentLogs::logMissing, this, [this](const QString& path) {
-    report(QMessageBox::Warning, windowTitle(),
-           QStringLiteral("The log %1 no longer exists. It has been removed from Open Recent.")
-               .arg(path));
-  });
-
-  exporter = new FrameExporter(this, model->Table(), *rangeControls);
-  exporter->SetFailureReporter(
-      [this](const QString& text) { report(QMessageBox::Warning, windowTitle(), text); });
-  file->addAction(exporter->Action());
+  FileCommands::Steps steps;
+  steps.beginNewTable = [this](const QString& path) { BeginNewTable(path); };
+  steps.rememberPath = [this](const QString& path) { currentLogPath = path; };
+  // The button of row 0 turned on makes row 0 the charted row, as a click on it would; the
+  // chart follows the table's reset.
+  steps.beforeLoad = [this] {
+    MarkChartedParameter(0);
+    chartFollower->SetChartedRow(0);
+  };
+  steps.afterLoad = [this](const LoadSummary& summary) {
+    if (model->RowCount() > 0) {
+      ShowHexDump(model->RowCount(), 0, 0);
+    }
+    loadMessage->setText(LoadReport(summary, summary.missingFrames.Count()));
+  };
+  steps.isLive = [this] { return IsLive(); };
+  fileCommands = new FileCommands(
+      *model, *loadSequence, *rangeControls, *this, file,
+      [this](QMessageBox::Icon icon, const QString& text) { report(icon, windowTitle(), text); },
+      std::move(steps));
 }
 
-void MainWindow::MenuFileOpenClick() {
-  if (IsLoading() || IsLive()) {
-    return;
-  }
-  OpenLog(chooseLogFile(this));
+void MainWindow::SetFileChooser(FileChooser chooser) {
+  fileCommands->SetChooser(std::move(chooser));
 }
 
-void MainWindow::ChartFileDropped(const QString& path) {
-  if (IsLoading() || path.isEmpty()) {
-    return;
-  }
-  if (IsLive()) {
-    // The table belongs to the pass coming in; the log would replace it.
-    report(QMessageBox::Information, windowTitle(),
-           QStringLiteral("%1 was not opened: a TNC session is running. Disconnect first to "
-                          "open a log.")
-               .arg(path));
-    return;
-  }
-  currentLogPath = path;
-  if (path.right(3).toUpper() == QLatin1String("KSS")) {
-    OpenLog(path);
-  }
-}
+RecentLogs& MainWindow::recentLogs() { return fileCommands->Recent(); }
+
+FrameExporter& MainWindow::frameExporter() { return fileCommands->Exporter(); }
+
+void MainWindow::OpenLog(const QString& path) { fileCommands->OpenLog(path); }
+
+void MainWindow::LoadKissLog(const QString& path) { fileCommands->LoadKissLog(path); }
 
 void MainWindow::OpenLogWhenRunning(const QString& path) {
   // The path label shows the full path, as the file dialog gives it.
@@ -77,19 +72,9 @@ void MainWindow::BeginNewTable(const QString& path) {
   rangeControls->ClearLists();
 }
 
-void MainWindow::OpenLog(const QString& path) {
-  if (IsLoading() || IsLive()) {
-    return;
-  }
-  BeginNewTable(path);
-  if (!currentLogPath.isEmpty()) {
-    LoadKissLog(currentLogPath);
-  }
-}
-
 void MainWindow::BuildLiveSteps(QMenu* file) {
   liveSteps = new LiveSteps(
-      *model, *this, file, statusBar(), *recent, *exporter,
+      *model, *this, file, statusBar(), fileCommands->Recent(), fileCommands->Exporter(),
       [this](QMessageBox::Icon icon, const QString& text) { report(icon, windowTitle(), text); },
       [this] { return IsLoading(); });
   connect(liveSteps, &LiveSteps::sessionStarting, this, [this](const QString& path) {
@@ -97,7 +82,7 @@ void MainWindow::BuildLiveSteps(QMenu* file) {
     loadMessage->clear();
   });
   connect(liveSteps, &LiveSteps::liveChanged, this,
-          [this](bool on) { menuFileOpen->setEnabled(!on); });
+          [this](bool on) { fileCommands->OpenAction()->setEnabled(!on); });
   connect(liveSteps, &LiveSteps::secondPassed, navigator, &FrameNavigator::WriteLatestValuesNote);
 }
 
@@ -118,36 +103,9 @@ LiveSession* MainWindow::liveSession() const { return liveSteps->Session(); }
 void MainWindow::SetLoadTiming(LoadTiming timing) { loadSequence->SetTiming(timing); }
 
 void MainWindow::SetLoading(bool on) {
-  menuFileOpen->setEnabled(!on);
+  fileCommands->SetLoading(on);
   liveSteps->ConnectAction()->setEnabled(!on);
-  exporter->SetLoading(on);
-  recent->SetLoading(on);
   cancelShortcut->setEnabled(on);
-}
-
-void MainWindow::LoadKissLog(const QString& path) {
-  if (IsLoading() || IsLive()) {
-    return;
-  }
-  // The button of row 0 turned on makes row 0 the charted row, as a click on it would; the
-  // chart follows the table's reset.
-  MarkChartedParameter(0);
-  chartFollower->SetChartedRow(0);
-  if (std::optional<LoadSummary> summary = loadSequence->Load(path)) {
-    FinishLoad(path, std::move(*summary));
-  }
-}
-
-void MainWindow::FinishLoad(const QString& path, LoadSummary summary) {
-  exporter->LogLoaded(path, summary);
-  recent->LogLoaded(path, summary);
-  if (model->RowCount() > 0) {
-    ShowHexDump(model->RowCount(), 0, 0);
-  }
-  loadMessage->setText(LoadReport(summary, summary.missingFrames.Count()));
-  if (!summary.error.empty()) {
-    report(QMessageBox::Warning, windowTitle(), LoadErrorText(path, summary.error));
-  }
 }
 
 // What the shell's own controls show of a new table: its missing frames, and the session's
