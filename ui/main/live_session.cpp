@@ -42,9 +42,11 @@ LiveSession::LiveSession(FrameTableModel& model, TncAddress address, QObject* pa
   connect(&recording, &KissRecording::SyncFailed, this, &LiveSession::Fail);
 }
 
-// The window may be half destroyed by now: the recording is closed without telling anyone.
+// The window may be half destroyed by now, its table model included: the recording is closed
+// without telling anyone, and frames not yet handed over stay unannounced.
 LiveSession::~LiveSession() {
   blockSignals(true);
+  received = false;
   Stop();
 }
 
