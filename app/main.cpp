@@ -156,15 +156,13 @@ int main(int argc, char** argv) {
   quilmar::MainWindow window;
   // Declared after the main window so the auxiliary windows go first at exit.
   quilmar::AuxWindows aux([&window](int row) { return window.frameView().ValueBox(row); },
-                          window.frameTable(), [&window](int i) { window.ShowFrameAt(i); });
+                          window.tableModel(), [&window](int i) { window.ShowFrameAt(i); });
   QObject::connect(&window, &quilmar::MainWindow::statusBitWindowRequested, &aux,
                    &quilmar::AuxWindows::OpenStatusBitWindow);
   QObject::connect(&window, &quilmar::MainWindow::memoryDumpRequested, &aux,
                    &quilmar::AuxWindows::OpenMemoryDump);
   QObject::connect(&window, &quilmar::MainWindow::infoRequested, &aux,
                    &quilmar::AuxWindows::OpenInfo);
-  QObject::connect(&window, &quilmar::MainWindow::framesAppended, &aux,
-                   &quilmar::AuxWindows::TableGrew);
   QObject::connect(&app, &QCoreApplication::aboutToQuit, &aux, &quilmar::AuxWindows::CloseAll);
   window.show();
   if (parser.isSet(screenshot)) {

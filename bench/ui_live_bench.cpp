@@ -64,7 +64,7 @@ struct LiveWindow {
     window.SetMessageReporter([](QMessageBox::Icon, const QString&, const QString&) {});
     window.show();
     server.listen(QHostAddress::LocalHost);
-    QObject::connect(&window, &MainWindow::framesAppended, [this] { ++refreshes; });
+    QObject::connect(&window.tableModel(), &FrameTableModel::rowsAppended, [this] { ++refreshes; });
   }
 
   bool Connect() {

@@ -37,6 +37,13 @@ void TncConnection::Start() {
   }
 }
 
+void TncConnection::RetryNow() {
+  if (state == State::kWaiting) {
+    retryTimer.stop();
+    Attempt();
+  }
+}
+
 void TncConnection::Stop() {
   retryTimer.stop();
   connectTimeout.stop();
@@ -135,7 +142,10 @@ void TncConnection::OnFailure(const QString& reason) {
   CloseDevice();
   state = State::kWaiting;
   ++failuresInRow;
-  const int delay = RetryDelaySeconds(failuresInRow);
+  int delay = RetryDelaySeconds(failuresInRow);
+  if (retryCapSeconds > 0) {
+    delay = std::min(delay, retryCapSeconds);
+  }
   const QString what = wasConnected
                            ? QStringLiteral("connection lost: %1").arg(reason)
                            : QStringLiteral("cannot connect to %1: %2").arg(address.Text(), reason);

@@ -33,6 +33,13 @@ class TncConnection : public QObject {
   // The pause before the next attempt after failures in a row (1, 2, 4 ... 30 s).
   static int RetryDelaySeconds(int failuresInRow);
 
+  // True while a pause before the next attempt runs.
+  bool IsWaitingToRetry() const { return state == State::kWaiting; }
+  // Ends the pause and tries at once; does nothing unless a retry waits.
+  void RetryNow();
+  // The longest pause of the attempts to come, in seconds; 0 leaves the growing pause alone.
+  void SetRetryCap(int seconds) { retryCapSeconds = seconds; }
+
  signals:
   // A connection was made: the bytes that follow start a new KISS stream.
   void Connected();
@@ -58,6 +65,7 @@ class TncConnection : public QObject {
   QTimer retryTimer;
   QTimer connectTimeout;
   int failuresInRow = 0;
+  int retryCapSeconds = 0;
 };
 
 }  // namespace quilmar

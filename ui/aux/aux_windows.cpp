@@ -9,6 +9,7 @@
 #include "ui/aux/memory_dump_window.h"
 #include "ui/aux/status_bit_members.h"
 #include "ui/aux/status_bit_window.h"
+#include "ui/model/frame_table_model.h"
 
 namespace quilmar {
 
@@ -28,9 +29,19 @@ void CloseWindow(QPointer<Window>& window) {
 
 }  // namespace
 
-AuxWindows::AuxWindows(ValueBoxLookup lookup, const FrameTable& frameTable, ShowFrame show,
+AuxWindows::AuxWindows(ValueBoxLookup lookup, const FrameTableModel& tableModel, ShowFrame show,
                        QObject* parent)
-    : QObject(parent), valueBox(std::move(lookup)), table(frameTable), showFrame(std::move(show)) {}
+    : QObject(parent), valueBox(std::move(lookup)), model(tableModel), showFrame(std::move(show)) {
+  // A log's strip stays as it was drawn until the window is opened again; a pass's strip
+  // follows the pass, from its empty start on.
+  connect(&model, &FrameTableModel::tableReset, this, [this] {
+    if (model.Origin() == TableOrigin::kPass) {
+      TableChanged();
+    }
+  });
+  connect(&model, &FrameTableModel::rowsAppended, this, &AuxWindows::TableChanged);
+  connect(&model, &FrameTableModel::oldestDropped, this, &AuxWindows::TableChanged);
+}
 
 AuxWindows::~AuxWindows() {
   // Windows still open when the program ends have no parent to delete them.
@@ -59,13 +70,13 @@ void AuxWindows::OpenStatusBitWindow(int row) {
 
 void AuxWindows::OpenMemoryDump() {
   if (memoryDump.isNull()) {
-    memoryDump = new MemoryDumpWindow(table, showFrame);
+    memoryDump = new MemoryDumpWindow(model.Table(), showFrame);
     PlaceNewWindow(memoryDump, kMemoryDumpKind);
   }
   memoryDump->Open();
 }
 
-void AuxWindows::TableGrew() {
+void AuxWindows::TableChanged() {
   if (!memoryDump.isNull()) {
     memoryDump->Redraw();
   }

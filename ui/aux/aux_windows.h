@@ -14,7 +14,7 @@ class QWidget;
 
 namespace quilmar {
 
-struct FrameTable;
+class FrameTableModel;
 class InfoWindow;
 class MemoryDumpWindow;
 class StatusBitWindow;
@@ -28,7 +28,8 @@ class AuxWindows : public QObject {
   // Shows the frame with the given 1-based index in the main window.
   using ShowFrame = std::function<void(int frameIndex)>;
 
-  AuxWindows(ValueBoxLookup lookup, const FrameTable& frameTable, ShowFrame show,
+  // An open Memory Dump window follows the table model: a new table or new frames redraw it.
+  AuxWindows(ValueBoxLookup lookup, const FrameTableModel& tableModel, ShowFrame show,
              QObject* parent = nullptr);
   ~AuxWindows() override;
 
@@ -37,8 +38,6 @@ class AuxWindows : public QObject {
   void OpenStatusBitWindow(int row);
   void OpenMemoryDump();
   void OpenInfo();
-  // The table grew (a live session): an open Memory Dump window draws the new frames.
-  void TableGrew();
   // Closes every open auxiliary window, as when the program exits.
   void CloseAll();
 
@@ -60,9 +59,10 @@ class AuxWindows : public QObject {
   // place of a cascade down the right side of the main window.
   void PlaceNewWindow(QWidget* window, int kind);
   bool IsOpen(int kind) const;
+  void TableChanged();
 
   ValueBoxLookup valueBox;
-  const FrameTable& table;
+  const FrameTableModel& model;
   ShowFrame showFrame;
   std::array<QPointer<StatusBitWindow>, 6> statusWindows;
   QPointer<MemoryDumpWindow> memoryDump;

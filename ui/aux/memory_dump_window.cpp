@@ -47,9 +47,9 @@ MemoryDumpWindow::MemoryDumpWindow(const FrameTable& frameTable,
 
 void MemoryDumpWindow::Redraw() {
   frameStrip->Draw(table);
-  if (table.frameCount > 0) {
-    countLabel->setText(QStringLiteral("%1 frames").arg(table.frameCount));
-  }
+  // An empty table shows no count, not the count of the table before it.
+  countLabel->setText(table.frameCount > 0 ? QStringLiteral("%1 frames").arg(table.frameCount)
+                                           : QString());
 }
 
 void MemoryDumpWindow::BuildLegend() {

@@ -368,9 +368,24 @@ bool ChartAdapter::LabelsDiffer(double low, const QStringList& labels,
   return false;
 }
 
+int CategorySpacingFor(int rowCount) {
+  if (rowCount <= 20) {
+    return 1;
+  }
+  const int quotient = rowCount / 20;
+  const int remainder = rowCount % 20;
+  if (remainder * 2 > 20 || (remainder * 2 == 20 && quotient % 2 == 1)) {
+    return quotient + 1;
+  }
+  return quotient;
+}
+
 ChartAdapter::LabelLayout ChartAdapter::PlanLabels(int first, int last, double visibleRows) const {
   LabelLayout layout;
-  const int step = spacing > 0 ? spacing : 1;
+  // A zoomed view is labelled as a chart of the rows in view would be: the whole chart's
+  // spacing would leave a few zoomed rows with a label or none.
+  const int zoomedStep = CategorySpacingFor(static_cast<int>(std::lround(visibleRows)));
+  const int step = IsZoomed() ? zoomedStep : spacing > 0 ? spacing : 1;
   layout.stride = step;
   layout.tickInterval = step;
   if (first > last || visibleRows <= 0) {
@@ -470,6 +485,13 @@ void ChartAdapter::ShowWholeChart() {
 }
 
 bool ChartAdapter::IsZoomed() const { return Chart()->isZoomed(); }
+
+void ChartAdapter::SetValueUnit(const QString& unit) {
+  const QString title = QStringLiteral("graphical value");
+  valueAxis->setTitleText(unit.isEmpty() ? title : title + QStringLiteral(" (") + unit + u')');
+}
+
+QString ChartAdapter::ValueAxisTitle() const { return valueAxis->titleText(); }
 
 QStringList ChartAdapter::AxisLabels() const {
   QStringList labels = categoryAxis->categoriesLabels();

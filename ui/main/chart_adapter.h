@@ -16,6 +16,11 @@ class QValueAxis;
 
 namespace quilmar {
 
+// The category axis labels every n-th row: every row up to 20 rows; beyond, rows / 20 rounded
+// to the nearest integer, halves to the even neighbour. A chart of a range, and a zoomed view,
+// take n from their own rows.
+int CategorySpacingFor(int rowCount);
+
 class ChartAdapter : public QObject {
   Q_OBJECT
  public:
@@ -58,6 +63,9 @@ class ChartAdapter : public QObject {
   // "Frame <label>: <value>" for a row's point.
   QString ToolTipText(int r) const;
   void ShowWholeChart();
+  // The value axis names the charted parameter's unit, when it has one.
+  void SetValueUnit(const QString& unit);
+  QString ValueAxisTitle() const;
   bool IsZoomed() const;
 
   ChartView* View() const { return view; }

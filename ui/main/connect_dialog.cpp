@@ -11,8 +11,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSerialPortInfo>
-#include <QSpinBox>
 #include <QStandardPaths>
 #include <QVBoxLayout>
 
@@ -81,8 +81,10 @@ ConnectDialog::~ConnectDialog() = default;
 void ConnectDialog::Build() {
   tcpChoice = new QRadioButton(QStringLiteral("KISS over TCP"), this);
   hostEdit = new QLineEdit(this);
-  portEdit = new QSpinBox(this);
-  portEdit->setRange(1, 65535);
+  // A plain text field: a spin box would quietly turn 0 into the last port and 70000 into
+  // 7000, where the operator needs to hear what is wrong.
+  portEdit = new QLineEdit(this);
+  portEdit->setMaximumWidth(portEdit->fontMetrics().horizontalAdvance(QStringLiteral("0000000")));
   serialChoice = new QRadioButton(QStringLiteral("Serial port"), this);
   serialPortBox = new QComboBox(this);
   serialPortBox->setEditable(true);
@@ -137,7 +139,7 @@ void ConnectDialog::LoadLastChoices() {
   const bool serial = settings->value(Key(kKindKey)).toString() == QLatin1String("serial");
   (serial ? serialChoice : tcpChoice)->setChecked(true);
   hostEdit->setText(settings->value(Key(kHostKey), QLatin1String(kDefaultHost)).toString());
-  portEdit->setValue(settings->value(Key(kPortKey), kDefaultPort).toInt());
+  portEdit->setText(QString::number(settings->value(Key(kPortKey), kDefaultPort).toInt()));
   const QString device = settings->value(Key(kSerialPortKey)).toString();
   if (!device.isEmpty()) {
     serialPortBox->setCurrentText(device);
@@ -176,17 +178,40 @@ void ConnectDialog::ShowKind() {
   baudRateBox->setEnabled(!tcp);
 }
 
+bool ConnectDialog::ReadHostAndPort(TncAddress& address) {
+  const QString host = hostEdit->text().trimmed();
+  address.host = host;
+  // An IPv6 address may be typed with its brackets, as in an address text.
+  if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']'))) {
+    address.host = host.mid(1, host.size() - 2);
+  }
+  if (address.host.isEmpty()) {
+    problem->setText(QStringLiteral("Enter the host the TNC serves KISS on."));
+    return false;
+  }
+  // One colon is a port typed into the host ("localhost:8001"); an IPv6 address has several.
+  if (host.count(QLatin1Char(':')) == 1 || address.host.contains(QLatin1Char('['))) {
+    problem->setText(QStringLiteral("'%1' is not a host: enter the host alone and the port in "
+                                    "the Port field.")
+                         .arg(host));
+    return false;
+  }
+  const QString port = portEdit->text().trimmed();
+  static const QRegularExpression digits(QStringLiteral("^[0-9]{1,5}$"));
+  const int number = digits.match(port).hasMatch() ? port.toInt() : 0;
+  if (number < 1 || number > 65535) {
+    problem->setText(
+        QStringLiteral("The port must be a number from 1 to 65535, not '%1'.").arg(port));
+    return false;
+  }
+  address.port = static_cast<quint16>(number);
+  return true;
+}
+
 bool ConnectDialog::ReadChoice() {
   TncAddress address;
   if (tcpChoice->isChecked()) {
-    address.host = hostEdit->text().trimmed();
-    // An IPv6 address may be typed with its brackets, as in an address text.
-    if (address.host.startsWith(QLatin1Char('[')) && address.host.endsWith(QLatin1Char(']'))) {
-      address.host = address.host.mid(1, address.host.size() - 2);
-    }
-    address.port = static_cast<quint16>(portEdit->value());
-    if (address.host.isEmpty()) {
-      problem->setText(QStringLiteral("Enter the host the TNC serves KISS on."));
+    if (!ReadHostAndPort(address)) {
       return false;
     }
   } else {

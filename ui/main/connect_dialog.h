@@ -13,7 +13,6 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QRadioButton;
-class QSpinBox;
 
 namespace quilmar {
 
@@ -47,11 +46,13 @@ class ConnectDialog : public QDialog {
   void ShowKind();
   // The choice read from the controls; false with the reason shown in the dialog.
   bool ReadChoice();
+  // The host and port fields into address; false with the problem said.
+  bool ReadHostAndPort(TncAddress& address);
 
   QRadioButton* tcpChoice = nullptr;
   QRadioButton* serialChoice = nullptr;
   QLineEdit* hostEdit = nullptr;
-  QSpinBox* portEdit = nullptr;
+  QLineEdit* portEdit = nullptr;
   QComboBox* serialPortBox = nullptr;
   QComboBox* baudRateBox = nullptr;
   QLineEdit* folderEdit = nullptr;

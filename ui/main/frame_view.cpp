@@ -135,6 +135,7 @@ void FrameView::ShowFooter(const FrameRecord& record) {
 void FrameView::ShowValues(const FrameRecord& record) {
   const auto& values = record.values;
   for (int row = 0; row < kParameterCount; ++row) {
+    SetGreyed(row, false);
     Put(controls->values[row], RenderValue(RowRendering(row), values[row]));
   }
   ColourSystemStatus(values[kSystemStatusRow]);
@@ -160,8 +161,9 @@ void FrameView::BlankAbsentSections(const FrameRecord& record) {
 }
 
 void FrameView::ClearValues() {
-  for (QLineEdit* box : controls->values) {
-    EmptyBox(box);
+  for (int row = 0; row < kParameterCount; ++row) {
+    SetGreyed(row, false);
+    EmptyBox(controls->values[row]);
   }
   ClearAdcsFields();
 }
@@ -171,6 +173,38 @@ void FrameView::ClearAdcsFields() {
   EmptyBox(controls->text4);
   controls->label14->setText(QString());  // unlike clear(), repaints only a changed label
   controls->label15->setText(QString());
+}
+
+void FrameView::ShowLatestSection(const FrameRecord& from, Section section) {
+  const SectionInfo& info = SectionInfoOf(section);
+  for (int row = info.firstRow; row <= info.lastRow; ++row) {
+    SetGreyed(row, true);
+    Put(controls->values[row], RenderValue(RowRendering(row), from.values[row]));
+  }
+  if (section == Section::kAdcs) {
+    const auto& values = from.values;
+    ColourSystemStatus(values[kSystemStatusRow]);
+    Put(controls->label14, MemoryFillText(values[kGpsPointerRow], kGpsMemoryStart));
+    Put(controls->label15, MemoryFillText(values[kXhkPointerRow], kXhkMemoryStart));
+    Put(controls->text4, J2000DateText(values[kJulianRow]));
+  }
+}
+
+bool FrameView::IsGreyed(int row) const {
+  return row >= 0 && row < kParameterCount && greyed[static_cast<std::size_t>(row)];
+}
+
+// The text colour changes only when it must: a palette change costs a repaint of the box.
+void FrameView::SetGreyed(int row, bool on) {
+  bool& state = greyed[static_cast<std::size_t>(row)];
+  if (state == on) {
+    return;
+  }
+  state = on;
+  QLineEdit* box = controls->values[static_cast<std::size_t>(row)];
+  QPalette look = box->palette();
+  look.setColor(QPalette::Text, on ? kCaptionGrey : QColor(Qt::black));
+  box->setPalette(look);
 }
 
 void FrameView::ColourSystemStatus(double systemStatus) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QObject>
+#include <array>
 
 #include "core/frame_table.h"
 
@@ -56,6 +57,11 @@ class FrameView : public QObject {
   // Colours the System Status box: green above 190, red otherwise, whatever the status byte's
   // text could show.
   void ColourSystemStatus(double systemStatus);
+  // A section the frame on display did not carry, filled with the values of from, the last
+  // frame that did, in grey so they are not read as the shown frame's own. ShowFrame puts the
+  // boxes back to black.
+  void ShowLatestSection(const FrameRecord& from, Section section);
+  bool IsGreyed(int row) const;
 
  signals:
   void parameterButtonClicked(int row);    // Option2(row) clicked by the user
@@ -69,9 +75,11 @@ class FrameView : public QObject {
   void ClearValues();
   void ClearAdcsFields();
   void ColourPanelFaces();
+  void SetGreyed(int row, bool on);
 
   struct Controls;
   Controls* controls;  // owned; the widgets themselves belong to their Qt parents
+  std::array<bool, kParameterCount> greyed{};  // rows showing an earlier frame's value
 };
 
 }  // namespace quilmar

@@ -1,20 +1,36 @@
 // The window's live session; see live_session.h.
 #include "live_session.h"
 
+#include <QFileInfo>
+#include <algorithm>
+
 #include "live/recorded_stream.h"
 #include "live/tnc_connection.h"
+#include "ui/model/frame_table_model.h"
 
 namespace quilmar {
+namespace {
 
-LiveSession::LiveSession(FrameTable& table, TncAddress address, QObject* parent)
+constexpr std::int64_t kMinuteMs = 60'000;
+// While the TNC has been away less than a minute (a restarted Direwolf, a replugged cable),
+// retries come at least this often so the pass goes on with little loss.
+constexpr int kQuickRetrySeconds = 5;
+
+}  // namespace
+
+LiveSession::LiveSession(FrameTableModel& model, TncAddress address, QObject* parent)
     : QObject(parent),
-      table(table),
+      model(model),
       address(std::move(address)),
       deframer([this](const FrameBuffer& frame) {
+        PrepareForFrame();
         const int index = store->Append(frame);
         if (index > 0 && firstNew == 0) {
           firstNew = index;
         }
+        ++framesReceived;
+        sinceFrame.start();
+        lastMinute.push_back(sessionClock.elapsed());
         received = true;
         return true;
       }) {
@@ -26,9 +42,11 @@ LiveSession::LiveSession(FrameTable& table, TncAddress address, QObject* parent)
   connect(&recording, &KissRecording::SyncFailed, this, &LiveSession::Fail);
 }
 
-// The window may be half destroyed by now: the recording is closed without telling anyone.
+// The window may be half destroyed by now, its table model included: the recording is closed
+// without telling anyone, and frames not yet handed over stay unannounced.
 LiveSession::~LiveSession() {
   blockSignals(true);
+  received = false;
   Stop();
 }
 
@@ -49,30 +67,85 @@ void LiveSession::Start() {
   if (receiving || !recording.IsOpen()) {
     return;
   }
-  store.emplace(table);
+  model.Clear(QFileInfo(recording.Path()).absoluteFilePath(), TableOrigin::kPass);
+  store.emplace(model.TableToFill());
+  sessionClock.start();
+  withoutTnc.start();
   receiving = true;
   connection = new TncConnection(address, this);
+  connection->SetRetryCap(kQuickRetrySeconds);
   connect(connection, &TncConnection::BytesReceived, this, &LiveSession::Receive);
   connect(connection, &TncConnection::Connected, this, [this] {
+    withoutTnc.invalidate();
     if (!JoinNewConnection(recording, deframer)) {
       Fail(recording.Error());
     }
   });
-  connect(connection, &TncConnection::StateChanged, this, [this](const QString& line) {
-    // The status line names the TNC once, in front: "connected", "cannot connect: ...".
-    state = line;
-    state.replace(QStringLiteral(" to ") + address.Text(), QString());
-    emit stateChanged();
-  });
+  connect(connection, &TncConnection::StateChanged, this, &LiveSession::StateLine);
   state = QStringLiteral("connecting to %1").arg(address.Text());
   connection->Start();
 }
 
-std::int64_t LiveSession::FramesReceived() const { return table.frameCount + FramesSkipped(); }
+void LiveSession::StateLine(const QString& line) {
+  // The status line names the TNC once, in front: "connected", "cannot connect: ...".
+  state = line;
+  state.replace(QStringLiteral(" to ") + address.Text(), QString());
+  if (!connection->IsConnected() && !withoutTnc.isValid()) {
+    withoutTnc.start();
+  }
+  // The quick retries of the first minute; then the growing pause spares a TNC that is gone.
+  const bool quick = withoutTnc.isValid() && withoutTnc.elapsed() < kMinuteMs;
+  connection->SetRetryCap(quick ? kQuickRetrySeconds : 0);
+  emit stateChanged();
+}
 
 std::int64_t LiveSession::FramesSkipped() const { return store ? store->FramesSkipped() : 0; }
 
-MissingFrames LiveSession::Missing() const { return store ? store->Missing() : MissingFrames(); }
+std::optional<std::int64_t> LiveSession::SinceLastFrame() const {
+  if (!sinceFrame.isValid()) {
+    return std::nullopt;
+  }
+  return sinceFrame.elapsed();
+}
+
+int LiveSession::FramesPerMinute() const {
+  const std::int64_t now = sessionClock.isValid() ? sessionClock.elapsed() : 0;
+  const auto recent = std::find_if(lastMinute.begin(), lastMinute.end(),
+                                   [now](std::int64_t at) { return now - at < kMinuteMs; });
+  return static_cast<int>(lastMinute.end() - recent);
+}
+
+bool LiveSession::IsWaitingToRetry() const {
+  return receiving && connection != nullptr && connection->IsWaitingToRetry();
+}
+
+void LiveSession::RetryNow() {
+  if (IsWaitingToRetry()) {
+    connection->RetryNow();
+  }
+}
+
+// A frame after a long silence begins the next pass: its own table, as opening the next
+// pass's log would. A pass that fills the table makes room by dropping its oldest frames.
+void LiveSession::PrepareForFrame() {
+  while (!lastMinute.empty() && sessionClock.elapsed() - lastMinute.front() >= kMinuteMs) {
+    lastMinute.pop_front();
+  }
+  const bool newPass = sinceFrame.isValid() && sinceFrame.elapsed() >= passGap.count();
+  const bool full = model.RowCount() >= kFrameTableCapacity;
+  if (!newPass && !full) {
+    return;
+  }
+  // The frames waiting are announced first, under the indexes they were stored at.
+  HandOver();
+  if (newPass) {
+    model.Clear(model.Source(), TableOrigin::kPass);
+    store.emplace(model.TableToFill());
+  } else {
+    model.DropOldest(kFramesDroppedAtOnce);
+    framesDropped += kFramesDroppedAtOnce;
+  }
+}
 
 void LiveSession::Receive(const QByteArray& bytes) {
   if (!receiving) {
@@ -92,10 +165,10 @@ void LiveSession::HandOver() {
   if (!received) {
     return;
   }
-  const int first = firstNew > 0 ? firstNew : table.frameCount + 1;
+  const int first = firstNew > 0 ? firstNew : model.RowCount() + 1;
   firstNew = 0;
   received = false;
-  emit framesArrived(first, table.frameCount);
+  model.Appended(first, model.RowCount());
   emit stateChanged();
 }
 

@@ -1,13 +1,18 @@
 // A live session of the window: the KISS bytes a TNC sends, recorded as they arrive and pushed
-// through the same de-framer and frame store as a file load, into the window's frame table.
-// The window hears about new frames once per event-loop pass, however many frames one read
-// carried, so a burst of thousands costs one refresh rather than thousands.
+// through the same de-framer and frame store as a file load, into the window's table model.
+// The model announces new frames once per event-loop pass, however many frames one read
+// carried, so a burst of thousands costs one refresh rather than thousands. A pass that
+// begins after a long silence gets a table of its own, and a pass longer than the table
+// drops its oldest frames from it; the recording keeps every frame.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <chrono>
 #include <cstdint>
+#include <deque>
 #include <optional>
 
 #include "core/frame_store.h"
@@ -18,12 +23,18 @@
 
 namespace quilmar {
 
+class FrameTableModel;
 class TncConnection;
+
+// No frame for this long and the next one begins a new pass.
+inline constexpr std::chrono::milliseconds kPassGap = std::chrono::minutes(10);
+// A pass that fills the table makes room for this many frames at a time.
+inline constexpr int kFramesDroppedAtOnce = 500;
 
 class LiveSession : public QObject {
   Q_OBJECT
  public:
-  LiveSession(FrameTable& table, TncAddress address, QObject* parent = nullptr);
+  LiveSession(FrameTableModel& model, TncAddress address, QObject* parent = nullptr);
   ~LiveSession() override;
 
   // Creates (or appends to) the recording. False with Error() set when it cannot be opened;
@@ -31,6 +42,8 @@ class LiveSession : public QObject {
   bool OpenRecording(const QString& path);
   // Starts a new table and connects to the TNC.
   void Start();
+  // The silence after which a frame begins a new pass.
+  void SetPassGap(std::chrono::milliseconds gap) { passGap = gap; }
   // Ends reception: the frames of the last read are handed over, the recording synced and
   // closed. False with Error() set when the recording's last sync failed.
   bool Stop();
@@ -41,17 +54,22 @@ class LiveSession : public QObject {
   // The last state line of the connection ("connected to ...", "connection lost: ...").
   const QString& State() const { return state; }
   const QString& Error() const { return error; }
-  // Frames of the spacecraft received: those stored plus those beyond the table's limit.
-  std::int64_t FramesReceived() const;
+  // Frames of the spacecraft received in the whole session, every pass.
+  std::int64_t FramesReceived() const { return framesReceived; }
+  // Frames of the pass dropped from the table to make room; they are in the recording.
+  std::int64_t FramesDropped() const { return framesDropped; }
   std::int64_t FramesSkipped() const;
   std::int64_t FramesRejected() const { return deframer.FramesRejected(); }
   std::int64_t BytesReceived() const { return deframer.BytesFed(); }
-  // The missing frame numbers of the frames stored so far.
-  MissingFrames Missing() const;
+  // Milliseconds since the last frame, nothing before the first.
+  std::optional<std::int64_t> SinceLastFrame() const;
+  // Frames received in the last minute.
+  int FramesPerMinute() const;
+  // While a retry waits after the TNC was lost or refused: try again at once.
+  bool IsWaitingToRetry() const;
+  void RetryNow();
 
  signals:
-  // Table records first..last are new; first > last when only frames beyond the limit came.
-  void framesArrived(int first, int last);
   // The connection's state or the counts changed.
   void stateChanged();
   // The recording failed and reception stopped; Error() says why.
@@ -59,10 +77,13 @@ class LiveSession : public QObject {
 
  private:
   void Receive(const QByteArray& bytes);
+  // Room and a table for the frame about to be stored: a new pass, the oldest frames dropped.
+  void PrepareForFrame();
   void HandOver();
   void Fail(const QString& why);
+  void StateLine(const QString& line);
 
-  FrameTable& table;
+  FrameTableModel& model;
   TncAddress address;
   TncConnection* connection = nullptr;
   KissRecording recording;
@@ -70,6 +91,13 @@ class LiveSession : public QObject {
   KissDeframer deframer;
   QTimer handOverTimer;
   int firstNew = 0;  // the first record not yet handed over, 0 when none waits
+  std::chrono::milliseconds passGap = kPassGap;
+  QElapsedTimer sinceFrame;             // started at each frame
+  QElapsedTimer withoutTnc;             // started when the TNC was lost or refused
+  std::deque<std::int64_t> lastMinute;  // session milliseconds of the recent frames
+  QElapsedTimer sessionClock;
+  std::int64_t framesReceived = 0;
+  std::int64_t framesDropped = 0;
   bool received = false;
   bool receiving = false;
   QString state;

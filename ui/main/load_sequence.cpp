@@ -1,26 +1,17 @@
-// The window's part of loading a KISS log: busy pointer, panel reset and event passes around
-// the reader, then the missing-frames list, the scroll bar, the frame view, the chart and the
-// hex dump refreshed from the new frames, and a report in the status bar.
+// The window's load sequence: busy pointer, progress and event passes around the reader, the
+// table model reset before and after; and the report lines of a load.
 #include "load_sequence.h"
 
-#include <QAction>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLocale>
-#include <QScrollBar>
-#include <QShortcut>
-#include <algorithm>
+#include <QWidget>
 
-#include "export_frames.h"
-#include "frame_view.h"
 #include "load_progress.h"
-#include "main_window.h"
-#include "missing_frames_model.h"
-#include "parameter_graph.h"
-#include "recent_logs.h"
+#include "ui/model/frame_table_model.h"
 
 namespace quilmar {
 namespace {
@@ -66,93 +57,54 @@ QString LoadErrorText(const QString& path, const std::string& error) {
   return QStringLiteral("The log could not be read.\n\n") + reason;
 }
 
-void MainWindow::SetLoadTiming(LoadTiming newTiming) {
+LoadSequence::LoadSequence(FrameTableModel& model, QWidget& window, LoadProgress& progress,
+                           QLabel& loadMessage, QObject* parent)
+    : QObject(parent), model(model), window(window), progress(progress), loadMessage(loadMessage) {}
+
+void LoadSequence::SetTiming(LoadTiming newTiming) {
   timing = newTiming;
-  progress->SetShowDelay(timing.progressDelay);
+  progress.SetShowDelay(timing.progressDelay);
 }
 
-void MainWindow::SetLoading(bool on) {
-  // A second load inside the first would reset the table under the reader's feet.
-  loading = on;
-  menuFileOpen->setEnabled(!on);
-  menuFileConnect->setEnabled(!on);
-  exporter->SetLoading(on);
-  recent->SetLoading(on);
-  cancelShortcut->setEnabled(on);
-}
-
-void MainWindow::LoadKissLog(const QString& path) {
+std::optional<LoadSummary> LoadSequence::Load(const QString& path) {
   if (loading) {
-    return;
+    return std::nullopt;
   }
-  SetLoading(true);
+  loading = true;
+  emit loadingChanged(true);
   std::unique_ptr<ByteSource> source = OpenFileSource(QFile::encodeName(path).toStdString());
-  setCursor(Qt::WaitCursor);
+  window.setCursor(Qt::WaitCursor);
   // The previous log's report would be read as this one's while it loads.
-  loadMessage->setText(QStringLiteral("Loading %1...").arg(QFileInfo(path).fileName()));
-  view->ResetPanel();
-  progress->Start(source->Size());
-  LoadSummary summary = ReadKissLog(*source, table, LoadHooks());
+  loadMessage.setText(QStringLiteral("Loading %1...").arg(QFileInfo(path).fileName()));
+  model.Clear(path);
+  progress.Start(source->Size());
+  LoadSummary summary = ReadKissLog(*source, model.TableToFill(), Hooks());
   // The event pass after the last frame, which the throttle may have left out.
   QCoreApplication::processEvents();
-  progress->Finish();
+  progress.Finish();
   source.reset();
-  FinishLoad(path, std::move(summary));
-  SetLoading(false);
+  window.unsetCursor();
+  model.Refilled(summary.missingFrames);
+  loading = false;
+  emit loadingChanged(false);
+  return summary;
 }
 
-ReadHooks MainWindow::LoadHooks() {
+ReadHooks LoadSequence::Hooks() {
   ReadHooks hooks;
-  hooks.afterStoredFrame = [this](int, const FrameRecord& record) {
-    rangeControls->AppendFrameNumber(record.frameNumber);
-  };
   // An event pass per frame would cost more than the decoding; every few milliseconds
   // keeps the window just as responsive.
   QElapsedTimer sinceLastPass;
   sinceLastPass.start();
   hooks.onProgress = [this, sinceLastPass](std::int64_t bytesRead) mutable {
     if (sinceLastPass.elapsed() >= timing.eventPassInterval.count()) {
-      progress->Update(bytesRead);
+      progress.Update(bytesRead);
       QCoreApplication::processEvents();
       sinceLastPass.start();
     }
-    return !progress->CancelRequested();
+    return !progress.CancelRequested();
   };
   return hooks;
-}
-
-void MainWindow::FinishLoad(const QString& path, LoadSummary summary) {
-  const std::int64_t missingCount = summary.missingFrames.Count();
-  const QString reportLine = LoadReport(summary, missingCount);
-  exporter->LogLoaded(path, summary);
-  recent->LogLoaded(path, summary);
-  ShowMissingFrames(std::move(summary.missingFrames));
-  hScroll1->setEnabled(true);
-  unsetCursor();
-  WritePositionText();
-  // The bar cannot go below its minimum 1, so an empty log leaves it at 1 of 1. A maximum
-  // below the value moves the value, which runs the change steps.
-  hScroll1->setMaximum(std::max(1, table.frameCount));
-  if (table.IsCurrent(hScroll1->value())) {
-    view->ShowFrame(table, hScroll1->value());
-  } else {
-    view->ClearFrame();
-  }
-  // The button of row 0 turned on makes row 0 the charted row, as a click on it would.
-  MarkChartedParameter(0);
-  graph->DrawParameterGraph(table, 0);
-  if (table.frameCount > 0) {
-    ShowHexDump(table.frameCount, 0, 0);
-  }
-  loadMessage->setText(reportLine);
-  if (!summary.error.empty()) {
-    report(QMessageBox::Warning, windowTitle(), LoadErrorText(path, summary.error));
-  }
-}
-
-void MainWindow::ShowMissingFrames(MissingFrames missing) {
-  label9->setText(QString::number(missing.Count()) + QStringLiteral(" frames missing"));
-  missingModel->SetMissingFrames(std::move(missing));
 }
 
 }  // namespace quilmar

@@ -1,12 +1,10 @@
 // The main window's frame: controls placed from the twip table, menus, status bar, start-up,
-// shutdown, and opening a log from the file dialog or a drop on the chart.
+// shutdown; the parts are built here and wired in main_window_parts.cpp.
 #include "main_window.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QIcon>
 #include <QLabel>
 #include <QLayout>
@@ -17,10 +15,11 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTextEdit>
-#include <QTimer>
 #include <string_view>
 
+#include "chart_follower.h"
 #include "core/version.h"
+#include "frame_navigator.h"
 #include "frame_view.h"
 #include "hex_dump.h"
 #include "load_progress.h"
@@ -30,6 +29,7 @@
 #include "path_label.h"
 #include "settings_file.h"
 #include "twips.h"
+#include "ui/model/frame_table_model.h"
 
 namespace quilmar {
 namespace {
@@ -48,9 +48,13 @@ struct ShellPlace {
 constexpr int kClientWidth = 16575;
 constexpr int kClientHeight = 6795;
 constexpr ShellPlace kShellPlaces[] = {
-    {"Hexdump", 120, 120, 9735, 5535},  {"HScroll1", 8520, 5760, 1335, 495},
-    {"Text2", 8400, 6360, 1455, 195},   {"RichTextBox1", 240, 720, 9255, 4575},
-    {"List1", 14880, 1920, 1575, 1425}, {"Label9", 14880, 3480, 1335, 495},
+    {"Hexdump", 120, 120, 9735, 5535},
+    {"HScroll1", 8520, 5760, 1335, 495},
+    {"Text2", 8400, 6360, 1455, 195},
+    {"RichTextBox1", 240, 720, 9255, 4575},
+    {"List1", 14880, 1920, 1575, 1425},
+    {"Label9", 14880, 3480, 1335, 495},
+    {"LatestValuesNote", 10320, 4200, 6135, 1095},
 };
 
 template <typename Widget>
@@ -88,50 +92,10 @@ class TabPage : public QWidget {
   QWidget* canvas;
 };
 
-QString ChooseLogFileInDialog(QWidget* parent) {
-  QFileDialog dialog(parent, QStringLiteral("Open"));
-  PrepareOpenLogDialog(dialog);
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
-    return {};
-  }
-  return dialog.selectedFiles().constFirst();
-}
-
-struct LogFilter {
-  const char* caption;
-  const char* patterns;
-};
-
-// The choices of the open dialog. "*.*" is the caption users know for every file, but as a
-// pattern here it would hide names without a dot, so that choice shows "*".
-constexpr LogFilter kLogFilters[] = {
-    {"Log Files (*.kss)", "*.kss"},
-    {"Text Files (*.txt)", "*.txt"},
-    {"All Files (*.*)", "*"},
-};
-
 }  // namespace
-
-void PrepareOpenLogDialog(QFileDialog& dialog) {
-  dialog.setAcceptMode(QFileDialog::AcceptOpen);
-  dialog.setFileMode(QFileDialog::ExistingFile);
-  // Qt's own dialog shows the captions as given; a desktop's dialog would rewrite them.
-  dialog.setOption(QFileDialog::DontUseNativeDialog);
-  // The combo box shows each filter without its trailing pattern list, that is the caption.
-  dialog.setOption(QFileDialog::HideNameFilterDetails);
-  QStringList filters;
-  for (const LogFilter& filter : kLogFilters) {
-    filters << QStringLiteral("%1 (%2)").arg(QLatin1String(filter.caption),
-                                             QLatin1String(filter.patterns));
-  }
-  dialog.setNameFilters(filters);
-  dialog.selectNameFilter(filters.constFirst());
-  dialog.selectFile(QString());
-}
 
 MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent), settingsPath(QString::fromLatin1(kSettingsFileName)) {
-  chooseLogFile = &ChooseLogFileInDialog;
   report = [this](QMessageBox::Icon icon, const QString& title, const QString& text) {
     auto* box = new QMessageBox(icon, title, text, QMessageBox::Ok, this);
     box->setAttribute(Qt::WA_DeleteOnClose);
@@ -147,8 +111,9 @@ MainWindow::MainWindow(QWidget* parent)
                  Qt::WindowCloseButtonHint);
   setWindowIcon(QIcon(QStringLiteral(":/quilmar/icon.svg")));
   BuildClientArea();
-  BuildMenus();
+  // The load sequence lives in the status bar, and the File menu's commands use it.
   BuildStatusBar();
+  BuildMenus();
   ConnectParts();
   layout()->setSizeConstraint(QLayout::SetFixedSize);
   StartUp();
@@ -157,6 +122,7 @@ MainWindow::MainWindow(QWidget* parent)
 MainWindow::~MainWindow() = default;
 
 void MainWindow::BuildClientArea() {
+  model = new FrameTableModel(this);
   auto* clientArea = new QWidget(this);
   clientArea->setFixedSize(Px(kClientWidth), Px(kClientHeight));
   setCentralWidget(clientArea);
@@ -164,34 +130,38 @@ void MainWindow::BuildClientArea() {
   graph = new ParameterGraph(graphTab);
   rangeControls = new GraphRangeControls(clientArea);
 
-  hScroll1 = Placed(new QScrollBar(Qt::Horizontal, clientArea), "HScroll1");
-  hScroll1->setRange(1, 1);
-  hScroll1->setValue(1);
-  hScroll1->setSingleStep(1);
-  hScroll1->setPageStep(1);
-  hScroll1->setEnabled(false);
-  // Stepping through frames from the keyboard needs the bar to take focus.
-  hScroll1->setFocusPolicy(Qt::StrongFocus);
-  hScroll1->installEventFilter(this);
+  frameScrollBar = Placed(new QScrollBar(Qt::Horizontal, clientArea), "HScroll1");
+  frameScrollBar->setRange(1, 1);
+  frameScrollBar->setValue(1);
+  frameScrollBar->setSingleStep(1);
+  frameScrollBar->setPageStep(1);
+  frameScrollBar->setEnabled(false);
 
-  text2 = Placed(new QLineEdit(clientArea), "Text2");
-  text2->setReadOnly(true);
-  text2->setFrame(false);
-  text2->setFocusPolicy(Qt::NoFocus);
-  QPalette look = text2->palette();
+  positionText = Placed(new QLineEdit(clientArea), "Text2");
+  positionText->setReadOnly(true);
+  positionText->setFrame(false);
+  positionText->setFocusPolicy(Qt::NoFocus);
+  QPalette look = positionText->palette();
   look.setColor(QPalette::Base, look.color(QPalette::Button));
   look.setColor(QPalette::Text, look.color(QPalette::WindowText));
-  text2->setPalette(look);
+  positionText->setPalette(look);
+  navigator = new FrameNavigator(*model, *view, frameScrollBar, positionText, hexDumpView, this);
+  chartFollower = new ChartFollower(*model, *graph, *rangeControls, this);
+  auto* latestNote = Placed(new QLabel(clientArea), "LatestValuesNote");
+  latestNote->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  latestNote->setWordWrap(true);
+  SetPaletteColour(latestNote, QPalette::WindowText, kCaptionGrey);
+  navigator->SetLatestValuesNote(latestNote);
 
   missingModel = new MissingFramesModel(this);
-  list1 = Placed(new MissingFramesList(clientArea), "List1");
-  list1->SetModel(missingModel);
-  label9 = Placed(new QLabel(clientArea), "Label9");
-  label9->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  missingFramesList = Placed(new MissingFramesList(clientArea), "List1");
+  missingFramesList->SetModel(missingModel);
+  missingCountLabel = Placed(new QLabel(clientArea), "Label9");
+  missingCountLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   // A log whose frame numbers jump far misses millions: the count then takes a line of its
   // own, as the two-line box allows.
-  label9->setWordWrap(true);
-  SetPaletteColour(label9, QPalette::WindowText, kCaptionGrey);
+  missingCountLabel->setWordWrap(true);
+  SetPaletteColour(missingCountLabel, QPalette::WindowText, kCaptionGrey);
 }
 
 QWidget* MainWindow::BuildTabs(QWidget* clientArea) {
@@ -205,20 +175,17 @@ QWidget* MainWindow::BuildTabs(QWidget* clientArea) {
   }
   tabs->setCurrentIndex(0);
   view = new FrameView(canvases[0], canvases[1], canvases[2], clientArea);
-  richTextBox1 = Placed(new QTextEdit(canvases[4]), "RichTextBox1");
-  SetUpHexDumpArea(*richTextBox1);
+  hexDumpView = Placed(new QTextEdit(canvases[4]), "RichTextBox1");
+  SetUpHexDumpArea(*hexDumpView);
   return canvases[3];
 }
 
 void MainWindow::BuildMenus() {
   QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
   file->setObjectName(QStringLiteral("MnuFile"));
-  menuFileOpen = file->addAction(QStringLiteral("Open"), this, &MainWindow::MenuFileOpenClick);
-  menuFileOpen->setObjectName(QStringLiteral("MenuFileOpen"));
-  menuFileOpen->setShortcut(QKeySequence::Open);
   BuildFileCommands(file);
   file->addSeparator();
-  BuildLiveCommands(file);
+  BuildLiveSteps(file);
   file->addSeparator();
   QAction* exit = file->addAction(QStringLiteral("Exit"), this, &MainWindow::MenuFileExitClick);
   exit->setObjectName(QStringLiteral("MenuFileExit"));
@@ -241,14 +208,16 @@ void MainWindow::BuildMenus() {
 }
 
 void MainWindow::BuildStatusBar() {
-  label10 = new PathLabel(this);
-  label10->setObjectName(QStringLiteral("Label10"));
-  label10->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  pathLabel = new PathLabel(this);
+  pathLabel->setObjectName(QStringLiteral("Label10"));
+  pathLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
   loadMessage = new QLabel(this);
   loadMessage->setObjectName(QStringLiteral("LoadMessage"));
   progress = new LoadProgress(this);
-  statusBar()->addWidget(label10, 1);
-  BuildLiveStatus();
+  loadSequence = new LoadSequence(*model, *this, *progress, *loadMessage, this);
+  connect(loadSequence, &LoadSequence::loadingChanged, this, &MainWindow::SetLoading);
+  // The path first, then the session's line the live steps put there.
+  statusBar()->insertWidget(0, pathLabel, 1);
   statusBar()->addPermanentWidget(loadMessage);
   statusBar()->addPermanentWidget(progress);
   statusBar()->setSizeGripEnabled(false);
@@ -261,11 +230,12 @@ void MainWindow::BuildStatusBar() {
 }
 
 void MainWindow::ConnectParts() {
-  connect(hScroll1, &QScrollBar::valueChanged, this, &MainWindow::ScrollBarChanged);
+  connect(model, &FrameTableModel::tableReset, this, &MainWindow::TableReset);
+  connect(model, &FrameTableModel::oldestDropped, this, &MainWindow::TableReset);
+  connect(model, &FrameTableModel::rowsAppended, this, &MainWindow::ShowMissingFrames);
   connect(view, &FrameView::parameterButtonClicked, this, &MainWindow::ParameterButtonClicked);
   connect(view, &FrameView::statusBitWindowRequested, this, &MainWindow::statusBitWindowRequested);
-  connect(graph, &ParameterGraph::fileDropped, this, &MainWindow::ChartFileDropped);
-  connect(rangeControls, &GraphRangeControls::rangeChosen, this, &MainWindow::RangeChosen);
+  connect(graph, &ParameterGraph::fileDropped, fileCommands, &FileCommands::FileDropped);
 }
 
 void MainWindow::StartUp() {
@@ -326,50 +296,11 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
-void MainWindow::MenuFileOpenClick() {
-  if (loading || IsLive()) {
-    return;
-  }
-  OpenLog(chooseLogFile(this));
-}
-
 void MainWindow::MenuFileExitClick() {
   close();
   QCoreApplication::exit(exitCode);
 }
 
-void MainWindow::ChartFileDropped(const QString& path) {
-  if (loading || IsLive() || path.isEmpty()) {
-    return;
-  }
-  currentLogPath = path;
-  if (path.right(3).toUpper() == QLatin1String("KSS")) {
-    OpenLog(path);
-  }
-}
-
-void MainWindow::OpenLogWhenRunning(const QString& path) {
-  // The path label shows the full path, as the file dialog gives it.
-  const QString fullPath = QFileInfo(path).absoluteFilePath();
-  QTimer::singleShot(0, this, [this, fullPath] { OpenLog(fullPath); });
-}
-
-void MainWindow::BeginNewTable(const QString& path) {
-  currentLogPath = path;
-  label10->SetPath(currentLogPath);
-  view->InitCaptions();
-  missingModel->Clear();
-  rangeControls->ClearLists();
-}
-
-void MainWindow::OpenLog(const QString& path) {
-  if (loading || IsLive()) {
-    return;
-  }
-  BeginNewTable(path);
-  if (!currentLogPath.isEmpty()) {
-    LoadKissLog(currentLogPath);
-  }
-}
+bool MainWindow::IsLoading() const { return loadSequence->IsLoading(); }
 
 }  // namespace quilmar

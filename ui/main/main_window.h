@@ -1,22 +1,24 @@
-// The main window: its frame, tabs, menus, frame scroll bar and hex dump, the load sequence
-// around the KISS reader, the parameter choice, start-up and shutdown. It owns the frame
-// table of the loaded log; the auxiliary windows get it handed in through frameTable().
+// The main window: the shell that builds the frame, tabs, menus and status bar and wires the
+// parts. The frame table lives in the table model, which every view follows; the auxiliary
+// windows get the model handed in through tableModel().
 #pragma once
 
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPoint>
 #include <QString>
-#include <chrono>
 #include <functional>
 #include <optional>
 
 #include "connect_dialog.h"
 #include "core/frame_table.h"
 #include "core/kiss_reader.h"
+#include "file_commands.h"
+#include "live_steps.h"
+#include "load_sequence.h"
+#include "ui/model/frame_table_model.h"
 
 class QAction;
-class QFileDialog;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -27,11 +29,9 @@ class QTextEdit;
 
 namespace quilmar {
 
-// File > Open's dialog: an empty file name and the choices "Log Files (*.kss)", "Text Files
-// (*.txt)" and "All Files (*.*)" (every file), the first one selected.
-void PrepareOpenLogDialog(QFileDialog& dialog);
-
+class ChartFollower;
 class FrameExporter;
+class FrameNavigator;
 class FrameView;
 class GraphRangeControls;
 class LiveSession;
@@ -42,17 +42,11 @@ class ParameterGraph;
 class PathLabel;
 class RecentLogs;
 
-// How often a load lets the window handle events, and when it starts showing progress.
-struct LoadTiming {
-  std::chrono::milliseconds eventPassInterval{15};
-  std::chrono::milliseconds progressDelay{500};
-};
-
 class MainWindow : public QMainWindow {
   Q_OBJECT
  public:
   // Returns the chosen log's path, empty when the user cancelled.
-  using FileChooser = std::function<QString(QWidget* parent)>;
+  using FileChooser = FileCommands::Chooser;
   // Tells the user something; must not block, except for kCritical just before the end.
   using MessageReporter =
       std::function<void(QMessageBox::Icon icon, const QString& title, const QString& text)>;
@@ -60,15 +54,16 @@ class MainWindow : public QMainWindow {
   explicit MainWindow(QWidget* parent = nullptr);
   ~MainWindow() override;
 
-  const FrameTable& frameTable() const { return table; }
+  const FrameTable& frameTable() const { return model->Table(); }
+  FrameTableModel& tableModel() { return *model; }
   FrameView& frameView() { return *view; }
   ParameterGraph& parameterGraph() { return *graph; }
   GraphRangeControls& graphRangeControls() { return *rangeControls; }
-  FrameExporter& frameExporter() { return *exporter; }
-  RecentLogs& recentLogs() { return *recent; }
-  int ChartedParameter() const { return chartedParameter; }
+  FrameExporter& frameExporter();
+  RecentLogs& recentLogs();
+  int ChartedParameter() const;
   QString CurrentLogPath() const { return currentLogPath; }
-  bool IsLoading() const { return loading; }
+  bool IsLoading() const;
 
   // Moves the frame scroll bar to frameNumber; its change steps show the frame.
   void ShowFrameAt(int frameNumber);
@@ -81,17 +76,17 @@ class MainWindow : public QMainWindow {
   void LoadKissLog(const QString& path);
   void ShowHexDump(int frameNumber, int first, int last);
 
-  void SetFileChooser(FileChooser chooser) { chooseLogFile = std::move(chooser); }
+  void SetFileChooser(FileChooser chooser);
   void SetMessageReporter(MessageReporter reporter) { report = std::move(reporter); }
   void SetLoadTiming(LoadTiming timing);
   // Where shutdown writes the window position; relative paths use the current directory
   // at that moment.
   void SetSettingsPath(const QString& path) { settingsPath = path; }
 
-  // Live reception from a TNC (main_window_live.cpp). The chooser stands for the Connect
-  // dialog: the TNC and the recording, or nothing when the user cancelled.
-  using LiveChooser = std::function<std::optional<LiveChoice>(QWidget* parent)>;
-  void SetLiveChooser(LiveChooser chooser) { chooseTnc = std::move(chooser); }
+  // Live reception from a TNC (the live steps). The chooser stands for the Connect dialog:
+  // the TNC and the recording, or nothing when the user cancelled.
+  using LiveChooser = LiveSteps::Chooser;
+  void SetLiveChooser(LiveChooser chooser);
   // Opens the recording and starts a new table fed from the TNC; false when a load or a
   // session is running or the recording cannot be created (reported).
   bool ConnectToTnc(const LiveChoice& choice);
@@ -100,11 +95,9 @@ class MainWindow : public QMainWindow {
   // File > Disconnect: ends the session and keeps the table.
   void Disconnect();
   bool IsLive() const;
-  LiveSession* liveSession() const { return session; }
+  LiveSession* liveSession() const;
 
  signals:
-  // A live session added frames to the table.
-  void framesAppended();
   void memoryDumpRequested();
   void infoRequested();
   void statusBitWindowRequested(int row);
@@ -112,83 +105,58 @@ class MainWindow : public QMainWindow {
  protected:
   void closeEvent(QCloseEvent* event) override;
   void moveEvent(QMoveEvent* event) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void BuildClientArea();
   QWidget* BuildTabs(QWidget* clientArea);
   void BuildMenus();
-  // File > Open Recent and File > Export... (main_window_file_commands.cpp).
+  // File > Open Recent, File > Export... and the live steps' commands
+  // (main_window_parts.cpp).
   void BuildFileCommands(QMenu* file);
+  void BuildLiveSteps(QMenu* file);
   void BuildStatusBar();
   void ConnectParts();
   void StartUp();
   void PlaceFromSettings();
 
-  void MenuFileOpenClick();
   void MenuFileExitClick();
-  void ChartFileDropped(const QString& path);
-  void ScrollBarChanged();
-  void WritePositionText();
-  bool ScrollBarKey(int key);
   void ParameterButtonClicked(int row);
+  // The charted row's button on and its box light yellow (parameter_choice.cpp).
   void MarkChartedParameter(int row);
-  void RangeChosen(int from, int to);
 
-  // The live session's window steps (main_window_live.cpp).
-  void BuildLiveCommands(QMenu* file);
-  void BuildLiveStatus();
-  void MenuFileConnectClick();
-  void StartLiveTable(const QString& recordingPath);
-  void SetLive(bool on);
-  void ShowArrivedFrames(int first, int last);
-  void WriteLiveStatus();
-  void LiveSessionFailed();
-
-  // The load sequence's window steps (load_sequence.cpp).
-  ReadHooks LoadHooks();
-  void FinishLoad(const QString& path, LoadSummary summary);
-  // What a log load and a live session both do to the window before a new table: the path
-  // label, the captions, the emptied missing-frames list and range lists.
+  // The path label and the captions of a new table; the views follow the model's reset.
   void BeginNewTable(const QString& path);
-  // The missing-frames list and its caption.
-  void ShowMissingFrames(MissingFrames missing);
+  void TableReset();
+  void ShowMissingFrames();
   void SetLoading(bool on);
 
-  FrameTable table;
-  int chartedParameter = 0;
+  FrameTableModel* model = nullptr;
   QString currentLogPath;
   QString settingsPath;
-  bool loading = false;
   int exitCode = 0;  // 1 once the settings could not be saved
-  LoadTiming timing;
   // Where the frame's top-left goes once the window manager has framed the window.
   std::optional<QPoint> framePlacement;
 
   FrameView* view = nullptr;
+  FrameNavigator* navigator = nullptr;
   ParameterGraph* graph = nullptr;
   GraphRangeControls* rangeControls = nullptr;
-  QTabWidget* tabs = nullptr;
-  QScrollBar* hScroll1 = nullptr;
-  QLineEdit* text2 = nullptr;
-  QTextEdit* richTextBox1 = nullptr;
+  ChartFollower* chartFollower = nullptr;
+  QTabWidget* tabs = nullptr;            // Hexdump
+  QScrollBar* frameScrollBar = nullptr;  // HScroll1
+  QLineEdit* positionText = nullptr;     // Text2
+  QTextEdit* hexDumpView = nullptr;      // RichTextBox1
   MissingFramesModel* missingModel = nullptr;
-  MissingFramesList* list1 = nullptr;
-  QLabel* label9 = nullptr;
-  PathLabel* label10 = nullptr;
+  MissingFramesList* missingFramesList = nullptr;  // List1
+  QLabel* missingCountLabel = nullptr;             // Label9
+  PathLabel* pathLabel = nullptr;                  // Label10
   QLabel* loadMessage = nullptr;
   LoadProgress* progress = nullptr;
-  QAction* menuFileOpen = nullptr;
-  FrameExporter* exporter = nullptr;
-  RecentLogs* recent = nullptr;
+  LoadSequence* loadSequence = nullptr;
+  FileCommands* fileCommands = nullptr;
   QShortcut* cancelShortcut = nullptr;
-  QAction* menuFileConnect = nullptr;
-  QAction* menuFileDisconnect = nullptr;
-  QLabel* liveStatus = nullptr;
-  LiveSession* session = nullptr;  // the last session, kept after Disconnect for its counts
-  LiveChooser chooseTnc;
+  LiveSteps* liveSteps = nullptr;
 
-  FileChooser chooseLogFile;
   MessageReporter report;
 };
 

@@ -74,21 +74,6 @@ class FrameList : public QListView {
   std::function<void()> selected;
 };
 
-// A label at every category up to 20 rows; beyond, rows / 20 rounded to the nearest integer,
-// halves to the even neighbour. A chart's spacing follows its own rows: one kept from an
-// earlier, longer chart would leave all but the first of a few frames unlabelled.
-int AxisSpacingFor(int rowCount) {
-  if (rowCount <= 20) {
-    return 1;
-  }
-  const int quotient = rowCount / 20;
-  const int remainder = rowCount % 20;
-  if (remainder * 2 > 20 || (remainder * 2 == 20 && quotient % 2 == 1)) {
-    return quotient + 1;
-  }
-  return quotient;
-}
-
 QString Text(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
@@ -154,8 +139,9 @@ void ParameterGraph::DrawParameterGraph(const FrameTable& table, int row) {
   chart->ResetData();
   setTitle(CatalogueName(row));
   chart->View()->SetPictureTitle(PictureTitle(row));
+  chart->SetValueUnit(Text(kParameterCatalogue[static_cast<std::size_t>(row)].unit));
   const int frameCount = StoredFrames(table);
-  chart->SetCategoryAxisSpacing(AxisSpacingFor(frameCount));
+  chart->SetCategoryAxisSpacing(CategorySpacingFor(frameCount));
   chart->SetRowCount(frameCount);
   for (int f = 1; f <= frameCount; ++f) {
     SetFrameRow(*chart, table, f, row);
@@ -176,7 +162,7 @@ bool ParameterGraph::ChartsTheStartOf(const FrameTable& table, int row) {
 void ParameterGraph::AppendNewFrames(const FrameTable& table, int row) {
   const int drawn = chart->RowCount();
   const int frameCount = StoredFrames(table);
-  chart->SetCategoryAxisSpacing(AxisSpacingFor(frameCount));
+  chart->SetCategoryAxisSpacing(CategorySpacingFor(frameCount));
   chart->SetRowCount(frameCount);
   for (int f = drawn + 1; f <= frameCount; ++f) {
     SetFrameRow(*chart, table, f, row);
@@ -191,7 +177,10 @@ void ParameterGraph::DrawGraphRange(const FrameTable& table, int row, int from, 
   behindTable = nullptr;
   chartedTable = nullptr;
   const bool rowValid = row >= 0 && row < kParameterCount;
-  chart->SetCategoryAxisSpacing(AxisSpacingFor(to - from + 1));
+  if (rowValid) {
+    chart->SetValueUnit(Text(kParameterCatalogue[static_cast<std::size_t>(row)].unit));
+  }
+  chart->SetCategoryAxisSpacing(CategorySpacingFor(to - from + 1));
   chart->SetRowCount(to - from + 1);
   for (int f = from + 1; f <= to + 1; ++f) {
     chart->SetCurrentRow(f - from);

@@ -16,6 +16,7 @@
 
 #include "core/frame_table.h"
 #include "ui/aux/aux_windows.h"
+#include "ui/model/frame_table_model.h"
 
 namespace quilmar::testing {
 
@@ -33,7 +34,7 @@ class AuxFixture : public ::testing::Test {
           const auto found = boxes.find(row);
           return found == boxes.end() ? nullptr : found->second.data();
         },
-        table, [this](int frameIndex) { shownFrames.push_back(frameIndex); });
+        model, [this](int frameIndex) { shownFrames.push_back(frameIndex); });
   }
 
   ~AuxFixture() override {
@@ -47,6 +48,7 @@ class AuxFixture : public ::testing::Test {
       table.Record(i).frameTypeLetter = letters[static_cast<std::size_t>(i - 1)];
       table.Record(i).frameNumber = 1000 + i;
     }
+    model.Refilled(FindMissingFrames(table));
   }
 
   template <typename T = QLabel>
@@ -54,7 +56,8 @@ class AuxFixture : public ::testing::Test {
     return window->findChild<T*>(name);
   }
 
-  FrameTable table;
+  FrameTableModel model;
+  FrameTable& table = model.TableToFill();
   std::unique_ptr<QWidget> mainWindow;
   std::map<int, QPointer<QLineEdit>> boxes;
   std::vector<int> shownFrames;

@@ -12,7 +12,7 @@
 #include <QTest>
 
 #include "core/parameter_catalogue.h"
-#include "main_window_fixture.h"
+#include "live_fixture.h"
 #include "ui/main/chart_adapter.h"
 #include "ui/main/frame_view.h"
 #include "ui/main/missing_frames_model.h"
@@ -22,73 +22,6 @@ namespace quilmar::testing {
 namespace {
 
 using namespace std::chrono_literals;
-
-constexpr int kGraphTab = 3;
-
-// A TNC serving KISS over TCP on a free port of the loopback interface.
-class TncServer {
- public:
-  TncServer() { EXPECT_TRUE(server.listen(QHostAddress::LocalHost)); }
-
-  LiveChoice Choice(const QString& recordingPath) const {
-    TncAddress address;
-    address.host = QStringLiteral("127.0.0.1");
-    address.port = server.serverPort();
-    return {address, recordingPath};
-  }
-
-  bool WaitForClient() {
-    if (!QTest::qWaitFor([this] { return server.hasPendingConnections(); }, 5000)) {
-      return false;
-    }
-    client = server.nextPendingConnection();
-    return true;
-  }
-
-  void Send(const Bytes& bytes, std::size_t from = 0, std::size_t count = SIZE_MAX) {
-    count = std::min(count, bytes.size() - from);
-    client->write(reinterpret_cast<const char*>(bytes.data() + from), static_cast<qint64>(count));
-    client->flush();
-  }
-
-  QTcpServer server;
-  QTcpSocket* client = nullptr;
-};
-
-Bytes ReadBytes(const QString& path) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) {
-    return {};
-  }
-  const QByteArray all = file.readAll();
-  return Bytes(all.begin(), all.end());
-}
-
-class LiveSessionTest : public MainWindowTest {
- protected:
-  // Stored and handed to the window: the table grows as bytes are read, the window hears of
-  // it on the next pass of the event loop.
-  bool WaitForFrames(int count) {
-    return QTest::qWaitFor(
-        [&] { return window->frameTable().frameCount == count && ScrollBar()->maximum() == count; },
-        10000);
-  }
-
-  // What the user sees of the table: position, missing list, shown frame, hex dump.
-  QStringList Seen() const {
-    QStringList seen{PositionText(), Find<QLabel>("Label9")->text(), HexArea()->toPlainText()};
-    const FrameTable& table = window->frameTable();
-    for (int i = 1; i <= table.frameCount; ++i) {
-      seen << QString::fromStdString(table.Record(i).hexDump);
-    }
-    for (int row = 0; row < kParameterCount; ++row) {
-      seen << window->frameView().ValueBox(row)->text();
-    }
-    return seen;
-  }
-
-  TncServer tnc;
-};
 
 TEST_F(LiveSessionTest, ShowsAndRecordsWhatTheTncSentAsAFileLoadWould) {
   const Bytes log = ReadBytes(QStringLiteral(QUILMAR_SOURCE_DIR "/samples/demo.kss"));
@@ -188,14 +121,6 @@ TEST_F(LiveSessionTest, TheChartIsCurrentWhenItsTabIsShown) {
   tnc.Send(LogOfNumbers({4, 5}));
   ASSERT_TRUE(WaitForFrames(5));
   EXPECT_EQ(chart.RowCount(), 5);
-}
-
-Bytes Joined(std::initializer_list<Bytes> parts) {
-  Bytes all;
-  for (const Bytes& part : parts) {
-    all.insert(all.end(), part.begin(), part.end());
-  }
-  return all;
 }
 
 // Noise, a frame that never ends and a connection closed mid-frame: the frames around them
