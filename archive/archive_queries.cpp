@@ -5,11 +5,11 @@
 #include <QVariant>
 #include <algorithm>
 #include <cstring>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "archive.h"
+#include "archive_passes.h"
 #include "archive_time.h"
 #include "core/csv_writer.h"
 #include "core/export_format.h"
@@ -21,7 +21,6 @@ namespace quilmar {
 namespace {
 
 constexpr std::size_t kChunkSize = 1 << 16;
-constexpr qint64 kPassGapSeconds = 10 * 60;
 constexpr int kMissingRangesShown = 8;
 
 // One archived frame with the stations that received it, as the joined rows deliver it.
@@ -178,16 +177,6 @@ bool ExportArchive(Archive& archive, const ExportRange& range, ArchiveFormat for
 
 namespace {
 
-struct Pass {
-  QString start;
-  QString end;
-  QDateTime endTime;
-  std::set<QString> stations;
-  std::int64_t frames = 0;
-  std::optional<std::int32_t> lastNumber;
-  MissingFrames missing;
-};
-
 // "3 (12-13, 20)": the count and the first runs of missing numbers, lowest first.
 std::string MissingText(const MissingFrames& missing) {
   std::string text = std::to_string(missing.Count());
@@ -210,7 +199,7 @@ std::string MissingText(const MissingFrames& missing) {
   return text;
 }
 
-void WritePass(std::ostream& out, const Pass& pass) {
+void WritePass(std::ostream& out, const ArchivedPass& pass) {
   std::string stations;
   for (const QString& station : pass.stations) {
     stations += (stations.empty() ? "" : ", ") + station.toStdString();
@@ -222,45 +211,12 @@ void WritePass(std::ostream& out, const Pass& pass) {
 }  // namespace
 
 bool WritePasses(Archive& archive, std::ostream& out) {
-  QSqlQuery query(archive.Database());
-  if (!Run(archive, query,
-           "SELECT f.id, f.time_utc, f.frame_number, r.station FROM frame f "
-           "JOIN reception r ON r.frame_digest = f.digest WHERE f.time_utc IS NOT NULL "
-           "ORDER BY f.time_utc, f.source_order, f.id")) {
-    return false;
-  }
-  std::optional<Pass> pass;
   std::int64_t passes = 0;
-  qint64 lastId = -1;
-  while (query.next()) {
-    const QString time = query.value(1).toString();
-    const std::optional<QDateTime> at = ParseUtcText(time);
-    if (!at) {
-      continue;
-    }
-    if (!pass || pass->endTime.secsTo(*at) > kPassGapSeconds) {
-      if (pass) {
-        WritePass(out, *pass);
-      }
-      pass.emplace();
-      pass->start = time;
-      ++passes;
-    }
-    pass->end = time;
-    pass->endTime = *at;
-    pass->stations.insert(query.value(3).toString());
-    if (const qint64 id = query.value(0).toLongLong(); id != lastId) {
-      lastId = id;
-      ++pass->frames;
-      const std::int32_t number = query.value(2).toInt();
-      if (pass->lastNumber) {
-        pass->missing.AddStep(*pass->lastNumber, number);
-      }
-      pass->lastNumber = number;
-    }
-  }
-  if (pass) {
-    WritePass(out, *pass);
+  if (!ForEachPass(archive, [&](const ArchivedPass& pass) {
+        WritePass(out, pass);
+        ++passes;
+      })) {
+    return false;
   }
   out << passes << (passes == 1 ? " pass\n" : " passes\n");
   return static_cast<bool>(out.flush());

@@ -1,0 +1,41 @@
+// The archive's passes: runs of timed frames with no gap longer than ten minutes, read in one
+// stream over the frames, and the frames of one pass as received bytes, so the window can
+// show a pass from the archive as it shows a log.
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <functional>
+
+#include "core/missing_frames.h"
+#include "core/section_decoders.h"
+
+namespace quilmar {
+
+class Archive;
+
+// A pass is over when no frame came for this long; the next frame begins a new one.
+inline constexpr qint64 kPassGapSeconds = 10 * 60;
+
+struct ArchivedPass {
+  QString start;  // UTC text of the first and last frame, as stored
+  QString end;
+  QDateTime startTime;
+  QDateTime endTime;
+  QStringList stations;  // sorted
+  std::int64_t frames = 0;
+  MissingFrames missing;
+};
+
+// Calls each for every pass in time order. False with the archive's Error() set.
+bool ForEachPass(Archive& archive, const std::function<void(const ArchivedPass&)>& each);
+
+// The frames timed from first to last (inclusive), in time order, each as the de-framer
+// hands a frame over; each returns false to stop. False with the archive's Error() set.
+bool ReadFramesBetween(
+    Archive& archive, const QDateTime& first, const QDateTime& last,
+    const std::function<bool(const FrameBuffer& frame, const QString& time)>& each);
+
+}  // namespace quilmar
