@@ -11,6 +11,7 @@
 #include "core/version.h"
 #include "live/kiss_recording.h"
 #include "live/stop_signals.h"
+#include "ui/archive/archive_menu.h"
 #include "ui/aux/aux_windows.h"
 #include "ui/main/connect_dialog.h"
 #include "ui/main/frame_view.h"
@@ -164,6 +165,9 @@ int main(int argc, char** argv) {
   QObject::connect(&window, &quilmar::MainWindow::infoRequested, &aux,
                    &quilmar::AuxWindows::OpenInfo);
   QObject::connect(&app, &QCoreApplication::aboutToQuit, &aux, &quilmar::AuxWindows::CloseAll);
+  auto* archiveMenu = new quilmar::ArchiveMenu(window);
+  QObject::connect(&app, &QCoreApplication::aboutToQuit, archiveMenu,
+                   &quilmar::ArchiveMenu::CloseAll);
   window.show();
   if (parser.isSet(screenshot)) {
     return TakeScreenshot(window, logs, parser.value(screenshot));

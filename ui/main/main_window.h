@@ -75,6 +75,18 @@ class MainWindow : public QMainWindow {
   // Reads the log into the frame table and refreshes the window from it.
   void LoadKissLog(const QString& path);
   void ShowHexDump(int frameNumber, int first, int last);
+  // Frames that come from no log file, such as a pass from the mission archive: label names
+  // them in the status bar, fill writes the new table and says what it read, and the view
+  // then stands on the frame it names. Refused (reported, false) while a log loads or a
+  // session runs, since either owns the table then.
+  struct FilledTable {
+    LoadSummary summary;
+    int showIndex = 1;
+  };
+  using TableFiller = std::function<FilledTable(FrameTable& table)>;
+  bool ShowFramesFrom(const QString& label, const TableFiller& fill);
+  // Tells the user something, as the window's own messages do.
+  void Report(QMessageBox::Icon icon, const QString& text) { report(icon, windowTitle(), text); }
 
   void SetFileChooser(FileChooser chooser);
   void SetMessageReporter(MessageReporter reporter) { report = std::move(reporter); }

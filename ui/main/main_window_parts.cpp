@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QShortcut>
 #include <QTimer>
+#include <algorithm>
 
 #include "chart_follower.h"
 #include "export_frames.h"
@@ -42,6 +43,29 @@ void MainWindow::BuildFileCommands(QMenu* file) {
       *model, *loadSequence, *rangeControls, *this, file,
       [this](QMessageBox::Icon icon, const QString& text) { report(icon, windowTitle(), text); },
       std::move(steps));
+}
+
+bool MainWindow::ShowFramesFrom(const QString& label, const TableFiller& fill) {
+  if (IsLoading() || IsLive()) {
+    report(QMessageBox::Information, windowTitle(),
+           QStringLiteral("%1 cannot be shown while %2: the window's table belongs to it.")
+               .arg(label, IsLive() ? QStringLiteral("a session receives from the TNC")
+                                    : QStringLiteral("a log is loading")));
+    return false;
+  }
+  BeginNewTable(label);
+  MarkChartedParameter(0);
+  chartFollower->SetChartedRow(0);
+  model->Clear(label);
+  const FilledTable filled = fill(model->TableToFill());
+  const LoadSummary& summary = filled.summary;
+  model->Refilled(summary.missingFrames);
+  fileCommands->Exporter().LogLoaded(label, summary);
+  loadMessage->setText(LoadReport(summary, summary.missingFrames.Count()));
+  if (model->RowCount() > 0) {
+    ShowFrameAt(std::clamp(filled.showIndex, 1, model->RowCount()));
+  }
+  return true;
 }
 
 void MainWindow::SetFileChooser(FileChooser chooser) {

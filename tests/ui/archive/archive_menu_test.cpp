@@ -1,0 +1,102 @@
+// The window's side of the archive: a pass from the archive shown in the main window on the
+// frame asked for, the Passes list, and an archive that cannot be read.
+#include "ui/archive/archive_menu.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QScrollBar>
+#include <QTableWidget>
+#include <QTemporaryDir>
+
+#include "archive/archive.h"
+#include "archive/source_import.h"
+#include "ui/archive/passes_window.h"
+#include "ui/main/main_window.h"
+
+namespace quilmar {
+namespace {
+
+const QString kDemoLog = QStringLiteral(QUILMAR_SOURCE_DIR "/samples/demo.kss");
+
+class ArchiveMenuTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(folder.isValid());
+    archivePath = folder.filePath(QStringLiteral("archive.sqlite"));
+    window.SetMessageReporter(
+        [this](QMessageBox::Icon, const QString&, const QString& text) { messages << text; });
+    menu = new ArchiveMenu(window);
+    menu->UseSettingsFile(folder.filePath(QStringLiteral("settings.ini")));
+  }
+
+  void AddDemoLog() {
+    Archive archive;
+    QString error;
+    ASSERT_TRUE(archive.Open(*ParseArchiveLocation(archivePath, error)))
+        << archive.Error().toStdString();
+    const ImportOutcome outcome = ImportFile(archive, kDemoLog, QStringLiteral("XQ1ABC"));
+    ASSERT_TRUE(outcome.ok) << outcome.error.toStdString();
+  }
+
+  QTemporaryDir folder;
+  QString archivePath;
+  MainWindow window;
+  ArchiveMenu* menu = nullptr;
+  QStringList messages;
+};
+
+TEST_F(ArchiveMenuTest, PassOpensInTheWindowOnTheFrameAsked) {
+  AddDemoLog();
+  ASSERT_TRUE(menu->UseArchive(archivePath));
+  std::vector<ArchivedPass> passes;
+  Archive archive;
+  ASSERT_TRUE(archive.Open(*menu->Location(), true));
+  ASSERT_TRUE(ForEachPass(archive, [&](const ArchivedPass& pass) { passes.push_back(pass); }));
+  ASSERT_EQ(passes.size(), 1u);
+  // The last frame's time is the pass's end; the window must stand on a frame of that time,
+  // not on the first one.
+  ASSERT_TRUE(menu->OpenPassAt(passes[0].end)) << messages.join('\n').toStdString();
+  const FrameTableModel& model = window.tableModel();
+  EXPECT_EQ(model.RowCount(), 242);
+  EXPECT_EQ(model.Missing().Count(), 8);
+  const int shown = window.findChild<QScrollBar*>(QStringLiteral("HScroll1"))->value();
+  EXPECT_GT(shown, 200);
+  EXPECT_TRUE(model.Source().contains(passes[0].start)) << model.Source().toStdString();
+  EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
+}
+
+TEST_F(ArchiveMenuTest, PassesListShowsEachPassWithItsCounts) {
+  AddDemoLog();
+  ASSERT_TRUE(menu->UseArchive(archivePath));
+  menu->OpenPasses();
+  auto* list = window.findChild<QWidget*>(QStringLiteral("PassesWindow"));
+  QTableWidget* table = nullptr;
+  for (QWidget* top : QApplication::topLevelWidgets()) {
+    if (auto* passes = qobject_cast<PassesWindow*>(top)) {
+      table = passes->findChild<QTableWidget*>(QStringLiteral("passTable"));
+    }
+  }
+  ASSERT_EQ(list, nullptr);  // a window of its own, not a child of the main window
+  ASSERT_NE(table, nullptr);
+  ASSERT_EQ(table->rowCount(), 1);
+  EXPECT_EQ(table->item(0, 1)->text(), QStringLiteral("12 min 27 s"));
+  EXPECT_EQ(table->item(0, 2)->text(), QStringLiteral("XQ1ABC"));
+  EXPECT_EQ(table->item(0, 3)->text(), QStringLiteral("242"));
+  EXPECT_EQ(table->item(0, 4)->text(), QStringLiteral("8"));
+  menu->CloseAll();
+}
+
+TEST_F(ArchiveMenuTest, ArchiveThatCannotBeReadIsReportedAndTheTableStays) {
+  window.LoadKissLog(kDemoLog);
+  ASSERT_EQ(window.tableModel().RowCount(), 242);
+  ASSERT_TRUE(menu->UseArchive(folder.filePath(QStringLiteral("missing.sqlite"))));
+  EXPECT_FALSE(menu->OpenPassAt(QStringLiteral("2026-06-12T16:41:07Z")));
+  EXPECT_EQ(window.tableModel().RowCount(), 242);
+  ASSERT_EQ(messages.size(), 1);
+  EXPECT_TRUE(messages[0].contains(QStringLiteral("missing.sqlite"))) << messages[0].toStdString();
+  EXPECT_FALSE(menu->UseArchive(QStringLiteral("postgresql://[")));
+}
+
+}  // namespace
+}  // namespace quilmar

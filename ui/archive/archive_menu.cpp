@@ -1,0 +1,175 @@
+// The Archive menu; see archive_menu.h.
+#include "archive_menu.h"
+
+#include <QAction>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMenu>
+#include <QMenuBar>
+
+#include "archive/archive.h"
+#include "archived_pass.h"
+#include "passes_window.h"
+#include "ui/main/main_window.h"
+#include "ui/main/user_settings.h"
+
+namespace quilmar {
+namespace {
+
+constexpr char kArchiveKey[] = "archive/location";
+
+// The Archive menu goes before the menu bar's own commands (Memory, Info).
+void InsertBeforeCommands(QMenuBar* bar, QMenu* menu) {
+  for (QAction* action : bar->actions()) {
+    if (action->objectName() == QLatin1String("MnuMemory")) {
+      bar->insertMenu(action, menu);
+      return;
+    }
+  }
+  bar->addMenu(menu);
+}
+
+}  // namespace
+
+ArchiveMenu::ArchiveMenu(MainWindow& window) : QObject(&window), window(window) {
+  auto* menu = new QMenu(QStringLiteral("Archive"), &window);
+  menu->setObjectName(QStringLiteral("MnuArchive"));
+  menu->addAction(QStringLiteral("Trends..."), this, &ArchiveMenu::trendsRequested)
+      ->setObjectName(QStringLiteral("MenuArchiveTrends"));
+  menu->addAction(QStringLiteral("Passes"), this, &ArchiveMenu::OpenPasses)
+      ->setObjectName(QStringLiteral("MenuArchivePasses"));
+  menu->addSeparator();
+  menu->addAction(QStringLiteral("Open Archive..."), this, &ArchiveMenu::ChooseArchive)
+      ->setObjectName(QStringLiteral("MenuArchiveOpen"));
+  InsertBeforeCommands(window.menuBar(), menu);
+}
+
+ArchiveMenu::~ArchiveMenu() { CloseAll(); }
+
+std::unique_ptr<QSettings> ArchiveMenu::OpenStore() const {
+  if (!settingsFile.isEmpty()) {
+    return std::make_unique<QSettings>(settingsFile, QSettings::IniFormat);
+  }
+  return OpenUserSettings();
+}
+
+QString ArchiveMenu::ArchiveText() const {
+  const QString chosen = OpenStore()->value(QLatin1String(kArchiveKey)).toString();
+  return chosen.isEmpty() ? DefaultArchiveText() : chosen;
+}
+
+std::optional<ArchiveLocation> ArchiveMenu::Location() {
+  QString error;
+  std::optional<ArchiveLocation> location = ParseArchiveLocation(ArchiveText(), error);
+  if (!location) {
+    Report(error);
+  }
+  return location;
+}
+
+bool ArchiveMenu::UseArchive(const QString& text) {
+  QString error;
+  if (!ParseArchiveLocation(text.trimmed(), error)) {
+    Report(error);
+    return false;
+  }
+  OpenStore()->setValue(QLatin1String(kArchiveKey), text.trimmed());
+  emit archiveChanged();
+  return true;
+}
+
+void ArchiveMenu::ChooseArchive() {
+  QInputDialog dialog(&window);
+  dialog.setWindowTitle(QStringLiteral("Open Archive"));
+  dialog.setLabelText(
+      QStringLiteral("A SQLite archive file, or a PostgreSQL archive as\n"
+                     "postgresql://user@host:port/dbname (the password from ~/.pgpass):"));
+  dialog.setTextValue(ArchiveText());
+  dialog.resize(520, dialog.sizeHint().height());
+  if (dialog.exec() == QDialog::Accepted) {
+    UseArchive(dialog.textValue());
+  }
+}
+
+std::optional<std::vector<ArchivedPass>> ArchiveMenu::ReadPasses(const ArchiveLocation& location) {
+  Archive archive;
+  std::vector<ArchivedPass> passes;
+  if (!archive.Open(location, true) ||
+      !ForEachPass(archive, [&](const ArchivedPass& pass) { passes.push_back(pass); })) {
+    Report(archive.Error());
+    return std::nullopt;
+  }
+  return passes;
+}
+
+void ArchiveMenu::OpenPasses() {
+  const std::optional<ArchiveLocation> location = Location();
+  if (!location) {
+    return;
+  }
+  std::optional<std::vector<ArchivedPass>> passes = ReadPasses(*location);
+  if (!passes) {
+    return;
+  }
+  if (!passesWindow) {
+    passesWindow = new PassesWindow();
+    passesWindow->setAttribute(Qt::WA_DeleteOnClose);
+    connect(passesWindow, &PassesWindow::passOpened, this,
+            [this](const ArchivedPass& pass) { OpenPass(pass); });
+  }
+  passesWindow->ShowPasses(location->display, std::move(*passes));
+  passesWindow->show();
+  passesWindow->raise();
+  passesWindow->activateWindow();
+}
+
+bool ArchiveMenu::OpenPass(const ArchivedPass& pass, const QString& frameTime) {
+  const std::optional<ArchiveLocation> location = Location();
+  if (!location) {
+    return false;
+  }
+  Archive archive;
+  if (!archive.Open(*location, true)) {
+    Report(archive.Error());
+    return false;
+  }
+  std::string error;
+  const bool shown =
+      window.ShowFramesFrom(ArchivedPassLabel(location->display, pass), [&](FrameTable& table) {
+        const ArchivedPassTable filled = FillFromArchivedPass(archive, pass, frameTime, table);
+        error = filled.summary.error;
+        return MainWindow::FilledTable{filled.summary, filled.frameIndex};
+      });
+  if (shown && !error.empty()) {
+    Report(QString::fromStdString(error));
+  }
+  return shown && error.empty();
+}
+
+bool ArchiveMenu::OpenPassAt(const QString& frameTime) {
+  const std::optional<ArchiveLocation> location = Location();
+  if (!location) {
+    return false;
+  }
+  const std::optional<std::vector<ArchivedPass>> passes = ReadPasses(*location);
+  if (!passes) {
+    return false;
+  }
+  for (const ArchivedPass& pass : *passes) {
+    if (pass.start <= frameTime && frameTime <= pass.end) {
+      return OpenPass(pass, frameTime);
+    }
+  }
+  Report(QStringLiteral("No pass of %1 holds a frame at %2.").arg(location->display, frameTime));
+  return false;
+}
+
+void ArchiveMenu::CloseAll() {
+  if (passesWindow) {
+    passesWindow->close();
+  }
+}
+
+void ArchiveMenu::Report(const QString& text) { window.Report(QMessageBox::Warning, text); }
+
+}  // namespace quilmar

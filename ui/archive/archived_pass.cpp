@@ -1,0 +1,36 @@
+// A pass from the archive as the window's table; see archived_pass.h.
+#include "archived_pass.h"
+
+#include "archive/archive.h"
+#include "core/frame_store.h"
+
+namespace quilmar {
+
+ArchivedPassTable FillFromArchivedPass(Archive& archive, const ArchivedPass& pass,
+                                       const QString& frameTime, FrameTable& table) {
+  ArchivedPassTable result;
+  FrameStore store(table);
+  bool found = false;
+  const bool read = ReadFramesBetween(archive, pass.startTime, pass.endTime,
+                                      [&](const FrameBuffer& frame, const QString& time) {
+                                        const int index = store.Append(frame);
+                                        if (!found && index > 0 && time == frameTime) {
+                                          result.frameIndex = index;
+                                          found = true;
+                                        }
+                                        return true;
+                                      });
+  result.summary.framesStored = table.frameCount;
+  result.summary.framesSkipped = store.FramesSkipped();
+  result.summary.missingFrames = store.TakeMissing();
+  if (!read) {
+    result.summary.error = archive.Error().toStdString();
+  }
+  return result;
+}
+
+QString ArchivedPassLabel(const QString& archiveName, const ArchivedPass& pass) {
+  return QStringLiteral("archive %1, pass %2").arg(archiveName, pass.start);
+}
+
+}  // namespace quilmar
