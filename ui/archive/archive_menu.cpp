@@ -114,6 +114,8 @@ void ArchiveMenu::OpenPasses() {
   if (!passesWindow) {
     passesWindow = new PassesWindow();
     passesWindow->setAttribute(Qt::WA_DeleteOnClose);
+    // Over the main window's values, a little down and right, so both stay in reach.
+    passesWindow->move(window.frameGeometry().topLeft() + QPoint(40, 60));
     connect(passesWindow, &PassesWindow::passOpened, this,
             [this](const ArchivedPass& pass) { OpenPass(pass); });
   }

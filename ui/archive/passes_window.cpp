@@ -4,6 +4,7 @@
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -44,6 +45,10 @@ PassesWindow::PassesWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   passTable->verticalHeader()->hide();
   passTable->horizontalHeader()->setStretchLastSection(true);
   connect(passTable, &QTableWidget::cellDoubleClicked, this, &PassesWindow::OpenCurrentRow);
+  for (const int key : {Qt::Key_Return, Qt::Key_Enter}) {
+    auto* enter = new QShortcut(QKeySequence(key), passTable, nullptr, nullptr, Qt::WidgetShortcut);
+    connect(enter, &QShortcut::activated, this, &PassesWindow::OpenCurrentRow);
+  }
   auto* buttons = new QDialogButtonBox(this);
   QPushButton* open = buttons->addButton(QStringLiteral("Open"), QDialogButtonBox::AcceptRole);
   open->setObjectName(QStringLiteral("openPassButton"));

@@ -1,5 +1,5 @@
 // The Archive > Passes list: one row per pass of the archive (start, duration, stations,
-// frames, missing); opening a row (double-click or Open) shows that pass in the main
+// frames, missing); opening a row (double-click, Enter or Open) shows that pass in the main
 // window. A window of its own that never blocks the main window.
 #pragma once
 
