@@ -47,9 +47,17 @@ std::vector<DecimatedPoint> DecimateMinMax(std::span<const TimedValue> samples,
   int current = -1;
   bool haveEarlier = false;  // a sample in range came before
   double earlierTime = 0.0;
-  for (std::size_t i = 0; i < samples.size(); ++i) {
+  // Samples are in time order: start at the range and stop after it, so that a zoomed-in
+  // view of a long series costs only what it shows.
+  const auto start =
+      std::lower_bound(samples.begin(), samples.end(), range.from,
+                       [](const TimedValue& sample, double time) { return sample.time < time; });
+  for (auto i = static_cast<std::size_t>(start - samples.begin()); i < samples.size(); ++i) {
     const TimedValue& sample = samples[i];
-    if (!(sample.time >= range.from && sample.time <= range.to) || std::isnan(sample.value)) {
+    if (sample.time > range.to) {
+      break;
+    }
+    if (std::isnan(sample.value)) {
       continue;
     }
     const bool gap = !haveEarlier || sample.time - earlierTime > gapSeconds;
