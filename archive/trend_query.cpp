@@ -5,6 +5,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
+#include <algorithm>
 #include <chrono>
 
 #include "archive.h"
@@ -26,16 +27,6 @@ int Digits(QStringView text, int at, int count) {
     number = number * 10 + (c - u'0');
   }
   return number;
-}
-
-TrendTimeKind KindOf(QStringView text) {
-  if (text == QLatin1String(kTimeFromReception)) {
-    return TrendTimeKind::kReception;
-  }
-  if (text == QLatin1String(kTimeEstimated)) {
-    return TrendTimeKind::kEstimated;
-  }
-  return TrendTimeKind::kSpacecraft;
 }
 
 QString BoundText(std::int64_t seconds) {
@@ -80,17 +71,32 @@ const char* TrendTimeKindName(TrendTimeKind kind) {
   return kTimeFromSpacecraft;
 }
 
-std::optional<TrendRange> HousekeepingTimeSpan(Archive& archive) {
+namespace {
+
+// The first or last timed housekeeping frame: the time index finds it at once, where
+// min() and max() over the view would scan every frame for its type.
+std::optional<std::int64_t> EndOfSpan(Archive& archive, const char* order, bool& failed) {
   QSqlQuery query(archive.Database());
-  if (!query.exec("SELECT min(time_utc), max(time_utc) FROM housekeeping")) {
+  query.setForwardOnly(true);
+  if (!query.exec(QStringLiteral("SELECT time_utc FROM housekeeping WHERE time_utc IS NOT NULL"
+                                 " ORDER BY time_utc %1 LIMIT 1")
+                      .arg(QLatin1String(order)))) {
     archive.Fail(query);
+    failed = true;
     return std::nullopt;
   }
-  if (!query.next() || query.isNull(0)) {
+  if (!query.next()) {
     return std::nullopt;
   }
-  const auto first = UtcTextSeconds(query.value(0).toString());
-  const auto last = UtcTextSeconds(query.value(1).toString());
+  return UtcTextSeconds(query.value(0).toString());
+}
+
+}  // namespace
+
+std::optional<TrendRange> HousekeepingTimeSpan(Archive& archive) {
+  bool failed = false;
+  const auto first = EndOfSpan(archive, "ASC", failed);
+  const auto last = failed ? std::nullopt : EndOfSpan(archive, "DESC", failed);
   if (!first || !last) {
     return std::nullopt;
   }
@@ -106,23 +112,28 @@ bool ReadTrend(Archive& archive, int parameterRow, const TrendRange& range,
   const QString column = QString::fromStdString(ParameterColumn(parameterRow));
   QSqlQuery query(archive.Database());
   query.setForwardOnly(true);
-  query.prepare(QStringLiteral("SELECT time_utc, time_kind, %1 FROM housekeeping"
-                               " WHERE time_utc >= ? AND time_utc <= ? AND %1 IS NOT NULL"
-                               " ORDER BY time_utc")
-                    .arg(column));
+  // Seconds and the kind as numbers from the database: a QString per row and cell would
+  // cost more than the query itself at a million frames.
+  const QString seconds = archive.IsPostgresql()
+                              ? "CAST(extract(epoch FROM CAST(time_utc AS timestamptz)) AS BIGINT)"
+                              : "CAST(strftime('%s', time_utc) AS INTEGER)";
+  query.prepare(
+      QStringLiteral("SELECT %2, CASE time_kind WHEN '%3' THEN 1 WHEN '%4' THEN 2"
+                     " ELSE 0 END, %1 FROM housekeeping"
+                     " WHERE time_utc >= ? AND time_utc <= ? AND %1 IS NOT NULL"
+                     " ORDER BY time_utc")
+          .arg(column, seconds, QLatin1String(kTimeFromReception), QLatin1String(kTimeEstimated)));
   query.addBindValue(BoundText(range.fromUtc));
   query.addBindValue(BoundText(range.toUtc));
   if (!query.exec()) {
     return archive.Fail(query);
   }
+  constexpr TrendTimeKind kKinds[] = {TrendTimeKind::kSpacecraft, TrendTimeKind::kReception,
+                                      TrendTimeKind::kEstimated};
   TrendSample sample;
   while (query.next()) {
-    const auto seconds = UtcTextSeconds(query.value(0).toString());
-    if (!seconds) {
-      continue;
-    }
-    sample.utcSeconds = *seconds;
-    sample.kind = KindOf(query.value(1).toString());
+    sample.utcSeconds = query.value(0).toLongLong();
+    sample.kind = kKinds[std::clamp(query.value(1).toInt(), 0, 2)];
     sample.value = query.value(2).toDouble();
     if (!sink(sample)) {
       break;

@@ -1,5 +1,6 @@
-// One parameter's trend from a small SQLite archive: time order, range bounds, frames without
-// the value or without a time, other frame types, and the time text read back.
+// One parameter's trend from a small archive on SQLite and PostgreSQL: time order, range
+// bounds, frames without the value or without a time, other frame types, and the time text
+// read back.
 #include "archive/trend_query.h"
 
 #include <gtest/gtest.h>
@@ -28,11 +29,10 @@ std::int64_t Seconds(const char* text) {
   return QDateTime::fromString(QString::fromLatin1(text), Qt::ISODate).toSecsSinceEpoch();
 }
 
-class TrendQuery : public ::testing::Test {
+class TrendQuery : public ::testing::TestWithParam<ArchiveEngine> {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(archive.Open(testing::FreshArchive(ArchiveEngine::kSqlite)))
-        << archive.Error().toStdString();
+    ASSERT_TRUE(archive.Open(testing::FreshArchive(GetParam()))) << archive.Error().toStdString();
     // Stored out of time order, as frames of several stations and passes arrive.
     const std::vector<Row> rows = {
         {"2026-07-15T19:00:20Z", "spacecraft", "S", 7.2},
@@ -66,10 +66,11 @@ class TrendQuery : public ::testing::Test {
   Archive archive;
 };
 
-TEST_F(TrendQuery, ReadsTheParameterInTimeOrderWithinTheRange) {
+TEST_P(TrendQuery, ReadsTheParameterInTimeOrderWithinTheRange) {
   struct Case {
     const char* from;
     const char* to;
+    std::vector<const char*> times;
     std::vector<double> volts;
     std::vector<TrendTimeKind> kinds;
   };
@@ -77,30 +78,41 @@ TEST_F(TrendQuery, ReadsTheParameterInTimeOrderWithinTheRange) {
   const Case cases[] = {
       {"2026-07-14T00:00:00Z",
        "2026-07-17T00:00:00Z",
+       {"2026-07-14T23:59:59Z", "2026-07-15T19:00:00Z", "2026-07-15T19:00:20Z",
+        "2026-07-15T19:00:30Z", "2026-07-16T03:00:00Z"},
        {7.1, 7.0, 7.2, 7.3, 6.9},
        {kSpacecraft, kEstimated, kSpacecraft, kReception, kSpacecraft}},
       // Both ends are inclusive, to the second.
       {"2026-07-15T19:00:00Z",
        "2026-07-15T19:00:30Z",
+       {"2026-07-15T19:00:00Z", "2026-07-15T19:00:20Z", "2026-07-15T19:00:30Z"},
        {7.0, 7.2, 7.3},
        {kEstimated, kSpacecraft, kReception}},
-      {"2026-07-15T19:00:01Z", "2026-07-15T19:00:29Z", {7.2}, {kSpacecraft}},
-      {"2026-07-17T00:00:00Z", "2026-07-18T00:00:00Z", {}, {}},
+      {"2026-07-15T19:00:01Z",
+       "2026-07-15T19:00:29Z",
+       {"2026-07-15T19:00:20Z"},
+       {7.2},
+       {kSpacecraft}},
+      {"2026-07-17T00:00:00Z", "2026-07-18T00:00:00Z", {}, {}, {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.from) + " to " + c.to);
+    std::vector<std::int64_t> times;
     std::vector<double> volts;
     std::vector<TrendTimeKind> kinds;
-    std::int64_t previous = 0;
     ASSERT_TRUE(ReadTrend(archive, kBatteryVolts, {Seconds(c.from), Seconds(c.to)},
                           [&](const TrendSample& sample) {
-                            EXPECT_GE(sample.utcSeconds, previous);
-                            previous = sample.utcSeconds;
+                            times.push_back(sample.utcSeconds);
                             volts.push_back(sample.value);
                             kinds.push_back(sample.kind);
                             return true;
                           }))
         << archive.Error().toStdString();
+    std::vector<std::int64_t> expectedTimes;
+    for (const char* time : c.times) {
+      expectedTimes.push_back(Seconds(time));
+    }
+    EXPECT_EQ(times, expectedTimes);
     EXPECT_EQ(volts, c.volts);
     EXPECT_EQ(kinds, c.kinds);
   }
@@ -108,7 +120,7 @@ TEST_F(TrendQuery, ReadsTheParameterInTimeOrderWithinTheRange) {
                          [](const TrendSample&) { return true; }));
 }
 
-TEST_F(TrendQuery, TimeSpanAndTimeTextAgreeWithQt) {
+TEST_P(TrendQuery, TimeSpanAndTimeTextAgreeWithQt) {
   const auto span = HousekeepingTimeSpan(archive);
   ASSERT_TRUE(span.has_value());
   EXPECT_EQ(span->fromUtc, Seconds("2026-07-14T23:59:59Z"));
@@ -124,6 +136,12 @@ TEST_F(TrendQuery, TimeSpanAndTimeTextAgreeWithQt) {
     EXPECT_FALSE(UtcTextSeconds(QString::fromLatin1(text)).has_value());
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, TrendQuery,
+                         ::testing::Values(ArchiveEngine::kSqlite, ArchiveEngine::kPostgresql),
+                         [](const auto& info) {
+                           return info.param == ArchiveEngine::kSqlite ? "Sqlite" : "Postgresql";
+                         });
 
 }  // namespace
 }  // namespace quilmar

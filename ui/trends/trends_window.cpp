@@ -70,8 +70,10 @@ TrendsWindow::TrendsWindow(const ArchiveLocation& location, QWidget* parent)
     return;
   }
   haveFrames = true;
-  chart->SetFullRange(static_cast<double>(span->fromUtc), static_cast<double>(span->toUtc));
-  chart->SetView(static_cast<double>(span->fromUtc), static_cast<double>(span->toUtc));
+  firstTime = static_cast<double>(span->fromUtc);
+  lastTime = static_cast<double>(span->toUtc);
+  chart->SetFullRange(firstTime, lastTime);
+  chart->SetView(firstTime, lastTime);
 }
 
 TrendsWindow::~TrendsWindow() = default;
@@ -210,14 +212,7 @@ void TrendsWindow::ShowLast(double seconds) {
   if (!haveFrames) {
     return;
   }
-  const auto span = HousekeepingTimeSpan(*archive);
-  if (!span) {
-    return;
-  }
-  const double to = static_cast<double>(span->toUtc);
-  const double from = seconds > 0 ? to - seconds : static_cast<double>(span->fromUtc);
-  chart->SetFullRange(static_cast<double>(span->fromUtc), to);
-  chart->SetView(from, to);
+  chart->SetView(seconds > 0 ? lastTime - seconds : firstTime, lastTime);
 }
 
 }  // namespace quilmar

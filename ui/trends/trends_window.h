@@ -45,6 +45,8 @@ class TrendsWindow : public QMainWindow {
 
   std::unique_ptr<Archive> archive;
   bool haveFrames = false;
+  double firstTime = 0.0;  // of the archive's timed housekeeping frames
+  double lastTime = 0.0;
   TrendChart* chart = nullptr;
   QTreeWidget* list = nullptr;
   QLineEdit* filter = nullptr;
