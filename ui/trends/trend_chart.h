@@ -16,6 +16,8 @@
 #include "archive/trend_query.h"
 #include "min_max_decimation.h"
 
+class QPainter;
+
 namespace quilmar {
 
 struct TrendCurve {
@@ -76,7 +78,7 @@ class TrendChart : public QWidget {
   double XOf(double time) const;
   double YOf(const Shown& curve, double value) const;
   double TimeAt(double x) const;
-  void PaintTimeAxis(class QPainter& painter) const;
+  void PaintTimeAxis(QPainter& painter) const;
   void PaintValueAxis(QPainter& painter, int index) const;
   void PaintCurve(QPainter& painter, const Shown& curve) const;
   void PaintLegend(QPainter& painter) const;
