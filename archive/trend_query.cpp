@@ -1,0 +1,145 @@
+// Reading one parameter's trend; see trend_query.h.
+#include "trend_query.h"
+
+#include <QDateTime>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+#include <algorithm>
+#include <chrono>
+
+#include "archive.h"
+#include "archive_schema.h"
+#include "archive_time.h"
+#include "core/parameter_catalogue.h"
+
+namespace quilmar {
+namespace {
+
+// Digits text[at, at + count) as a number, or -1.
+int Digits(QStringView text, int at, int count) {
+  int number = 0;
+  for (int i = at; i < at + count; ++i) {
+    const char16_t c = text[i].unicode();
+    if (c < u'0' || c > u'9') {
+      return -1;
+    }
+    number = number * 10 + (c - u'0');
+  }
+  return number;
+}
+
+QString BoundText(std::int64_t seconds) {
+  return UtcText(QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC));
+}
+
+}  // namespace
+
+std::optional<std::int64_t> UtcTextSeconds(QStringView text) {
+  static constexpr char kPattern[] = "0000-00-00T00:00:00Z";
+  if (text.size() != 20) {
+    return std::nullopt;
+  }
+  for (int i = 0; i < 20; ++i) {
+    if (kPattern[i] != '0' && text[i] != QLatin1Char(kPattern[i])) {
+      return std::nullopt;
+    }
+  }
+  const int year = Digits(text, 0, 4), month = Digits(text, 5, 2), day = Digits(text, 8, 2);
+  const int hour = Digits(text, 11, 2), minute = Digits(text, 14, 2);
+  const int second = Digits(text, 17, 2);
+  using namespace std::chrono;
+  const year_month_day date{std::chrono::year(year), std::chrono::month(month),
+                            std::chrono::day(day)};
+  if (year < 0 || !date.ok() || hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 ||
+      second > 59) {
+    return std::nullopt;
+  }
+  const std::int64_t days = sys_days(date).time_since_epoch().count();
+  return days * 86400 + hour * 3600 + minute * 60 + second;
+}
+
+const char* TrendTimeKindName(TrendTimeKind kind) {
+  switch (kind) {
+    case TrendTimeKind::kReception:
+      return kTimeFromReception;
+    case TrendTimeKind::kEstimated:
+      return kTimeEstimated;
+    case TrendTimeKind::kSpacecraft:
+      break;
+  }
+  return kTimeFromSpacecraft;
+}
+
+namespace {
+
+// The first or last timed housekeeping frame: the time index finds it at once, where
+// min() and max() over the view would scan every frame for its type.
+std::optional<std::int64_t> EndOfSpan(Archive& archive, const char* order, bool& failed) {
+  QSqlQuery query(archive.Database());
+  query.setForwardOnly(true);
+  if (!query.exec(QStringLiteral("SELECT time_utc FROM housekeeping WHERE time_utc IS NOT NULL"
+                                 " ORDER BY time_utc %1 LIMIT 1")
+                      .arg(QLatin1String(order)))) {
+    archive.Fail(query);
+    failed = true;
+    return std::nullopt;
+  }
+  if (!query.next()) {
+    return std::nullopt;
+  }
+  return UtcTextSeconds(query.value(0).toString());
+}
+
+}  // namespace
+
+std::optional<TrendRange> HousekeepingTimeSpan(Archive& archive) {
+  bool failed = false;
+  const auto first = EndOfSpan(archive, "ASC", failed);
+  const auto last = failed ? std::nullopt : EndOfSpan(archive, "DESC", failed);
+  if (!first || !last) {
+    return std::nullopt;
+  }
+  return TrendRange{*first, *last};
+}
+
+bool ReadTrend(Archive& archive, int parameterRow, const TrendRange& range,
+               const std::function<bool(const TrendSample&)>& sink) {
+  if (parameterRow < 0 || parameterRow >= kParameterCount) {
+    return archive.Fail(QStringLiteral("no parameter %1").arg(parameterRow));
+  }
+  // The column name comes from the catalogue, never from text a user typed.
+  const QString column = QString::fromStdString(ParameterColumn(parameterRow));
+  QSqlQuery query(archive.Database());
+  query.setForwardOnly(true);
+  // Seconds and the kind as numbers from the database: a QString per row and cell would
+  // cost more than the query itself at a million frames.
+  const QString seconds = archive.IsPostgresql()
+                              ? "CAST(extract(epoch FROM CAST(time_utc AS timestamptz)) AS BIGINT)"
+                              : "CAST(strftime('%s', time_utc) AS INTEGER)";
+  query.prepare(
+      QStringLiteral("SELECT %2, CASE time_kind WHEN '%3' THEN 1 WHEN '%4' THEN 2"
+                     " ELSE 0 END, %1 FROM housekeeping"
+                     " WHERE time_utc >= ? AND time_utc <= ? AND %1 IS NOT NULL"
+                     " ORDER BY time_utc")
+          .arg(column, seconds, QLatin1String(kTimeFromReception), QLatin1String(kTimeEstimated)));
+  query.addBindValue(BoundText(range.fromUtc));
+  query.addBindValue(BoundText(range.toUtc));
+  if (!query.exec()) {
+    return archive.Fail(query);
+  }
+  constexpr TrendTimeKind kKinds[] = {TrendTimeKind::kSpacecraft, TrendTimeKind::kReception,
+                                      TrendTimeKind::kEstimated};
+  TrendSample sample;
+  while (query.next()) {
+    sample.utcSeconds = query.value(0).toLongLong();
+    sample.kind = kKinds[std::clamp(query.value(1).toInt(), 0, 2)];
+    sample.value = query.value(2).toDouble();
+    if (!sink(sample)) {
+      break;
+    }
+  }
+  return query.lastError().type() == QSqlError::NoError || archive.Fail(query);
+}
+
+}  // namespace quilmar

@@ -1,0 +1,46 @@
+// One housekeeping parameter over a time range, read from the archive's housekeeping view in
+// time order for the Trends window. Rows stream to a callback one at a time: a million frames
+// are never held twice, and frames that did not carry the parameter's section are skipped
+// by the database.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+namespace quilmar {
+
+class Archive;
+
+// Where a frame's time came from (the time_kind column).
+enum class TrendTimeKind : std::uint8_t { kSpacecraft, kReception, kEstimated };
+
+struct TrendSample {
+  std::int64_t utcSeconds = 0;  // since the Unix epoch
+  double value = 0.0;
+  TrendTimeKind kind = TrendTimeKind::kSpacecraft;
+};
+
+struct TrendRange {
+  std::int64_t fromUtc = 0;  // inclusive, seconds since the Unix epoch
+  std::int64_t toUtc = 0;    // inclusive
+};
+
+// The earliest and latest time of a timed housekeeping frame; nullopt when there is none
+// or the archive failed (then archive.Error() is set).
+std::optional<TrendRange> HousekeepingTimeSpan(Archive& archive);
+
+// Calls sink for each housekeeping frame in range that carries catalogue row parameterRow,
+// in time order; sink returns false to stop early. False with archive.Error() set when the
+// row is no parameter or the archive failed.
+bool ReadTrend(Archive& archive, int parameterRow, const TrendRange& range,
+               const std::function<bool(const TrendSample&)>& sink);
+
+// "YYYY-MM-DDTHH:MM:SSZ" as seconds since the Unix epoch; nullopt for any other text.
+std::optional<std::int64_t> UtcTextSeconds(QStringView text);
+
+// The time kind's name as stored and shown ("spacecraft", "reception", "estimated").
+const char* TrendTimeKindName(TrendTimeKind kind);
+
+}  // namespace quilmar

@@ -1,0 +1,118 @@
+// trends-preview ARCHIVE [--show ROW,ROW] [--last SECONDS] [--screenshot FILE.png]: opens the
+// Trends window on an archive by itself, for trying it out before it has a menu entry, with
+// parameters ticked by catalogue row and the window saved as a picture if asked.
+// trends-preview ARCHIVE --measure ROW,ROW: times opening with the first parameter, adding
+// the second, and zoom and pan steps (each painted), and prints the peak memory.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPixmap>
+#include <QStringList>
+#include <QTimer>
+#include <algorithm>
+#include <iostream>
+#include <vector>
+
+#include "archive/archive_location.h"
+#include "ui/trends/trend_chart.h"
+#include "ui/trends/trends_window.h"
+
+namespace {
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+QByteArray PeakMemory() {
+  QFile status("/proc/self/status");
+  if (!status.open(QIODevice::ReadOnly)) {
+    return "unknown";
+  }
+  for (const QByteArray& line : status.readAll().split('\n')) {
+    if (line.startsWith("VmHWM:")) {
+      return line.mid(6).trimmed();
+    }
+  }
+  return "unknown";
+}
+
+// Each step changes the view and paints the chart, as a wheel turn or a drag does.
+double MedianStepMs(quilmar::TrendChart& chart, bool zoom) {
+  std::vector<double> times;
+  QElapsedTimer timer;
+  for (int step = 0; step < 21; ++step) {
+    const double from = chart.ViewFrom(), span = chart.ViewTo() - chart.ViewFrom();
+    timer.start();
+    if (zoom) {
+      chart.SetView(from + span * 0.1, from + span * 0.9);
+    } else {
+      chart.SetView(from - span * 0.1, from - span * 0.1 + span);
+    }
+    chart.grab();
+    times.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
+  }
+  return Median(times);
+}
+
+int Measure(const quilmar::ArchiveLocation& location, const QStringList& rows) {
+  QElapsedTimer timer;
+  timer.start();
+  quilmar::TrendsWindow window(location);
+  window.show();
+  window.ShowParameter(rows.value(0).toInt(), true);
+  window.grab();
+  std::cout << "open with one parameter, painted: " << timer.elapsed() << " ms\n";
+  timer.start();
+  window.ShowParameter(rows.value(1).toInt(), true);
+  window.Chart()->grab();
+  std::cout << "second parameter, painted: " << timer.elapsed() << " ms\n";
+  std::cout << "zoom step, painted (median of 21): " << MedianStepMs(*window.Chart(), true)
+            << " ms\n";
+  std::cout << "pan step, painted (median of 21): " << MedianStepMs(*window.Chart(), false)
+            << " ms\n";
+  std::cout << "peak memory: " << PeakMemory().toStdString() << '\n';
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication application(argc, argv);
+  const QStringList arguments = application.arguments();
+  if (arguments.size() < 2) {
+    std::cerr << "Usage: trends-preview ARCHIVE [--show ROW,ROW] [--last SECONDS]"
+                 " [--screenshot FILE.png] | --measure ROW,ROW\n";
+    return 2;
+  }
+  QString error;
+  const auto location = quilmar::ParseArchiveLocation(arguments[1], error);
+  if (!location) {
+    std::cerr << error.toStdString() << '\n';
+    return 1;
+  }
+  if (arguments.size() == 4 && arguments[2] == "--measure") {
+    return Measure(*location, arguments[3].split(','));
+  }
+  quilmar::TrendsWindow window(*location);
+  window.show();
+  QString screenshot;
+  for (int i = 2; i + 1 < arguments.size(); i += 2) {
+    if (arguments[i] == "--show") {
+      for (const QString& row : arguments[i + 1].split(',')) {
+        window.ShowParameter(row.toInt(), true);
+      }
+    } else if (arguments[i] == "--last") {
+      window.ShowLast(arguments[i + 1].toDouble());
+    } else if (arguments[i] == "--screenshot") {
+      screenshot = arguments[i + 1];
+    }
+  }
+  if (!screenshot.isEmpty()) {
+    QTimer::singleShot(500, &window, [&] {
+      window.grab().save(screenshot);
+      application.quit();
+    });
+  }
+  return application.exec();
+}

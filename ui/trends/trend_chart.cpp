@@ -1,0 +1,280 @@
+// The Trends chart; see trend_chart.h.
+#include "trend_chart.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QToolTip>
+#include <QWheelEvent>
+#include <algorithm>
+#include <cmath>
+
+#include "chart_axes.h"
+
+namespace quilmar {
+namespace {
+
+constexpr int kAxisWidth = 62;
+constexpr int kTopMargin = 26;
+constexpr int kBottomMargin = 42;
+constexpr int kOuterMargin = 10;
+constexpr double kShortestView = 60.0;  // seconds
+constexpr double kHoverReach = 12.0;    // pixels
+
+int LeftAxes(int curves) { return (curves + 1) / 2; }
+int RightAxes(int curves) { return curves / 2; }
+
+}  // namespace
+
+TrendChart::TrendChart(QWidget* parent) : QWidget(parent) {
+  setMouseTracking(true);
+  setMinimumSize(480, 260);
+  setBackgroundRole(QPalette::Base);
+  setAutoFillBackground(true);
+}
+
+void TrendChart::AddCurve(TrendCurve curve) {
+  curves.push_back({std::move(curve), {}, 0.0, 1.0});
+  Redecimate();
+}
+
+void TrendChart::RemoveCurve(int parameterRow) {
+  std::erase_if(curves, [&](const Shown& c) { return c.data.parameterRow == parameterRow; });
+  Redecimate();
+}
+
+void TrendChart::SetFullRange(double from, double to) {
+  fullFrom = from;
+  fullTo = std::max(to, from + kShortestView);
+}
+
+void TrendChart::SetView(double from, double to) {
+  if (to - from < kShortestView) {
+    const double middle = (from + to) / 2;
+    from = middle - kShortestView / 2;
+    to = middle + kShortestView / 2;
+  }
+  viewFrom = from;
+  viewTo = to;
+  Redecimate();
+  emit ViewChanged(viewFrom, viewTo);
+}
+
+void TrendChart::SetMessage(const QString& text) {
+  message = text;
+  update();
+}
+
+QRect TrendChart::PlotRect() const {
+  const int n = CurveCount();
+  const int left = kOuterMargin + std::max(1, LeftAxes(n)) * kAxisWidth;
+  const int right = kOuterMargin + RightAxes(n) * kAxisWidth;
+  return rect().adjusted(left, kTopMargin, -right, -kBottomMargin);
+}
+
+// Decimates every curve to the plot's columns and fits each value axis to what is shown.
+void TrendChart::Redecimate() {
+  const DecimationRange range{viewFrom, viewTo, std::max(1, PlotRect().width())};
+  for (Shown& curve : curves) {
+    curve.drawn = DecimateMinMax(curve.data.samples, range);
+    if (curve.drawn.empty()) {
+      curve.low = 0.0;
+      curve.high = 1.0;
+      continue;
+    }
+    const auto [low, high] = std::minmax_element(
+        curve.drawn.begin(), curve.drawn.end(),
+        [](const DecimatedPoint& a, const DecimatedPoint& b) { return a.value < b.value; });
+    const double margin = high->value > low->value ? (high->value - low->value) * 0.05 : 1.0;
+    curve.low = low->value - margin;
+    curve.high = high->value + margin;
+  }
+  update();
+}
+
+double TrendChart::XOf(double time) const {
+  const QRect plot = PlotRect();
+  return plot.left() + (time - viewFrom) / (viewTo - viewFrom) * plot.width();
+}
+
+double TrendChart::TimeAt(double x) const {
+  const QRect plot = PlotRect();
+  return viewFrom + (x - plot.left()) / std::max(1, plot.width()) * (viewTo - viewFrom);
+}
+
+double TrendChart::YOf(const Shown& curve, double value) const {
+  const QRect plot = PlotRect();
+  return plot.bottom() - (value - curve.low) / (curve.high - curve.low) * plot.height();
+}
+
+void TrendChart::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  const QRect plot = PlotRect();
+  painter.setPen(palette().color(QPalette::Mid));
+  painter.drawRect(plot);
+  PaintTimeAxis(painter);
+  for (int i = 0; i < CurveCount(); ++i) {
+    PaintValueAxis(painter, i);
+  }
+  painter.setClipRect(plot.adjusted(1, 1, 0, 0));
+  painter.setRenderHint(QPainter::Antialiasing);
+  for (const Shown& curve : curves) {
+    PaintCurve(painter, curve);
+  }
+  painter.setClipping(false);
+  PaintLegend(painter);
+  const QString shown = curves.empty() && message.isEmpty()
+                            ? tr("Tick parameters in the list to chart them.")
+                            : message;
+  if (!shown.isEmpty()) {
+    painter.setPen(palette().color(QPalette::Text));
+    painter.drawText(plot, Qt::AlignCenter | Qt::TextWordWrap, shown);
+  }
+}
+
+void TrendChart::PaintTimeAxis(QPainter& painter) const {
+  const QRect plot = PlotRect();
+  const QColor grid = palette().color(QPalette::Midlight);
+  for (const AxisTick& tick : TimeAxisTicks(viewFrom, viewTo, plot.width())) {
+    const int x = static_cast<int>(std::lround(XOf(tick.position)));
+    painter.setPen(grid);
+    painter.drawLine(x, plot.top() + 1, x, plot.bottom());
+    painter.setPen(palette().color(QPalette::Text));
+    painter.drawLine(x, plot.bottom(), x, plot.bottom() + 4);
+    painter.drawText(QRect(x - 80, plot.bottom() + 6, 160, 18), Qt::AlignHCenter, tick.label);
+  }
+  painter.drawText(QRect(plot.left(), plot.bottom() + 22, plot.width(), 18), Qt::AlignHCenter,
+                   tr("UTC"));
+}
+
+void TrendChart::PaintValueAxis(QPainter& painter, int index) const {
+  const Shown& curve = curves[index];
+  const QRect plot = PlotRect();
+  const bool left = index % 2 == 0;
+  const int slot = index / 2;
+  const int x = left ? plot.left() - slot * kAxisWidth : plot.right() + slot * kAxisWidth;
+  painter.setPen(QPen(curve.data.colour, 1));
+  painter.drawLine(x, plot.top(), x, plot.bottom());
+  for (const AxisTick& tick : ValueAxisTicks(curve.low, curve.high, plot.height())) {
+    const int y = static_cast<int>(std::lround(YOf(curve, tick.position)));
+    painter.drawLine(x, y, left ? x - 4 : x + 4, y);
+    const QRect box = left ? QRect(x - kAxisWidth + 2, y - 9, kAxisWidth - 8, 18)
+                           : QRect(x + 6, y - 9, kAxisWidth - 8, 18);
+    painter.drawText(box, (left ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter, tick.label);
+  }
+}
+
+void TrendChart::PaintCurve(QPainter& painter, const Shown& curve) const {
+  painter.setPen(QPen(curve.data.colour, 1.5));
+  QPolygonF line;
+  auto flush = [&] {
+    if (line.size() == 1) {  // a lone frame between gaps
+      painter.drawEllipse(line.front(), 1.5, 1.5);
+    } else if (line.size() > 1) {
+      painter.drawPolyline(line);
+    }
+    line.clear();
+  };
+  for (const DecimatedPoint& point : curve.drawn) {
+    if (point.startsLine) {
+      flush();
+    }
+    line << QPointF(XOf(point.time), YOf(curve, point.value));
+  }
+  flush();
+}
+
+void TrendChart::PaintLegend(QPainter& painter) const {
+  int x = PlotRect().left();
+  for (const Shown& curve : curves) {
+    const QString text = curve.data.unit.isEmpty()
+                             ? curve.data.name
+                             : QStringLiteral("%1 [%2]").arg(curve.data.name, curve.data.unit);
+    painter.fillRect(x, 9, 14, 4, curve.data.colour);
+    painter.setPen(palette().color(QPalette::Text));
+    const int width = painter.fontMetrics().horizontalAdvance(text);
+    painter.drawText(x + 18, 4, width + 4, 18, Qt::AlignVCenter, text);
+    x += width + 36;
+  }
+}
+
+QString TrendChart::HoverText(QPointF position) const {
+  if (!PlotRect().contains(position.toPoint())) {
+    return {};
+  }
+  double best = kHoverReach;
+  QString text;
+  for (const Shown& curve : curves) {
+    const double fromTime = TimeAt(position.x() - kHoverReach);
+    auto it = std::lower_bound(curve.drawn.begin(), curve.drawn.end(), fromTime,
+                               [](const DecimatedPoint& p, double t) { return p.time < t; });
+    for (; it != curve.drawn.end() && XOf(it->time) <= position.x() + kHoverReach; ++it) {
+      const double distance =
+          std::hypot(XOf(it->time) - position.x(), YOf(curve, it->value) - position.y());
+      if (distance >= best) {
+        continue;
+      }
+      best = distance;
+      const auto& samples = curve.data.samples;
+      const auto sample =
+          std::lower_bound(samples.begin(), samples.end(), it->time,
+                           [](const TimedValue& s, double t) { return s.time < t; });
+      const TrendTimeKind kind = curve.data.kinds[sample - samples.begin()];
+      text = QStringLiteral("%1\n%2: %3 %4\ntime: %5")
+                 .arg(UtcLabel(it->time), curve.data.name, QString::number(it->value, 'g', 6),
+                      curve.data.unit, QString::fromLatin1(TrendTimeKindName(kind)));
+    }
+  }
+  return text;
+}
+
+void TrendChart::resizeEvent(QResizeEvent*) { Redecimate(); }
+
+void TrendChart::wheelEvent(QWheelEvent* event) {
+  const double steps = event->angleDelta().y() / 120.0;
+  if (steps == 0.0) {
+    return;
+  }
+  const double anchor = TimeAt(event->position().x());
+  const double factor = std::pow(0.8, steps);
+  const double longest = (fullTo - fullFrom) * 1.5;
+  const double span = std::min((viewTo - viewFrom) * factor, longest);
+  const double share = (anchor - viewFrom) / (viewTo - viewFrom);
+  SetView(anchor - share * span, anchor - share * span + span);
+  event->accept();
+}
+
+void TrendChart::mousePressEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton) {
+    dragging = true;
+    dragStartX = event->position().x();
+    dragStartFrom = viewFrom;
+    setCursor(Qt::ClosedHandCursor);
+  }
+}
+
+void TrendChart::mouseMoveEvent(QMouseEvent* event) {
+  if (dragging) {
+    const double span = viewTo - viewFrom;
+    const double shift = (event->position().x() - dragStartX) / std::max(1, PlotRect().width());
+    SetView(dragStartFrom - shift * span, dragStartFrom - shift * span + span);
+    return;
+  }
+  const QString text = HoverText(event->position());
+  if (text.isEmpty()) {
+    QToolTip::hideText();
+  } else {
+    QToolTip::showText(event->globalPosition().toPoint(), text, this);
+  }
+}
+
+void TrendChart::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton) {
+    dragging = false;
+    unsetCursor();
+  }
+}
+
+void TrendChart::mouseDoubleClickEvent(QMouseEvent*) { SetView(fullFrom, fullTo); }
+
+}  // namespace quilmar

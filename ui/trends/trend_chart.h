@@ -1,0 +1,97 @@
+// The Trends chart: several parameters on one UTC time axis, each with a value axis and a
+// colour of its own (the first on the left, the second on the right, further ones stacked
+// outwards). One shared axis keeps events in different parameters at the same x, which
+// stacked panes would too, but a single plot lets the eye compare slopes directly where
+// two or three curves are shown. Each curve is drawn min/max decimated to the plot's pixel
+// columns and broken at pass gaps. Mouse wheel zooms about the cursor, dragging pans,
+// a double-click shows the whole range, and hovering names the time, value and time kind.
+#pragma once
+
+#include <QColor>
+#include <QPointF>
+#include <QString>
+#include <QWidget>
+#include <vector>
+
+#include "archive/trend_query.h"
+#include "min_max_decimation.h"
+
+class QPainter;
+
+namespace quilmar {
+
+struct TrendCurve {
+  int parameterRow = -1;
+  QString name;  // "Battery Volts (EPS/TCS)"
+  QString unit;
+  QColor colour;
+  std::vector<TimedValue> samples;   // in time order
+  std::vector<TrendTimeKind> kinds;  // one per sample
+};
+
+class TrendChart : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit TrendChart(QWidget* parent = nullptr);
+
+  void AddCurve(TrendCurve curve);
+  void RemoveCurve(int parameterRow);
+  int CurveCount() const { return static_cast<int>(curves.size()); }
+  const TrendCurve& Curve(int index) const { return curves[index].data; }
+  // What is drawn of a curve now: at most two points per pixel column.
+  const std::vector<DecimatedPoint>& DrawnPoints(int index) const { return curves[index].drawn; }
+
+  // The whole range (a double-click returns to it) and the range shown.
+  void SetFullRange(double from, double to);
+  void SetView(double from, double to);
+  double ViewFrom() const { return viewFrom; }
+  double ViewTo() const { return viewTo; }
+  QRect PlotRect() const;
+  // A line shown in the empty chart (an archive that failed to open, no frames).
+  void SetMessage(const QString& text);
+
+  // The hover text at a widget position, empty when no drawn point is near.
+  QString HoverText(QPointF position) const;
+
+ signals:
+  void ViewChanged(double from, double to);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+ private:
+  struct Shown {
+    TrendCurve data;
+    std::vector<DecimatedPoint> drawn;
+    double low = 0.0;  // the value axis
+    double high = 1.0;
+  };
+
+  void Redecimate();
+  double XOf(double time) const;
+  double YOf(const Shown& curve, double value) const;
+  double TimeAt(double x) const;
+  void PaintTimeAxis(QPainter& painter) const;
+  void PaintValueAxis(QPainter& painter, int index) const;
+  void PaintCurve(QPainter& painter, const Shown& curve) const;
+  void PaintLegend(QPainter& painter) const;
+
+  std::vector<Shown> curves;
+  double fullFrom = 0.0;
+  double fullTo = 1.0;
+  double viewFrom = 0.0;
+  double viewTo = 1.0;
+  QString message;
+  bool dragging = false;
+  double dragStartX = 0.0;
+  double dragStartFrom = 0.0;
+};
+
+}  // namespace quilmar

@@ -1,0 +1,57 @@
+// The Trends window: housekeeping parameters over the whole mission archive. A list of the
+// parameters grouped by section with a filter box; ticking one reads its values from the
+// archive once and charts them with the others on one UTC time axis; presets show the last
+// day, week or month before the newest archived frame, or everything.
+#pragma once
+
+#include <QMainWindow>
+#include <memory>
+
+#include "archive/archive_location.h"
+
+class QLabel;
+class QLineEdit;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace quilmar {
+
+class Archive;
+class TrendChart;
+
+class TrendsWindow : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  // Opens the archive at location (it must exist); a failure is shown in the window.
+  explicit TrendsWindow(const ArchiveLocation& location, QWidget* parent = nullptr);
+  ~TrendsWindow() override;
+
+  TrendChart* Chart() const { return chart; }
+  QTreeWidget* ParameterList() const { return list; }
+  QLineEdit* FilterBox() const { return filter; }
+  // Charts catalogue row parameterRow, or takes it off the chart, as ticking it does.
+  void ShowParameter(int parameterRow, bool shown);
+  // The last `seconds` before the newest archived frame; 0 for the whole archive.
+  void ShowLast(double seconds);
+
+ private:
+  QWidget* BuildSidePanel();
+  QWidget* BuildPresetBar();
+  void FillParameterList();
+  void ApplyFilter(const QString& text);
+  void OnItemChanged(QTreeWidgetItem* item, int column);
+  void AddParameter(int parameterRow);
+
+  std::unique_ptr<Archive> archive;
+  bool haveFrames = false;
+  double firstTime = 0.0;  // of the archive's timed housekeeping frames
+  double lastTime = 0.0;
+  TrendChart* chart = nullptr;
+  QTreeWidget* list = nullptr;
+  QLineEdit* filter = nullptr;
+  QLabel* status = nullptr;
+  int coloursUsed = 0;
+};
+
+}  // namespace quilmar
