@@ -1,10 +1,12 @@
-// The window program: quilmar-hk [LOG] [--screenshot FILE] [--connect ADDRESS [--baud N]].
+// The window program: quilmar-hk [LOG] [--screenshot FILE] [--connect ADDRESS [--baud N]]
+// [--trends].
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTimer>
 #include <cstdio>
 #include <optional>
 
@@ -131,6 +133,10 @@ int main(int argc, char** argv) {
           .arg(quilmar::kDefaultBaudRate),
       QStringLiteral("N"));
   parser.addOption(baud);
+  const QCommandLineOption trends(
+      QStringLiteral("trends"),
+      QStringLiteral("Open the Trends window on the mission archive (Archive > Trends...)."));
+  parser.addOption(trends);
   if (!ParseCommandLine(parser, help)) {
     return 2;
   }
@@ -176,6 +182,9 @@ int main(int argc, char** argv) {
     window.ConnectWhenRunning(*live);
   } else if (!logs.isEmpty()) {
     window.OpenLogWhenRunning(logs.constFirst());
+  }
+  if (parser.isSet(trends)) {
+    QTimer::singleShot(0, archiveMenu, &quilmar::ArchiveMenu::OpenTrends);
   }
   // SIGTERM (a logout, systemd, kill) closes the window as the close box would: the session
   // ends with its recording synced, and one that received nothing leaves no empty file.

@@ -10,14 +10,12 @@
 #include <functional>
 
 #include "core/missing_frames.h"
+#include "core/pass_gap.h"
 #include "core/section_decoders.h"
 
 namespace quilmar {
 
 class Archive;
-
-// A pass is over when no frame came for this long; the next frame begins a new one.
-inline constexpr qint64 kPassGapSeconds = 10 * 60;
 
 struct ArchivedPass {
   QString start;  // UTC text of the first and last frame, as stored

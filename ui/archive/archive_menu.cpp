@@ -6,12 +6,16 @@
 #include <QInputDialog>
 #include <QMenu>
 #include <QMenuBar>
+#include <QTimeZone>
 
 #include "archive/archive.h"
+#include "archive/archive_time.h"
 #include "archived_pass.h"
 #include "passes_window.h"
 #include "ui/main/main_window.h"
 #include "ui/main/user_settings.h"
+#include "ui/trends/trend_chart.h"
+#include "ui/trends/trends_window.h"
 
 namespace quilmar {
 namespace {
@@ -34,7 +38,7 @@ void InsertBeforeCommands(QMenuBar* bar, QMenu* menu) {
 ArchiveMenu::ArchiveMenu(MainWindow& window) : QObject(&window), window(window) {
   auto* menu = new QMenu(QStringLiteral("Archive"), &window);
   menu->setObjectName(QStringLiteral("MnuArchive"));
-  menu->addAction(QStringLiteral("Trends..."), this, &ArchiveMenu::trendsRequested)
+  menu->addAction(QStringLiteral("Trends..."), this, &ArchiveMenu::OpenTrends)
       ->setObjectName(QStringLiteral("MenuArchiveTrends"));
   menu->addAction(QStringLiteral("Passes"), this, &ArchiveMenu::OpenPasses)
       ->setObjectName(QStringLiteral("MenuArchivePasses"));
@@ -74,6 +78,10 @@ bool ArchiveMenu::UseArchive(const QString& text) {
     return false;
   }
   OpenStore()->setValue(QLatin1String(kArchiveKey), text.trimmed());
+  // An open Trends window reads the archive it was opened on: the next one reads this one.
+  if (trendsWindow) {
+    trendsWindow->close();
+  }
   emit archiveChanged();
   return true;
 }
@@ -125,6 +133,25 @@ void ArchiveMenu::OpenPasses() {
   passesWindow->activateWindow();
 }
 
+void ArchiveMenu::OpenTrends() {
+  if (!trendsWindow) {
+    const std::optional<ArchiveLocation> location = Location();
+    if (!location) {
+      return;
+    }
+    trendsWindow = new TrendsWindow(*location);
+    trendsWindow->setAttribute(Qt::WA_DeleteOnClose);
+    // A point clicked on the chart opens its pass in the main window, on that frame.
+    connect(trendsWindow->Chart(), &TrendChart::pointClicked, this, [this](double time) {
+      OpenPassAt(
+          UtcText(QDateTime::fromSecsSinceEpoch(static_cast<qint64>(time), QTimeZone::utc())));
+    });
+  }
+  trendsWindow->show();
+  trendsWindow->raise();
+  trendsWindow->activateWindow();
+}
+
 bool ArchiveMenu::OpenPass(const ArchivedPass& pass, const QString& frameTime) {
   const std::optional<ArchiveLocation> location = Location();
   if (!location) {
@@ -169,6 +196,9 @@ bool ArchiveMenu::OpenPassAt(const QString& frameTime) {
 void ArchiveMenu::CloseAll() {
   if (passesWindow) {
     passesWindow->close();
+  }
+  if (trendsWindow) {
+    trendsWindow->close();
   }
 }
 

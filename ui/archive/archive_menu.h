@@ -17,6 +17,7 @@ namespace quilmar {
 
 class MainWindow;
 class PassesWindow;
+class TrendsWindow;
 
 class ArchiveMenu : public QObject {
   Q_OBJECT
@@ -34,6 +35,8 @@ class ArchiveMenu : public QObject {
 
   void ChooseArchive();
   void OpenPasses();
+  // The Trends window on the window's archive; an open one is brought to the front.
+  void OpenTrends();
   // Shows the pass in the main window, standing on the frame timed frameTime (UTC text as
   // stored; the first frame when none matches). False (reported) on failure.
   bool OpenPass(const ArchivedPass& pass, const QString& frameTime = {});
@@ -42,7 +45,6 @@ class ArchiveMenu : public QObject {
   void CloseAll();
 
  signals:
-  void trendsRequested();
   void archiveChanged();
 
  private:
@@ -54,6 +56,7 @@ class ArchiveMenu : public QObject {
   MainWindow& window;
   QString settingsFile;
   QPointer<PassesWindow> passesWindow;
+  QPointer<TrendsWindow> trendsWindow;
 };
 
 }  // namespace quilmar

@@ -18,6 +18,7 @@
 #include "core/frame_store.h"
 #include "core/frame_table.h"
 #include "core/kiss_deframer.h"
+#include "core/pass_gap.h"
 #include "live/kiss_recording.h"
 #include "live/tnc_address.h"
 
@@ -27,7 +28,7 @@ class FrameTableModel;
 class TncConnection;
 
 // No frame for this long and the next one begins a new pass.
-inline constexpr std::chrono::milliseconds kPassGap = std::chrono::minutes(10);
+inline constexpr std::chrono::milliseconds kPassGap = std::chrono::seconds(kPassGapSeconds);
 // A pass that fills the table makes room for this many frames at a time.
 inline constexpr int kFramesDroppedAtOnce = 500;
 

@@ -8,10 +8,9 @@
 #include <span>
 #include <vector>
 
-namespace quilmar {
+#include "core/pass_gap.h"
 
-// Ten minutes without a frame ends a pass.
-inline constexpr double kPassGapSeconds = 600.0;
+namespace quilmar {
 
 struct TimedValue {
   double time = 0.0;  // seconds since the Unix epoch, UTC

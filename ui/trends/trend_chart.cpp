@@ -20,6 +20,7 @@ constexpr int kBottomMargin = 42;
 constexpr int kOuterMargin = 10;
 constexpr double kShortestView = 60.0;  // seconds
 constexpr double kHoverReach = 12.0;    // pixels
+constexpr double kClickSlack = 3.0;     // pixels a click may move before it pans
 
 int LeftAxes(int curves) { return (curves + 1) / 2; }
 int RightAxes(int curves) { return curves / 2; }
@@ -198,13 +199,14 @@ void TrendChart::PaintLegend(QPainter& painter) const {
   }
 }
 
-QString TrendChart::HoverText(QPointF position) const {
+std::optional<TrendChart::NearPoint> TrendChart::PointNear(QPointF position) const {
   if (!PlotRect().contains(position.toPoint())) {
-    return {};
+    return std::nullopt;
   }
   double best = kHoverReach;
-  QString text;
-  for (const Shown& curve : curves) {
+  std::optional<NearPoint> nearest;
+  for (int index = 0; index < CurveCount(); ++index) {
+    const Shown& curve = curves[index];
     const double fromTime = TimeAt(position.x() - kHoverReach);
     auto it = std::lower_bound(curve.drawn.begin(), curve.drawn.end(), fromTime,
                                [](const DecimatedPoint& p, double t) { return p.time < t; });
@@ -219,13 +221,21 @@ QString TrendChart::HoverText(QPointF position) const {
       const auto sample =
           std::lower_bound(samples.begin(), samples.end(), it->time,
                            [](const TimedValue& s, double t) { return s.time < t; });
-      const TrendTimeKind kind = curve.data.kinds[sample - samples.begin()];
-      text = QStringLiteral("%1\n%2: %3 %4\ntime: %5")
-                 .arg(UtcLabel(it->time), curve.data.name, QString::number(it->value, 'g', 6),
-                      curve.data.unit, QString::fromLatin1(TrendTimeKindName(kind)));
+      nearest = NearPoint{index, *it, curve.data.kinds[sample - samples.begin()]};
     }
   }
-  return text;
+  return nearest;
+}
+
+QString TrendChart::HoverText(QPointF position) const {
+  const std::optional<NearPoint> near = PointNear(position);
+  if (!near) {
+    return {};
+  }
+  const TrendCurve& curve = curves[near->curve].data;
+  return QStringLiteral("%1\n%2: %3 %4\ntime: %5\nclick to open its pass")
+      .arg(UtcLabel(near->point.time), curve.name, QString::number(near->point.value, 'g', 6),
+           curve.unit, QString::fromLatin1(TrendTimeKindName(near->kind)));
 }
 
 void TrendChart::resizeEvent(QResizeEvent*) { Redecimate(); }
@@ -247,6 +257,7 @@ void TrendChart::wheelEvent(QWheelEvent* event) {
 void TrendChart::mousePressEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton) {
     dragging = true;
+    dragMoved = false;
     dragStartX = event->position().x();
     dragStartFrom = viewFrom;
     setCursor(Qt::ClosedHandCursor);
@@ -255,6 +266,8 @@ void TrendChart::mousePressEvent(QMouseEvent* event) {
 
 void TrendChart::mouseMoveEvent(QMouseEvent* event) {
   if (dragging) {
+    // A click that wanders a pixel or two is still a click on a point, not a pan.
+    dragMoved = dragMoved || std::abs(event->position().x() - dragStartX) > kClickSlack;
     const double span = viewTo - viewFrom;
     const double shift = (event->position().x() - dragStartX) / std::max(1, PlotRect().width());
     SetView(dragStartFrom - shift * span, dragStartFrom - shift * span + span);
@@ -272,6 +285,11 @@ void TrendChart::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton) {
     dragging = false;
     unsetCursor();
+    if (!dragMoved) {
+      if (const std::optional<NearPoint> near = PointNear(event->position())) {
+        emit pointClicked(near->point.time);
+      }
+    }
   }
 }
 

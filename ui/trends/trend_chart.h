@@ -11,6 +11,7 @@
 #include <QPointF>
 #include <QString>
 #include <QWidget>
+#include <optional>
 #include <vector>
 
 #include "archive/trend_query.h"
@@ -53,9 +54,18 @@ class TrendChart : public QWidget {
 
   // The hover text at a widget position, empty when no drawn point is near.
   QString HoverText(QPointF position) const;
+  // The drawn point nearest a widget position, if one is within reach.
+  struct NearPoint {
+    int curve = -1;
+    DecimatedPoint point;
+    TrendTimeKind kind{};
+  };
+  std::optional<NearPoint> PointNear(QPointF position) const;
 
  signals:
   void ViewChanged(double from, double to);
+  // A click (not a drag) on a drawn point: the frame's time in seconds since the epoch.
+  void pointClicked(double time);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -92,6 +102,7 @@ class TrendChart : public QWidget {
   bool dragging = false;
   double dragStartX = 0.0;
   double dragStartFrom = 0.0;
+  bool dragMoved = false;
 };
 
 }  // namespace quilmar

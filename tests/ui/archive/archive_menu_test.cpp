@@ -10,9 +10,12 @@
 #include <QTemporaryDir>
 
 #include "archive/archive.h"
+#include "archive/archive_time.h"
 #include "archive/source_import.h"
 #include "ui/archive/passes_window.h"
 #include "ui/main/main_window.h"
+#include "ui/trends/trend_chart.h"
+#include "ui/trends/trends_window.h"
 
 namespace quilmar {
 namespace {
@@ -64,6 +67,24 @@ TEST_F(ArchiveMenuTest, PassOpensInTheWindowOnTheFrameAsked) {
   EXPECT_GT(shown, 200);
   EXPECT_TRUE(model.Source().contains(passes[0].start)) << model.Source().toStdString();
   EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
+}
+
+// A point clicked on the Trends chart opens its pass in the main window on that frame.
+TEST_F(ArchiveMenuTest, PointClickedInTrendsOpensItsPassOnThatFrame) {
+  AddDemoLog();
+  ASSERT_TRUE(menu->UseArchive(archivePath));
+  menu->OpenTrends();
+  TrendsWindow* trends = nullptr;
+  for (QWidget* top : QApplication::topLevelWidgets()) {
+    trends = trends ? trends : qobject_cast<TrendsWindow*>(top);
+  }
+  ASSERT_NE(trends, nullptr);
+  const QDateTime last = *ParseUtcText(QStringLiteral("2026-06-12T16:53:34Z"));
+  emit trends->Chart()->pointClicked(static_cast<double>(last.toSecsSinceEpoch()));
+  EXPECT_EQ(window.tableModel().RowCount(), 242);
+  EXPECT_GT(window.findChild<QScrollBar*>(QStringLiteral("HScroll1"))->value(), 200);
+  EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
+  menu->CloseAll();
 }
 
 TEST_F(ArchiveMenuTest, PassesListShowsEachPassWithItsCounts) {

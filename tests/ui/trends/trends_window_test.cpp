@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QSignalSpy>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTreeWidget>
@@ -133,6 +134,17 @@ TEST_F(TrendsWindowTest, HoverNamesTimeValueAndTimeKind) {
   EXPECT_TRUE(text.contains("Battery Volts (EPS/TCS): 4.6 V")) << text.toStdString();
   EXPECT_TRUE(text.contains("time: estimated")) << text.toStdString();
   EXPECT_TRUE(Chart().HoverText(QPointF(x, plot.bottom() - 2)).isEmpty());
+
+  // A click on the spike names its frame's time; a drag that starts there only pans.
+  QSignalSpy clicked(&Chart(), &TrendChart::pointClicked);
+  SendMouse(QEvent::MouseButtonPress, QPointF(x, y), Qt::LeftButton);
+  SendMouse(QEvent::MouseButtonRelease, QPointF(x + 1, y), Qt::NoButton);
+  ASSERT_EQ(clicked.size(), 1);
+  EXPECT_DOUBLE_EQ(clicked[0][0].toDouble(), spikeTime);
+  SendMouse(QEvent::MouseButtonPress, QPointF(x, y), Qt::LeftButton);
+  SendMouse(QEvent::MouseMove, QPointF(x + 40, y), Qt::LeftButton);
+  SendMouse(QEvent::MouseButtonRelease, QPointF(x + 40, y), Qt::NoButton);
+  EXPECT_EQ(clicked.size(), 1);
 }
 
 TEST_F(TrendsWindowTest, FilterKeepsMatchingParametersAndTheirSections) {
