@@ -4,10 +4,12 @@
 #include <QAction>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTimeZone>
 
+#include "add_logs.h"
 #include "archive/archive.h"
 #include "archive/archive_time.h"
 #include "archived_pass.h"
@@ -21,6 +23,28 @@ namespace quilmar {
 namespace {
 
 constexpr char kArchiveKey[] = "archive/location";
+constexpr char kStationKey[] = "archive/station";
+
+// The file dialog for the logs, then the station's callsign (the last one offered).
+ArchiveMenu::LogsToAdd AskForLogs(QWidget* parent, const QString& lastStation) {
+  ArchiveMenu::LogsToAdd chosen;
+  chosen.files = QFileDialog::getOpenFileNames(
+      parent, QStringLiteral("Add Logs to the Archive"), QString(),
+      QStringLiteral("KISS logs and SatNOGS downloads (*.kss *.KSS *.csv *.json);;All files (*)"));
+  if (chosen.files.isEmpty()) {
+    return chosen;
+  }
+  bool ok = false;
+  chosen.station = QInputDialog::getText(
+      parent, QStringLiteral("Add Logs to the Archive"),
+      QStringLiteral("Callsign of the station that received them (empty: the observer a "
+                     "SatNOGS download names):"),
+      QLineEdit::Normal, lastStation, &ok);
+  if (!ok) {
+    chosen.files.clear();
+  }
+  return chosen;
+}
 
 // The Archive menu goes before the menu bar's own commands (Memory, Info).
 void InsertBeforeCommands(QMenuBar* bar, QMenu* menu) {
@@ -42,6 +66,8 @@ ArchiveMenu::ArchiveMenu(MainWindow& window) : QObject(&window), window(window) 
       ->setObjectName(QStringLiteral("MenuArchiveTrends"));
   menu->addAction(QStringLiteral("Passes"), this, &ArchiveMenu::OpenPasses)
       ->setObjectName(QStringLiteral("MenuArchivePasses"));
+  menu->addAction(QStringLiteral("Add Logs..."), this, &ArchiveMenu::ChooseLogsToAdd)
+      ->setObjectName(QStringLiteral("MenuArchiveAdd"));
   menu->addSeparator();
   menu->addAction(QStringLiteral("Open Archive..."), this, &ArchiveMenu::ChooseArchive)
       ->setObjectName(QStringLiteral("MenuArchiveOpen"));
@@ -133,6 +159,43 @@ void ArchiveMenu::OpenPasses() {
   passesWindow->activateWindow();
 }
 
+void ArchiveMenu::ChooseLogsToAdd() {
+  const QString lastStation = OpenStore()->value(QLatin1String(kStationKey)).toString();
+  const LogsToAdd chosen =
+      logsChooser ? logsChooser(lastStation) : AskForLogs(&window, lastStation);
+  if (chosen.files.isEmpty()) {
+    return;
+  }
+  OpenStore()->setValue(QLatin1String(kStationKey), chosen.station.trimmed());
+  AddFiles(chosen.files);
+}
+
+void ArchiveMenu::AddFiles(const QStringList& files) {
+  if (adding) {
+    Report(
+        QStringLiteral("Logs are being added to the archive already; add these once "
+                       "that is done."));
+    return;
+  }
+  const std::optional<ArchiveLocation> location = Location();
+  if (!location) {
+    return;
+  }
+  const QString station = OpenStore()->value(QLatin1String(kStationKey)).toString();
+  QWidget* over = trendsWindow && trendsWindow->isActiveWindow()
+                      ? static_cast<QWidget*>(trendsWindow)
+                      : &window;
+  adding = new AddLogs(*location, files, station, over);
+  connect(adding, &AddLogs::finished, this, [this](const QStringList& lines, bool ok) {
+    window.Report(ok ? QMessageBox::Information : QMessageBox::Warning, lines.join('\n'));
+    adding->deleteLater();
+    if (passesWindow && passesWindow->isVisible()) {
+      OpenPasses();
+    }
+  });
+  adding->Start();
+}
+
 void ArchiveMenu::OpenTrends() {
   if (!trendsWindow) {
     const std::optional<ArchiveLocation> location = Location();
@@ -142,6 +205,7 @@ void ArchiveMenu::OpenTrends() {
     trendsWindow = new TrendsWindow(*location);
     trendsWindow->setAttribute(Qt::WA_DeleteOnClose);
     // A point clicked on the chart opens its pass in the main window, on that frame.
+    connect(trendsWindow, &TrendsWindow::filesDropped, this, &ArchiveMenu::AddFiles);
     connect(trendsWindow->Chart(), &TrendChart::pointClicked, this, [this](double time) {
       OpenPassAt(
           UtcText(QDateTime::fromSecsSinceEpoch(static_cast<qint64>(time), QTimeZone::utc())));

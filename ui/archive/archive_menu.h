@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QSettings>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -16,6 +17,7 @@
 namespace quilmar {
 
 class MainWindow;
+class AddLogs;
 class PassesWindow;
 class TrendsWindow;
 
@@ -37,6 +39,17 @@ class ArchiveMenu : public QObject {
   void OpenPasses();
   // The Trends window on the window's archive; an open one is brought to the front.
   void OpenTrends();
+  // Archive > Add Logs...: the files and the receiving station asked for, then AddFiles.
+  void ChooseLogsToAdd();
+  // Adds KISS logs or SatNOGS downloads to the archive in the background (one at a time).
+  void AddFiles(const QStringList& files);
+  // The chooser of Add Logs...: the files, and the station (empty files when cancelled).
+  struct LogsToAdd {
+    QStringList files;
+    QString station;
+  };
+  using LogsChooser = std::function<LogsToAdd(const QString& lastStation)>;
+  void SetLogsChooser(LogsChooser chooser) { logsChooser = std::move(chooser); }
   // Shows the pass in the main window, standing on the frame timed frameTime (UTC text as
   // stored; the first frame when none matches). False (reported) on failure.
   bool OpenPass(const ArchivedPass& pass, const QString& frameTime = {});
@@ -57,6 +70,8 @@ class ArchiveMenu : public QObject {
   QString settingsFile;
   QPointer<PassesWindow> passesWindow;
   QPointer<TrendsWindow> trendsWindow;
+  QPointer<AddLogs> adding;
+  LogsChooser logsChooser;
 };
 
 }  // namespace quilmar

@@ -1,15 +1,19 @@
 // The Trends window; see trends_window.h.
 #include "trends_window.h"
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QElapsedTimer>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTreeWidget>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <array>
 
@@ -40,6 +44,7 @@ QString ParameterLabel(int row) {
 TrendsWindow::TrendsWindow(const ArchiveLocation& location, QWidget* parent)
     : QMainWindow(parent), archive(std::make_unique<Archive>()) {
   setWindowTitle(tr("Trends - %1").arg(location.display));
+  setAcceptDrops(true);
   chart = new TrendChart;
   auto* central = new QWidget;
   auto* column = new QVBoxLayout(central);
@@ -213,6 +218,34 @@ void TrendsWindow::ShowLast(double seconds) {
     return;
   }
   chart->SetView(seconds > 0 ? lastTime - seconds : firstTime, lastTime);
+}
+
+namespace {
+
+QStringList LocalFiles(const QMimeData* data) {
+  QStringList paths;
+  for (const QUrl& url : data->urls()) {
+    if (url.isLocalFile()) {
+      paths << url.toLocalFile();
+    }
+  }
+  return paths;
+}
+
+}  // namespace
+
+void TrendsWindow::dragEnterEvent(QDragEnterEvent* event) {
+  if (!LocalFiles(event->mimeData()).isEmpty()) {
+    event->acceptProposedAction();
+  }
+}
+
+void TrendsWindow::dropEvent(QDropEvent* event) {
+  const QStringList paths = LocalFiles(event->mimeData());
+  if (!paths.isEmpty()) {
+    event->acceptProposedAction();
+    emit filesDropped(paths);
+  }
 }
 
 }  // namespace quilmar

@@ -35,6 +35,14 @@ class TrendsWindow : public QMainWindow {
   // The last `seconds` before the newest archived frame; 0 for the whole archive.
   void ShowLast(double seconds);
 
+ signals:
+  // KISS logs or SatNOGS downloads dropped on the window, to be added to the archive.
+  void filesDropped(const QStringList& paths);
+
+ protected:
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
  private:
   QWidget* BuildSidePanel();
   QWidget* BuildPresetBar();

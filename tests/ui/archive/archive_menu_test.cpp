@@ -8,6 +8,7 @@
 #include <QScrollBar>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include "archive/archive.h"
 #include "archive/archive_time.h"
@@ -85,6 +86,38 @@ TEST_F(ArchiveMenuTest, PointClickedInTrendsOpensItsPassOnThatFrame) {
   EXPECT_GT(window.findChild<QScrollBar*>(QStringLiteral("HScroll1"))->value(), 200);
   EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
   menu->CloseAll();
+}
+
+// Add Logs... adds in the background and reports per file; the same log again adds nothing,
+// and an unreadable file is named with its reason.
+TEST_F(ArchiveMenuTest, AddLogsReportsEachFileAndAddsALogOnce) {
+  ASSERT_TRUE(menu->UseArchive(archivePath));
+  const QString gone = folder.filePath(QStringLiteral("gone.kss"));
+  struct Case {
+    QStringList files;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {{kDemoLog}, "demo.kss: 242 new frames, 0 already archived, 1 rejected, 0 warnings"},
+      {{kDemoLog, gone}, "demo.kss: already archived"},
+      {{gone}, "gone.kss"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.expected);
+    messages.clear();
+    menu->SetLogsChooser([&](const QString&) {
+      return ArchiveMenu::LogsToAdd{c.files, QStringLiteral("XQ1ABC")};
+    });
+    menu->ChooseLogsToAdd();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !messages.isEmpty(); }, 20000));
+    EXPECT_TRUE(messages[0].contains(QString::fromUtf8(c.expected))) << messages[0].toStdString();
+  }
+  EXPECT_TRUE(messages[0].contains(QStringLiteral("gone.kss:"))) << messages[0].toStdString();
+  Archive archive;
+  ASSERT_TRUE(archive.Open(*menu->Location(), true));
+  std::int64_t frames = 0;
+  ASSERT_TRUE(ForEachPass(archive, [&](const ArchivedPass& pass) { frames += pass.frames; }));
+  EXPECT_EQ(frames, 242);
 }
 
 TEST_F(ArchiveMenuTest, PassesListShowsEachPassWithItsCounts) {
