@@ -1,62 +1,71 @@
-// Multi-row inserts; see batch_insert.h.
+// Bulk inserts through the engines' client libraries; see batch_insert.h.
 #include "batch_insert.h"
 
+#include <libpq-fe.h>
+#include <sqlite3.h>
+
+#include <QSqlDriver>
 #include <QVariant>
-#include <string>
+#include <bit>
+#include <cstring>
 
 #include "archive.h"
-#include "core/export_format.h"
 
 namespace quilmar {
 namespace {
 
-// An element of a PostgreSQL array literal: quoted, with '"' and '\' escaped.
-void AppendArrayText(QString& array, const QString& text) {
-  array += QLatin1Char('"');
-  for (const QChar c : text) {
-    if (c == QLatin1Char('"') || c == QLatin1Char('\\')) {
-      array += QLatin1Char('\\');
-    }
-    array += c;
+// COPY's binary format: signature, flags, header extension length; a tuple is its field
+// count and each field's length (-1 for NULL) and bytes, big-endian; -1 ends the data.
+constexpr char kCopySignature[] = "PGCOPY\n\377\r\n";
+constexpr std::size_t kCopySignatureLength = 11;
+
+template <typename Integer>
+void AppendBigEndian(std::string& out, Integer value) {
+  auto bits = static_cast<std::make_unsigned_t<Integer>>(value);
+  char bytes[sizeof(Integer)];
+  for (std::size_t i = sizeof(Integer); i-- > 0;) {
+    bytes[i] = static_cast<char>(bits & 0xFF);
+    bits >>= 8;
   }
-  array += QLatin1Char('"');
+  out.append(bytes, sizeof(Integer));
 }
 
-void AppendArrayElement(QString& array, const BatchValue& value) {
-  if (array.size() > 1) {
-    array += QLatin1Char(',');
-  }
-  if (std::holds_alternative<std::monostate>(value)) {
-    array += QLatin1String("NULL");
-  } else if (const auto* integer = std::get_if<qint64>(&value)) {
-    array += QString::number(*integer);
-  } else if (const auto* number = std::get_if<double>(&value)) {
-    std::string text;
-    AppendNumber(text, *number);  // NaN, Infinity, -Infinity as PostgreSQL reads them
-    array += QLatin1String(text);
-  } else if (const auto* text = std::get_if<QString>(&value)) {
-    AppendArrayText(array, *text);
-  } else {
-    array += QLatin1String("\"\\\\x");
-    array += QLatin1String(std::get<QByteArray>(value).toHex());
-    array += QLatin1Char('"');
-  }
+void AppendField(std::string& out, const char* data, std::size_t length) {
+  AppendBigEndian(out, static_cast<std::int32_t>(length));
+  out.append(data, length);
 }
 
-QVariant ToVariant(const BatchValue& value) {
-  if (const auto* integer = std::get_if<qint64>(&value)) {
-    return *integer;
+const char* PostgresqlType(BatchInsert::Type type) {
+  switch (type) {
+    case BatchInsert::Type::kBytes:
+      return "bytea";
+    case BatchInsert::Type::kText:
+      return "text";
+    case BatchInsert::Type::kInteger:
+      return "integer";
+    case BatchInsert::Type::kBigint:
+      return "bigint";
+    case BatchInsert::Type::kDouble:
+      return "double precision";
   }
-  if (const auto* number = std::get_if<double>(&value)) {
-    return *number;
+  return "text";
+}
+
+// The engine's handle behind the connection, named by its type: "sqlite3*" for QSQLITE,
+// "pg_conn*" (PGconn's struct) for QPSQL.
+template <typename Handle>
+Handle* DriverHandle(Archive& archive, const char* typeName) {
+  const QVariant handle = archive.Database().driver()->handle();
+  if (!handle.isValid() || std::strcmp(handle.typeName(), typeName) != 0) {
+    return nullptr;
   }
-  if (const auto* text = std::get_if<QString>(&value)) {
-    return *text;
-  }
-  if (const auto* bytes = std::get_if<QByteArray>(&value)) {
-    return *bytes;
-  }
-  return QVariant(QMetaType::fromType<QString>());
+  return *static_cast<Handle* const*>(handle.constData());
+}
+
+QString PostgresqlReason(const PGresult* result, PGconn* connection) {
+  const char* message = result ? PQresultErrorMessage(result) : PQerrorMessage(connection);
+  const QString reason = QString::fromUtf8(message).simplified();
+  return reason.isEmpty() ? QStringLiteral("unknown database error") : reason;
 }
 
 }  // namespace
@@ -65,74 +74,182 @@ BatchInsert::BatchInsert(Archive& archive, QString table, std::vector<Column> co
     : archive(archive),
       table(std::move(table)),
       columns(std::move(columns)),
-      tail(std::move(tail)),
-      arrays(archive.IsPostgresql()) {}
+      tail(std::move(tail)) {}
 
-bool BatchInsert::PrepareRows(int rows) {
+BatchInsert::~BatchInsert() { sqlite3_finalize(statement); }
+
+bool BatchInsert::Connect() {
+  if (sqlite || postgresql) {
+    return true;
+  }
+  if (archive.IsPostgresql()) {
+    postgresql = DriverHandle<PGconn>(archive, "pg_conn*");
+  } else if ((sqlite = DriverHandle<sqlite3>(archive, "sqlite3*"))) {
+    return PrepareSqlite();
+  }
+  return postgresql || archive.Fail(QStringLiteral("the database driver gives no engine handle"));
+}
+
+bool BatchInsert::PrepareSqlite() {
   QString names;
+  QString places;
   for (const Column& column : columns) {
     names += (names.isEmpty() ? "" : ", ") + column.name;
+    places += places.isEmpty() ? "?" : ", ?";
   }
-  QString sql = "INSERT INTO " + table + " (" + names + ") ";
-  if (arrays) {
-    QString unnest;
-    for (const Column& column : columns) {
-      unnest += (unnest.isEmpty() ? "CAST(? AS " : ", CAST(? AS ") + column.postgresqlType + "[])";
-    }
-    sql += "SELECT * FROM unnest(" + unnest + ")";
-  } else {
-    QString row = "(?";
-    for (std::size_t c = 1; c < columns.size(); ++c) {
-      row += ",?";
-    }
-    row += ')';
-    sql += "VALUES " + row;
-    for (int r = 1; r < rows; ++r) {
-      sql += ',' + row;
-    }
-  }
-  QSqlQuery& statement = statements[arrays ? 0 : rows];
-  statement = QSqlQuery(archive.Database());
-  if (!statement.prepare(sql + tail)) {
-    statements.erase(arrays ? 0 : rows);
-    return archive.Fail(statement);
+  const QByteArray sql =
+      ("INSERT INTO " + table + " (" + names + ") VALUES (" + places + ")" + tail).toUtf8();
+  if (sqlite3_prepare_v3(sqlite, sql.constData(), static_cast<int>(sql.size()),
+                         SQLITE_PREPARE_PERSISTENT, &statement, nullptr) != SQLITE_OK) {
+    return archive.Fail(QString::fromUtf8(sqlite3_errmsg(sqlite)));
   }
   return true;
 }
 
-bool BatchInsert::Begin(int rows) {
-  const int key = arrays ? 0 : rows;
-  if (!statements.contains(key) && !PrepareRows(rows)) {
+bool BatchInsert::Begin() {
+  if (!Connect()) {
     return false;
   }
-  current = &statements[key];
   next = 0;
-  if (arrays) {
-    columnArrays.assign(columns.size(), QStringLiteral("{"));
+  changes = 0;
+  failure.clear();
+  if (postgresql) {
+    copyData.assign(kCopySignature, kCopySignatureLength);
+    AppendBigEndian(copyData, std::int32_t{0});  // flags
+    AppendBigEndian(copyData, std::int32_t{0});  // header extension length
   }
   return true;
 }
 
 void BatchInsert::Add(const BatchValue& value) {
-  if (arrays) {
-    AppendArrayElement(columnArrays[static_cast<std::size_t>(next) % columns.size()], value);
-  } else {
-    current->bindValue(next, ToVariant(value));
+  const std::size_t place = next++ % columns.size();
+  if (postgresql) {
+    if (place == 0) {
+      AppendBigEndian(copyData, static_cast<std::int16_t>(columns.size()));
+    }
+    AppendCopyValue(columns[place], value);
+    return;
   }
-  ++next;
+  BindSqlite(static_cast<int>(place) + 1, value);
+  if (place + 1 == columns.size()) {
+    StepSqlite();
+  }
+}
+
+void BatchInsert::BindSqlite(int place, const BatchValue& value) {
+  if (const auto* integer = std::get_if<qint64>(&value)) {
+    sqlite3_bind_int64(statement, place, *integer);
+  } else if (const auto* number = std::get_if<double>(&value)) {
+    sqlite3_bind_double(statement, place, *number);
+  } else if (const auto* text = std::get_if<QString>(&value)) {
+    const QByteArray utf8 = text->toUtf8();
+    sqlite3_bind_text(statement, place, utf8.constData(), static_cast<int>(utf8.size()),
+                      SQLITE_TRANSIENT);
+  } else if (const auto* bytes = std::get_if<QByteArray>(&value)) {
+    sqlite3_bind_blob(statement, place, bytes->constData(), static_cast<int>(bytes->size()),
+                      SQLITE_TRANSIENT);
+  } else {
+    sqlite3_bind_null(statement, place);
+  }
+}
+
+// Inserts the bound row; after a refused row the batch's other rows are not tried.
+void BatchInsert::StepSqlite() {
+  if (failure.isEmpty()) {
+    if (sqlite3_step(statement) == SQLITE_DONE) {
+      changes += sqlite3_changes(sqlite);
+    } else {
+      failure = QString::fromUtf8(sqlite3_errmsg(sqlite));
+    }
+  }
+  sqlite3_reset(statement);
+}
+
+void BatchInsert::AppendCopyValue(const Column& column, const BatchValue& value) {
+  if (const auto* integer = std::get_if<qint64>(&value)) {
+    AppendBigEndian(copyData, static_cast<std::int32_t>(column.type == Type::kInteger ? 4 : 8));
+    if (column.type == Type::kInteger) {
+      AppendBigEndian(copyData, static_cast<std::int32_t>(*integer));
+    } else {
+      AppendBigEndian(copyData, *integer);
+    }
+  } else if (const auto* number = std::get_if<double>(&value)) {
+    AppendBigEndian(copyData, std::int32_t{8});
+    AppendBigEndian(copyData, std::bit_cast<std::int64_t>(*number));
+  } else if (const auto* text = std::get_if<QString>(&value)) {
+    const QByteArray utf8 = text->toUtf8();
+    AppendField(copyData, utf8.constData(), static_cast<std::size_t>(utf8.size()));
+  } else if (const auto* bytes = std::get_if<QByteArray>(&value)) {
+    AppendField(copyData, bytes->constData(), static_cast<std::size_t>(bytes->size()));
+  } else {
+    AppendBigEndian(copyData, std::int32_t{-1});
+  }
+}
+
+// Runs one statement without values; `expected` is the result status it must give.
+bool BatchInsert::RunPostgresql(const std::string& sql, int expected, std::int64_t* rows) {
+  PGresult* result = PQexec(postgresql, sql.c_str());
+  const bool ok = PQresultStatus(result) == expected;
+  if (!ok) {
+    archive.Fail(PostgresqlReason(result, postgresql));
+  } else if (rows) {
+    *rows = std::strtoll(PQcmdTuples(result), nullptr, 10);
+  }
+  PQclear(result);
+  return ok;
+}
+
+bool BatchInsert::CopyToStaging() {
+  const std::string staging = "staging_" + table.toStdString();
+  if (!stagingReady) {
+    std::string definition;
+    for (const Column& column : columns) {
+      definition += (definition.empty() ? "" : ", ") + column.name.toStdString() + ' ' +
+                    PostgresqlType(column.type);
+    }
+    if (!RunPostgresql("CREATE TEMPORARY TABLE " + staging + " (" + definition + ") ON COMMIT DROP",
+                       PGRES_COMMAND_OK)) {
+      return false;
+    }
+    stagingReady = true;
+  }
+  if (!RunPostgresql("COPY " + staging + " FROM STDIN (FORMAT binary)", PGRES_COPY_IN)) {
+    return false;
+  }
+  AppendBigEndian(copyData, std::int16_t{-1});
+  const bool sent =
+      PQputCopyData(postgresql, copyData.data(), static_cast<int>(copyData.size())) == 1;
+  // Ends the COPY either way; with an error message the server refuses what it got.
+  PQputCopyEnd(postgresql, sent ? nullptr : "the data could not be sent");
+  bool ok = true;
+  while (PGresult* result = PQgetResult(postgresql)) {
+    if (ok && PQresultStatus(result) != PGRES_COMMAND_OK) {
+      ok = archive.Fail(PostgresqlReason(result, postgresql));
+    }
+    PQclear(result);
+  }
+  return ok;
 }
 
 bool BatchInsert::Execute(std::int64_t& inserted) {
-  if (arrays) {
-    for (std::size_t c = 0; c < columns.size(); ++c) {
-      current->bindValue(static_cast<int>(c), columnArrays[c] + QLatin1Char('}'));
-    }
+  inserted = 0;
+  if (sqlite) {
+    inserted = changes;
+    return failure.isEmpty() || archive.Fail(failure);
   }
-  if (!current->exec()) {
-    return archive.Fail(*current);
+  if (next == 0) {
+    return true;
   }
-  inserted = current->numRowsAffected();
-  return true;
+  std::string names;
+  for (const Column& column : columns) {
+    names += (names.empty() ? "" : ", ") + column.name.toStdString();
+  }
+  const std::string staging = "staging_" + table.toStdString();
+  return CopyToStaging() &&
+         RunPostgresql("INSERT INTO " + table.toStdString() + " (" + names + ") SELECT " + names +
+                           " FROM " + staging + tail.toStdString(),
+                       PGRES_COMMAND_OK, &inserted) &&
+         RunPostgresql("TRUNCATE " + staging, PGRES_COMMAND_OK);
 }
 
 }  // namespace quilmar

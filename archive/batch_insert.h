@@ -1,16 +1,22 @@
-// A multi-row INSERT whose values are given row by row. On SQLite the rows are VALUES rows
-// of bound values. On PostgreSQL each column of the batch is bound once, as an array that
-// unnest() turns back into rows: Qt's PostgreSQL driver sends bound values as literals in
-// the statement text, which the server would otherwise parse one by one.
+// Bulk inserts of an import, row by row, through the engine's own client library on the
+// connection Qt SQL opened (QSqlDriver::handle()): Qt SQL's cost per bound value is most of
+// an import's time otherwise. On SQLite one prepared single-row INSERT is stepped per row
+// with sqlite3_bind_* values. On PostgreSQL the rows travel in COPY's binary format into a
+// temporary staging table (dropped at the end of the transaction), from which one
+// INSERT ... SELECT moves them into the table. Values are bound or sent as data, never
+// pasted into SQL text.
 #pragma once
 
 #include <QByteArray>
-#include <QSqlQuery>
 #include <QString>
-#include <QStringList>
-#include <map>
+#include <cstdint>
+#include <string>
 #include <variant>
 #include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+struct pg_conn;
 
 namespace quilmar {
 
@@ -21,31 +27,45 @@ using BatchValue = std::variant<std::monostate, qint64, double, QString, QByteAr
 
 class BatchInsert {
  public:
+  enum class Type { kBytes, kText, kInteger, kBigint, kDouble };
   struct Column {
     QString name;
-    QString postgresqlType;  // "bytea", "text", "bigint", "double precision"
+    Type type;
   };
   // tail: what follows the rows, such as an ON CONFLICT clause.
   BatchInsert(Archive& archive, QString table, std::vector<Column> columns, QString tail);
+  ~BatchInsert();
+  BatchInsert(const BatchInsert&) = delete;
+  BatchInsert& operator=(const BatchInsert&) = delete;
 
-  // Starts a batch of `rows` rows; the values follow with Add, row after row.
-  bool Begin(int rows);
+  // Starts a batch; the values follow with Add, row after row, each in its column's type
+  // (or NULL).
+  bool Begin();
   void Add(const BatchValue& value);
-  // Runs the statement; false with the archive's Error() set. Rows inserted in `inserted`.
+  // Ends the batch; false with the archive's Error() set. Rows inserted in `inserted`.
   bool Execute(std::int64_t& inserted);
 
  private:
-  bool PrepareRows(int rows);
+  bool Connect();
+  bool PrepareSqlite();
+  void BindSqlite(int place, const BatchValue& value);
+  void StepSqlite();
+  void AppendCopyValue(const Column& column, const BatchValue& value);
+  bool RunPostgresql(const std::string& sql, int expected, std::int64_t* rows = nullptr);
+  bool CopyToStaging();
 
   Archive& archive;
   const QString table;
   const std::vector<Column> columns;
   const QString tail;
-  const bool arrays;
-  std::map<int, QSqlQuery> statements;  // by rows (SQLite); one, under 0 (PostgreSQL)
-  QSqlQuery* current = nullptr;
-  int next = 0;  // the next value's place
-  std::vector<QString> columnArrays;
+  sqlite3* sqlite = nullptr;
+  sqlite3_stmt* statement = nullptr;
+  pg_conn* postgresql = nullptr;
+  bool stagingReady = false;
+  std::string copyData;  // the batch in COPY's binary format
+  std::size_t next = 0;  // the next value's place
+  std::int64_t changes = 0;
+  QString failure;  // the engine's reason when a row was refused
 };
 
 }  // namespace quilmar

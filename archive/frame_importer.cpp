@@ -11,22 +11,32 @@
 namespace quilmar {
 namespace {
 
-// Frames per statement. SQLite: 64 rows of up to 61 values; longer statements cost more to
-// prepare than they save (preparing is not linear in the placeholders). PostgreSQL: a
-// column's values travel as one array, so a statement can carry many more frames.
-constexpr std::size_t kSqliteBatchRows = 64;
-constexpr std::size_t kPostgresqlBatchRows = 2048;
+// Frames per batch. SQLite steps one prepared INSERT per row, so a batch only bounds the
+// memory of frames waiting; on PostgreSQL a batch is one COPY and one INSERT ... SELECT,
+// whose round trips and planning a larger batch spreads over more frames.
+constexpr std::size_t kSqliteBatchRows = 256;
+constexpr std::size_t kPostgresqlBatchRows = 8192;
 // Frames without a time wait at most this many for the next clock reading; beyond it they
 // take the last reading before them.
 constexpr std::size_t kMaxWaiting = 4096;
 
-unsigned SectionBit(const SectionInfo& section) {
-  return 1u << static_cast<unsigned>(section.section);
+using Type = BatchInsert::Type;
+
+std::vector<BatchInsert::Column> FrameColumns() {
+  std::vector<BatchInsert::Column> columns{
+      {"digest", Type::kBytes},        {"bytes", Type::kBytes},
+      {"time_utc", Type::kText},       {"time_kind", Type::kText},
+      {"source_order", Type::kBigint}, {"frame_number", Type::kInteger},
+      {"frame_type", Type::kText},
+  };
+  for (const SectionInfo& section : kSections) {
+    for (int r = section.firstRow; r <= section.lastRow; ++r) {
+      columns.push_back({QString::fromStdString(ParameterColumn(r)), Type::kDouble});
+    }
+  }
+  return columns;
 }
 
-bool Carries(unsigned sections, const SectionInfo& section) {
-  return (sections & SectionBit(section)) != 0;
-}
 constexpr int kFrameLayoutLength = kInformationFieldStart + kInformationFieldLength;
 
 // The type byte as a letter when it is one, else "#HH": a column text holds no NUL.
@@ -51,12 +61,13 @@ FrameImporter::FrameImporter(Archive& archive, std::int64_t sourceId)
     : archive(archive),
       sourceId(sourceId),
       batchRows(archive.IsPostgresql() ? kPostgresqlBatchRows : kSqliteBatchRows),
+      frameInsert(archive, "frame", FrameColumns(), " ON CONFLICT (digest) DO NOTHING"),
       receptionInsert(archive, "reception",
-                      {{"source_id", "bigint"},
-                       {"position", "bigint"},
-                       {"frame_digest", "bytea"},
-                       {"station", "text"},
-                       {"received_at", "text"}},
+                      {{"source_id", Type::kBigint},
+                       {"position", Type::kBigint},
+                       {"frame_digest", Type::kBytes},
+                       {"station", Type::kText},
+                       {"received_at", Type::kText}},
                       " ON CONFLICT (source_id, position) DO NOTHING") {
   batch.reserve(batchRows);
 }
@@ -152,81 +163,48 @@ bool FrameImporter::Flush() {
   return true;
 }
 
-// The batch's first `count` rows, each distinct frame once, grouped by the sections they carry.
+// The batch's first `count` rows, each distinct frame once.
 bool FrameImporter::InsertFrames(std::size_t count) {
+  if (!frameInsert.Begin()) {
+    return false;
+  }
   QSet<QByteArray> seen;
-  std::array<std::vector<const Row*>, 1u << kSections.size()> groups;
   for (std::size_t i = 0; i < count; ++i) {
     if (!seen.contains(batch[i].digest)) {
       seen.insert(batch[i].digest);
-      unsigned sections = 0;
-      for (const SectionInfo& section : kSections) {
-        sections |= batch[i].record.HasSection(section.section) ? SectionBit(section) : 0u;
-      }
-      groups[sections].push_back(&batch[i]);
-    }
-  }
-  for (unsigned sections = 0; sections < groups.size(); ++sections) {
-    if (!groups[sections].empty() && !InsertFrameGroup(sections, groups[sections])) {
-      return false;
-    }
-  }
-  return true;
-}
-
-BatchInsert& FrameImporter::FrameInsert(unsigned sections) {
-  auto found = frameInserts.find(sections);
-  if (found == frameInserts.end()) {
-    std::vector<BatchInsert::Column> columns{
-        {"digest", "bytea"},    {"bytes", "bytea"},         {"time_utc", "text"},
-        {"time_kind", "text"},  {"source_order", "bigint"}, {"frame_number", "integer"},
-        {"frame_type", "text"},
-    };
-    for (const SectionInfo& section : kSections) {
-      for (int r = section.firstRow; Carries(sections, section) && r <= section.lastRow; ++r) {
-        columns.push_back({QString::fromStdString(ParameterColumn(r)), "double precision"});
-      }
-    }
-    found = frameInserts
-                .try_emplace(sections, archive, "frame", std::move(columns),
-                             " ON CONFLICT (digest) DO NOTHING")
-                .first;
-  }
-  return found->second;
-}
-
-bool FrameImporter::InsertFrameGroup(unsigned sections, const std::vector<const Row*>& rows) {
-  BatchInsert& insert = FrameInsert(sections);
-  if (!insert.Begin(static_cast<int>(rows.size()))) {
-    return false;
-  }
-  for (const Row* row : rows) {
-    const FrameRecord& record = row->record;
-    insert.Add(row->digest);
-    insert.Add(row->bytes);
-    insert.Add(row->time.isEmpty() ? BatchValue() : BatchValue(row->time));
-    insert.Add(QString::fromLatin1(row->timeKind));
-    insert.Add(static_cast<qint64>(*orderBase + row->sequence));
-    insert.Add(static_cast<qint64>(record.frameNumber));
-    insert.Add(FrameTypeText(record.frameType));
-    for (const SectionInfo& section : kSections) {
-      for (int r = section.firstRow; Carries(sections, section) && r <= section.lastRow; ++r) {
-        insert.Add(record.values[r]);
-      }
+      AddFrame(batch[i]);
     }
   }
   std::int64_t inserted = 0;
-  if (!insert.Execute(inserted)) {
+  if (!frameInsert.Execute(inserted)) {
     return false;
   }
   newFrames += inserted;
   return true;
 }
 
+// The values of the sections a frame does not carry are NULL.
+void FrameImporter::AddFrame(const Row& row) {
+  const FrameRecord& record = row.record;
+  frameInsert.Add(row.digest);
+  frameInsert.Add(row.bytes);
+  frameInsert.Add(row.time.isEmpty() ? BatchValue() : BatchValue(row.time));
+  frameInsert.Add(QString::fromLatin1(row.timeKind));
+  frameInsert.Add(static_cast<qint64>(*orderBase + row.sequence));
+  frameInsert.Add(static_cast<qint64>(record.frameNumber));
+  frameInsert.Add(FrameTypeText(record.frameType));
+  for (const SectionInfo& section : kSections) {
+    const bool carried = record.HasSection(section.section);
+    for (int r = section.firstRow; r <= section.lastRow; ++r) {
+      frameInsert.Add(carried ? BatchValue(record.values[r]) : BatchValue());
+    }
+  }
+}
+
 // The receptions of the batch's first rows, which leave the batch.
 bool FrameImporter::InsertReceptions() {
   const std::size_t count = std::min(batch.size(), batchRows);
-  if (!receptionInsert.Begin(static_cast<int>(count))) {
+  if (!receptionInsert.Begin()) {
     return false;
   }
   for (std::size_t i = 0; i < count; ++i) {

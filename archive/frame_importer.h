@@ -1,7 +1,7 @@
 // Writes one source's frames into the archive: each frame decoded once, keyed by the
-// SHA-256 digest of its bytes, and sent in multi-row statements of a few hundred frames
-// (frames new to the archive are inserted, known ones left as they are; see BatchInsert) together
-// with one reception row each. Frames without a time of their own wait in memory until the next
+// SHA-256 digest of its bytes, and sent in batches of frames (frames new to the archive are
+// inserted, known ones left as they are; see BatchInsert) together with one reception row
+// each. Frames without a time of their own wait in memory until the next
 // frame with the spacecraft clock, so that they can take the nearest clock reading.
 //
 // The caller holds the archive's write transaction around Start .. Finish.
@@ -14,7 +14,6 @@
 #include <QString>
 #include <array>
 #include <cstdint>
-#include <map>
 #include <optional>
 #include <vector>
 
@@ -68,8 +67,7 @@ class FrameImporter {
   bool ReadOrderBase();
   bool WriteOrderEnd();
   bool InsertFrames(std::size_t count);
-  bool InsertFrameGroup(unsigned sections, const std::vector<const Row*>& rows);
-  BatchInsert& FrameInsert(unsigned sections);
+  void AddFrame(const Row& row);
   bool InsertReceptions();
 
   Archive& archive;
@@ -84,9 +82,7 @@ class FrameImporter {
   std::optional<std::int64_t> orderBase;
   std::int64_t added = 0;
   std::int64_t newFrames = 0;
-  // By the sections the frames carry and the number of rows: a frame binds only the values
-  // it has, the others stay NULL.
-  std::map<unsigned, BatchInsert> frameInserts;
+  BatchInsert frameInsert;
   BatchInsert receptionInsert;
 };
 
