@@ -17,7 +17,7 @@ pg_bin=/usr/lib/postgresql/15/bin
 command -v socat >/dev/null && [[ -x $pg_bin/initdb ]] || exit 77
 as_postgres=()
 if [[ $(id -u) -eq 0 ]]; then as_postgres=(runuser -u postgres --); fi
-dir=$(mktemp -d)
+dir=$work  # the shared helpers made it; this script ends its own processes
 pg_ctl() { "${as_postgres[@]}" "$pg_bin/pg_ctl" -D "$dir/pg" -l "$dir/pg/server.log" -w "$@" >/dev/null; }
 cleanup() {
   [[ -f $dir/pg/postmaster.pid ]] && pg_ctl -m immediate stop || true

@@ -21,21 +21,6 @@ fi
 shift
 export_exe=$1 demo_exe=$2
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAILED: $*"
-  [[ -f $work/live.err ]] && { echo "--- stderr"; tail -n 20 "$work/live.err"; }
-  exit 1
-}
-
 source "$(dirname "$0")/live_test_lib.sh"
 
 # The namespace is the test's own: its loopback, and the local routing table looked up after

@@ -5,28 +5,12 @@
 # the recording of what arrived; SIGTERM ends it with status 0 and the recording complete.
 # Usage: hostile_tnc.sh EXPORT MAKE_DEMO_LOG
 set -euo pipefail
-exec 2>/tmp/lv/hx_trace.log; set -x
 export_exe=$1 demo_exe=$2
 
 if ! command -v socat >/dev/null; then
   echo "SKIPPED: socat is not installed (scripts/ensure_packages.sh installs it)"
   exit 77
 fi
-
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAILED: $*"
-  [[ -f $work/live.err ]] && { echo "--- stderr"; tail -n 20 "$work/live.err"; }
-  exit 1
-}
 
 source "$(dirname "$0")/live_test_lib.sh"
 

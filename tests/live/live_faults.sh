@@ -11,27 +11,6 @@ if ! command -v socat >/dev/null; then
   exit 77
 fi
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  [[ -f $work/server.pid ]] && pids+=("$(cat "$work/server.pid")")
-  for pid in "${pids[@]}"; do
-    kill -CONT "$pid" 2>/dev/null || true
-    kill "$pid" 2>/dev/null || true
-  done
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAILED: $*"
-  for log in "$work"/*.err; do
-    [[ -f $log ]] && { echo "--- $log"; tail -n 20 "$log"; }
-  done
-  exit 1
-}
-
 source "$(dirname "$0")/live_test_lib.sh"
 
 now_ms() { echo $(($(date +%s%N) / 1000000)); }

@@ -1,5 +1,30 @@
-# Shell helpers shared by the live-reception test scripts. The sourcing script defines
-# fail MESSAGE, which reports and exits.
+# Shell helpers shared by the live-reception test scripts, sourced once the script knows it
+# can run (its tools are there).
+
+# The test's folder and the processes it starts (pids+=(PID), and a server whose pid is in
+# $work/server.pid): ended, even when stopped, and removed however the script exits.
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  exec 3>&- || true
+  [[ -f $work/server.pid ]] && pids+=("$(cat "$work/server.pid")")
+  for pid in "${pids[@]}"; do
+    kill -CONT "$pid" 2>/dev/null || true
+    kill "$pid" 2>/dev/null || true
+  done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# Reports the failure with the end of each standard-error log of the test, and exits.
+fail() {
+  echo "FAILED: $*"
+  for log in "$work"/*.err "$work/direwolf.log"; do
+    [[ -f $log ]] && { echo "--- $log"; tail -n 30 "$log"; }
+  done
+  exit 1
+}
 
 # Waits up to $3 seconds for the pattern $2 in the file $1.
 await() {

@@ -17,24 +17,6 @@ if ! command -v direwolf >/dev/null || ! command -v socat >/dev/null; then
   exit 77
 fi
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  exec 3>&- || true
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAILED: $*"
-  for log in "$work"/*.err "$work/direwolf.log"; do
-    [[ -f $log ]] && { echo "--- $log"; tail -n 30 "$log"; }
-  done
-  exit 1
-}
-
 source "$(dirname "$0")/live_test_lib.sh"
 
 # Waits up to $2 seconds for the header and all rows of the pass in the CSV file $1.
