@@ -41,6 +41,21 @@ AuxWindows::AuxWindows(ValueBoxLookup lookup, const FrameTableModel& tableModel,
   });
   connect(&model, &FrameTableModel::rowsAppended, this, &AuxWindows::TableChanged);
   connect(&model, &FrameTableModel::oldestDropped, this, &AuxWindows::TableChanged);
+  // The status-bit windows explain the main window's value boxes, which the frame view has
+  // rewritten by now: they follow a new table or frame at once, not at their next tick.
+  for (const auto signal : {&FrameTableModel::tableReset, &FrameTableModel::passEnded}) {
+    connect(&model, signal, this, &AuxWindows::RefreshStatusBitWindows);
+  }
+  connect(&model, &FrameTableModel::rowsAppended, this, &AuxWindows::RefreshStatusBitWindows);
+  connect(&model, &FrameTableModel::oldestDropped, this, &AuxWindows::RefreshStatusBitWindows);
+}
+
+void AuxWindows::RefreshStatusBitWindows() {
+  for (const QPointer<StatusBitWindow>& window : statusWindows) {
+    if (window && window->isVisible()) {
+      window->Refresh();
+    }
+  }
 }
 
 AuxWindows::~AuxWindows() {

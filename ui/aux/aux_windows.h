@@ -37,6 +37,8 @@ class AuxWindows : public QObject {
   // ignored.
   void OpenStatusBitWindow(int row);
   void OpenMemoryDump();
+  // The open status-bit windows explain their value boxes now, as at their timer's tick.
+  void RefreshStatusBitWindows();
   void OpenInfo();
   // Closes every open auxiliary window, as when the program exits.
   void CloseAll();

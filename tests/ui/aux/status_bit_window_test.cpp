@@ -291,6 +291,15 @@ TEST_F(StatusBitWindowTest, RowsWithoutAWindowAreIgnored) {
   EXPECT_EQ(QApplication::topLevelWidgets().size(), before);
 }
 
+// A new table (a log, a pass from the archive) is explained at once, without waiting for the
+// timer: the frame view has written the boxes before the windows hear of the table.
+TEST_F(StatusBitWindowTest, NewTableIsExplainedWithoutWaitingForTheTimer) {
+  StatusBitWindow* window = Open(69);
+  boxes[69]->setText("01000000");
+  FillTable({"S", "S"});
+  EXPECT_EQ(Child<QLineEdit>(window, "Text1")->text(), "01000000");
+}
+
 TEST_F(StatusBitWindowTest, TheTimerFollowsTheMainWindowWithinASecond) {
   StatusBitWindow* window = Open(69);
   boxes[69]->setText("01000000");
