@@ -54,6 +54,13 @@ class TrendChart : public QWidget {
 
   // The hover text at a widget position, empty when no drawn point is near.
   QString HoverText(QPointF position) const;
+  // The values of every curve in the range shown, as CSV (UTC time, time kind, parameter,
+  // unit, value), what the right-click menu exports.
+  QString VisibleRangeCsv() const;
+  // Saves the chart as PNG or SVG, or the visible range as CSV, chosen by the file name's
+  // ending; the file is replaced only once complete. False with the reason in error.
+  bool SaveAs(const QString& path, QString& error);
+
   // The drawn point nearest a widget position, if one is within reach.
   struct NearPoint {
     int curve = -1;
@@ -75,6 +82,7 @@ class TrendChart : public QWidget {
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
   struct Shown {

@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -189,6 +190,35 @@ TEST(TrendsWindowArchive, MissingArchiveIsNamedAndNotCreated) {
   EXPECT_EQ(window.Chart()->CurveCount(), 0);
   EXPECT_FALSE(window.ParameterList()->isEnabled());
   EXPECT_FALSE(QFileInfo::exists(location.path));
+}
+
+// The CSV export holds exactly the values in view, with their kind, and each file the
+// right-click menu saves is complete; a path that cannot be written is named with its reason.
+TEST_F(TrendsWindowTest, SavesTheVisibleValuesAndTheChart) {
+  Chart().SetView(kFirstPass + 300, kFirstPass + 400);  // frames 30 to 40 of the first pass
+  const QStringList rows = Chart().VisibleRangeCsv().split("\r\n", Qt::SkipEmptyParts);
+  ASSERT_EQ(rows.size(), 1 + 11);
+  EXPECT_EQ(rows[0], "timeUtc,timeKind,parameter,unit,value");
+  EXPECT_EQ(
+      rows[1].toStdString(),
+      "2026-07-15T19:05:00Z,spacecraft,Battery Volts (EPS/TCS),V,3.9019999999999997");  // 3.9 +
+                                                                                        // 0.002 as
+                                                                                        // stored
+  EXPECT_EQ(rows[2].toStdString(), "2026-07-15T19:05:10Z,estimated,Battery Volts (EPS/TCS),V,4.6");
+  for (const char* name : {"chart.png", "chart.svg", "values.csv"}) {
+    SCOPED_TRACE(name);
+    QString error;
+    ASSERT_TRUE(Chart().SaveAs(folder.filePath(name), error)) << error.toStdString();
+    QFile saved(folder.filePath(name));
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    const QByteArray head = saved.read(8);
+    EXPECT_TRUE(head.startsWith("\x89PNG") || head.startsWith("<?xml") ||
+                head.startsWith("timeUtc"))
+        << head.toStdString();
+  }
+  QString error;
+  EXPECT_FALSE(Chart().SaveAs(folder.filePath("no/such/folder/chart.png"), error));
+  EXPECT_TRUE(error.contains("no/such/folder/chart.png")) << error.toStdString();
 }
 
 }  // namespace
