@@ -73,6 +73,28 @@ bool ForEachPass(Archive& archive, const std::function<void(const ArchivedPass&)
   return true;
 }
 
+std::optional<QDateTime> LastPassStart(Archive& archive) {
+  QSqlQuery query(archive.Database());
+  query.setForwardOnly(true);
+  if (!query.exec("SELECT time_utc FROM frame WHERE time_utc IS NOT NULL "
+                  "ORDER BY time_utc DESC")) {
+    archive.Fail(query);
+    return std::nullopt;
+  }
+  std::optional<QDateTime> start;
+  while (query.next()) {
+    const std::optional<QDateTime> at = ParseUtcText(query.value(0).toString());
+    if (!at) {
+      continue;
+    }
+    if (start && at->secsTo(*start) > kPassGapSeconds) {
+      break;
+    }
+    start = at;
+  }
+  return start;
+}
+
 bool ReadFramesBetween(
     Archive& archive, const QDateTime& first, const QDateTime& last,
     const std::function<bool(const FrameBuffer& frame, const QString& time)>& each) {

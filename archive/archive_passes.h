@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 #include "core/missing_frames.h"
 #include "core/pass_gap.h"
@@ -29,6 +30,11 @@ struct ArchivedPass {
 
 // Calls each for every pass in time order. False with the archive's Error() set.
 bool ForEachPass(Archive& archive, const std::function<void(const ArchivedPass&)>& each);
+
+// The time of the newest pass's first frame: read back from the newest frame until a gap
+// longer than the pass gap, so only that pass's rows are read. nullopt when no frame is timed
+// or the archive failed (Error() set then).
+std::optional<QDateTime> LastPassStart(Archive& archive);
 
 // The frames timed from first to last (inclusive), in time order, each as the de-framer
 // hands a frame over; each returns false to stop. False with the archive's Error() set.

@@ -18,6 +18,7 @@
 #include <array>
 
 #include "archive/archive.h"
+#include "archive/archive_passes.h"
 #include "archive/trend_query.h"
 #include "core/parameter_catalogue.h"
 #include "trend_chart.h"
@@ -105,6 +106,9 @@ QWidget* TrendsWindow::BuildPresetBar() {
   auto* bar = new QWidget;
   auto* layout = new QHBoxLayout(bar);
   layout->setContentsMargins(0, 0, 0, 0);
+  auto* lastPass = new QPushButton(tr("Last pass"));
+  connect(lastPass, &QPushButton::clicked, this, &TrendsWindow::ShowLastPass);
+  layout->addWidget(lastPass);
   const std::array<std::pair<QString, double>, 4> presets{{{tr("Last day"), kDay},
                                                            {tr("Last week"), 7 * kDay},
                                                            {tr("Last month"), 30 * kDay},
@@ -211,6 +215,20 @@ void TrendsWindow::AddParameter(int parameterRow) {
   status->setText(tr("%1: %2 values read in %3 ms")
                       .arg(ParameterLabel(parameterRow), QLocale().toString(count))
                       .arg(timer.elapsed()));
+}
+
+void TrendsWindow::ShowLastPass() {
+  if (!haveFrames) {
+    return;
+  }
+  if (const std::optional<QDateTime> start = LastPassStart(*archive)) {
+    const double from = static_cast<double>(start->toSecsSinceEpoch());
+    // A little room on both sides, so the pass's first and last points are not on the frame.
+    const double margin = std::max(30.0, (lastTime - from) * 0.02);
+    chart->SetView(from - margin, lastTime + margin);
+  } else {
+    status->setText(archive->Error());
+  }
 }
 
 void TrendsWindow::ShowLast(double seconds) {

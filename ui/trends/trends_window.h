@@ -34,6 +34,8 @@ class TrendsWindow : public QMainWindow {
   void ShowParameter(int parameterRow, bool shown);
   // The last `seconds` before the newest archived frame; 0 for the whole archive.
   void ShowLast(double seconds);
+  // The newest pass, from its first frame to its last.
+  void ShowLastPass();
 
  signals:
   // KISS logs or SatNOGS downloads dropped on the window, to be added to the archive.

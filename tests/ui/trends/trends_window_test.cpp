@@ -221,5 +221,13 @@ TEST_F(TrendsWindowTest, SavesTheVisibleValuesAndTheChart) {
   EXPECT_TRUE(error.contains("no/such/folder/chart.png")) << error.toStdString();
 }
 
+// "Last pass" shows the newest pass alone: from its first frame (after the three-hour gap)
+// to its last, with a little room on both sides.
+TEST_F(TrendsWindowTest, LastPassShowsTheNewestPassAlone) {
+  window->ShowLastPass();
+  EXPECT_NEAR(Chart().ViewFrom(), kSecondPass - 30, 1.0);
+  EXPECT_NEAR(Chart().ViewTo(), kSecondPass + 590 + 30, 1.0);
+}
+
 }  // namespace
 }  // namespace quilmar
