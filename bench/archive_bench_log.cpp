@@ -6,8 +6,7 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "core/parameter_catalogue.h"
-#include "tests/support/kiss_builder.h"
+#include "housekeeping_log.h"
 
 int main(int argc, char** argv) {
   if (argc != 3) {
@@ -22,15 +21,8 @@ int main(int argc, char** argv) {
   for (long f = 0; f < frames; ++f) {
     testing::Bytes info = testing::Information(static_cast<std::uint16_t>(f), 'S', 0,
                                                static_cast<std::uint16_t>(f >> 16));
-    for (std::size_t k = 7; k < info.size(); ++k) {
-      noise = noise * 1103515245u + 12345u;
-      info[k] = static_cast<std::uint8_t>(noise >> 16);
-    }
     const bool first = f % 2 == 0;
-    info[6] = static_cast<std::uint8_t>(
-        SectionInfoOf(first ? Section::kEpsTcs : Section::kCdhs).markerValue);
-    info[70] = static_cast<std::uint8_t>(
-        SectionInfoOf(first ? Section::kCom : Section::kAdcs).markerValue);
+    FillSectionPair(info, first, noise);
     if (!first) {
       seconds += 2;
       const long days = seconds / 86400;

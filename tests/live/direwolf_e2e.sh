@@ -22,15 +22,7 @@ source "$(dirname "$0")/live_test_lib.sh"
 [[ $(($(wc -l <"$work/file.csv") - 1)) -eq $frames ]] || fail "the pass does not hold $frames frames"
 
 kiss_port=$(free_port)
-cat >"$work/direwolf.conf" <<CONF
-ADEVICE stdin null
-ARATE 48000
-ACHANNELS 1
-CHANNEL 0
-MODEM 9600
-KISSPORT $kiss_port
-AGWPORT 0
-CONF
+write_direwolf_conf "$kiss_port"
 mkfifo "$work/audio"
 pty_option=()
 [[ $mode == pty ]] && pty_option=(-p)

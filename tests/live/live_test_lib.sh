@@ -47,3 +47,17 @@ free_port() {
   done
   fail "no free TCP port"
 }
+
+# Writes $work/direwolf.conf for a 9600 bit/s modem reading 48 kHz audio from standard input
+# and serving KISS over TCP on port $1.
+write_direwolf_conf() {
+  cat >"$work/direwolf.conf" <<CONF
+ADEVICE stdin null
+ARATE 48000
+ACHANNELS 1
+CHANNEL 0
+MODEM 9600
+KISSPORT $1
+AGWPORT 0
+CONF
+}

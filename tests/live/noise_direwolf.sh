@@ -80,15 +80,7 @@ done
 head -c 96000 /dev/urandom >>"$work/pass.s16"
 
 kiss_port=$(free_port)
-cat >"$work/direwolf.conf" <<CONF
-ADEVICE stdin null
-ARATE 48000
-ACHANNELS 1
-CHANNEL 0
-MODEM 9600
-KISSPORT $kiss_port
-AGWPORT 0
-CONF
+write_direwolf_conf "$kiss_port"
 mkfifo "$work/audio"
 direwolf -c "$work/direwolf.conf" -t 0 -q hd - <"$work/audio" >"$work/direwolf.log" 2>&1 &
 pids+=($!)
