@@ -6,6 +6,7 @@
 #include <cctype>
 
 #include "archive.h"
+#include "trend_overview.h"
 
 namespace quilmar {
 namespace {
@@ -64,6 +65,7 @@ QStringList SchemaStatements(bool postgresql) {
       "CREATE TABLE parameter (column_name TEXT PRIMARY KEY, section TEXT NOT NULL,"
       " name TEXT NOT NULL, unit TEXT NOT NULL)",
       view,
+      TrendHourTableStatement(),
   };
 }
 
@@ -93,6 +95,18 @@ bool CreateSchema(Archive& archive) {
          archive.Execute(QStringLiteral("INSERT INTO archive_meta (key, value) VALUES "
                                         "('schema_version', '%1')")
                              .arg(kSchemaVersion));
+}
+
+bool WriteVersion(Archive& archive) {
+  return archive.Execute(QStringLiteral("UPDATE archive_meta SET value = '%1' WHERE key = "
+                                        "'schema_version'")
+                             .arg(kSchemaVersion));
+}
+
+// Version 1 had no hourly overview: it is made from the frames already archived.
+bool UpgradeSchema(Archive& archive) {
+  return archive.Execute(TrendHourTableStatement()) && RebuildTrendHours(archive) &&
+         WriteVersion(archive);
 }
 
 // The schema version, 0 when the archive is empty; nullopt when it cannot be read.
@@ -131,11 +145,13 @@ bool PrepareSchema(Archive& archive, QString& error) {
   if (version == kSchemaVersion) {
     return true;
   }
-  // Creation takes the write lock, and looks again once it holds it: another program may
-  // have created the tables meanwhile.
-  if (version && archive.BeginWrite()) {
+  // Creation and upgrades take the write lock, and look again once they hold it: another
+  // program may have done the work meanwhile.
+  if (version && *version < kSchemaVersion && archive.BeginWrite()) {
     version = ReadVersion(archive);
-    if (version == 0 && CreateSchema(archive) && archive.Commit()) {
+    const bool done = version == kSchemaVersion || (version == 0 && CreateSchema(archive)) ||
+                      (version == 1 && UpgradeSchema(archive));
+    if (done && archive.Commit()) {
       return true;
     }
     archive.Rollback();

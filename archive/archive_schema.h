@@ -8,6 +8,8 @@
 //   reception     who received which frame, when, and where in the source it stood
 //   parameter     each value column's section, name and unit
 //   housekeeping  a view of the housekeeping ("S") frames' times and values
+//   trend_hour    per clock hour, the first and last housekeeping time and each value's
+//                 lowest and highest (added in version 2; see trend_overview.h)
 #pragma once
 
 #include <QString>
@@ -17,7 +19,7 @@
 
 namespace quilmar {
 
-inline constexpr int kSchemaVersion = 1;
+inline constexpr int kSchemaVersion = 2;
 
 // The column of catalogue row `row` in the frame table: section and name in lower case,
 // "+" and "-" in front of an axis spelled plus_ and minus_, other runs of punctuation "_"

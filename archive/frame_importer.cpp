@@ -68,7 +68,8 @@ FrameImporter::FrameImporter(Archive& archive, std::int64_t sourceId)
                        {"frame_digest", Type::kBytes},
                        {"station", Type::kText},
                        {"received_at", Type::kText}},
-                      " ON CONFLICT (source_id, position) DO NOTHING") {
+                      " ON CONFLICT (source_id, position) DO NOTHING"),
+      hours(archive) {
   batch.reserve(batchRows);
 }
 
@@ -169,10 +170,12 @@ bool FrameImporter::InsertFrames(std::size_t count) {
     return false;
   }
   QSet<QByteArray> seen;
+  hours.Clear();
   for (std::size_t i = 0; i < count; ++i) {
     if (!seen.contains(batch[i].digest)) {
       seen.insert(batch[i].digest);
       AddFrame(batch[i]);
+      hours.Add(batch[i].time, batch[i].record);
     }
   }
   std::int64_t inserted = 0;
@@ -180,7 +183,16 @@ bool FrameImporter::InsertFrames(std::size_t count) {
     return false;
   }
   newFrames += inserted;
-  return true;
+  return UpdateTrendHours(inserted, seen.size());
+}
+
+// Frames already archived count in their hours with the time they were archived with, which
+// may differ from this source's: only a batch of new frames can be summed up here.
+bool FrameImporter::UpdateTrendHours(std::int64_t inserted, qsizetype distinct) {
+  if (inserted == 0) {
+    return true;
+  }
+  return inserted == distinct ? hours.MergeIn() : hours.RecomputeIn();
 }
 
 // The values of the sections a frame does not carry are NULL.

@@ -19,6 +19,7 @@
 
 #include "batch_insert.h"
 #include "core/section_decoders.h"
+#include "trend_overview.h"
 
 namespace quilmar {
 
@@ -67,6 +68,7 @@ class FrameImporter {
   bool ReadOrderBase();
   bool WriteOrderEnd();
   bool InsertFrames(std::size_t count);
+  bool UpdateTrendHours(std::int64_t inserted, qsizetype distinct);
   void AddFrame(const Row& row);
   bool InsertReceptions();
 
@@ -84,6 +86,7 @@ class FrameImporter {
   std::int64_t newFrames = 0;
   BatchInsert frameInsert;
   BatchInsert receptionInsert;
+  TrendHourAccumulator hours;  // the batch's housekeeping frames by hour
 };
 
 }  // namespace quilmar

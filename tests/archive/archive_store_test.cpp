@@ -10,6 +10,7 @@
 #include <QProcess>
 #include <QSqlQuery>
 #include <QThread>
+#include <map>
 #include <sstream>
 #include <thread>
 
@@ -56,6 +57,52 @@ QString WriteLog(const QString& name, int first, int last) {
   const QString path = testing::TestFolder() + "/" + name;
   testing::WriteFile(path.toStdString(), testing::KissLog(std::span<const Bytes>(frames)));
   return path;
+}
+
+// The hourly overview against a plain scan of the housekeeping frames: each hour's first and
+// last time and every parameter's extremes, as text rows "hour first last min max ...".
+void ExpectOverviewMatchesFrames(Archive& archive) {
+  std::map<QString, QStringList> scanned;
+  QSqlQuery frames(archive.Database());
+  ASSERT_TRUE(frames.exec("SELECT * FROM housekeeping WHERE time_utc IS NOT NULL"));
+  const int firstValue = 3;  // time_utc, time_kind, frame_number, then the values
+  while (frames.next()) {
+    const QString time = frames.value(0).toString();
+    QStringList& hour = scanned[time.left(13)];
+    if (hour.isEmpty()) {
+      hour << time.left(13) << time << time;
+      for (int row = 0; row < kParameterCount; ++row) {
+        hour << QString() << QString();
+      }
+    }
+    hour[1] = std::min(hour[1], time);
+    hour[2] = std::max(hour[2], time);
+    for (int row = 0; row < kParameterCount; ++row) {
+      const QVariant value = frames.value(firstValue + row);
+      if (value.isNull()) {
+        continue;
+      }
+      QString& low = hour[3 + 2 * row];
+      QString& high = hour[4 + 2 * row];
+      const double number = value.toDouble();
+      low = low.isEmpty() || number < low.toDouble() ? QString::number(number) : low;
+      high = high.isEmpty() || number > high.toDouble() ? QString::number(number) : high;
+    }
+  }
+  std::map<QString, QStringList> stored;
+  QSqlQuery hours(archive.Database());
+  ASSERT_TRUE(hours.exec("SELECT * FROM trend_hour"));
+  while (hours.next()) {
+    QStringList& hour = stored[hours.value(0).toString()];
+    for (int column = 0; column < 3 + 2 * kParameterCount; ++column) {
+      const QVariant value = hours.value(column);
+      hour << (value.isNull() ? QString()
+               : column < 3   ? value.toString()
+                              : QString::number(value.toDouble()));
+    }
+  }
+  EXPECT_FALSE(scanned.empty());
+  EXPECT_EQ(stored, scanned);
 }
 
 class ArchiveStore : public ::testing::TestWithParam<ArchiveEngine> {
@@ -156,6 +203,8 @@ TEST_P(ArchiveStore, OverlappingStationsAndSatnogsKeepEachFrameOnce) {
   const ImportOutcome again = ImportFile(archive, b, "DL1ABC");
   EXPECT_TRUE(again.ok && again.alreadyArchived);
   EXPECT_EQ(Export(archive), expected);
+  // Log b brought frames 9 to 12 along with frames already archived under other times.
+  ExpectOverviewMatchesFrames(archive);
 }
 
 TEST_P(ArchiveStore, TwoImportersAtOnceEqualOneAfterTheOther) {
@@ -183,6 +232,40 @@ TEST_P(ArchiveStore, TwoImportersAtOnceEqualOneAfterTheOther) {
   Archive result;
   ASSERT_TRUE(result.Open(shared));
   EXPECT_EQ(Export(result), sequential);
+  ExpectOverviewMatchesFrames(result);
+}
+
+// A download that repeats archived frames under reception times an hour later, together with
+// new ones: the repeats keep their archived hour, in the overview too.
+TEST_P(ArchiveStore, OverviewCountsRepeatedFramesAtTheirArchivedTime) {
+  ASSERT_TRUE(ImportFile(archive, WriteLog("a.kss", 1, 8), "XQ0GND").ok);
+  QString csv;
+  for (int n = 1; n <= 12; ++n) {
+    const Bytes frame = PassFrame(n);
+    csv += ClockUtc(n).replace('T', ' ').replace(" 19:", " 20:").chopped(1) + "|" +
+           QByteArray(reinterpret_cast<const char*>(frame.data()) + 1,
+                      static_cast<qsizetype>(frame.size()) - 1)
+               .toHex() +
+           "\n";
+  }
+  QFile satnogs(testing::TestFolder() + "/later.csv");
+  ASSERT_TRUE(satnogs.open(QIODevice::WriteOnly));
+  satnogs.write(csv.toLatin1());
+  satnogs.close();
+  const ImportOutcome outcome = ImportFile(archive, satnogs.fileName(), "");
+  ASSERT_TRUE(outcome.ok) << outcome.error.toStdString();
+  EXPECT_EQ(outcome.newFrames, 4);
+  ExpectOverviewMatchesFrames(archive);
+}
+
+TEST_P(ArchiveStore, ArchiveWithoutTheHourlyOverviewGetsItOnOpening) {
+  ASSERT_TRUE(ImportFile(archive, WriteLog("day.kss", 1, 700), "XQ0GND").ok);
+  ASSERT_TRUE(archive.Execute("DROP TABLE trend_hour"));
+  ASSERT_TRUE(archive.Execute("UPDATE archive_meta SET value = '1' WHERE key = 'schema_version'"));
+  archive.Close();
+  Archive upgraded;
+  ASSERT_TRUE(upgraded.Open(location)) << upgraded.Error().toStdString();
+  ExpectOverviewMatchesFrames(upgraded);
 }
 
 TEST_P(ArchiveStore, ImportKilledHalfwayAndRedoneEqualsOneCleanImport) {
