@@ -44,6 +44,20 @@ void TrendChart::RemoveCurve(int parameterRow) {
   Redecimate();
 }
 
+bool TrendChart::ReplaceSamples(int parameterRow, std::vector<TimedValue> samples,
+                                std::vector<TrendTimeKind> kinds) {
+  for (Shown& curve : curves) {
+    if (curve.data.parameterRow == parameterRow) {
+      curve.data.samples = std::move(samples);
+      curve.data.kinds = std::move(kinds);
+      curve.data.hourly = false;
+      Redecimate();
+      return true;
+    }
+  }
+  return false;
+}
+
 void TrendChart::SetFullRange(double from, double to) {
   fullFrom = from;
   fullTo = std::max(to, from + kShortestView);
@@ -233,6 +247,11 @@ QString TrendChart::HoverText(QPointF position) const {
     return {};
   }
   const TrendCurve& curve = curves[near->curve].data;
+  if (curve.hourly) {
+    return QStringLiteral("%1\n%2: %3 %4\nan hour's extreme; every frame is still being read")
+        .arg(UtcLabel(near->point.time), curve.name, QString::number(near->point.value, 'g', 6),
+             curve.unit);
+  }
   return QStringLiteral("%1\n%2: %3 %4\ntime: %5\nclick to open its pass")
       .arg(UtcLabel(near->point.time), curve.name, QString::number(near->point.value, 'g', 6),
            curve.unit, QString::fromLatin1(TrendTimeKindName(near->kind)));

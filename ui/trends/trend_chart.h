@@ -28,6 +28,9 @@ struct TrendCurve {
   QColor colour;
   std::vector<TimedValue> samples;   // in time order
   std::vector<TrendTimeKind> kinds;  // one per sample
+  // The samples are each archived hour's lowest and highest value while every frame's is
+  // still being read.
+  bool hourly = false;
 };
 
 class TrendChart : public QWidget {
@@ -38,6 +41,10 @@ class TrendChart : public QWidget {
 
   void AddCurve(TrendCurve curve);
   void RemoveCurve(int parameterRow);
+  // Replaces a shown curve's samples (its every frame, read after its hourly overview);
+  // false when the parameter is not shown.
+  bool ReplaceSamples(int parameterRow, std::vector<TimedValue> samples,
+                      std::vector<TrendTimeKind> kinds);
   int CurveCount() const { return static_cast<int>(curves.size()); }
   const TrendCurve& Curve(int index) const { return curves[index].data; }
   // What is drawn of a curve now: at most two points per pixel column.

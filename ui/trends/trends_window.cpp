@@ -19,6 +19,7 @@
 
 #include "archive/archive.h"
 #include "archive/archive_passes.h"
+#include "archive/trend_overview.h"
 #include "archive/trend_query.h"
 #include "core/parameter_catalogue.h"
 #include "trend_chart.h"
@@ -43,7 +44,7 @@ QString ParameterLabel(int row) {
 }  // namespace
 
 TrendsWindow::TrendsWindow(const ArchiveLocation& location, QWidget* parent)
-    : QMainWindow(parent), archive(std::make_unique<Archive>()) {
+    : QMainWindow(parent), location(location), archive(std::make_unique<Archive>()) {
   setWindowTitle(tr("Trends - %1").arg(location.display));
   setAcceptDrops(true);
   chart = new TrendChart;
@@ -82,7 +83,12 @@ TrendsWindow::TrendsWindow(const ArchiveLocation& location, QWidget* parent)
   chart->SetView(firstTime, lastTime);
 }
 
-TrendsWindow::~TrendsWindow() = default;
+TrendsWindow::~TrendsWindow() {
+  closing = true;
+  for (std::thread& read : fullReads) {
+    read.join();
+  }
+}
 
 QWidget* TrendsWindow::BuildSidePanel() {
   auto* panel = new QWidget;
@@ -199,22 +205,69 @@ void TrendsWindow::AddParameter(int parameterRow) {
                                              QLatin1String(SectionInfoOf(info.section).name));
   curve.unit = QString::fromLatin1(info.unit.data(), info.unit.size());
   curve.colour = QColor::fromRgb(kColours[coloursUsed++ % kColours.size()]);
-  const auto span = HousekeepingTimeSpan(*archive);
-  const bool read =
-      span && ReadTrend(*archive, parameterRow, *span, [&](const TrendSample& sample) {
-        curve.samples.push_back({static_cast<double>(sample.utcSeconds), sample.value});
-        curve.kinds.push_back(sample.kind);
-        return true;
-      });
+  curve.hourly = true;
+  // Each hour's extremes at the hour's first and last frame time: its lowest first, as the
+  // order within the hour is not kept.
+  const bool read = ReadTrendHours(*archive, parameterRow, [&](const TrendHour& hour) {
+    curve.samples.push_back({static_cast<double>(hour.firstUtc), hour.low});
+    curve.samples.push_back({static_cast<double>(hour.lastUtc), hour.high});
+    curve.kinds.insert(curve.kinds.end(), 2, TrendTimeKind::kSpacecraft);
+  });
   if (!read) {
     status->setText(archive->Error());
     return;
   }
-  const qsizetype count = static_cast<qsizetype>(curve.samples.size());
+  const qsizetype hours = static_cast<qsizetype>(curve.samples.size() / 2);
   chart->AddCurve(std::move(curve));
-  status->setText(tr("%1: %2 values read in %3 ms")
-                      .arg(ParameterLabel(parameterRow), QLocale().toString(count))
+  status->setText(tr("%1: %2 hours in %3 ms; reading every frame...")
+                      .arg(ParameterLabel(parameterRow), QLocale().toString(hours))
                       .arg(timer.elapsed()));
+  StartFullRead(parameterRow);
+}
+
+struct TrendsWindow::FullRead {
+  std::vector<TimedValue> samples;
+  std::vector<TrendTimeKind> kinds;
+  QString error;
+  qint64 milliseconds = 0;
+};
+
+void TrendsWindow::StartFullRead(int parameterRow) {
+  const TrendRange range{static_cast<std::int64_t>(firstTime), static_cast<std::int64_t>(lastTime)};
+  fullReads.emplace_back([this, parameterRow, range] {
+    QElapsedTimer timer;
+    timer.start();
+    auto read = std::make_shared<FullRead>();
+    Archive own;
+    const bool ok =
+        own.Open(location, true) && ReadTrend(own, parameterRow, range, [&](const TrendSample& s) {
+          read->samples.push_back({static_cast<double>(s.utcSeconds), s.value});
+          read->kinds.push_back(s.kind);
+          return !closing;
+        });
+    if (closing) {
+      return;
+    }
+    read->error = ok ? QString() : own.Error();
+    read->milliseconds = timer.elapsed();
+    QMetaObject::invokeMethod(
+        this, [this, parameterRow, read] { ApplyFullRead(parameterRow, *read); },
+        Qt::QueuedConnection);
+  });
+}
+
+void TrendsWindow::ApplyFullRead(int parameterRow, const FullRead& read) {
+  if (!read.error.isEmpty()) {
+    status->setText(tr("%1: only hourly extremes, every frame could not be read: %2")
+                        .arg(ParameterLabel(parameterRow), read.error));
+    return;
+  }
+  const qsizetype count = static_cast<qsizetype>(read.samples.size());
+  if (chart->ReplaceSamples(parameterRow, read.samples, read.kinds)) {
+    status->setText(tr("%1: %2 values read in %3 ms")
+                        .arg(ParameterLabel(parameterRow), QLocale().toString(count))
+                        .arg(read.milliseconds));
+  }
 }
 
 void TrendsWindow::ShowLastPass() {

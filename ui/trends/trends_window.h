@@ -1,11 +1,15 @@
 // The Trends window: housekeeping parameters over the whole mission archive. A list of the
-// parameters grouped by section with a filter box; ticking one reads its values from the
-// archive once and charts them with the others on one UTC time axis; presets show the last
-// day, week or month before the newest archived frame, or everything.
+// parameters grouped by section with a filter box; ticking one charts it with the others on
+// one UTC time axis, at once from the archive's hourly overview, then with every frame's
+// value, read in a thread of its own so that the window never waits for it; presets show
+// the last day, week or month before the newest archived frame, or everything.
 #pragma once
 
 #include <QMainWindow>
+#include <atomic>
 #include <memory>
+#include <thread>
+#include <vector>
 
 #include "archive/archive_location.h"
 
@@ -52,8 +56,14 @@ class TrendsWindow : public QMainWindow {
   void ApplyFilter(const QString& text);
   void OnItemChanged(QTreeWidgetItem* item, int column);
   void AddParameter(int parameterRow);
+  void StartFullRead(int parameterRow);
+  struct FullRead;
+  void ApplyFullRead(int parameterRow, const FullRead& read);
 
+  ArchiveLocation location;
   std::unique_ptr<Archive> archive;
+  std::vector<std::thread> fullReads;  // each with a connection of its own
+  std::atomic<bool> closing{false};
   bool haveFrames = false;
   double firstTime = 0.0;  // of the archive's timed housekeeping frames
   double lastTime = 0.0;

@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -20,6 +21,7 @@
 #include <algorithm>
 
 #include "archive/archive.h"
+#include "archive/trend_overview.h"
 #include "ui/trends/trend_chart.h"
 
 namespace quilmar {
@@ -57,7 +59,7 @@ bool FillArchive(const ArchiveLocation& location) {
       return false;
     }
   }
-  return true;
+  return RebuildTrendHours(archive);
 }
 
 class TrendsWindowTest : public ::testing::Test {
@@ -71,6 +73,27 @@ class TrendsWindowTest : public ::testing::Test {
     window->resize(1100, 600);
     window->show();
     window->ShowParameter(kBatteryVolts, true);
+    ASSERT_EQ(Chart().CurveCount(), 1);
+    firstCurve = Chart().Curve(0);
+    firstDrawn = Chart().DrawnPoints(0);
+    WaitForEveryFrame();
+  }
+
+  void WaitForEveryFrame() {
+    QElapsedTimer waited;
+    waited.start();
+    const auto hourly = [&] {
+      for (int i = 0; i < Chart().CurveCount(); ++i) {
+        if (Chart().Curve(i).hourly) {
+          return true;
+        }
+      }
+      return false;
+    };
+    while (hourly() && waited.elapsed() < 20000) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    ASSERT_FALSE(hourly()) << "every frame's values never arrived";
   }
 
   TrendChart& Chart() { return *window->Chart(); }
@@ -83,7 +106,18 @@ class TrendsWindowTest : public ::testing::Test {
   QTemporaryDir folder;
   ArchiveLocation location;
   std::unique_ptr<TrendsWindow> window;
+  TrendCurve firstCurve;  // as first charted, from the hourly overview
+  std::vector<DecimatedPoint> firstDrawn;
 };
+
+TEST_F(TrendsWindowTest, FirstChartComesFromTheHoursAndKeepsTheSpike) {
+  EXPECT_TRUE(firstCurve.hourly);
+  EXPECT_EQ(firstCurve.samples.size(), 4u);  // two hours, each its lowest and highest
+  EXPECT_TRUE(std::any_of(firstDrawn.begin(), firstDrawn.end(),
+                          [](auto& p) { return p.value == kSpike; }));
+  EXPECT_FALSE(Chart().Curve(0).hourly);
+  EXPECT_EQ(Chart().Curve(0).samples.size(), 120u);
+}
 
 TEST_F(TrendsWindowTest, DrawsEveryExtremeAndBreaksTheLineAtThePassGap) {
   ASSERT_EQ(Chart().CurveCount(), 1);
