@@ -90,6 +90,8 @@ TrendsWindow::~TrendsWindow() {
   }
 }
 
+QString TrendsWindow::StatusText() const { return status->text(); }
+
 QWidget* TrendsWindow::BuildSidePanel() {
   auto* panel = new QWidget;
   auto* layout = new QVBoxLayout(panel);
@@ -256,14 +258,14 @@ void TrendsWindow::StartFullRead(int parameterRow) {
   });
 }
 
-void TrendsWindow::ApplyFullRead(int parameterRow, const FullRead& read) {
+void TrendsWindow::ApplyFullRead(int parameterRow, FullRead& read) {
   if (!read.error.isEmpty()) {
     status->setText(tr("%1: only hourly extremes, every frame could not be read: %2")
                         .arg(ParameterLabel(parameterRow), read.error));
     return;
   }
   const qsizetype count = static_cast<qsizetype>(read.samples.size());
-  if (chart->ReplaceSamples(parameterRow, read.samples, read.kinds)) {
+  if (chart->ReplaceSamples(parameterRow, std::move(read.samples), std::move(read.kinds))) {
     status->setText(tr("%1: %2 values read in %3 ms")
                         .arg(ParameterLabel(parameterRow), QLocale().toString(count))
                         .arg(read.milliseconds));

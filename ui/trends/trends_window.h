@@ -34,6 +34,7 @@ class TrendsWindow : public QMainWindow {
   TrendChart* Chart() const { return chart; }
   QTreeWidget* ParameterList() const { return list; }
   QLineEdit* FilterBox() const { return filter; }
+  QString StatusText() const;
   // Charts catalogue row parameterRow, or takes it off the chart, as ticking it does.
   void ShowParameter(int parameterRow, bool shown);
   // The last `seconds` before the newest archived frame; 0 for the whole archive.
@@ -58,7 +59,7 @@ class TrendsWindow : public QMainWindow {
   void AddParameter(int parameterRow);
   void StartFullRead(int parameterRow);
   struct FullRead;
-  void ApplyFullRead(int parameterRow, const FullRead& read);
+  void ApplyFullRead(int parameterRow, FullRead& read);
 
   ArchiveLocation location;
   std::unique_ptr<Archive> archive;

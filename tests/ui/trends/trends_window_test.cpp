@@ -113,8 +113,8 @@ class TrendsWindowTest : public ::testing::Test {
 TEST_F(TrendsWindowTest, FirstChartComesFromTheHoursAndKeepsTheSpike) {
   EXPECT_TRUE(firstCurve.hourly);
   EXPECT_EQ(firstCurve.samples.size(), 4u);  // two hours, each its lowest and highest
-  EXPECT_TRUE(std::any_of(firstDrawn.begin(), firstDrawn.end(),
-                          [](auto& p) { return p.value == kSpike; }));
+  EXPECT_TRUE(
+      std::any_of(firstDrawn.begin(), firstDrawn.end(), [](auto& p) { return p.value == kSpike; }));
   EXPECT_FALSE(Chart().Curve(0).hourly);
   EXPECT_EQ(Chart().Curve(0).samples.size(), 120u);
 }
