@@ -1,6 +1,7 @@
 // The Trends window; see trends_window.h.
 #include "trends_window.h"
 
+#include <QDateTimeEdit>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QElapsedTimer>
@@ -12,14 +13,18 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <array>
+#include <cmath>
 
 #include "archive/archive.h"
 #include "archive/archive_passes.h"
+#include "archive/frame_stations.h"
 #include "archive/trend_query.h"
+#include "chart_axes.h"
 #include "core/parameter_catalogue.h"
 #include "trend_chart.h"
 
@@ -28,6 +33,9 @@ namespace {
 
 constexpr int kRowRole = Qt::UserRole;
 constexpr double kDay = 86400.0;
+// How often the window looks for frames a live session added: the newest time is one
+// indexed row, cheap on any archive.
+constexpr int kPollMilliseconds = 5000;
 // Colours that stay apart on a white background and for the common colour-vision deficiencies.
 constexpr std::array<QRgb, 8> kColours{0x0072B2, 0xD55E00, 0x009E73, 0xCC79A7,
                                        0xE69F00, 0x56B4E9, 0x000000, 0xF0E442};
@@ -57,8 +65,13 @@ TrendsWindow::TrendsWindow(const ArchiveLocation& location, QWidget* parent)
   splitter->setStretchFactor(1, 1);
   setCentralWidget(splitter);
   status = new QLabel;
+  status->setObjectName(QStringLiteral("trendsStatus"));
   statusBar()->addWidget(status, 1);
   resize(1200, 700);
+  pollTimer = new QTimer(this);
+  pollTimer->setInterval(kPollMilliseconds);
+  connect(pollTimer, &QTimer::timeout, this, &TrendsWindow::PollArchive);
+  connect(chart, &TrendChart::ViewChanged, this, &TrendsWindow::ShowViewInRangeFields);
 
   if (!archive->Open(location, true)) {
     chart->SetMessage(archive->Error());
@@ -66,6 +79,11 @@ TrendsWindow::TrendsWindow(const ArchiveLocation& location, QWidget* parent)
     list->setEnabled(false);
     return;
   }
+  chart->SetStationLookup([this](double time) {
+    return HousekeepingStationsAt(*archive, static_cast<std::int64_t>(std::llround(time)));
+  });
+  // An archive without timed frames yet may be the one a live session is filling.
+  pollTimer->start();
   const auto span = HousekeepingTimeSpan(*archive);
   if (!span) {
     const QString reason =
@@ -75,9 +93,14 @@ TrendsWindow::TrendsWindow(const ArchiveLocation& location, QWidget* parent)
     status->setText(text);
     return;
   }
+  StartCharting(static_cast<double>(span->fromUtc), static_cast<double>(span->toUtc));
+}
+
+void TrendsWindow::StartCharting(double from, double to) {
   haveFrames = true;
-  firstTime = static_cast<double>(span->fromUtc);
-  lastTime = static_cast<double>(span->toUtc);
+  firstTime = from;
+  lastTime = to;
+  chart->SetMessage({});
   chart->SetFullRange(firstTime, lastTime);
   chart->SetView(firstTime, lastTime);
 }
@@ -118,8 +141,28 @@ QWidget* TrendsWindow::BuildPresetBar() {
     connect(button, &QPushButton::clicked, this, [this, seconds] { ShowLast(seconds); });
     layout->addWidget(button);
   }
+  layout->addSpacing(12);
+  // The fields follow the view as it is zoomed and panned; Show applies what was typed.
+  for (QDateTimeEdit** field : {&rangeFrom, &rangeTo}) {
+    *field = new QDateTimeEdit;
+    (*field)->setTimeSpec(Qt::UTC);
+    (*field)->setDisplayFormat(QStringLiteral("yyyy-MM-dd HH:mm"));
+    (*field)->setCalendarPopup(true);
+  }
+  rangeFrom->setObjectName(QStringLiteral("rangeFrom"));
+  rangeTo->setObjectName(QStringLiteral("rangeTo"));
+  auto* show = new QPushButton(tr("Show"));
+  show->setObjectName(QStringLiteral("rangeShow"));
+  connect(show, &QPushButton::clicked, this, &TrendsWindow::ShowChosenRange);
+  layout->addWidget(new QLabel(tr("From")));
+  layout->addWidget(rangeFrom);
+  layout->addWidget(new QLabel(tr("to")));
+  layout->addWidget(rangeTo);
+  layout->addWidget(new QLabel(tr("UTC")));
+  layout->addWidget(show);
   layout->addStretch(1);
-  auto* hint = new QLabel(tr("Wheel: zoom   Drag: pan   Double-click: whole range"));
+  auto* hint = new QLabel(
+      tr("Wheel: zoom   Drag: pan   Shift+drag: zoom to box   Double-click: whole range"));
   hint->setForegroundRole(QPalette::PlaceholderText);
   layout->addWidget(hint);
   return bar;
@@ -186,6 +229,18 @@ void TrendsWindow::ShowParameter(int parameterRow, bool shown) {
   }
 }
 
+// Parameters ticked while the archive had no timed frames are charted once it has some.
+void TrendsWindow::ChartTickedParameters() {
+  for (int g = 0; g < list->topLevelItemCount(); ++g) {
+    QTreeWidgetItem* group = list->topLevelItem(g);
+    for (int i = 0; i < group->childCount(); ++i) {
+      if (group->child(i)->checkState(0) == Qt::Checked) {
+        AddParameter(group->child(i)->data(0, kRowRole).toInt());
+      }
+    }
+  }
+}
+
 void TrendsWindow::AddParameter(int parameterRow) {
   if (!haveFrames) {
     return;
@@ -236,6 +291,32 @@ void TrendsWindow::ShowLast(double seconds) {
     return;
   }
   chart->SetView(seconds > 0 ? lastTime - seconds : firstTime, lastTime);
+}
+
+// The fields show whole minutes: the start rounded down and the end up, so that Show
+// without an edit keeps all that is in view.
+void TrendsWindow::ShowViewInRangeFields(double from, double to) {
+  const auto minute = [](double seconds) {
+    return QDateTime::fromSecsSinceEpoch(static_cast<qint64>(seconds) * 60, Qt::UTC);
+  };
+  rangeFrom->setDateTime(minute(std::floor(from / 60)));
+  rangeTo->setDateTime(minute(std::ceil(to / 60)));
+}
+
+void TrendsWindow::ShowChosenRange() {
+  if (!haveFrames) {
+    return;
+  }
+  const QDateTime from = rangeFrom->dateTime();
+  const QDateTime to = rangeTo->dateTime();
+  if (from >= to) {
+    const QString format = QStringLiteral("yyyy-MM-dd HH:mm");
+    status->setText(tr("The range must end after it starts: %1 UTC is not before %2 UTC.")
+                        .arg(from.toString(format), to.toString(format)));
+    return;
+  }
+  chart->SetView(static_cast<double>(from.toSecsSinceEpoch()),
+                 static_cast<double>(to.toSecsSinceEpoch()));
 }
 
 namespace {

@@ -1,7 +1,10 @@
 // The Trends window: housekeeping parameters over the whole mission archive. A list of the
 // parameters grouped by section with a filter box; ticking one reads its values from the
 // archive once and charts them with the others on one UTC time axis; presets show the last
-// day, week or month before the newest archived frame, or everything.
+// day, week or month before the newest archived frame, or everything, and two UTC fields
+// choose any range. The window looks at the archive every few seconds and, while frames are
+// added (a live session here or in another program), extends the curves and a view that
+// shows the newest time.
 #pragma once
 
 #include <QMainWindow>
@@ -9,8 +12,10 @@
 
 #include "archive/archive_location.h"
 
+class QDateTimeEdit;
 class QLabel;
 class QLineEdit;
+class QTimer;
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -36,6 +41,16 @@ class TrendsWindow : public QMainWindow {
   void ShowLast(double seconds);
   // The newest pass, from its first frame to its last.
   void ShowLastPass();
+  // Shows the range in the two UTC fields; a start that is not before the end is refused
+  // with a message in the status bar.
+  void ShowChosenRange();
+  QDateTimeEdit* RangeFrom() const { return rangeFrom; }
+  QDateTimeEdit* RangeTo() const { return rangeTo; }
+  // Looks for frames newer than the newest charted one and extends the curves with them; a
+  // view that ended at the newest time moves on to end at the new newest time. The window
+  // calls it every few seconds.
+  void PollArchive();
+  void SetPollInterval(int milliseconds);
 
  signals:
   // KISS logs or SatNOGS downloads dropped on the window, to be added to the archive.
@@ -52,6 +67,11 @@ class TrendsWindow : public QMainWindow {
   void ApplyFilter(const QString& text);
   void OnItemChanged(QTreeWidgetItem* item, int column);
   void AddParameter(int parameterRow);
+  void StartCharting(double from, double to);
+  void ChartTickedParameters();
+  bool ExtendCurves(double after, double to);
+  void FollowNewestTime(double oldLast, double oldFirst);
+  void ShowViewInRangeFields(double from, double to);
 
   std::unique_ptr<Archive> archive;
   bool haveFrames = false;
@@ -61,6 +81,9 @@ class TrendsWindow : public QMainWindow {
   QTreeWidget* list = nullptr;
   QLineEdit* filter = nullptr;
   QLabel* status = nullptr;
+  QDateTimeEdit* rangeFrom = nullptr;
+  QDateTimeEdit* rangeTo = nullptr;
+  QTimer* pollTimer = nullptr;
   int coloursUsed = 0;
 };
 
