@@ -64,15 +64,17 @@ TrendsWindow::TrendsWindow(const ArchiveLocation& location, QWidget* parent)
   splitter->addWidget(central);
   splitter->setStretchFactor(1, 1);
   setCentralWidget(splitter);
-  status = new QLabel;
-  status->setObjectName(QStringLiteral("trendsStatus"));
-  statusBar()->addWidget(status, 1);
+  BuildStatusBar();
   resize(1200, 700);
   pollTimer = new QTimer(this);
   pollTimer->setInterval(kPollMilliseconds);
   connect(pollTimer, &QTimer::timeout, this, &TrendsWindow::PollArchive);
   connect(chart, &TrendChart::ViewChanged, this, &TrendsWindow::ShowViewInRangeFields);
 
+  OpenArchive(location);
+}
+
+void TrendsWindow::OpenArchive(const ArchiveLocation& location) {
   if (!archive->Open(location, true)) {
     chart->SetMessage(archive->Error());
     status->setText(archive->Error());
@@ -106,6 +108,18 @@ void TrendsWindow::StartCharting(double from, double to) {
 }
 
 TrendsWindow::~TrendsWindow() = default;
+
+void TrendsWindow::BuildStatusBar() {
+  status = new QLabel;
+  status->setObjectName(QStringLiteral("trendsStatus"));
+  statusBar()->addWidget(status, 1);
+  // The mouse gestures at the bottom right, where they leave the preset bar room for the
+  // range fields on a small screen.
+  auto* hint = new QLabel(
+      tr("Wheel: zoom   Drag: pan   Shift+drag: zoom to box   Double-click: whole range"));
+  hint->setForegroundRole(QPalette::PlaceholderText);
+  statusBar()->addPermanentWidget(hint);
+}
 
 QWidget* TrendsWindow::BuildSidePanel() {
   auto* panel = new QWidget;
@@ -161,10 +175,6 @@ QWidget* TrendsWindow::BuildPresetBar() {
   layout->addWidget(new QLabel(tr("UTC")));
   layout->addWidget(show);
   layout->addStretch(1);
-  auto* hint = new QLabel(
-      tr("Wheel: zoom   Drag: pan   Shift+drag: zoom to box   Double-click: whole range"));
-  hint->setForegroundRole(QPalette::PlaceholderText);
-  layout->addWidget(hint);
   return bar;
 }
 

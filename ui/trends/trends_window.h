@@ -61,8 +61,10 @@ class TrendsWindow : public QMainWindow {
   void dropEvent(QDropEvent* event) override;
 
  private:
+  void OpenArchive(const ArchiveLocation& location);
   QWidget* BuildSidePanel();
   QWidget* BuildPresetBar();
+  void BuildStatusBar();
   void FillParameterList();
   void ApplyFilter(const QString& text);
   void OnItemChanged(QTreeWidgetItem* item, int column);

@@ -393,5 +393,23 @@ TEST_F(TrendsWindowTest, FramesAddedToTheArchiveExtendTheOpenChart) {
   }
 }
 
+// A window opened on an archive a live session has only begun charts the ticked parameters
+// once the first frames are in.
+TEST(TrendsWindowArchive, AnEmptyArchiveChartsItsFirstFrames) {
+  QTemporaryDir folder;
+  ArchiveLocation location;
+  location.path = folder.filePath("new.sqlite");
+  location.display = location.path;
+  ASSERT_TRUE(Archive().Open(location));
+  TrendsWindow window(location);
+  window.ShowParameter(kBatteryVolts, true);
+  EXPECT_EQ(window.Chart()->CurveCount(), 0);
+  ASSERT_TRUE(AddPass(location, 0, kFirstPass, {"W6XYZ"}));
+  window.PollArchive();
+  ASSERT_EQ(window.Chart()->CurveCount(), 1);
+  EXPECT_EQ(window.Chart()->Curve(0).samples.size(), 60u);
+  EXPECT_DOUBLE_EQ(window.Chart()->ViewTo(), kFirstPass + 590);
+}
+
 }  // namespace
 }  // namespace quilmar
