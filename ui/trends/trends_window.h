@@ -72,6 +72,7 @@ class TrendsWindow : public QMainWindow {
   void StartCharting(double from, double to);
   void ChartTickedParameters();
   bool ExtendCurves(double after, double to);
+  void ReportPollFailure();
   void FollowNewestTime(double oldLast, double oldFirst);
   void ShowViewInRangeFields(double from, double to);
 

@@ -16,14 +16,16 @@ namespace quilmar {
 void TrendsWindow::SetPollInterval(int milliseconds) { pollTimer->setInterval(milliseconds); }
 
 void TrendsWindow::PollArchive() {
-  if (!archive->IsOpen()) {
+  // A connection that failed (a PostgreSQL server restarted, the network gone) is opened
+  // again at the next look, so the window catches up once the archive is back.
+  if (!archive->IsOpen() && !archive->Open(archive->Location(), true)) {
+    status->setText(archive->Error());
     return;
   }
   const auto span = HousekeepingTimeSpan(*archive);
   if (!span) {
-    // An unreachable server is named; the chart keeps what it has and the next look retries.
     if (!archive->Error().isEmpty()) {
-      status->setText(archive->Error());
+      ReportPollFailure();
     }
     return;
   }
@@ -31,6 +33,7 @@ void TrendsWindow::PollArchive() {
   if (!haveFrames) {
     StartCharting(static_cast<double>(span->fromUtc), newest);
     ChartTickedParameters();
+    status->setText(tr("First frames, up to %1").arg(UtcLabel(newest)));
     return;
   }
   if (newest <= lastTime) {
@@ -39,7 +42,7 @@ void TrendsWindow::PollArchive() {
   // Until every curve has its new values the old newest time stays, so a failed read is
   // tried again at the next look and no frame is skipped.
   if (!ExtendCurves(lastTime, newest)) {
-    status->setText(archive->Error());
+    ReportPollFailure();
     return;
   }
   const double oldLast = lastTime;
@@ -48,6 +51,15 @@ void TrendsWindow::PollArchive() {
   firstTime = std::min(firstTime, static_cast<double>(span->fromUtc));
   FollowNewestTime(oldLast, oldFirst);
   status->setText(tr("New frames up to %1").arg(UtcLabel(newest)));
+}
+
+// The chart keeps what it has; the reason is named and the connection closed, to be opened
+// afresh at the next look.
+void TrendsWindow::ReportPollFailure() {
+  status->setText(tr("%1; trying again in %2 s")
+                      .arg(archive->Error())
+                      .arg(pollTimer->interval() / 1000.0, 0, 'g', 3));
+  archive->Close();
 }
 
 // Reads each curve's values after `after` up to `to` and appends them.

@@ -26,6 +26,7 @@
 #include <algorithm>
 
 #include "archive/archive.h"
+#include "tests/archive/test_archives.h"
 #include "ui/trends/trend_chart.h"
 
 namespace quilmar {
@@ -51,9 +52,20 @@ bool AddPass(const ArchiveLocation& location, int firstIndex, double start,
   insert.prepare(
       "INSERT INTO frame (digest, bytes, time_utc, time_kind, source_order, frame_number,"
       " frame_type, eps_tcs_battery_volts) VALUES (?, 'x', ?, ?, ?, ?, 'S', ?)");
+  QSqlQuery source(archive.Database());
+  source.prepare(
+      "INSERT INTO source (id, kind, name, station, added_at) VALUES (?, 'kss', ?, ?, '')");
   QSqlQuery reception(archive.Database());
   reception.prepare(
       "INSERT INTO reception (source_id, position, frame_digest, station) VALUES (?, ?, ?, ?)");
+  for (int s = 0; s < stations.size(); ++s) {
+    source.addBindValue(firstIndex + s + 1);
+    source.addBindValue(stations[s] + ".kss");
+    source.addBindValue(stations[s]);
+    if (!source.exec()) {
+      return false;
+    }
+  }
   for (int i = firstIndex; i < firstIndex + 60; ++i) {
     const double time = start + (i - firstIndex) * 10;
     const bool spike = i == spikeIndex;
@@ -68,7 +80,7 @@ bool AddPass(const ArchiveLocation& location, int firstIndex, double start,
       return false;
     }
     for (int s = 0; s < stations.size(); ++s) {
-      reception.addBindValue(s + 1);
+      reception.addBindValue(firstIndex + s + 1);
       reception.addBindValue(i);
       reception.addBindValue(QByteArray::number(i));
       reception.addBindValue(stations[s]);
@@ -410,6 +422,36 @@ TEST(TrendsWindowArchive, AnEmptyArchiveChartsItsFirstFrames) {
   EXPECT_EQ(window.Chart()->Curve(0).samples.size(), 60u);
   EXPECT_DOUBLE_EQ(window.Chart()->ViewTo(), kFirstPass + 590);
 }
+
+// A window on a PostgreSQL archive whose server went away names the failure and, once the
+// server is back, opens a new connection and catches up with the frames added meanwhile.
+TEST(TrendsWindowArchive, CatchesUpAfterThePostgresqlServerRestarts) {
+  const ArchiveLocation location = testing::FreshArchive(ArchiveEngine::kPostgresql);
+  ASSERT_FALSE(location.database.isEmpty());
+  ASSERT_TRUE(FillArchive(location));
+  TrendsWindow window(location);
+  window.ShowParameter(kBatteryVolts, true);
+  ASSERT_EQ(window.Chart()->CurveCount(), 1);
+  auto* status = window.findChild<QLabel*>("trendsStatus");
+
+  ASSERT_TRUE(testing::StopPostgres());
+  window.PollArchive();
+  EXPECT_TRUE(status->text().contains("trying again")) << status->text().toStdString();
+  EXPECT_EQ(window.Chart()->Curve(0).samples.size(), 120u);
+
+  ASSERT_TRUE(testing::RestartPostgres());
+  ASSERT_TRUE(AddPass(location, 120, kSecondPass + 3 * 3600, {"W6XYZ"}));
+  window.PollArchive();
+  EXPECT_EQ(window.Chart()->Curve(0).samples.size(), 180u) << status->text().toStdString();
+}
+
+// The PostgreSQL server a test started is stopped when the tests end.
+class StopTestArchivesAtEnd : public ::testing::Environment {
+ public:
+  void TearDown() override { testing::StopTestArchives(); }
+};
+const auto* const kStopTestArchives =
+    ::testing::AddGlobalTestEnvironment(new StopTestArchivesAtEnd);
 
 }  // namespace
 }  // namespace quilmar
