@@ -24,7 +24,6 @@
 #include "archive/archive_passes.h"
 #include "archive/frame_stations.h"
 #include "archive/trend_query.h"
-#include "chart_axes.h"
 #include "core/parameter_catalogue.h"
 #include "trend_chart.h"
 
@@ -221,7 +220,7 @@ void TrendsWindow::OnItemChanged(QTreeWidgetItem* item, int) {
     }
     return false;
   }();
-  if (checked && !shown) {
+  if (checked && !shown && ReopenIfClosed()) {
     AddParameter(row.toInt());
   } else if (!checked && shown) {
     chart->RemoveCurve(row.toInt());

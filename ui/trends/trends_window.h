@@ -73,6 +73,7 @@ class TrendsWindow : public QMainWindow {
   void ChartTickedParameters();
   bool ExtendCurves(double after, double to);
   void ReportPollFailure();
+  bool ReopenIfClosed();
   void FollowNewestTime(double oldLast, double oldFirst);
   void ShowViewInRangeFields(double from, double to);
 

@@ -15,11 +15,18 @@ namespace quilmar {
 
 void TrendsWindow::SetPollInterval(int milliseconds) { pollTimer->setInterval(milliseconds); }
 
+// A connection that failed (a PostgreSQL server restarted, the network gone) is closed and
+// opened again when next needed, so the window catches up once the archive is back.
+bool TrendsWindow::ReopenIfClosed() {
+  if (archive->IsOpen() || archive->Open(archive->Location(), true)) {
+    return true;
+  }
+  status->setText(archive->Error());
+  return false;
+}
+
 void TrendsWindow::PollArchive() {
-  // A connection that failed (a PostgreSQL server restarted, the network gone) is opened
-  // again at the next look, so the window catches up once the archive is back.
-  if (!archive->IsOpen() && !archive->Open(archive->Location(), true)) {
-    status->setText(archive->Error());
+  if (!ReopenIfClosed()) {
     return;
   }
   const auto span = HousekeepingTimeSpan(*archive);
