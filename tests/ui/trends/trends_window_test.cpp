@@ -1,6 +1,7 @@
 // The Trends window on a small SQLite archive of two passes: charting and unticking a
-// parameter, gaps and extremes in what is drawn, zoom, pan and double-click, the hover text,
-// the filter box, and an archive that is not there.
+// parameter, gaps and extremes in what is drawn, zoom, pan, box zoom and double-click, the
+// hover text with its stations, the filter box, the range fields, frames added while the
+// window is open (also across a PostgreSQL restart), and an archive that is not there.
 #include "ui/trends/trends_window.h"
 
 #include <gtest/gtest.h>
@@ -17,7 +18,6 @@
 #include <QRubberBand>
 #include <QSignalSpy>
 #include <QSqlQuery>
-#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
