@@ -1,11 +1,8 @@
 // The Trends chart; see trend_chart.h.
 #include "trend_chart.h"
 
-#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
-#include <QToolTip>
-#include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
 
@@ -20,7 +17,6 @@ constexpr int kBottomMargin = 42;
 constexpr int kOuterMargin = 10;
 constexpr double kShortestView = 60.0;  // seconds
 constexpr double kHoverReach = 12.0;    // pixels
-constexpr double kClickSlack = 3.0;     // pixels a click may move before it pans
 
 int LeftAxes(int curves) { return (curves + 1) / 2; }
 int RightAxes(int curves) { return curves / 2; }
@@ -45,17 +41,46 @@ void TrendChart::RemoveCurve(int parameterRow) {
 }
 
 bool TrendChart::ReplaceSamples(int parameterRow, std::vector<TimedValue> samples,
-                                std::vector<TrendTimeKind> kinds) {
+                                std::vector<TrendTimeKind> kinds, double readUpTo) {
   for (Shown& curve : curves) {
-    if (curve.data.parameterRow == parameterRow) {
-      curve.data.samples = std::move(samples);
-      curve.data.kinds = std::move(kinds);
-      curve.data.hourly = false;
-      Redecimate();
-      return true;
+    if (curve.data.parameterRow != parameterRow) {
+      continue;
     }
+    // Frames appended while the samples were being read stay, after them.
+    TrendCurve& data = curve.data;
+    const double last = samples.empty() ? readUpTo : std::max(readUpTo, samples.back().time);
+    for (std::size_t i = 0; i < data.samples.size(); ++i) {
+      if (data.samples[i].time > last) {
+        samples.push_back(data.samples[i]);
+        kinds.push_back(data.kinds[i]);
+      }
+    }
+    data.samples = std::move(samples);
+    data.kinds = std::move(kinds);
+    data.hourly = false;
+    Redecimate();
+    return true;
   }
   return false;
+}
+
+void TrendChart::AppendSamples(int parameterRow, const std::vector<TimedValue>& samples,
+                               const std::vector<TrendTimeKind>& kinds) {
+  for (Shown& curve : curves) {
+    if (curve.data.parameterRow != parameterRow) {
+      continue;
+    }
+    TrendCurve& data = curve.data;
+    for (std::size_t i = 0; i < samples.size() && i < kinds.size(); ++i) {
+      if (data.samples.empty() || samples[i].time > data.samples.back().time) {
+        data.samples.push_back(samples[i]);
+        data.kinds.push_back(kinds[i]);
+      }
+    }
+  }
+  // New frames may be receptions of a time already hovered.
+  stationsTime.reset();
+  Redecimate();
 }
 
 void TrendChart::SetFullRange(double from, double to) {
@@ -241,6 +266,27 @@ std::optional<TrendChart::NearPoint> TrendChart::PointNear(QPointF position) con
   return nearest;
 }
 
+void TrendChart::SetStationLookup(StationLookup lookup) {
+  stationLookup = std::move(lookup);
+  stationsTime.reset();
+}
+
+// "stations: A, B" for the frame at time, read once however often the pointer moves over it.
+QString TrendChart::StationsText(double time) const {
+  if (!stationLookup) {
+    return {};
+  }
+  if (stationsTime != time) {
+    const std::optional<QStringList> stations = stationLookup(time);
+    stationsTime = time;
+    stationsText = !stations ? tr("stations: unknown (archive not readable)")
+                   : stations->empty()
+                       ? tr("stations: none recorded")
+                       : tr("stations: %1").arg(stations->join(QStringLiteral(", ")));
+  }
+  return stationsText + u'\n';
+}
+
 QString TrendChart::HoverText(QPointF position) const {
   const std::optional<NearPoint> near = PointNear(position);
   if (!near) {
@@ -252,66 +298,12 @@ QString TrendChart::HoverText(QPointF position) const {
         .arg(UtcLabel(near->point.time), curve.name, QString::number(near->point.value, 'g', 6),
              curve.unit);
   }
-  return QStringLiteral("%1\n%2: %3 %4\ntime: %5\nclick to open its pass")
+  return QStringLiteral("%1\n%2: %3 %4\ntime: %5\n%6click to open its pass")
       .arg(UtcLabel(near->point.time), curve.name, QString::number(near->point.value, 'g', 6),
-           curve.unit, QString::fromLatin1(TrendTimeKindName(near->kind)));
+           curve.unit, QString::fromLatin1(TrendTimeKindName(near->kind)),
+           StationsText(near->point.time));
 }
 
 void TrendChart::resizeEvent(QResizeEvent*) { Redecimate(); }
-
-void TrendChart::wheelEvent(QWheelEvent* event) {
-  const double steps = event->angleDelta().y() / 120.0;
-  if (steps == 0.0) {
-    return;
-  }
-  const double anchor = TimeAt(event->position().x());
-  const double factor = std::pow(0.8, steps);
-  const double longest = (fullTo - fullFrom) * 1.5;
-  const double span = std::min((viewTo - viewFrom) * factor, longest);
-  const double share = (anchor - viewFrom) / (viewTo - viewFrom);
-  SetView(anchor - share * span, anchor - share * span + span);
-  event->accept();
-}
-
-void TrendChart::mousePressEvent(QMouseEvent* event) {
-  if (event->button() == Qt::LeftButton) {
-    dragging = true;
-    dragMoved = false;
-    dragStartX = event->position().x();
-    dragStartFrom = viewFrom;
-    setCursor(Qt::ClosedHandCursor);
-  }
-}
-
-void TrendChart::mouseMoveEvent(QMouseEvent* event) {
-  if (dragging) {
-    // A click that wanders a pixel or two is still a click on a point, not a pan.
-    dragMoved = dragMoved || std::abs(event->position().x() - dragStartX) > kClickSlack;
-    const double span = viewTo - viewFrom;
-    const double shift = (event->position().x() - dragStartX) / std::max(1, PlotRect().width());
-    SetView(dragStartFrom - shift * span, dragStartFrom - shift * span + span);
-    return;
-  }
-  const QString text = HoverText(event->position());
-  if (text.isEmpty()) {
-    QToolTip::hideText();
-  } else {
-    QToolTip::showText(event->globalPosition().toPoint(), text, this);
-  }
-}
-
-void TrendChart::mouseReleaseEvent(QMouseEvent* event) {
-  if (event->button() == Qt::LeftButton) {
-    dragging = false;
-    unsetCursor();
-    if (!dragMoved) {
-      if (const std::optional<NearPoint> near = PointNear(event->position())) {
-        emit pointClicked(near->point.time);
-      }
-    }
-  }
-}
-
-void TrendChart::mouseDoubleClickEvent(QMouseEvent*) { SetView(fullFrom, fullTo); }
 
 }  // namespace quilmar

@@ -4,13 +4,16 @@
 // stacked panes would too, but a single plot lets the eye compare slopes directly where
 // two or three curves are shown. Each curve is drawn min/max decimated to the plot's pixel
 // columns and broken at pass gaps. Mouse wheel zooms about the cursor, dragging pans,
-// a double-click shows the whole range, and hovering names the time, value and time kind.
+// Shift+dragging zooms to the dragged box's time span, a double-click shows the whole range,
+// and hovering names the time, value, time kind and the stations that received the frame.
 #pragma once
 
 #include <QColor>
 #include <QPointF>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -18,6 +21,7 @@
 #include "min_max_decimation.h"
 
 class QPainter;
+class QRubberBand;
 
 namespace quilmar {
 
@@ -41,10 +45,15 @@ class TrendChart : public QWidget {
 
   void AddCurve(TrendCurve curve);
   void RemoveCurve(int parameterRow);
-  // Replaces a shown curve's samples (its every frame, read after its hourly overview);
-  // false when the parameter is not shown.
+  // Replaces a shown curve's samples by its every frame's, read up to readUpTo after its
+  // hourly overview was charted; samples appended since, newer than those, are kept. False
+  // when the parameter is not shown.
   bool ReplaceSamples(int parameterRow, std::vector<TimedValue> samples,
-                      std::vector<TrendTimeKind> kinds);
+                      std::vector<TrendTimeKind> kinds, double readUpTo);
+  // Appends samples newer than the curve's last one (older ones are left out, so the curve
+  // stays in time order), as frames arrive in the archive; kinds holds one per sample.
+  void AppendSamples(int parameterRow, const std::vector<TimedValue>& samples,
+                     const std::vector<TrendTimeKind>& kinds);
   int CurveCount() const { return static_cast<int>(curves.size()); }
   const TrendCurve& Curve(int index) const { return curves[index].data; }
   // What is drawn of a curve now: at most two points per pixel column.
@@ -55,9 +64,17 @@ class TrendChart : public QWidget {
   void SetView(double from, double to);
   double ViewFrom() const { return viewFrom; }
   double ViewTo() const { return viewTo; }
+  double FullFrom() const { return fullFrom; }
+  double FullTo() const { return fullTo; }
   QRect PlotRect() const;
   // A line shown in the empty chart (an archive that failed to open, no frames).
   void SetMessage(const QString& text);
+
+  // The stations that received the frame at a time; nullopt when they cannot be read.
+  using StationLookup = std::function<std::optional<QStringList>(double time)>;
+  // Where the hover text finds a point's stations: asked only for the hovered point, and
+  // again only when the pointer reaches another point.
+  void SetStationLookup(StationLookup lookup);
 
   // The hover text at a widget position, empty when no drawn point is near.
   QString HoverText(QPointF position) const;
@@ -107,6 +124,8 @@ class TrendChart : public QWidget {
   void PaintValueAxis(QPainter& painter, int index) const;
   void PaintCurve(QPainter& painter, const Shown& curve) const;
   void PaintLegend(QPainter& painter) const;
+  QString StationsText(double time) const;
+  void ShowBox(double x);
 
   std::vector<Shown> curves;
   double fullFrom = 0.0;
@@ -118,6 +137,12 @@ class TrendChart : public QWidget {
   double dragStartX = 0.0;
   double dragStartFrom = 0.0;
   bool dragMoved = false;
+  bool boxZooming = false;  // a Shift+drag: the rubber band spans [dragStartX, x]
+  QRubberBand* rubberBand = nullptr;
+  StationLookup stationLookup;
+  // The hovered point's stations: the pointer moves many times over one point.
+  mutable std::optional<double> stationsTime;
+  mutable QString stationsText;
 };
 
 }  // namespace quilmar

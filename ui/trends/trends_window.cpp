@@ -1,6 +1,7 @@
 // The Trends window; see trends_window.h.
 #include "trends_window.h"
 
+#include <QDateTimeEdit>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QElapsedTimer>
@@ -12,13 +13,16 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <array>
+#include <cmath>
 
 #include "archive/archive.h"
 #include "archive/archive_passes.h"
+#include "archive/frame_stations.h"
 #include "archive/trend_overview.h"
 #include "archive/trend_query.h"
 #include "core/parameter_catalogue.h"
@@ -29,17 +33,9 @@ namespace {
 
 constexpr int kRowRole = Qt::UserRole;
 constexpr double kDay = 86400.0;
-// Colours that stay apart on a white background and for the common colour-vision deficiencies.
-constexpr std::array<QRgb, 8> kColours{0x0072B2, 0xD55E00, 0x009E73, 0xCC79A7,
-                                       0xE69F00, 0x56B4E9, 0x000000, 0xF0E442};
-
-QString ParameterLabel(int row) {
-  const ParameterInfo& info = kParameterCatalogue[row];
-  const QString name = QString::fromLatin1(info.name.data(), info.name.size());
-  return info.unit.empty() ? name
-                           : QStringLiteral("%1 [%2]").arg(
-                                 name, QLatin1String(info.unit.data(), info.unit.size()));
-}
+// How often the window looks for frames a live session added: the newest time is one
+// indexed row, cheap on any archive.
+constexpr int kPollMilliseconds = 5000;
 
 }  // namespace
 
@@ -57,16 +53,28 @@ TrendsWindow::TrendsWindow(const ArchiveLocation& location, QWidget* parent)
   splitter->addWidget(central);
   splitter->setStretchFactor(1, 1);
   setCentralWidget(splitter);
-  status = new QLabel;
-  statusBar()->addWidget(status, 1);
+  BuildStatusBar();
   resize(1200, 700);
+  pollTimer = new QTimer(this);
+  pollTimer->setInterval(kPollMilliseconds);
+  connect(pollTimer, &QTimer::timeout, this, &TrendsWindow::PollArchive);
+  connect(chart, &TrendChart::ViewChanged, this, &TrendsWindow::ShowViewInRangeFields);
 
+  OpenArchive(location);
+}
+
+void TrendsWindow::OpenArchive(const ArchiveLocation& location) {
   if (!archive->Open(location, true)) {
     chart->SetMessage(archive->Error());
     status->setText(archive->Error());
     list->setEnabled(false);
     return;
   }
+  chart->SetStationLookup([this](double time) {
+    return HousekeepingStationsAt(*archive, static_cast<std::int64_t>(std::llround(time)));
+  });
+  // An archive without timed frames yet may be the one a live session is filling.
+  pollTimer->start();
   const auto span = HousekeepingTimeSpan(*archive);
   if (!span) {
     const QString reason =
@@ -76,9 +84,14 @@ TrendsWindow::TrendsWindow(const ArchiveLocation& location, QWidget* parent)
     status->setText(text);
     return;
   }
+  StartCharting(static_cast<double>(span->fromUtc), static_cast<double>(span->toUtc));
+}
+
+void TrendsWindow::StartCharting(double from, double to) {
   haveFrames = true;
-  firstTime = static_cast<double>(span->fromUtc);
-  lastTime = static_cast<double>(span->toUtc);
+  firstTime = from;
+  lastTime = to;
+  chart->SetMessage({});
   chart->SetFullRange(firstTime, lastTime);
   chart->SetView(firstTime, lastTime);
 }
@@ -91,6 +104,18 @@ TrendsWindow::~TrendsWindow() {
 }
 
 QString TrendsWindow::StatusText() const { return status->text(); }
+
+void TrendsWindow::BuildStatusBar() {
+  status = new QLabel;
+  status->setObjectName(QStringLiteral("trendsStatus"));
+  statusBar()->addWidget(status, 1);
+  // The mouse gestures at the bottom right, where they leave the preset bar room for the
+  // range fields on a small screen.
+  auto* hint = new QLabel(
+      tr("Wheel: zoom   Drag: pan   Shift+drag: zoom to box   Double-click: whole range"));
+  hint->setForegroundRole(QPalette::PlaceholderText);
+  statusBar()->addPermanentWidget(hint);
+}
 
 QWidget* TrendsWindow::BuildSidePanel() {
   auto* panel = new QWidget;
@@ -126,10 +151,26 @@ QWidget* TrendsWindow::BuildPresetBar() {
     connect(button, &QPushButton::clicked, this, [this, seconds] { ShowLast(seconds); });
     layout->addWidget(button);
   }
+  layout->addSpacing(12);
+  // The fields follow the view as it is zoomed and panned; Show applies what was typed.
+  for (QDateTimeEdit** field : {&rangeFrom, &rangeTo}) {
+    *field = new QDateTimeEdit;
+    (*field)->setTimeSpec(Qt::UTC);
+    (*field)->setDisplayFormat(QStringLiteral("yyyy-MM-dd HH:mm"));
+    (*field)->setCalendarPopup(true);
+  }
+  rangeFrom->setObjectName(QStringLiteral("rangeFrom"));
+  rangeTo->setObjectName(QStringLiteral("rangeTo"));
+  auto* show = new QPushButton(tr("Show"));
+  show->setObjectName(QStringLiteral("rangeShow"));
+  connect(show, &QPushButton::clicked, this, &TrendsWindow::ShowChosenRange);
+  layout->addWidget(new QLabel(tr("From")));
+  layout->addWidget(rangeFrom);
+  layout->addWidget(new QLabel(tr("to")));
+  layout->addWidget(rangeTo);
+  layout->addWidget(new QLabel(tr("UTC")));
+  layout->addWidget(show);
   layout->addStretch(1);
-  auto* hint = new QLabel(tr("Wheel: zoom   Drag: pan   Double-click: whole range"));
-  hint->setForegroundRole(QPalette::PlaceholderText);
-  layout->addWidget(hint);
   return bar;
 }
 
@@ -138,7 +179,7 @@ void TrendsWindow::FillParameterList() {
     auto* group = new QTreeWidgetItem(list, {QString::fromLatin1(section.name)});
     group->setFlags(Qt::ItemIsEnabled);
     for (int row = section.firstRow; row <= section.lastRow; ++row) {
-      auto* item = new QTreeWidgetItem(group, {ParameterLabel(row)});
+      auto* item = new QTreeWidgetItem(group, {TrendParameterLabel(row)});
       item->setData(0, kRowRole, row);
       item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
       item->setCheckState(0, Qt::Unchecked);
@@ -176,7 +217,7 @@ void TrendsWindow::OnItemChanged(QTreeWidgetItem* item, int) {
     }
     return false;
   }();
-  if (checked && !shown) {
+  if (checked && !shown && ReopenIfClosed()) {
     AddParameter(row.toInt());
   } else if (!checked && shown) {
     chart->RemoveCurve(row.toInt());
@@ -194,81 +235,15 @@ void TrendsWindow::ShowParameter(int parameterRow, bool shown) {
   }
 }
 
-void TrendsWindow::AddParameter(int parameterRow) {
-  if (!haveFrames) {
-    return;
-  }
-  QElapsedTimer timer;
-  timer.start();
-  const ParameterInfo& info = kParameterCatalogue[parameterRow];
-  TrendCurve curve;
-  curve.parameterRow = parameterRow;
-  curve.name = QStringLiteral("%1 (%2)").arg(QLatin1String(info.name.data(), info.name.size()),
-                                             QLatin1String(SectionInfoOf(info.section).name));
-  curve.unit = QString::fromLatin1(info.unit.data(), info.unit.size());
-  curve.colour = QColor::fromRgb(kColours[coloursUsed++ % kColours.size()]);
-  curve.hourly = true;
-  // Each hour's extremes at the hour's first and last frame time: its lowest first, as the
-  // order within the hour is not kept.
-  const bool read = ReadTrendHours(*archive, parameterRow, [&](const TrendHour& hour) {
-    curve.samples.push_back({static_cast<double>(hour.firstUtc), hour.low});
-    curve.samples.push_back({static_cast<double>(hour.lastUtc), hour.high});
-    curve.kinds.insert(curve.kinds.end(), 2, TrendTimeKind::kSpacecraft);
-  });
-  if (!read) {
-    status->setText(archive->Error());
-    return;
-  }
-  const qsizetype hours = static_cast<qsizetype>(curve.samples.size() / 2);
-  chart->AddCurve(std::move(curve));
-  status->setText(tr("%1: %2 hours in %3 ms; reading every frame...")
-                      .arg(ParameterLabel(parameterRow), QLocale().toString(hours))
-                      .arg(timer.elapsed()));
-  StartFullRead(parameterRow);
-}
-
-struct TrendsWindow::FullRead {
-  std::vector<TimedValue> samples;
-  std::vector<TrendTimeKind> kinds;
-  QString error;
-  qint64 milliseconds = 0;
-};
-
-void TrendsWindow::StartFullRead(int parameterRow) {
-  const TrendRange range{static_cast<std::int64_t>(firstTime), static_cast<std::int64_t>(lastTime)};
-  fullReads.emplace_back([this, parameterRow, range] {
-    QElapsedTimer timer;
-    timer.start();
-    auto read = std::make_shared<FullRead>();
-    Archive own;
-    const bool ok =
-        own.Open(location, true) && ReadTrend(own, parameterRow, range, [&](const TrendSample& s) {
-          read->samples.push_back({static_cast<double>(s.utcSeconds), s.value});
-          read->kinds.push_back(s.kind);
-          return !closing;
-        });
-    if (closing) {
-      return;
+// Parameters ticked while the archive had no timed frames are charted once it has some.
+void TrendsWindow::ChartTickedParameters() {
+  for (int g = 0; g < list->topLevelItemCount(); ++g) {
+    QTreeWidgetItem* group = list->topLevelItem(g);
+    for (int i = 0; i < group->childCount(); ++i) {
+      if (group->child(i)->checkState(0) == Qt::Checked) {
+        AddParameter(group->child(i)->data(0, kRowRole).toInt());
+      }
     }
-    read->error = ok ? QString() : own.Error();
-    read->milliseconds = timer.elapsed();
-    QMetaObject::invokeMethod(
-        this, [this, parameterRow, read] { ApplyFullRead(parameterRow, *read); },
-        Qt::QueuedConnection);
-  });
-}
-
-void TrendsWindow::ApplyFullRead(int parameterRow, FullRead& read) {
-  if (!read.error.isEmpty()) {
-    status->setText(tr("%1: only hourly extremes, every frame could not be read: %2")
-                        .arg(ParameterLabel(parameterRow), read.error));
-    return;
-  }
-  const qsizetype count = static_cast<qsizetype>(read.samples.size());
-  if (chart->ReplaceSamples(parameterRow, std::move(read.samples), std::move(read.kinds))) {
-    status->setText(tr("%1: %2 values read in %3 ms")
-                        .arg(ParameterLabel(parameterRow), QLocale().toString(count))
-                        .arg(read.milliseconds));
   }
 }
 
@@ -291,6 +266,32 @@ void TrendsWindow::ShowLast(double seconds) {
     return;
   }
   chart->SetView(seconds > 0 ? lastTime - seconds : firstTime, lastTime);
+}
+
+// The fields show whole minutes: the start rounded down and the end up, so that Show
+// without an edit keeps all that is in view.
+void TrendsWindow::ShowViewInRangeFields(double from, double to) {
+  const auto minute = [](double seconds) {
+    return QDateTime::fromSecsSinceEpoch(static_cast<qint64>(seconds) * 60, Qt::UTC);
+  };
+  rangeFrom->setDateTime(minute(std::floor(from / 60)));
+  rangeTo->setDateTime(minute(std::ceil(to / 60)));
+}
+
+void TrendsWindow::ShowChosenRange() {
+  if (!haveFrames) {
+    return;
+  }
+  const QDateTime from = rangeFrom->dateTime();
+  const QDateTime to = rangeTo->dateTime();
+  if (from >= to) {
+    const QString format = QStringLiteral("yyyy-MM-dd HH:mm");
+    status->setText(tr("The range must end after it starts: %1 UTC is not before %2 UTC.")
+                        .arg(from.toString(format), to.toString(format)));
+    return;
+  }
+  chart->SetView(static_cast<double>(from.toSecsSinceEpoch()),
+                 static_cast<double>(to.toSecsSinceEpoch()));
 }
 
 namespace {

@@ -2,7 +2,10 @@
 // parameters grouped by section with a filter box; ticking one charts it with the others on
 // one UTC time axis, at once from the archive's hourly overview, then with every frame's
 // value, read in a thread of its own so that the window never waits for it; presets show
-// the last day, week or month before the newest archived frame, or everything.
+// the last day, week or month before the newest archived frame, or everything, and two UTC
+// fields choose any range. The window looks at the archive every few seconds and, while
+// frames are added (a live session here or in another program), extends the curves and a
+// view that shows the newest time.
 #pragma once
 
 #include <QMainWindow>
@@ -13,8 +16,10 @@
 
 #include "archive/archive_location.h"
 
+class QDateTimeEdit;
 class QLabel;
 class QLineEdit;
+class QTimer;
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -22,6 +27,9 @@ namespace quilmar {
 
 class Archive;
 class TrendChart;
+
+// A parameter's name and unit as the list and the status bar show it: "Battery Volts [V]".
+QString TrendParameterLabel(int parameterRow);
 
 class TrendsWindow : public QMainWindow {
   Q_OBJECT
@@ -41,6 +49,16 @@ class TrendsWindow : public QMainWindow {
   void ShowLast(double seconds);
   // The newest pass, from its first frame to its last.
   void ShowLastPass();
+  // Shows the range in the two UTC fields; a start that is not before the end is refused
+  // with a message in the status bar.
+  void ShowChosenRange();
+  QDateTimeEdit* RangeFrom() const { return rangeFrom; }
+  QDateTimeEdit* RangeTo() const { return rangeTo; }
+  // Looks for frames newer than the newest charted one and extends the curves with them; a
+  // view that ended at the newest time moves on to end at the new newest time. The window
+  // calls it every few seconds.
+  void PollArchive();
+  void SetPollInterval(int milliseconds);
 
  signals:
   // KISS logs or SatNOGS downloads dropped on the window, to be added to the archive.
@@ -51,8 +69,10 @@ class TrendsWindow : public QMainWindow {
   void dropEvent(QDropEvent* event) override;
 
  private:
+  void OpenArchive(const ArchiveLocation& location);
   QWidget* BuildSidePanel();
   QWidget* BuildPresetBar();
+  void BuildStatusBar();
   void FillParameterList();
   void ApplyFilter(const QString& text);
   void OnItemChanged(QTreeWidgetItem* item, int column);
@@ -60,6 +80,13 @@ class TrendsWindow : public QMainWindow {
   void StartFullRead(int parameterRow);
   struct FullRead;
   void ApplyFullRead(int parameterRow, FullRead& read);
+  void StartCharting(double from, double to);
+  void ChartTickedParameters();
+  bool ExtendCurves(double after, double to);
+  void ReportPollFailure();
+  bool ReopenIfClosed();
+  void FollowNewestTime(double oldLast, double oldFirst);
+  void ShowViewInRangeFields(double from, double to);
 
   ArchiveLocation location;
   std::unique_ptr<Archive> archive;
@@ -72,6 +99,9 @@ class TrendsWindow : public QMainWindow {
   QTreeWidget* list = nullptr;
   QLineEdit* filter = nullptr;
   QLabel* status = nullptr;
+  QDateTimeEdit* rangeFrom = nullptr;
+  QDateTimeEdit* rangeTo = nullptr;
+  QTimer* pollTimer = nullptr;
   int coloursUsed = 0;
 };
 

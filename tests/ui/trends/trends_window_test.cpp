@@ -1,20 +1,25 @@
 // The Trends window on a small SQLite archive of two passes: charting and unticking a
-// parameter, gaps and extremes in what is drawn, zoom, pan and double-click, the hover text,
-// the filter box, and an archive that is not there.
+// parameter, gaps and extremes in what is drawn, zoom, pan, box zoom and double-click, the
+// hover text with its stations, the filter box, the range fields, frames added while the
+// window is open (also across a PostgreSQL restart), and an archive that is not there.
 #include "ui/trends/trends_window.h"
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QElapsedTimer>
+#include <QDateTimeEdit>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPushButton>
+#include <QRubberBand>
 #include <QSignalSpy>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTreeWidget>
 #include <QVariant>
 #include <QWheelEvent>
@@ -22,6 +27,7 @@
 
 #include "archive/archive.h"
 #include "archive/trend_overview.h"
+#include "tests/archive/test_archives.h"
 #include "ui/trends/trend_chart.h"
 
 namespace quilmar {
@@ -34,9 +40,11 @@ const double kSecondPass = kFirstPass + 3 * 3600;
 constexpr double kSpike = 4.6;
 constexpr int kSpikeFrame = 31;  // of the first pass, ten seconds apart
 
-// Two passes of 60 frames, three hours apart; one frame of the first carries a spike and an
-// estimated time.
-bool FillArchive(const ArchiveLocation& location) {
+// 60 frames of a pass from start, ten seconds apart, numbered from firstIndex; the frame
+// numbered spikeIndex carries a spike and an estimated time. Each frame is received by the
+// stations given, in that order, each station a source of its own.
+bool AddPass(const ArchiveLocation& location, int firstIndex, double start,
+             const QStringList& stations, int spikeIndex = -1) {
   Archive archive;
   if (!archive.Open(location)) {
     return false;
@@ -45,9 +53,23 @@ bool FillArchive(const ArchiveLocation& location) {
   insert.prepare(
       "INSERT INTO frame (digest, bytes, time_utc, time_kind, source_order, frame_number,"
       " frame_type, eps_tcs_battery_volts) VALUES (?, 'x', ?, ?, ?, ?, 'S', ?)");
-  for (int i = 0; i < 120; ++i) {
-    const double time = (i < 60 ? kFirstPass : kSecondPass) + (i % 60) * 10;
-    const bool spike = i == kSpikeFrame;
+  QSqlQuery source(archive.Database());
+  source.prepare(
+      "INSERT INTO source (id, kind, name, station, added_at) VALUES (?, 'kss', ?, ?, '')");
+  QSqlQuery reception(archive.Database());
+  reception.prepare(
+      "INSERT INTO reception (source_id, position, frame_digest, station) VALUES (?, ?, ?, ?)");
+  for (int s = 0; s < stations.size(); ++s) {
+    source.addBindValue(firstIndex + s + 1);
+    source.addBindValue(stations[s] + ".kss");
+    source.addBindValue(stations[s]);
+    if (!source.exec()) {
+      return false;
+    }
+  }
+  for (int i = firstIndex; i < firstIndex + 60; ++i) {
+    const double time = start + (i - firstIndex) * 10;
+    const bool spike = i == spikeIndex;
     insert.addBindValue(QByteArray::number(i));
     insert.addBindValue(
         QDateTime::fromSecsSinceEpoch(static_cast<qint64>(time), Qt::UTC).toString(Qt::ISODate));
@@ -58,8 +80,38 @@ bool FillArchive(const ArchiveLocation& location) {
     if (!insert.exec()) {
       return false;
     }
+    for (int s = 0; s < stations.size(); ++s) {
+      reception.addBindValue(firstIndex + s + 1);
+      reception.addBindValue(i);
+      reception.addBindValue(QByteArray::number(i));
+      reception.addBindValue(stations[s]);
+      if (!reception.exec()) {
+        return false;
+      }
+    }
   }
   return RebuildTrendHours(archive);
+}
+
+// Two passes of 60 frames, three hours apart; one frame of the first carries a spike and an
+// estimated time. Two stations heard the first pass, one of them twice; one the second.
+bool FillArchive(const ArchiveLocation& location) {
+  return AddPass(location, 0, kFirstPass, {"W6XYZ", "DL1ABC", "DL1ABC"}, kSpikeFrame) &&
+         AddPass(location, 60, kSecondPass, {"W6XYZ"});
+}
+
+// Waits until no curve shows hourly extremes any more: every frame's values have arrived.
+bool EveryFrameArrives(const TrendChart& chart) {
+  return QTest::qWaitFor(
+      [&] {
+        for (int i = 0; i < chart.CurveCount(); ++i) {
+          if (chart.Curve(i).hourly) {
+            return false;
+          }
+        }
+        return true;
+      },
+      20000);
 }
 
 class TrendsWindowTest : public ::testing::Test {
@@ -76,30 +128,14 @@ class TrendsWindowTest : public ::testing::Test {
     ASSERT_EQ(Chart().CurveCount(), 1);
     firstCurve = Chart().Curve(0);
     firstDrawn = Chart().DrawnPoints(0);
-    WaitForEveryFrame();
-  }
-
-  void WaitForEveryFrame() {
-    QElapsedTimer waited;
-    waited.start();
-    const auto hourly = [&] {
-      for (int i = 0; i < Chart().CurveCount(); ++i) {
-        if (Chart().Curve(i).hourly) {
-          return true;
-        }
-      }
-      return false;
-    };
-    while (hourly() && waited.elapsed() < 20000) {
-      QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    ASSERT_FALSE(hourly()) << "every frame's values never arrived";
+    ASSERT_TRUE(EveryFrameArrives(Chart()));
   }
 
   TrendChart& Chart() { return *window->Chart(); }
 
-  void SendMouse(QEvent::Type type, QPointF at, Qt::MouseButtons buttons) {
-    QMouseEvent event(type, at, Chart().mapToGlobal(at), Qt::LeftButton, buttons, Qt::NoModifier);
+  void SendMouse(QEvent::Type type, QPointF at, Qt::MouseButtons buttons,
+                 Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QMouseEvent event(type, at, Chart().mapToGlobal(at), Qt::LeftButton, buttons, modifiers);
     QCoreApplication::sendEvent(&Chart(), &event);
   }
 
@@ -157,7 +193,7 @@ TEST_F(TrendsWindowTest, WheelZoomsAboutTheCursorDragPansDoubleClickShowsAll) {
   EXPECT_DOUBLE_EQ(Chart().ViewTo(), fullTo);
 }
 
-TEST_F(TrendsWindowTest, HoverNamesTimeValueAndTimeKind) {
+TEST_F(TrendsWindowTest, HoverNamesTimeValueTimeKindAndStations) {
   Chart().SetView(kFirstPass, kFirstPass + 600);
   const QRect plot = Chart().PlotRect();
   const double spikeTime = kFirstPass + kSpikeFrame * 10;
@@ -168,7 +204,19 @@ TEST_F(TrendsWindowTest, HoverNamesTimeValueAndTimeKind) {
   EXPECT_TRUE(text.contains("2026-07-15 19:05:10 UTC")) << text.toStdString();
   EXPECT_TRUE(text.contains("Battery Volts (EPS/TCS): 4.6 V")) << text.toStdString();
   EXPECT_TRUE(text.contains("time: estimated")) << text.toStdString();
+  EXPECT_TRUE(text.contains("stations: DL1ABC, W6XYZ\n")) << text.toStdString();
   EXPECT_TRUE(Chart().HoverText(QPointF(x, plot.bottom() - 2)).isEmpty());
+
+  // The stations are asked for once per hovered point, not at every move over it.
+  int lookups = 0;
+  Chart().SetStationLookup([&](double) {
+    ++lookups;
+    return std::optional<QStringList>(QStringList{"N0CALL"});
+  });
+  for (double dx : {0.0, 1.0, -1.0}) {
+    EXPECT_TRUE(Chart().HoverText(QPointF(x + dx, y)).contains("stations: N0CALL"));
+  }
+  EXPECT_EQ(lookups, 1);
 
   // A click on the spike names its frame's time; a drag that starts there only pans.
   QSignalSpy clicked(&Chart(), &TrendChart::pointClicked);
@@ -262,6 +310,205 @@ TEST_F(TrendsWindowTest, LastPassShowsTheNewestPassAlone) {
   EXPECT_NEAR(Chart().ViewFrom(), kSecondPass - 30, 1.0);
   EXPECT_NEAR(Chart().ViewTo(), kSecondPass + 590 + 30, 1.0);
 }
+
+// Shift+drag draws a rubber band over the plot and zooms to its time span, whichever way it
+// was dragged; a box of a pixel or two is a click and changes nothing.
+TEST_F(TrendsWindowTest, ShiftDragZoomsToTheBoxAndATinyBoxDoesNothing) {
+  struct Case {
+    const char* name;
+    double fromShare;  // of the plot's width
+    double toShare;
+    bool zooms;
+  };
+  const Case cases[] = {
+      {"left to right", 0.25, 0.75, true},
+      {"right to left", 0.75, 0.25, true},
+      {"a click", 0.5, 0.5 + 2.0 / 1000, false},
+  };
+  QSignalSpy clicked(&Chart(), &TrendChart::pointClicked);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Chart().SetView(kFirstPass, kFirstPass + 4000);
+    const QRect plot = Chart().PlotRect();
+    const double y = plot.center().y();
+    const QPointF from(plot.left() + c.fromShare * plot.width(), y);
+    const QPointF to(plot.left() + c.toShare * plot.width(), y);
+    SendMouse(QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::ShiftModifier);
+    SendMouse(QEvent::MouseMove, to, Qt::LeftButton, Qt::ShiftModifier);
+    const auto* band = Chart().findChild<QRubberBand*>();
+    const bool banded = band && band->isVisible();
+    EXPECT_EQ(banded, c.zooms);
+    if (banded) {
+      EXPECT_NEAR(band->geometry().left(), std::min(from.x(), to.x()), 1.0);
+      EXPECT_NEAR(band->geometry().right(), std::max(from.x(), to.x()), 1.0);
+      EXPECT_EQ(band->geometry().height(), plot.height());
+    }
+    SendMouse(QEvent::MouseButtonRelease, to, Qt::NoButton, Qt::ShiftModifier);
+    EXPECT_FALSE(band && band->isVisible());
+    const double low = std::min(c.fromShare, c.toShare), high = std::max(c.fromShare, c.toShare);
+    EXPECT_NEAR(Chart().ViewFrom(), c.zooms ? kFirstPass + low * 4000 : kFirstPass, 10.0);
+    EXPECT_NEAR(Chart().ViewTo(), c.zooms ? kFirstPass + high * 4000 : kFirstPass + 4000, 10.0);
+  }
+  EXPECT_EQ(clicked.size(), 0);
+}
+
+QDateTime Utc(const char* text) {
+  QDateTime time = QDateTime::fromString(text, "yyyy-MM-dd HH:mm");
+  time.setTimeSpec(Qt::UTC);
+  return time;
+}
+
+// The UTC fields follow the view in whole minutes that cover it; Show applies them, and a
+// range that does not end after it starts is refused with a message.
+TEST_F(TrendsWindowTest, TheRangeFieldsFollowTheViewAndShowWhatIsTyped) {
+  QDateTimeEdit& from = *window->RangeFrom();
+  QDateTimeEdit& to = *window->RangeTo();
+  auto* show = window->findChild<QPushButton*>("rangeShow");
+  auto* status = window->findChild<QLabel*>("trendsStatus");
+  ASSERT_TRUE(show && status);
+  Chart().SetView(kFirstPass + 5, kFirstPass + 3600 + 5);
+  EXPECT_EQ(from.text(), "2026-07-15 19:00");
+  EXPECT_EQ(to.text(), "2026-07-15 20:01");
+
+  struct Case {
+    const char* from;
+    const char* to;
+    bool shown;
+  };
+  const Case cases[] = {
+      {"2026-07-15 19:02", "2026-07-15 19:12", true},
+      {"2026-07-15 22:00", "2026-07-15 19:00", false},
+      {"2026-07-15 19:30", "2026-07-15 19:30", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.from + std::string(" to ") + c.to);
+    Chart().SetView(kFirstPass, kSecondPass);
+    status->clear();
+    from.setDateTime(Utc(c.from));
+    to.setDateTime(Utc(c.to));
+    QTest::mouseClick(show, Qt::LeftButton);
+    const double wantFrom = c.shown ? kFirstPass + 120 : kFirstPass;
+    const double wantTo = c.shown ? kFirstPass + 720 : kSecondPass;
+    EXPECT_DOUBLE_EQ(Chart().ViewFrom(), wantFrom);
+    EXPECT_DOUBLE_EQ(Chart().ViewTo(), wantTo);
+    EXPECT_EQ(status->text().contains("must end after it starts"), !c.shown)
+        << status->text().toStdString();
+  }
+}
+
+// Frames added to the archive while the window is open (as a live session adds them) extend
+// the curve at the next look; a view ending at the newest time moves on with its width, one
+// of the whole archive keeps its start, one of older times stays.
+TEST_F(TrendsWindowTest, FramesAddedToTheArchiveExtendTheOpenChart) {
+  struct Case {
+    const char* name;
+    double viewFrom;  // relative to the newest time before the frames are added
+    double viewTo;
+    bool fromFirst;  // the view begins at the archive's first frame
+    bool follows;
+  };
+  const Case cases[] = {
+      {"whole archive", 0, 0, true, true},
+      {"last pass", -620, 30, false, true},
+      {"older times", -3 * 3600 - 590, -3 * 3600, false, false},
+  };
+  window->SetPollInterval(10);
+  double newest = kSecondPass + 590;
+  std::size_t samples = 120;
+  int pass = 2;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const double from = c.fromFirst ? kFirstPass : newest + c.viewFrom;
+    Chart().SetView(from, newest + c.viewTo);
+    const double start = kSecondPass + pass * 3 * 3600;
+    ASSERT_TRUE(AddPass(location, pass * 60, start, {"W6XYZ"}));
+    ++pass;
+    samples += 60;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Chart().Curve(0).samples.size() >= samples; }, 5000));
+    EXPECT_EQ(Chart().Curve(0).samples.size(), samples);
+    EXPECT_DOUBLE_EQ(Chart().Curve(0).samples.back().time, start + 590);
+    const double grown = start + 590 - newest;
+    newest = start + 590;
+    EXPECT_DOUBLE_EQ(Chart().FullTo(), newest);
+    EXPECT_DOUBLE_EQ(Chart().ViewFrom(), c.follows && !c.fromFirst ? from + grown : from);
+    EXPECT_DOUBLE_EQ(Chart().ViewTo(), newest + c.viewTo - (c.follows ? 0 : grown));
+  }
+}
+
+// A window opened on an archive a live session has only begun charts the ticked parameters
+// once the first frames are in.
+TEST(TrendsWindowArchive, AnEmptyArchiveChartsItsFirstFrames) {
+  QTemporaryDir folder;
+  ArchiveLocation location;
+  location.path = folder.filePath("new.sqlite");
+  location.display = location.path;
+  ASSERT_TRUE(Archive().Open(location));
+  TrendsWindow window(location);
+  window.ShowParameter(kBatteryVolts, true);
+  EXPECT_EQ(window.Chart()->CurveCount(), 0);
+  ASSERT_TRUE(AddPass(location, 0, kFirstPass, {"W6XYZ"}));
+  window.PollArchive();
+  ASSERT_EQ(window.Chart()->CurveCount(), 1);
+  ASSERT_TRUE(EveryFrameArrives(*window.Chart()));
+  EXPECT_EQ(window.Chart()->Curve(0).samples.size(), 60u);
+  EXPECT_DOUBLE_EQ(window.Chart()->ViewTo(), kFirstPass + 590);
+}
+
+// A window on a PostgreSQL archive whose server went away names the failure and, once the
+// server is back, opens a new connection and catches up with the frames added meanwhile.
+TEST(TrendsWindowArchive, CatchesUpAfterThePostgresqlServerRestarts) {
+  const ArchiveLocation location = testing::FreshArchive(ArchiveEngine::kPostgresql);
+  ASSERT_FALSE(location.database.isEmpty());
+  ASSERT_TRUE(FillArchive(location));
+  TrendsWindow window(location);
+  window.ShowParameter(kBatteryVolts, true);
+  ASSERT_EQ(window.Chart()->CurveCount(), 1);
+  ASSERT_TRUE(EveryFrameArrives(*window.Chart()));
+  auto* status = window.findChild<QLabel*>("trendsStatus");
+
+  ASSERT_TRUE(testing::StopPostgres());
+  window.PollArchive();
+  EXPECT_TRUE(status->text().contains("trying again")) << status->text().toStdString();
+  EXPECT_EQ(window.Chart()->Curve(0).samples.size(), 120u);
+
+  ASSERT_TRUE(testing::RestartPostgres());
+  ASSERT_TRUE(AddPass(location, 120, kSecondPass + 3 * 3600, {"W6XYZ"}));
+  window.PollArchive();
+  EXPECT_EQ(window.Chart()->Curve(0).samples.size(), 180u) << status->text().toStdString();
+}
+
+// Every frame's values, read while a live frame was appended to the hourly curve, replace the
+// hours but keep that frame.
+TEST(TrendChartSamples, EveryFrameReadKeepsFramesAppendedMeanwhile) {
+  using enum TrendTimeKind;
+  TrendChart chart;
+  TrendCurve hours;
+  hours.parameterRow = kBatteryVolts;
+  hours.hourly = true;
+  hours.samples = {{100, 1.0}, {200, 2.0}};
+  hours.kinds = {kSpacecraft, kSpacecraft};
+  chart.AddCurve(hours);
+  chart.AppendSamples(kBatteryVolts, {{300, 3.0}}, {kReception});
+  ASSERT_TRUE(chart.ReplaceSamples(kBatteryVolts, {{100, 1.0}, {150, 5.0}, {200, 2.0}},
+                                   {kSpacecraft, kEstimated, kSpacecraft}, 200));
+  const TrendCurve& curve = chart.Curve(0);
+  EXPECT_FALSE(curve.hourly);
+  std::vector<double> times;
+  for (const TimedValue& sample : curve.samples) {
+    times.push_back(sample.time);
+  }
+  EXPECT_EQ(times, (std::vector<double>{100, 150, 200, 300}));
+  EXPECT_EQ(curve.kinds,
+            (std::vector<TrendTimeKind>{kSpacecraft, kEstimated, kSpacecraft, kReception}));
+}
+
+// The PostgreSQL server a test started is stopped when the tests end.
+class StopTestArchivesAtEnd : public ::testing::Environment {
+ public:
+  void TearDown() override { testing::StopTestArchives(); }
+};
+const auto* const kStopTestArchives =
+    ::testing::AddGlobalTestEnvironment(new StopTestArchivesAtEnd);
 
 }  // namespace
 }  // namespace quilmar

@@ -1,0 +1,122 @@
+// The Trends chart under the mouse: the wheel zooms about the pointer, dragging pans,
+// Shift+dragging draws a rubber band and zooms to its time span, a double-click shows the
+// whole range, hovering shows a point's text and a click on a point names its frame's time.
+#include <QMouseEvent>
+#include <QRubberBand>
+#include <QToolTip>
+#include <QWheelEvent>
+#include <algorithm>
+#include <cmath>
+
+#include "trend_chart.h"
+
+namespace quilmar {
+namespace {
+
+constexpr double kClickSlack = 3.0;  // pixels a click may move before it pans or draws a box
+
+}  // namespace
+
+void TrendChart::wheelEvent(QWheelEvent* event) {
+  const double steps = event->angleDelta().y() / 120.0;
+  if (steps == 0.0) {
+    return;
+  }
+  const double anchor = TimeAt(event->position().x());
+  const double factor = std::pow(0.8, steps);
+  const double longest = (fullTo - fullFrom) * 1.5;
+  const double span = std::min((viewTo - viewFrom) * factor, longest);
+  const double share = (anchor - viewFrom) / (viewTo - viewFrom);
+  SetView(anchor - share * span, anchor - share * span + span);
+  event->accept();
+}
+
+void TrendChart::mousePressEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) {
+    return;
+  }
+  dragMoved = false;
+  dragStartX = event->position().x();
+  if (event->modifiers() & Qt::ShiftModifier) {
+    boxZooming = true;
+    setCursor(Qt::CrossCursor);
+    return;
+  }
+  dragging = true;
+  dragStartFrom = viewFrom;
+  setCursor(Qt::ClosedHandCursor);
+}
+
+// The rubber band from where the drag began to x, over the plot's whole height: only its
+// time span counts.
+void TrendChart::ShowBox(double x) {
+  if (!rubberBand) {
+    rubberBand = new QRubberBand(QRubberBand::Rectangle, this);
+    rubberBand->setObjectName(QStringLiteral("zoomBox"));
+  }
+  const QRect plot = PlotRect();
+  const auto clamped = [&](double at) {
+    return static_cast<int>(std::lround(std::clamp<double>(at, plot.left(), plot.right())));
+  };
+  const int left = clamped(std::min(dragStartX, x));
+  const int right = clamped(std::max(dragStartX, x));
+  rubberBand->setGeometry(QRect(QPoint(left, plot.top()), QPoint(right, plot.bottom())));
+  rubberBand->show();
+}
+
+void TrendChart::mouseMoveEvent(QMouseEvent* event) {
+  const double x = event->position().x();
+  // A click that wanders a pixel or two is still a click on a point, not a pan or a box.
+  dragMoved = dragMoved || std::abs(x - dragStartX) > kClickSlack;
+  if (boxZooming) {
+    if (dragMoved) {
+      ShowBox(x);
+    }
+    return;
+  }
+  if (dragging) {
+    const double span = viewTo - viewFrom;
+    const double shift = (x - dragStartX) / std::max(1, PlotRect().width());
+    SetView(dragStartFrom - shift * span, dragStartFrom - shift * span + span);
+    return;
+  }
+  const QString text = HoverText(event->position());
+  if (text.isEmpty()) {
+    QToolTip::hideText();
+  } else {
+    QToolTip::showText(event->globalPosition().toPoint(), text, this);
+  }
+}
+
+void TrendChart::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) {
+    return;
+  }
+  unsetCursor();
+  if (boxZooming) {
+    boxZooming = false;
+    if (rubberBand) {
+      rubberBand->hide();
+    }
+    // A box a few pixels wide is a slip of the hand, not a wish for a one-minute view.
+    const double x = event->position().x();
+    if (std::abs(x - dragStartX) > kClickSlack) {
+      const QRect plot = PlotRect();
+      const auto inPlot = [&](double at) {
+        return std::clamp<double>(at, plot.left(), plot.left() + plot.width());
+      };
+      SetView(TimeAt(inPlot(std::min(dragStartX, x))), TimeAt(inPlot(std::max(dragStartX, x))));
+    }
+    return;
+  }
+  dragging = false;
+  if (!dragMoved) {
+    if (const std::optional<NearPoint> near = PointNear(event->position())) {
+      emit pointClicked(near->point.time);
+    }
+  }
+}
+
+void TrendChart::mouseDoubleClickEvent(QMouseEvent*) { SetView(fullFrom, fullTo); }
+
+}  // namespace quilmar

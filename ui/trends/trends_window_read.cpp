@@ -1,0 +1,114 @@
+// Charting a ticked parameter: its hourly overview at once, its every frame's values from a
+// thread of its own; see trends_window.h.
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLocale>
+#include <array>
+#include <memory>
+
+#include "archive/archive.h"
+#include "archive/trend_overview.h"
+#include "archive/trend_query.h"
+#include "core/parameter_catalogue.h"
+#include "trend_chart.h"
+#include "trends_window.h"
+
+namespace quilmar {
+namespace {
+
+// Colours that stay apart on a white background and for the common colour-vision deficiencies.
+constexpr std::array<QRgb, 8> kColours{0x0072B2, 0xD55E00, 0x009E73, 0xCC79A7,
+                                       0xE69F00, 0x56B4E9, 0x000000, 0xF0E442};
+
+}  // namespace
+
+QString TrendParameterLabel(int row) {
+  const ParameterInfo& info = kParameterCatalogue[row];
+  const QString name = QString::fromLatin1(info.name.data(), info.name.size());
+  return info.unit.empty() ? name
+                           : QStringLiteral("%1 [%2]").arg(
+                                 name, QLatin1String(info.unit.data(), info.unit.size()));
+}
+
+void TrendsWindow::AddParameter(int parameterRow) {
+  if (!haveFrames) {
+    return;
+  }
+  QElapsedTimer timer;
+  timer.start();
+  const ParameterInfo& info = kParameterCatalogue[parameterRow];
+  TrendCurve curve;
+  curve.parameterRow = parameterRow;
+  curve.name = QStringLiteral("%1 (%2)").arg(QLatin1String(info.name.data(), info.name.size()),
+                                             QLatin1String(SectionInfoOf(info.section).name));
+  curve.unit = QString::fromLatin1(info.unit.data(), info.unit.size());
+  curve.colour = QColor::fromRgb(kColours[coloursUsed++ % kColours.size()]);
+  curve.hourly = true;
+  // Each hour's extremes at the hour's first and last frame time: its lowest first, as the
+  // order within the hour is not kept.
+  const bool read = ReadTrendHours(*archive, parameterRow, [&](const TrendHour& hour) {
+    curve.samples.push_back({static_cast<double>(hour.firstUtc), hour.low});
+    curve.samples.push_back({static_cast<double>(hour.lastUtc), hour.high});
+    curve.kinds.insert(curve.kinds.end(), 2, TrendTimeKind::kSpacecraft);
+  });
+  if (!read) {
+    status->setText(archive->Error());
+    return;
+  }
+  const qsizetype hours = static_cast<qsizetype>(curve.samples.size() / 2);
+  chart->AddCurve(std::move(curve));
+  status->setText(tr("%1: %2 hours in %3 ms; reading every frame...")
+                      .arg(TrendParameterLabel(parameterRow), QLocale().toString(hours))
+                      .arg(timer.elapsed()));
+  StartFullRead(parameterRow);
+}
+
+struct TrendsWindow::FullRead {
+  std::vector<TimedValue> samples;
+  std::vector<TrendTimeKind> kinds;
+  QString error;
+  qint64 milliseconds = 0;
+  double readUpTo = 0.0;  // the newest time the read covered
+};
+
+void TrendsWindow::StartFullRead(int parameterRow) {
+  const TrendRange range{static_cast<std::int64_t>(firstTime), static_cast<std::int64_t>(lastTime)};
+  fullReads.emplace_back([this, parameterRow, range] {
+    QElapsedTimer timer;
+    timer.start();
+    auto read = std::make_shared<FullRead>();
+    Archive own;
+    const bool ok =
+        own.Open(location, true) && ReadTrend(own, parameterRow, range, [&](const TrendSample& s) {
+          read->samples.push_back({static_cast<double>(s.utcSeconds), s.value});
+          read->kinds.push_back(s.kind);
+          return !closing;
+        });
+    if (closing) {
+      return;
+    }
+    read->error = ok ? QString() : own.Error();
+    read->readUpTo = static_cast<double>(range.toUtc);
+    read->milliseconds = timer.elapsed();
+    QMetaObject::invokeMethod(
+        this, [this, parameterRow, read] { ApplyFullRead(parameterRow, *read); },
+        Qt::QueuedConnection);
+  });
+}
+
+void TrendsWindow::ApplyFullRead(int parameterRow, FullRead& read) {
+  if (!read.error.isEmpty()) {
+    status->setText(tr("%1: only hourly extremes, every frame could not be read: %2")
+                        .arg(TrendParameterLabel(parameterRow), read.error));
+    return;
+  }
+  const qsizetype count = static_cast<qsizetype>(read.samples.size());
+  if (chart->ReplaceSamples(parameterRow, std::move(read.samples), std::move(read.kinds),
+                            read.readUpTo)) {
+    status->setText(tr("%1: %2 values read in %3 ms")
+                        .arg(TrendParameterLabel(parameterRow), QLocale().toString(count))
+                        .arg(read.milliseconds));
+  }
+}
+
+}  // namespace quilmar
