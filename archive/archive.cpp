@@ -11,6 +11,8 @@
 namespace quilmar {
 namespace {
 
+constexpr int kPostgresqlConnectSeconds = 10;
+
 // Importers wait this long for another one's write lock before giving up with "locked".
 constexpr int kSqliteBusyMilliseconds = 120000;
 // The advisory lock that serialises writers on a PostgreSQL archive ("QHKA").
@@ -67,7 +69,15 @@ bool Archive::Connect(bool mustExist) {
     database.setUserName(location.user);
     database.setPassword(location.password);
     database.setDatabaseName(location.database);
-    database.setConnectOptions(location.options);
+    // Without a bound, a server host that vanished holds the window or a live session at
+    // connect() until the system's TCP timeout, minutes later.
+    QString options = location.options;
+    if (!options.contains(QStringLiteral("connect_timeout="))) {
+      options += QStringLiteral("%1connect_timeout=%2")
+                     .arg(options.isEmpty() ? "" : ";")
+                     .arg(kPostgresqlConnectSeconds);
+    }
+    database.setConnectOptions(options);
   } else {
     const QFileInfo file(location.path);
     if (mustExist && !file.exists()) {
