@@ -71,7 +71,7 @@ std::int64_t LiveArchiveFeed::Dropped() const {
 
 LiveArchiveFeed::Progress LiveArchiveFeed::Now() const {
   const std::lock_guard lock(mutex);
-  return {written, waiting.size(), dropped, unreachable};
+  return {framesWritten, waiting.size(), dropped, unreachable};
 }
 
 void LiveArchiveFeed::Run() {
@@ -158,7 +158,7 @@ bool LiveArchiveFeed::WriteSome(Archive& archive) {
   {
     const std::lock_guard lock(mutex);
     waiting.erase(waiting.begin(), waiting.begin() + static_cast<std::ptrdiff_t>(frames.size()));
-    written += static_cast<std::int64_t>(frames.size());
+    framesWritten += static_cast<std::int64_t>(frames.size());
   }
   writtenSinceBack += static_cast<std::int64_t>(frames.size());
   SetReachable(true, QString());

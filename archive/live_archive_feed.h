@@ -83,7 +83,7 @@ class LiveArchiveFeed {
   std::deque<Arrival> waiting;
   std::int64_t nextPosition = 0;
   std::int64_t dropped = 0;
-  std::int64_t written = 0;
+  std::int64_t framesWritten = 0;
   QString unreachable;
   bool stopping = false;
 
