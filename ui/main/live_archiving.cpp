@@ -11,8 +11,6 @@ namespace {
 
 QString Count(std::int64_t n) { return QLocale().toString(static_cast<qlonglong>(n)); }
 
-constexpr QChar kDash(0x2014);
-
 }  // namespace
 
 QString ArchiveTextIn(const QSettings& store) {
@@ -108,30 +106,35 @@ void LiveArchiving::Finished(int closed, const LiveArchiveFeed::Progress& last) 
   }
 }
 
+// The counts first, then the reason, which may be long: a status bar too narrow for all of it
+// still shows how many frames wait.
 QString LiveArchiving::StatusText() const {
   if (!shown) {
     return {};
   }
+  const bool ending = !feed && !outcome;
   const LiveArchiveFeed::Progress now = feed ? feed->Now() : outcome.value_or(atFinish);
   const QString waiting = Count(static_cast<std::int64_t>(now.waiting));
-  QString text;
-  if (!feed && !outcome) {
-    text = QStringLiteral("Archive: %1 frames added, writing the %2 that wait")
-               .arg(Count(now.written), waiting);
-  } else if (now.waiting == 0 || (feed && now.unreachable.isEmpty())) {
-    text = QStringLiteral("Archive: %1 frames added").arg(Count(now.written));
-  } else if (feed) {
-    text = QStringLiteral("Archive unreachable: %1 %2 %3 frames waiting")
-               .arg(now.unreachable, kDash, waiting);
-  } else {
-    text = QStringLiteral(
-               "Archive unreachable: %1 %2 %3 frames not added; Archive > Add Logs... "
-               "of the recording adds them")
-               .arg(now.unreachable, kDash, waiting);
+  const bool away = !now.unreachable.isEmpty() && now.waiting > 0;
+  QString text = QStringLiteral("Archive: %1 frames added").arg(Count(now.written));
+  if (feed && away) {
+    text = QStringLiteral("Archive unreachable, %1 frames waiting").arg(waiting);
+  } else if (feed && now.waiting > 0) {
+    // Written in moments, unless the database is slow or locked by another program.
+    text += QStringLiteral(", %1 waiting").arg(waiting);
+  } else if (ending && now.waiting > 0) {
+    text += QStringLiteral(", writing %1 more").arg(waiting);
+  } else if (outcome && now.waiting > 0) {
+    text += QStringLiteral(", %1 not added").arg(waiting);
   }
   if (now.dropped > 0) {
-    text += QStringLiteral(" (%1 more not added: too many waited; the recording has them)")
-                .arg(Count(now.dropped));
+    text += QStringLiteral(", %1 not added as too many waited").arg(Count(now.dropped));
+  }
+  if (away && !ending) {
+    text += QStringLiteral(": ") + now.unreachable;
+  }
+  if (outcome && (now.waiting > 0 || now.dropped > 0)) {
+    text += QStringLiteral("; Archive > Add Logs... of the recording adds them");
   }
   return text;
 }

@@ -39,8 +39,8 @@ class LiveArchiving : public QObject {
   void Finish();
   // A session that does not archive: the feed ended and its line forgotten.
   void Forget();
-  // "Archive unreachable: <reason> — 12 frames waiting", "Archive: 240 frames added"; empty
-  // before the first session.
+  // "Archive: 240 frames added", "Archive unreachable, 12 frames waiting: <reason>"; empty
+  // when the session does not archive.
   QString StatusText() const;
 
  signals:

@@ -241,6 +241,11 @@ void LiveSteps::WriteArchiveStatus() {
   const QString text = archiving->StatusText();
   archiveStatus->setText(text);
   archiveStatus->setToolTip(text);
+  // As wide as its text, up to two fifths of the fixed-size window; the session's line takes
+  // the rest.
+  const int margin = archiveStatus->fontMetrics().averageCharWidth() * 2;
+  archiveStatus->setFixedWidth(std::min(
+      archiveStatus->fontMetrics().horizontalAdvance(text) + margin, window.width() * 2 / 5));
   archiveStatus->setVisible(!text.isEmpty() && !liveStatus->isHidden());
 }
 
