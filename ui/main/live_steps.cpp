@@ -193,6 +193,7 @@ void LiveSteps::SetLive(bool on) {
     statusClock->stop();
     reconnectNow->hide();
     archiving->Finish();
+    WriteArchiveStatus();
   }
   if (!on && session != nullptr) {
     model.EndPass();

@@ -47,7 +47,6 @@ class LiveSteps : public QObject {
   void SetChooser(Chooser chooser) { choose = std::move(chooser); }
   // Where the window's archive and station are kept (the Archive menu's store).
   void SetArchiveStore(SettingsOpener opener) { archiveStore = std::move(opener); }
-  const SettingsOpener& ArchiveStore() const { return archiveStore; }
   // Opens the recording and starts a new table fed from the TNC; false when a load or a
   // session is running or the recording cannot be created (reported).
   bool ConnectToTnc(const LiveChoice& choice);

@@ -113,6 +113,7 @@ TEST_F(LiveArchivingTest, DisconnectDoesNotWaitForALockedArchiveAndLosesNoFrame)
   QTest::qWait(100);
   EXPECT_LT(clock.elapsed(), 1000);
   EXPECT_FALSE(window->IsLive());
+  EXPECT_EQ(ArchiveLine().toStdString(), "Archive: 0 frames added, writing 4 more");
   holder.Rollback();
   holder.Close();
   ASSERT_TRUE(WaitForArchiveLine(QStringLiteral("Archive: 4 frames added")))
