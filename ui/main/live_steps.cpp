@@ -58,6 +58,18 @@ LiveSteps::LiveSteps(FrameTableModel& model, QWidget& window, QMenu* file, QStat
   menuFileDisconnect->setObjectName(QStringLiteral("MenuFileDisconnect"));
   menuFileDisconnect->setEnabled(false);
 
+  BuildStatusWidgets(statusBar);
+  archiving = new LiveArchiving(this);
+  connect(archiving, &LiveArchiving::statusChanged, this, &LiveSteps::WriteArchiveStatus);
+  // The age of the last frame and the frames per minute change without a frame arriving.
+  statusClock = new QTimer(this);
+  statusClock->setInterval(1000);
+  connect(statusClock, &QTimer::timeout, this, &LiveSteps::WriteStatus);
+  connect(statusClock, &QTimer::timeout, this, &LiveSteps::secondPassed);
+}
+
+// The session's line, "Reconnect now" and the archive's line, hidden until a session runs.
+void LiveSteps::BuildStatusWidgets(QStatusBar* statusBar) {
   liveStatus = new QLabel(&window);
   liveStatus->setObjectName(QStringLiteral("LiveStatus"));
   // The window has a fixed size: a long recording path must not widen it.
@@ -75,16 +87,8 @@ LiveSteps::LiveSteps(FrameTableModel& model, QWidget& window, QMenu* file, QStat
   });
   archiveStatus = new QLabel(&window);
   archiveStatus->setObjectName(QStringLiteral("ArchiveStatus"));
-  archiveStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   archiveStatus->hide();
-  statusBar->addWidget(archiveStatus, 2);
-  archiving = new LiveArchiving(this);
-  connect(archiving, &LiveArchiving::statusChanged, this, &LiveSteps::WriteArchiveStatus);
-  // The age of the last frame and the frames per minute change without a frame arriving.
-  statusClock = new QTimer(this);
-  statusClock->setInterval(1000);
-  connect(statusClock, &QTimer::timeout, this, &LiveSteps::WriteStatus);
-  connect(statusClock, &QTimer::timeout, this, &LiveSteps::secondPassed);
+  statusBar->addWidget(archiveStatus);
 }
 
 LiveSteps::~LiveSteps() {

@@ -68,6 +68,7 @@ class LiveSteps : public QObject {
   void secondPassed();
 
  private:
+  void BuildStatusWidgets(QStatusBar* statusBar);
   void MenuFileConnectClick();
   void SessionFailed();
   void SetLive(bool on);
