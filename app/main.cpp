@@ -86,9 +86,10 @@ bool ChooseLive(const QCommandLineParser& parser, const QCommandLineOption& conn
     return false;
   }
   // A name an earlier session of the same second already took gets a free one beside it.
-  live = quilmar::LiveChoice{
-      *parsed.address,
-      quilmar::FreeRecordingPath(quilmar::DefaultRecordingPath(QDateTime::currentDateTimeUtc()))};
+  live.emplace();
+  live->address = *parsed.address;
+  live->recordingPath =
+      quilmar::FreeRecordingPath(quilmar::DefaultRecordingPath(QDateTime::currentDateTimeUtc()));
   return true;
 }
 
@@ -179,6 +180,8 @@ int main(int argc, char** argv) {
     return TakeScreenshot(window, logs, parser.value(screenshot));
   }
   if (live) {
+    // Into the archive too when the Connect dialog was last left so.
+    quilmar::RememberedArchiving(*live, &quilmar::OpenUserSettings);
     window.ConnectWhenRunning(*live);
   } else if (!logs.isEmpty()) {
     window.OpenLogWhenRunning(logs.constFirst());

@@ -26,7 +26,12 @@ LiveArchiveFeed::LiveArchiveFeed(ArchiveLocation location, QString station, QStr
       settings(settings),
       worker([this] { Run(); }) {}
 
-LiveArchiveFeed::~LiveArchiveFeed() {
+LiveArchiveFeed::~LiveArchiveFeed() { Finish(); }
+
+void LiveArchiveFeed::Finish() {
+  if (!worker.joinable()) {
+    return;
+  }
   {
     const std::lock_guard lock(mutex);
     stopping = true;
@@ -62,6 +67,11 @@ bool LiveArchiveFeed::WaitUntilWritten(int timeoutMilliseconds) {
 std::int64_t LiveArchiveFeed::Dropped() const {
   const std::lock_guard lock(mutex);
   return dropped;
+}
+
+LiveArchiveFeed::Progress LiveArchiveFeed::Now() const {
+  const std::lock_guard lock(mutex);
+  return {framesWritten, waiting.size(), dropped, unreachable};
 }
 
 void LiveArchiveFeed::Run() {
@@ -148,6 +158,7 @@ bool LiveArchiveFeed::WriteSome(Archive& archive) {
   {
     const std::lock_guard lock(mutex);
     waiting.erase(waiting.begin(), waiting.begin() + static_cast<std::ptrdiff_t>(frames.size()));
+    framesWritten += static_cast<std::int64_t>(frames.size());
   }
   writtenSinceBack += static_cast<std::int64_t>(frames.size());
   SetReachable(true, QString());
@@ -155,6 +166,10 @@ bool LiveArchiveFeed::WriteSome(Archive& archive) {
 }
 
 void LiveArchiveFeed::SetReachable(bool nowReachable, const QString& reason) {
+  {
+    const std::lock_guard lock(mutex);
+    unreachable = nowReachable ? QString() : reason;
+  }
   if (nowReachable == reachable) {
     return;
   }

@@ -37,17 +37,28 @@ class LiveArchiveFeed {
   LiveArchiveFeed(ArchiveLocation location, QString station, QString source, Report report)
       : LiveArchiveFeed(std::move(location), std::move(station), std::move(source),
                         std::move(report), Settings()) {}
-  // Writes what is waiting if the archive is there, at most `settings.retryMilliseconds`
-  // once more, then stops.
+  // Finish, if it was not called.
   ~LiveArchiveFeed();
   LiveArchiveFeed(const LiveArchiveFeed&) = delete;
   LiveArchiveFeed& operator=(const LiveArchiveFeed&) = delete;
 
   // Never blocks on the database.
   void Add(const FrameBuffer& frame, const QDateTime& arrival);
+  // Writes what is waiting if the archive is there, at most `settings.retryMilliseconds`
+  // once more, then stops; frames added later are not archived. Waits for the database.
+  void Finish();
   // Waits until every frame added so far is written; false on timeout.
   bool WaitUntilWritten(int timeoutMilliseconds);
   std::int64_t Dropped() const;
+
+  // Where the feed stands, for a status line; safe from any thread.
+  struct Progress {
+    std::int64_t written = 0;  // frames committed to the archive
+    std::size_t waiting = 0;   // frames not written yet
+    std::int64_t dropped = 0;  // frames beyond the bound, not archived
+    QString unreachable;       // why the archive is away; empty while it is reachable
+  };
+  Progress Now() const;
 
  private:
   struct Arrival {
@@ -72,6 +83,8 @@ class LiveArchiveFeed {
   std::deque<Arrival> waiting;
   std::int64_t nextPosition = 0;
   std::int64_t dropped = 0;
+  std::int64_t framesWritten = 0;
+  QString unreachable;
   bool stopping = false;
 
   // The feed thread's own state.

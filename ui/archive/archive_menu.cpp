@@ -14,6 +14,7 @@
 #include "archive/archive_time.h"
 #include "archived_pass.h"
 #include "passes_window.h"
+#include "ui/main/live_archiving.h"
 #include "ui/main/main_window.h"
 #include "ui/main/user_settings.h"
 #include "ui/trends/trend_chart.h"
@@ -21,9 +22,6 @@
 
 namespace quilmar {
 namespace {
-
-constexpr char kArchiveKey[] = "archive/location";
-constexpr char kStationKey[] = "archive/station";
 
 // The file dialog for the logs, then the station's callsign (the last one offered).
 ArchiveMenu::LogsToAdd AskForLogs(QWidget* parent, const QString& lastStation) {
@@ -72,6 +70,10 @@ ArchiveMenu::ArchiveMenu(MainWindow& window) : QObject(&window), window(window) 
   menu->addAction(QStringLiteral("Open Archive..."), this, &ArchiveMenu::ChooseArchive)
       ->setObjectName(QStringLiteral("MenuArchiveOpen"));
   InsertBeforeCommands(window.menuBar(), menu);
+  // A live session adds its frames to this archive, received by the station Add Logs names.
+  window.SetArchiveStore([menu = QPointer<ArchiveMenu>(this)] {
+    return menu ? menu->OpenStore() : OpenUserSettings();
+  });
 }
 
 ArchiveMenu::~ArchiveMenu() { CloseAll(); }
@@ -83,10 +85,7 @@ std::unique_ptr<QSettings> ArchiveMenu::OpenStore() const {
   return OpenUserSettings();
 }
 
-QString ArchiveMenu::ArchiveText() const {
-  const QString chosen = OpenStore()->value(QLatin1String(kArchiveKey)).toString();
-  return chosen.isEmpty() ? DefaultArchiveText() : chosen;
-}
+QString ArchiveMenu::ArchiveText() const { return ArchiveTextIn(*OpenStore()); }
 
 std::optional<ArchiveLocation> ArchiveMenu::Location() {
   QString error;
@@ -103,7 +102,7 @@ bool ArchiveMenu::UseArchive(const QString& text) {
     Report(error);
     return false;
   }
-  OpenStore()->setValue(QLatin1String(kArchiveKey), text.trimmed());
+  OpenStore()->setValue(QLatin1String(kArchiveLocationKey), text.trimmed());
   // An open Trends window reads the archive it was opened on: the next one reads this one.
   if (trendsWindow) {
     trendsWindow->close();
@@ -160,13 +159,13 @@ void ArchiveMenu::OpenPasses() {
 }
 
 void ArchiveMenu::ChooseLogsToAdd() {
-  const QString lastStation = OpenStore()->value(QLatin1String(kStationKey)).toString();
+  const QString lastStation = OpenStore()->value(QLatin1String(kArchiveStationKey)).toString();
   const LogsToAdd chosen =
       logsChooser ? logsChooser(lastStation) : AskForLogs(&window, lastStation);
   if (chosen.files.isEmpty()) {
     return;
   }
-  OpenStore()->setValue(QLatin1String(kStationKey), chosen.station.trimmed());
+  OpenStore()->setValue(QLatin1String(kArchiveStationKey), chosen.station.trimmed());
   AddFiles(chosen.files);
 }
 
@@ -181,7 +180,7 @@ void ArchiveMenu::AddFiles(const QStringList& files) {
   if (!location) {
     return;
   }
-  const QString station = OpenStore()->value(QLatin1String(kStationKey)).toString();
+  const QString station = OpenStore()->value(QLatin1String(kArchiveStationKey)).toString();
   QWidget* over = trendsWindow && trendsWindow->isActiveWindow()
                       ? static_cast<QWidget*>(trendsWindow)
                       : &window;

@@ -1,6 +1,7 @@
 // The Connect to TNC dialog; see connect_dialog.h.
 #include "connect_dialog.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -16,8 +17,8 @@
 #include <QStandardPaths>
 #include <QVBoxLayout>
 
+#include "live_archiving.h"
 #include "look.h"
-#include "user_settings.h"
 
 namespace quilmar {
 namespace {
@@ -68,7 +69,14 @@ QString DefaultRecordingPath(const QDateTime& start) {
   return QDir(RecordingFolder()).filePath(RecordingFileName(start));
 }
 
-ConnectDialog::ConnectDialog(QWidget* parent) : QDialog(parent) {
+void RememberedArchiving(LiveChoice& choice, const SettingsOpener& archiveStore) {
+  const auto store = archiveStore();
+  choice.addToArchive = store->value(QLatin1String(kArchiveLiveFramesKey), false).toBool();
+  choice.station = store->value(QLatin1String(kArchiveStationKey)).toString();
+}
+
+ConnectDialog::ConnectDialog(QWidget* parent, SettingsOpener archiveStore)
+    : QDialog(parent), archiveStore(std::move(archiveStore)) {
   setObjectName(QStringLiteral("ConnectDialog"));
   setWindowTitle(QStringLiteral("Connect to TNC"));
   Build();
@@ -113,6 +121,7 @@ void ConnectDialog::Build() {
                Row(this, {serialPortBox, new QLabel(QStringLiteral("Baud:")), baudRateBox}, 0));
   form->addRow(QStringLiteral("Record to folder:"), Row(this, {folderEdit, browse}, 0));
   form->addRow(QStringLiteral("File name:"), fileNameEdit);
+  BuildArchiveRows(form);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("Connect"));
   connect(buttons, &QDialogButtonBox::accepted, this, &ConnectDialog::accept);
@@ -134,6 +143,23 @@ void ConnectDialog::Build() {
   problem->setObjectName(QStringLiteral("Problem"));
 }
 
+void ConnectDialog::BuildArchiveRows(QFormLayout* form) {
+  addToArchive = new QCheckBox(QStringLiteral("Add received frames to the archive"), this);
+  addToArchive->setObjectName(QStringLiteral("AddToArchive"));
+  archiveName = new QLabel(this);
+  archiveName->setObjectName(QStringLiteral("ArchiveName"));
+  archiveName->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  // A long path or URL must not widen the dialog past the screen.
+  archiveName->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  stationEdit = new QLineEdit(this);
+  stationEdit->setObjectName(QStringLiteral("Station"));
+  stationEdit->setPlaceholderText(QStringLiteral("callsign of this station"));
+  form->addRow(addToArchive);
+  form->addRow(QStringLiteral("Archive:"), archiveName);
+  form->addRow(QStringLiteral("Station:"), stationEdit);
+  connect(addToArchive, &QCheckBox::toggled, stationEdit, &QLineEdit::setEnabled);
+}
+
 void ConnectDialog::LoadLastChoices() {
   const auto settings = OpenUserSettings();
   const bool serial = settings->value(Key(kKindKey)).toString() == QLatin1String("serial");
@@ -146,6 +172,16 @@ void ConnectDialog::LoadLastChoices() {
   }
   baudRateBox->setCurrentText(settings->value(Key(kBaudRateKey), kDefaultBaudRate).toString());
   folderEdit->setText(QDir::toNativeSeparators(RecordingFolder()));
+  const auto store = archiveStore();
+  addToArchive->setChecked(store->value(QLatin1String(kArchiveLiveFramesKey), false).toBool());
+  stationEdit->setEnabled(addToArchive->isChecked());
+  stationEdit->setText(store->value(QLatin1String(kArchiveStationKey)).toString());
+  // The archive the window reads, as Archive > Open Archive... chose it.
+  const QString archive = ArchiveTextIn(*store);
+  QString error;
+  const std::optional<ArchiveLocation> location = ParseArchiveLocation(archive, error);
+  archiveName->setText(location ? location->display : archive);
+  archiveName->setToolTip(archiveName->text());
 }
 
 void ConnectDialog::SaveChoices() const {
@@ -160,6 +196,11 @@ void ConnectDialog::SaveChoices() const {
     settings->setValue(Key(kPortKey), choice.address.port);
   }
   settings->setValue(Key(kFolderKey), QDir::fromNativeSeparators(folderEdit->text().trimmed()));
+  const auto store = archiveStore();
+  store->setValue(QLatin1String(kArchiveLiveFramesKey), choice.addToArchive);
+  if (choice.addToArchive) {
+    store->setValue(QLatin1String(kArchiveStationKey), choice.station);
+  }
 }
 
 void ConnectDialog::ChooseFolder() {
@@ -234,7 +275,30 @@ bool ConnectDialog::ReadChoice() {
     problem->setText(QStringLiteral("Enter the folder and the file name of the recording."));
     return false;
   }
-  choice = {address, QDir(folder).filePath(fileName)};
+  choice.address = address;
+  choice.recordingPath = QDir(folder).filePath(fileName);
+  return ReadArchiving();
+}
+
+bool ConnectDialog::ReadArchiving() {
+  choice.addToArchive = addToArchive->isChecked();
+  choice.station = stationEdit->text().trimmed();
+  if (!choice.addToArchive) {
+    return true;
+  }
+  if (choice.station.isEmpty()) {
+    problem->setText(
+        QStringLiteral("Enter the callsign of this station: the archive keeps it "
+                       "with every frame received."));
+    return false;
+  }
+  QString error;
+  if (!ParseArchiveLocation(ArchiveTextIn(*archiveStore()), error)) {
+    problem->setText(QStringLiteral("The archive cannot be used (%1): choose another with "
+                                    "Archive > Open Archive...")
+                         .arg(error));
+    return false;
+  }
   return true;
 }
 

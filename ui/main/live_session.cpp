@@ -28,6 +28,9 @@ LiveSession::LiveSession(FrameTableModel& model, TncAddress address, QObject* pa
         if (index > 0 && firstNew == 0) {
           firstNew = index;
         }
+        if (frameTap) {
+          frameTap(frame);
+        }
         ++framesReceived;
         sinceFrame.start();
         lastMinute.push_back(sessionClock.elapsed());

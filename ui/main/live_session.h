@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <optional>
 
 #include "core/frame_store.h"
@@ -43,6 +44,9 @@ class LiveSession : public QObject {
   bool OpenRecording(const QString& path);
   // Starts a new table and connects to the TNC.
   void Start();
+  // Runs for every frame of the spacecraft as it arrives, before the table hears of it.
+  using FrameTap = std::function<void(const FrameBuffer& frame)>;
+  void SetFrameTap(FrameTap tap) { frameTap = std::move(tap); }
   // The silence after which a frame begins a new pass.
   void SetPassGap(std::chrono::milliseconds gap) { passGap = gap; }
   // Ends reception: the frames of the last read are handed over, the recording synced and
@@ -89,6 +93,7 @@ class LiveSession : public QObject {
   TncConnection* connection = nullptr;
   KissRecording recording;
   std::optional<FrameStore> store;  // made by Start, which empties the table
+  FrameTap frameTap;
   KissDeframer deframer;
   QTimer handOverTimer;
   int firstNew = 0;  // the first record not yet handed over, 0 when none waits

@@ -13,20 +13,13 @@
 
 #include "connect_dialog.h"
 #include "export_frames.h"
+#include "live_archiving.h"
 #include "live_session.h"
 #include "recent_logs.h"
 #include "ui/model/frame_table_model.h"
 
 namespace quilmar {
 namespace {
-
-std::optional<LiveChoice> ChooseTncInDialog(QWidget* parent) {
-  ConnectDialog dialog(parent);
-  if (dialog.exec() != QDialog::Accepted) {
-    return std::nullopt;
-  }
-  return dialog.Choice();
-}
 
 QString Count(std::int64_t n) { return QLocale().toString(static_cast<qlonglong>(n)); }
 
@@ -50,7 +43,14 @@ LiveSteps::LiveSteps(FrameTableModel& model, QWidget& window, QMenu* file, QStat
       exporter(exporter),
       report(std::move(report)),
       busy(std::move(busy)),
-      choose(&ChooseTncInDialog) {
+      archiveStore(&OpenUserSettings) {
+  choose = [this](QWidget* parent) -> std::optional<LiveChoice> {
+    ConnectDialog dialog(parent, archiveStore);
+    if (dialog.exec() != QDialog::Accepted) {
+      return std::nullopt;
+    }
+    return dialog.Choice();
+  };
   menuFileConnect =
       file->addAction(QStringLiteral("Connect to TNC..."), this, &LiveSteps::MenuFileConnectClick);
   menuFileConnect->setObjectName(QStringLiteral("MenuFileConnect"));
@@ -58,6 +58,18 @@ LiveSteps::LiveSteps(FrameTableModel& model, QWidget& window, QMenu* file, QStat
   menuFileDisconnect->setObjectName(QStringLiteral("MenuFileDisconnect"));
   menuFileDisconnect->setEnabled(false);
 
+  BuildStatusWidgets(statusBar);
+  archiving = new LiveArchiving(this);
+  connect(archiving, &LiveArchiving::statusChanged, this, &LiveSteps::WriteArchiveStatus);
+  // The age of the last frame and the frames per minute change without a frame arriving.
+  statusClock = new QTimer(this);
+  statusClock->setInterval(1000);
+  connect(statusClock, &QTimer::timeout, this, &LiveSteps::WriteStatus);
+  connect(statusClock, &QTimer::timeout, this, &LiveSteps::secondPassed);
+}
+
+// The session's line, "Reconnect now" and the archive's line, hidden until a session runs.
+void LiveSteps::BuildStatusWidgets(QStatusBar* statusBar) {
   liveStatus = new QLabel(&window);
   liveStatus->setObjectName(QStringLiteral("LiveStatus"));
   // The window has a fixed size: a long recording path must not widen it.
@@ -73,11 +85,16 @@ LiveSteps::LiveSteps(FrameTableModel& model, QWidget& window, QMenu* file, QStat
       session->RetryNow();
     }
   });
-  // The age of the last frame and the frames per minute change without a frame arriving.
-  statusClock = new QTimer(this);
-  statusClock->setInterval(1000);
-  connect(statusClock, &QTimer::timeout, this, &LiveSteps::WriteStatus);
-  connect(statusClock, &QTimer::timeout, this, &LiveSteps::secondPassed);
+  archiveStatus = new QLabel(&window);
+  archiveStatus->setObjectName(QStringLiteral("ArchiveStatus"));
+  archiveStatus->hide();
+  statusBar->addWidget(archiveStatus);
+}
+
+LiveSteps::~LiveSteps() {
+  delete session;
+  session = nullptr;
+  delete archiving;
 }
 
 bool LiveSteps::IsLive() const { return session != nullptr && session->IsReceiving(); }
@@ -115,12 +132,34 @@ bool LiveSteps::ConnectToTnc(const LiveChoice& choice) {
   connect(session, &LiveSession::stateChanged, this,
           [this] { exporter.LogLoaded(recordingPath, PassSummary()); });
   emit sessionStarting(recordingPath);
+  StartArchiving(choice);
   // The session keeps the operator's charted parameter; its reset charts it anew.
   session->Start();
   exporter.LogLoaded(recordingPath, PassSummary());
   SetLive(true);
   WriteStatus();
   return true;
+}
+
+void LiveSteps::StartArchiving(const LiveChoice& choice) {
+  if (!choice.addToArchive) {
+    archiving->Forget();
+    return;
+  }
+  QString error;
+  const std::optional<ArchiveLocation> location =
+      ParseArchiveLocation(ArchiveTextIn(*archiveStore()), error);
+  if (!location) {
+    archiving->Forget();
+    report(QMessageBox::Warning,
+           QStringLiteral("The received frames are not added to the archive: %1").arg(error));
+    return;
+  }
+  // As the export command does, a station nobody named is "unknown".
+  const QString station = choice.station.isEmpty() ? QStringLiteral("unknown") : choice.station;
+  archiving->Start(*location, station, choice.address.Text());
+  session->SetFrameTap(
+      [this](const FrameBuffer& frame) { archiving->Add(frame, QDateTime::currentDateTimeUtc()); });
 }
 
 void LiveSteps::Disconnect() {
@@ -144,6 +183,7 @@ void LiveSteps::SessionFailed() {
 void LiveSteps::TableReset() {
   if (!IsLive()) {
     liveStatus->hide();
+    archiveStatus->hide();
   }
 }
 
@@ -156,6 +196,8 @@ void LiveSteps::SetLive(bool on) {
   } else {
     statusClock->stop();
     reconnectNow->hide();
+    archiving->Finish();
+    WriteArchiveStatus();
   }
   if (!on && session != nullptr) {
     model.EndPass();
@@ -195,6 +237,21 @@ void LiveSteps::WriteStatus() {
   liveStatus->setToolTip(session->RecordingPath());
   liveStatus->show();
   reconnectNow->setVisible(session->IsWaitingToRetry());
+  WriteArchiveStatus();
+}
+
+// The archive's line, while the session's line shows: an ended feed's news comes later and
+// must not bring back the lines of a table another log has replaced.
+void LiveSteps::WriteArchiveStatus() {
+  const QString text = archiving->StatusText();
+  archiveStatus->setText(text);
+  archiveStatus->setToolTip(text);
+  // As wide as its text, up to two fifths of the fixed-size window; the session's line takes
+  // the rest.
+  const int margin = archiveStatus->fontMetrics().averageCharWidth() * 2;
+  archiveStatus->setFixedWidth(std::min(
+      archiveStatus->fontMetrics().horizontalAdvance(text) + margin, window.width() * 2 / 5));
+  archiveStatus->setVisible(!text.isEmpty() && !liveStatus->isHidden());
 }
 
 }  // namespace quilmar

@@ -1,7 +1,7 @@
 // The live session's window steps: File > Connect to TNC... and Disconnect, the status-bar
-// line with the pass's health and "Reconnect now", and what a session leaves behind (Export
-// and Open Recent of its recording). The session itself feeds the table model; the views
-// follow the model as they do for a log.
+// line with the pass's health and "Reconnect now", the archive's line when the frames go into
+// the archive too, and what a session leaves behind (Export and Open Recent of its recording).
+// The session itself feeds the table model; the views follow the model as they do for a log.
 #pragma once
 
 #include <QMessageBox>
@@ -11,6 +11,7 @@
 
 #include "connect_dialog.h"
 #include "core/kiss_reader.h"
+#include "user_settings.h"
 
 class QAction;
 class QLabel;
@@ -24,6 +25,7 @@ namespace quilmar {
 
 class FrameExporter;
 class FrameTableModel;
+class LiveArchiving;
 class LiveSession;
 class RecentLogs;
 
@@ -39,8 +41,12 @@ class LiveSteps : public QObject {
   // Adds Connect and Disconnect to file, the session's line and button to statusBar.
   LiveSteps(FrameTableModel& model, QWidget& window, QMenu* file, QStatusBar* statusBar,
             RecentLogs& recent, FrameExporter& exporter, Reporter report, Busy busy);
+  // The session goes first: its frames must not reach an archive feed that is gone.
+  ~LiveSteps() override;
 
   void SetChooser(Chooser chooser) { choose = std::move(chooser); }
+  // Where the window's archive and station are kept (the Archive menu's store).
+  void SetArchiveStore(SettingsOpener opener) { archiveStore = std::move(opener); }
   // Opens the recording and starts a new table fed from the TNC; false when a load or a
   // session is running or the recording cannot be created (reported).
   bool ConnectToTnc(const LiveChoice& choice);
@@ -50,7 +56,7 @@ class LiveSteps : public QObject {
   // The last session, kept after Disconnect for its counts; nullptr before the first.
   LiveSession* Session() const { return session; }
   QAction* ConnectAction() const { return menuFileConnect; }
-  // Hides the session's line unless a session runs (another log took the window).
+  // Hides the session's lines unless a session runs (another log took the window).
   void TableReset();
 
  signals:
@@ -62,10 +68,15 @@ class LiveSteps : public QObject {
   void secondPassed();
 
  private:
+  void BuildStatusWidgets(QStatusBar* statusBar);
   void MenuFileConnectClick();
   void SessionFailed();
   void SetLive(bool on);
   void WriteStatus();
+  void WriteArchiveStatus();
+  // Feeds the session's frames to the window's archive; a location that cannot be read is
+  // reported and the session goes on without it.
+  void StartArchiving(const LiveChoice& choice);
   // The counts of the pass so far, as a load of its recording would give them.
   LoadSummary PassSummary() const;
 
@@ -76,12 +87,15 @@ class LiveSteps : public QObject {
   Reporter report;
   Busy busy;
   Chooser choose;
+  SettingsOpener archiveStore;
   QAction* menuFileConnect = nullptr;
   QAction* menuFileDisconnect = nullptr;
   QLabel* liveStatus = nullptr;
   QPushButton* reconnectNow = nullptr;
+  QLabel* archiveStatus = nullptr;
   QTimer* statusClock = nullptr;
   LiveSession* session = nullptr;
+  LiveArchiving* archiving = nullptr;
   QString recordingPath;
 };
 

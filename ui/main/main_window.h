@@ -108,6 +108,9 @@ class MainWindow : public QMainWindow {
   void Disconnect();
   bool IsLive() const;
   LiveSession* liveSession() const;
+  // Where the window's archive and the receiving station are kept, for the Connect dialog's
+  // "Add received frames to the archive" (the Archive menu's store; the user's by default).
+  void SetArchiveStore(SettingsOpener opener);
 
  signals:
   void memoryDumpRequested();

@@ -124,6 +124,10 @@ bool MainWindow::IsLive() const { return liveSteps->IsLive(); }
 
 LiveSession* MainWindow::liveSession() const { return liveSteps->Session(); }
 
+void MainWindow::SetArchiveStore(SettingsOpener opener) {
+  liveSteps->SetArchiveStore(std::move(opener));
+}
+
 void MainWindow::SetLoadTiming(LoadTiming timing) { loadSequence->SetTiming(timing); }
 
 void MainWindow::SetLoading(bool on) {

@@ -23,10 +23,11 @@ class TncServer {
   TncServer() { EXPECT_TRUE(server.listen(QHostAddress::LocalHost)); }
 
   LiveChoice Choice(const QString& recordingPath) const {
-    TncAddress address;
-    address.host = QStringLiteral("127.0.0.1");
-    address.port = server.serverPort();
-    return {address, recordingPath};
+    LiveChoice choice;
+    choice.address.host = QStringLiteral("127.0.0.1");
+    choice.address.port = server.serverPort();
+    choice.recordingPath = recordingPath;
+    return choice;
   }
 
   bool WaitForClient() {
