@@ -129,6 +129,9 @@ int main(int argc, char** argv) {
   }
   if (!screenshot.isEmpty()) {
     QTimer::singleShot(500, &window, [&] {
+      QElapsedTimer timer;
+      timer.start();
+      WaitForEveryFrame(*window.Chart(), timer);  // the picture shows every frame, not hours
       window.grab().save(screenshot);
       application.quit();
     });
