@@ -1,10 +1,14 @@
 // An open archive; see archive.h.
 #include "archive.h"
 
+#include <sqlite3.h>
+
 #include <QDir>
 #include <QFileInfo>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <atomic>
+#include <cstring>
 
 #include "archive_schema.h"
 
@@ -153,7 +157,23 @@ bool Archive::Execute(const QString& sql) {
   return true;
 }
 
-bool Archive::Fail(const QSqlQuery& query) { return Fail(ReasonOf(query.lastError())); }
+bool Archive::Fail(const QSqlQuery& query) {
+  return Fail(WithSystemReason(ReasonOf(query.lastError())));
+}
+
+QString Archive::WithSystemReason(const QString& reason) {
+  const QVariant handle = database.isValid() ? database.driver()->handle() : QVariant();
+  if (!handle.isValid() || std::strcmp(handle.typeName(), "sqlite3*") != 0) {
+    return reason;
+  }
+  sqlite3* const sqlite = *static_cast<sqlite3* const*>(handle.constData());
+  const int code = sqlite ? sqlite3_extended_errcode(sqlite) & 0xFF : SQLITE_OK;
+  const int systemError = sqlite ? sqlite3_system_errno(sqlite) : 0;
+  if ((code != SQLITE_IOERR && code != SQLITE_CANTOPEN) || systemError == 0) {
+    return reason;
+  }
+  return QStringLiteral("%1: %2").arg(reason, QString::fromLocal8Bit(std::strerror(systemError)));
+}
 
 bool Archive::Fail(const QString& reason) {
   error = QStringLiteral("archive %1: %2").arg(location.display, reason);

@@ -166,7 +166,7 @@ void BatchInsert::StepSqlite() {
     if (sqlite3_step(statement) == SQLITE_DONE) {
       changes += sqlite3_changes(sqlite);
     } else {
-      failure = QString::fromUtf8(sqlite3_errmsg(sqlite));
+      failure = archive.WithSystemReason(QString::fromUtf8(sqlite3_errmsg(sqlite)));
     }
   }
   sqlite3_reset(statement);
