@@ -95,7 +95,7 @@ TEST(ArchiveFaults, WrongPasswordNamesTheArchiveWithoutIt) {
 
 TEST(ArchiveFaults, FullDiskLeavesTheArchiveAsItWasAndTheFileAddsLater) {
   const QString first = WriteLog("before.kss", 1, 200), second = WriteLog("big.kss", 1000, 3000);
-  ArchiveLocation clean = testing::FreshArchive(ArchiveEngine::kSqlite);
+  const ArchiveLocation clean = testing::FreshArchive(ArchiveEngine::kSqlite);
   for (const QString& log : {first, second}) {
     ASSERT_EQ(RunArchiveCommand({"--archive", clean.path, "add", log}).exitCode, 0);
   }
