@@ -41,6 +41,10 @@ class Archive {
   // Sets Error() from a failed query and returns false.
   bool Fail(const QSqlQuery& query);
   bool Fail(const QString& reason);
+  // SQLite calls every failed read or write a "disk I/O error"; what the user can act on is
+  // the system's reason (no space left, a file size limit, a disk gone), added here when
+  // the engine's last call failed that way.
+  QString WithSystemReason(const QString& reason);
 
  private:
   bool Connect(bool mustExist);

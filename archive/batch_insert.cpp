@@ -110,7 +110,8 @@ bool BatchInsert::Begin() {
   if (!Connect()) {
     return false;
   }
-  next = 0;
+  place = 0;
+  rows = 0;
   changes = 0;
   failure.clear();
   if (postgresql) {
@@ -122,16 +123,22 @@ bool BatchInsert::Begin() {
 }
 
 void BatchInsert::Add(const BatchValue& value) {
-  const std::size_t place = next++ % columns.size();
+  // A counter that wraps, not a division per value: an import adds a hundred million.
+  const std::size_t column = place;
+  const bool rowDone = ++place == columns.size();
+  if (rowDone) {
+    place = 0;
+    ++rows;
+  }
   if (postgresql) {
-    if (place == 0) {
+    if (column == 0) {
       AppendBigEndian(copyData, static_cast<std::int16_t>(columns.size()));
     }
-    AppendCopyValue(columns[place], value);
+    AppendCopyValue(columns[column], value);
     return;
   }
-  BindSqlite(static_cast<int>(place) + 1, value);
-  if (place + 1 == columns.size()) {
+  BindSqlite(static_cast<int>(column) + 1, value);
+  if (rowDone) {
     StepSqlite();
   }
 }
@@ -159,7 +166,7 @@ void BatchInsert::StepSqlite() {
     if (sqlite3_step(statement) == SQLITE_DONE) {
       changes += sqlite3_changes(sqlite);
     } else {
-      failure = QString::fromUtf8(sqlite3_errmsg(sqlite));
+      failure = archive.WithSystemReason(QString::fromUtf8(sqlite3_errmsg(sqlite)));
     }
   }
   sqlite3_reset(statement);
@@ -237,7 +244,7 @@ bool BatchInsert::Execute(std::int64_t& inserted) {
     inserted = changes;
     return failure.isEmpty() || archive.Fail(failure);
   }
-  if (next == 0) {
+  if (rows == 0) {
     return true;
   }
   std::string names;

@@ -62,8 +62,9 @@ class BatchInsert {
   sqlite3_stmt* statement = nullptr;
   pg_conn* postgresql = nullptr;
   bool stagingReady = false;
-  std::string copyData;  // the batch in COPY's binary format
-  std::size_t next = 0;  // the next value's place
+  std::string copyData;   // the batch in COPY's binary format
+  std::size_t place = 0;  // the next value's column
+  std::size_t rows = 0;   // complete rows of the batch
   std::int64_t changes = 0;
   QString failure;  // the engine's reason when a row was refused
 };

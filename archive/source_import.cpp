@@ -1,7 +1,6 @@
 // Adding one file to the archive; see source_import.h.
 #include "source_import.h"
 
-#include <QCryptographicHash>
 #include <QDateTime>
 #include <QFile>
 #include <QRegularExpression>
@@ -13,6 +12,7 @@
 #include "core/kiss_deframer.h"
 #include "frame_importer.h"
 #include "satnogs_reader.h"
+#include "sha256.h"
 
 namespace quilmar {
 namespace {
@@ -166,8 +166,8 @@ ImportOutcome ImportFile(Archive& archive, const QString& path, const QString& s
                          const ImportProgress& progress) {
   ImportOutcome outcome;
   QFile file(path);
-  QCryptographicHash digest(QCryptographicHash::Sha256);
-  if (!file.open(QIODevice::ReadOnly) || !digest.addData(&file) || !file.seek(0)) {
+  std::optional<QByteArray> digest;
+  if (!file.open(QIODevice::ReadOnly) || !(digest = Sha256Of(file)) || !file.seek(0)) {
     outcome.error = QStringLiteral("%1: %2").arg(path, file.errorString());
     return outcome;
   }
@@ -179,7 +179,7 @@ ImportOutcome ImportFile(Archive& archive, const QString& path, const QString& s
     return outcome;
   }
   const std::int64_t sourceId = InsertSource(
-      archive, kind, path, digest.result(),
+      archive, kind, path, *digest,
       sourceStation.isEmpty() ? QStringLiteral("SatNOGS") : sourceStation, outcome.addedAt);
   if (sourceId <= 0) {
     archive.Rollback();

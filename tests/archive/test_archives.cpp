@@ -6,11 +6,13 @@
 #include <unistd.h>
 
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QThread>
 #include <atomic>
 #include <filesystem>
 #include <optional>
@@ -118,6 +120,57 @@ ArchiveLocation FreshArchive(ArchiveEngine engine) {
   }
   QSqlDatabase::removeDatabase("quilmar-test-admin");
   return location;
+}
+
+bool AddPasswordRole(const QString& role, const QString& password) {
+  if (!StartServer()) {
+    return false;
+  }
+  // The server's own pg_hba.conf, made by the initdb above; the first matching line counts.
+  QFile rules(TheServer()->directory + "/pg_hba.conf");
+  if (!rules.open(QIODevice::ReadWrite)) {
+    return false;
+  }
+  const QByteArray trust = rules.readAll();
+  rules.seek(0);
+  rules.write("local all " + role.toUtf8() + " scram-sha-256\n" + trust);
+  rules.close();
+  QString output;
+  if (!RunPostgres("pg_ctl", {"-D", TheServer()->directory, "reload"}, output)) {
+    return false;
+  }
+  bool created = false;
+  {
+    QSqlDatabase admin = QSqlDatabase::addDatabase("QPSQL", "quilmar-test-admin");
+    admin.setHostName(TheServer()->directory);
+    admin.setUserName("postgres");
+    admin.setDatabaseName("postgres");
+    QSqlQuery create(admin);
+    // Not a bound value: CREATE ROLE takes none; the test's own constant texts.
+    created = admin.open() && create.exec(QStringLiteral("CREATE ROLE %1 LOGIN SUPERUSER "
+                                                         "PASSWORD '%2'")
+                                              .arg(role, password));
+    admin.close();
+  }
+  QSqlDatabase::removeDatabase("quilmar-test-admin");
+  // The reload is a signal to the server: wait until it asks the role for a password.
+  for (int attempt = 0; created && attempt < 100; ++attempt) {
+    bool asked = false;
+    {
+      QSqlDatabase probe = QSqlDatabase::addDatabase("QPSQL", "quilmar-test-probe");
+      probe.setHostName(TheServer()->directory);
+      probe.setUserName(role);
+      probe.setDatabaseName("postgres");
+      asked = !probe.open();
+      probe.close();
+    }
+    QSqlDatabase::removeDatabase("quilmar-test-probe");
+    if (asked) {
+      return true;
+    }
+    QThread::msleep(50);
+  }
+  return false;
 }
 
 bool StopPostgres() {

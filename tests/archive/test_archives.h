@@ -17,6 +17,11 @@ ArchiveLocation FreshArchive(ArchiveEngine engine);
 bool StopPostgres();
 bool RestartPostgres();
 
+// A login role of the test server that must give its password (scram-sha-256 in
+// pg_hba.conf, ahead of the trust rules), a superuser for the rest; false when it cannot be
+// set up.
+bool AddPasswordRole(const QString& role, const QString& password);
+
 // A temporary folder of this process for test files, removed at the end.
 QString TestFolder();
 
