@@ -1,12 +1,12 @@
 // Writing one source's frames into the archive; see frame_importer.h.
 #include "frame_importer.h"
 
-#include <QCryptographicHash>
 #include <QVariant>
 
 #include "archive.h"
 #include "archive_schema.h"
 #include "archive_time.h"
+#include "sha256.h"
 
 namespace quilmar {
 namespace {
@@ -77,7 +77,7 @@ bool FrameImporter::Add(const FrameBuffer& frame, std::int64_t position, const Q
                         const std::optional<QDateTime>& receivedAt) {
   Row row;
   row.bytes = StoredFrameBytes(frame);
-  row.digest = QCryptographicHash::hash(row.bytes, QCryptographicHash::Sha256);
+  row.digest = Sha256(row.bytes);
   row.position = position;
   row.station = station;
   if (receivedAt) {
