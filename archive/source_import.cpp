@@ -18,6 +18,8 @@ namespace quilmar {
 namespace {
 
 constexpr qint64 kChunkBytes = 1 << 20;
+// How often a SatNOGS download reports its progress, in frames.
+constexpr std::int64_t kFramesPerProgress = 1000;
 constexpr std::uint8_t kFend = 0xC0;
 constexpr std::uint8_t kFesc = 0xDB;
 
@@ -73,8 +75,9 @@ bool ImportKissLog(QFile& file, const QString& station, FrameImporter& importer,
   for (qint64 got; written && (got = file.read(chunk.data(), kChunkBytes)) > 0;) {
     deframer.Feed(
         {reinterpret_cast<const std::uint8_t*>(chunk.constData()), static_cast<std::size_t>(got)});
-    if (progress) {
-      progress(deframer.BytesFed(), file.size());
+    if (progress && !progress(deframer.BytesFed(), file.size())) {
+      outcome.cancelled = true;
+      return false;
     }
   }
   outcome.rejected = deframer.FramesRejected();
@@ -120,10 +123,15 @@ class SatnogsFramer {
 };
 
 bool ImportSatnogs(QFile& file, SourceKind kind, const QString& station, FrameImporter& importer,
-                   ImportOutcome& outcome) {
+                   ImportOutcome& outcome, const ImportProgress& progress) {
   SatnogsFramer framer;
+  std::int64_t frames = 0;
   const QString fallback = station.isEmpty() ? QStringLiteral("SatNOGS") : station;
   const SatnogsVisitor visit = [&](const SatnogsFrame& frame) {
+    if (progress && ++frames % kFramesPerProgress == 0 && !progress(file.pos(), file.size())) {
+      outcome.cancelled = true;
+      return false;
+    }
     const FrameBuffer* accepted = framer.Frame(frame.ax25);
     if (!accepted) {
       ++outcome.rejected;
@@ -191,9 +199,11 @@ ImportOutcome ImportFile(Archive& archive, const QString& path, const QString& s
   FrameImporter importer(archive, sourceId);
   const bool read = kind == SourceKind::kKissLog
                         ? ImportKissLog(file, sourceStation, importer, outcome, progress)
-                        : ImportSatnogs(file, kind, sourceStation, importer, outcome);
+                        : ImportSatnogs(file, kind, sourceStation, importer, outcome, progress);
   if (!read || !importer.Finish() || !archive.Commit()) {
-    if (outcome.error.isEmpty()) {
+    if (outcome.cancelled) {
+      outcome.error = QStringLiteral("%1: cancelled").arg(path);
+    } else if (outcome.error.isEmpty()) {
       outcome.error = file.error() != QFileDevice::NoError
                           ? QStringLiteral("%1: %2").arg(path, file.errorString())
                           : archive.Error();

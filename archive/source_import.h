@@ -21,6 +21,7 @@ SourceKind DetectSourceKind(QByteArrayView head);
 struct ImportOutcome {
   bool ok = false;
   bool alreadyArchived = false;  // the same content was added before (at addedAt)
+  bool cancelled = false;        // the progress callback stopped it; nothing was added
   QString addedAt;
   std::int64_t newFrames = 0;
   std::int64_t knownFrames = 0;  // frames the archive held already: one more reception each
@@ -29,8 +30,9 @@ struct ImportOutcome {
   QString error;                 // when not ok: the file or the archive, and the reason
 };
 
-// Called now and then with the bytes read so far and the file's size.
-using ImportProgress = std::function<void(std::int64_t done, std::int64_t total)>;
+// Called now and then with the bytes read so far and the file's size; false stops the import
+// at once, and the file is left out as if it had never been added (outcome.cancelled).
+using ImportProgress = std::function<bool(std::int64_t done, std::int64_t total)>;
 
 // station: the receiving station's callsign; empty takes the observer the source names, or
 // "SatNOGS" for a SatNOGS download, or "unknown".

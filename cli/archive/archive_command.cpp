@@ -125,6 +125,7 @@ int Add(Archive& archive, const Options& options) {
         std::cerr << '\r' << file.toStdString() << ": " << done * 100 / total << "% ";
         shown = true;
       }
+      return true;
     };
     const ImportOutcome outcome = ImportFile(archive, file, options.station, progress);
     if (shown) {

@@ -258,6 +258,26 @@ TEST_P(ArchiveStore, OverviewCountsRepeatedFramesAtTheirArchivedTime) {
   ExpectOverviewMatchesFrames(archive);
 }
 
+// Cancelled while its frames are being written, a file leaves nothing behind, and adding it
+// again later gives what one clean import gives.
+TEST_P(ArchiveStore, CancelledImportLeavesNothingAndAddsLater) {
+  const QString log = WriteLog("cancelled.kss", 1, 3000);
+  int reports = 0;
+  const ImportOutcome cancelled =
+      ImportFile(archive, log, "XQ0GND", [&](std::int64_t, std::int64_t) { return ++reports < 1; });
+  EXPECT_FALSE(cancelled.ok);
+  EXPECT_TRUE(cancelled.cancelled);
+  EXPECT_EQ(reports, 1);
+  for (const char* table : {"source", "frame", "reception", "trend_hour"}) {
+    QSqlQuery count(archive.Database());
+    ASSERT_TRUE(count.exec(QStringLiteral("SELECT count(*) FROM %1").arg(table)) && count.next());
+    EXPECT_EQ(count.value(0).toInt(), 0) << table;
+  }
+  const ImportOutcome again = ImportFile(archive, log, "XQ0GND");
+  ASSERT_TRUE(again.ok) << again.error.toStdString();
+  EXPECT_EQ(again.newFrames, 3000);
+}
+
 TEST_P(ArchiveStore, ArchiveWithoutTheHourlyOverviewGetsItOnOpening) {
   ASSERT_TRUE(ImportFile(archive, WriteLog("day.kss", 1, 700), "XQ0GND").ok);
   ASSERT_TRUE(archive.Execute("DROP TABLE trend_hour"));

@@ -10,6 +10,9 @@ namespace quilmar {
 
 QString ImportOutcomeLine(const QString& file, const ImportOutcome& outcome) {
   const QString name = QFileInfo(file).fileName();
+  if (outcome.cancelled) {
+    return QStringLiteral("%1: cancelled, nothing of it added").arg(name);
+  }
   if (!outcome.ok) {
     return QStringLiteral("%1: %2").arg(name, outcome.error);
   }
@@ -45,7 +48,7 @@ AddLogs::AddLogs(ArchiveLocation location, QStringList files, QString station,
   progress->setAutoReset(false);
   connect(progress, &QProgressDialog::canceled, this, [this] {
     cancelled = true;
-    progress->setLabelText(QStringLiteral("Stopping after the file being added..."));
+    progress->setLabelText(QStringLiteral("Stopping: the file being added is left out..."));
   });
 }
 
@@ -81,9 +84,11 @@ void AddLogs::ImportAll() {
           QMetaObject::invokeMethod(
               this, [this, file, done, total] { Progress(file, done, total); },
               Qt::QueuedConnection);
+          return !cancelled;
         });
     lines << ImportOutcomeLine(files[file], outcome);
-    ok = ok && outcome.ok;
+    // A cancelled file is no failure: the files after it are named as not added.
+    ok = ok && (outcome.ok || outcome.cancelled);
   }
   QMetaObject::invokeMethod(this, &AddLogs::Finish, Qt::QueuedConnection);
 }
