@@ -98,7 +98,7 @@ void TrendsWindow::StartCharting(double from, double to) {
 
 TrendsWindow::~TrendsWindow() {
   closing = true;
-  for (std::thread& read : fullReads) {
+  for (auto& [id, read] : fullReads) {
     read.join();
   }
 }

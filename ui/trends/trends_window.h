@@ -10,6 +10,7 @@
 
 #include <QMainWindow>
 #include <atomic>
+#include <map>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -90,7 +91,10 @@ class TrendsWindow : public QMainWindow {
 
   ArchiveLocation location;
   std::unique_ptr<Archive> archive;
-  std::vector<std::thread> fullReads;  // each with a connection of its own
+  // The reads under way, each with a connection of its own; a finished one is joined when
+  // its values are applied, so ticking parameters again and again keeps no threads behind.
+  std::map<int, std::thread> fullReads;
+  int nextRead = 0;
   std::atomic<bool> closing{false};
   bool haveFrames = false;
   double firstTime = 0.0;  // of the archive's timed housekeeping frames

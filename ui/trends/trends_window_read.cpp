@@ -73,7 +73,8 @@ struct TrendsWindow::FullRead {
 
 void TrendsWindow::StartFullRead(int parameterRow) {
   const TrendRange range{static_cast<std::int64_t>(firstTime), static_cast<std::int64_t>(lastTime)};
-  fullReads.emplace_back([this, parameterRow, range] {
+  const int id = nextRead++;
+  fullReads[id] = std::thread([this, id, parameterRow, range] {
     QElapsedTimer timer;
     timer.start();
     auto read = std::make_shared<FullRead>();
@@ -91,7 +92,12 @@ void TrendsWindow::StartFullRead(int parameterRow) {
     read->readUpTo = static_cast<double>(range.toUtc);
     read->milliseconds = timer.elapsed();
     QMetaObject::invokeMethod(
-        this, [this, parameterRow, read] { ApplyFullRead(parameterRow, *read); },
+        this,
+        [this, id, parameterRow, read] {
+          fullReads.at(id).join();
+          fullReads.erase(id);
+          ApplyFullRead(parameterRow, *read);
+        },
         Qt::QueuedConnection);
   });
 }
