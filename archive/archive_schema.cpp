@@ -56,10 +56,10 @@ QStringList SchemaStatements(bool postgresql) {
           " frame_type TEXT NOT NULL" +
           values + ")",
       "CREATE INDEX frame_time ON frame (time_utc)",
-      "CREATE TABLE reception (source_id BIGINT NOT NULL REFERENCES source (id), position "
-      "BIGINT NOT NULL, frame_digest " +
+      "CREATE TABLE reception (source_id BIGINT NOT NULL, position BIGINT NOT NULL,"
+      " frame_digest " +
           blob +
-          " NOT NULL REFERENCES frame (digest), station TEXT NOT NULL, received_at TEXT,"
+          " NOT NULL, station TEXT NOT NULL, received_at TEXT,"
           " PRIMARY KEY (source_id, position))",
       "CREATE INDEX reception_frame ON reception (frame_digest)",
       "CREATE TABLE parameter (column_name TEXT PRIMARY KEY, section TEXT NOT NULL,"
@@ -104,8 +104,21 @@ bool WriteVersion(Archive& archive) {
 }
 
 // Version 1 had no hourly overview: it is made from the frames already archived.
-bool UpgradeSchema(Archive& archive) {
-  return archive.Execute(TrendHourTableStatement()) && RebuildTrendHours(archive) &&
+bool AddTrendHours(Archive& archive) {
+  return archive.Execute(TrendHourTableStatement()) && RebuildTrendHours(archive);
+}
+
+// Up to version 2 a reception referred to its source and frame by foreign keys. SQLite
+// never enforced them (its foreign_keys pragma is off), so only PostgreSQL's go.
+bool DropReceptionKeys(Archive& archive) {
+  return !archive.IsPostgresql() ||
+         archive.Execute(
+             "ALTER TABLE reception DROP CONSTRAINT IF EXISTS reception_source_id_fkey, "
+             "DROP CONSTRAINT IF EXISTS reception_frame_digest_fkey");
+}
+
+bool UpgradeSchema(Archive& archive, int version) {
+  return (version >= 2 || AddTrendHours(archive)) && DropReceptionKeys(archive) &&
          WriteVersion(archive);
 }
 
@@ -150,7 +163,7 @@ bool PrepareSchema(Archive& archive, QString& error) {
   if (version && *version < kSchemaVersion && archive.BeginWrite()) {
     version = ReadVersion(archive);
     const bool done = version == kSchemaVersion || (version == 0 && CreateSchema(archive)) ||
-                      (version == 1 && UpgradeSchema(archive));
+                      (version > 0 && version < kSchemaVersion && UpgradeSchema(archive, *version));
     if (done && archive.Commit()) {
       return true;
     }

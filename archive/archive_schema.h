@@ -5,7 +5,10 @@
 //   frame         each distinct AX.25 frame once: its bytes, its UTC time and where that time
 //                 came from, and the 93 decoded values under readable column names (NULL
 //                 where the frame did not carry the value's section)
-//   reception     who received which frame, when, and where in the source it stood
+//   reception     who received which frame, when, and where in the source it stood (no
+//                 foreign keys since version 3: checking them row by row was half of a
+//                 PostgreSQL import, and only the importer writes receptions, in the
+//                 transaction of their frames and source; SQLite never enforced them)
 //   parameter     each value column's section, name and unit
 //   housekeeping  a view of the housekeeping ("S") frames' times and values
 //   trend_hour    per clock hour, the first and last housekeeping time and each value's
@@ -19,7 +22,7 @@
 
 namespace quilmar {
 
-inline constexpr int kSchemaVersion = 2;
+inline constexpr int kSchemaVersion = 3;
 
 // The column of catalogue row `row` in the frame table: section and name in lower case,
 // "+" and "-" in front of an axis spelled plus_ and minus_, other runs of punctuation "_"

@@ -18,6 +18,7 @@ namespace {
 // count and each field's length (-1 for NULL) and bytes, big-endian; -1 ends the data.
 constexpr char kCopySignature[] = "PGCOPY\n\377\r\n";
 constexpr std::size_t kCopySignatureLength = 11;
+constexpr char kUniqueViolation[] = "23505";  // SQLSTATE of a duplicate key
 
 template <typename Integer>
 void AppendBigEndian(std::string& out, Integer value) {
@@ -206,6 +207,35 @@ bool BatchInsert::RunPostgresql(const std::string& sql, int expected, std::int64
   return ok;
 }
 
+// Sends the batch by COPY into `target`. metKnownRow, when given, is set instead of the
+// archive's error when the table refused a row for a key it holds already.
+bool BatchInsert::Copy(const std::string& target, bool* metKnownRow) {
+  if (!RunPostgresql("COPY " + target + " FROM STDIN (FORMAT binary)", PGRES_COPY_IN)) {
+    return false;
+  }
+  char trailer[2];
+  trailer[0] = trailer[1] = static_cast<char>(0xFF);  // a field count of -1
+  const bool sent =
+      PQputCopyData(postgresql, copyData.data(), static_cast<int>(copyData.size())) == 1 &&
+      PQputCopyData(postgresql, trailer, sizeof trailer) == 1;
+  // Ends the COPY either way; with an error message the server refuses what it got.
+  PQputCopyEnd(postgresql, sent ? nullptr : "the data could not be sent");
+  bool ok = true;
+  while (PGresult* result = PQgetResult(postgresql)) {
+    if (ok && PQresultStatus(result) != PGRES_COMMAND_OK) {
+      ok = false;
+      const char* state = PQresultErrorField(result, PG_DIAG_SQLSTATE);
+      if (metKnownRow && state && std::strcmp(state, kUniqueViolation) == 0) {
+        *metKnownRow = true;
+      } else {
+        archive.Fail(PostgresqlReason(result, postgresql));
+      }
+    }
+    PQclear(result);
+  }
+  return ok;
+}
+
 bool BatchInsert::CopyToStaging() {
   const std::string staging = "staging_" + table.toStdString();
   if (!stagingReady) {
@@ -220,22 +250,32 @@ bool BatchInsert::CopyToStaging() {
     }
     stagingReady = true;
   }
-  if (!RunPostgresql("COPY " + staging + " FROM STDIN (FORMAT binary)", PGRES_COPY_IN)) {
-    return false;
+  return Copy(staging);
+}
+
+// The batch straight into the table, behind a savepoint that takes it back when a row of it
+// is known already (archived before, or by another importer meanwhile).
+BatchInsert::Straight BatchInsert::CopyStraight() {
+  if (!RunPostgresql("SAVEPOINT straight_copy", PGRES_COMMAND_OK)) {
+    return Straight::kFailed;
   }
-  AppendBigEndian(copyData, std::int16_t{-1});
-  const bool sent =
-      PQputCopyData(postgresql, copyData.data(), static_cast<int>(copyData.size())) == 1;
-  // Ends the COPY either way; with an error message the server refuses what it got.
-  PQputCopyEnd(postgresql, sent ? nullptr : "the data could not be sent");
-  bool ok = true;
-  while (PGresult* result = PQgetResult(postgresql)) {
-    if (ok && PQresultStatus(result) != PGRES_COMMAND_OK) {
-      ok = archive.Fail(PostgresqlReason(result, postgresql));
-    }
-    PQclear(result);
+  bool metKnownRow = false;
+  if (Copy(table.toStdString() + " (" + ColumnNames() + ")", &metKnownRow)) {
+    return RunPostgresql("RELEASE SAVEPOINT straight_copy", PGRES_COMMAND_OK) ? Straight::kCopied
+                                                                              : Straight::kFailed;
   }
-  return ok;
+  const bool takenBack = metKnownRow &&
+                         RunPostgresql("ROLLBACK TO SAVEPOINT straight_copy", PGRES_COMMAND_OK) &&
+                         RunPostgresql("RELEASE SAVEPOINT straight_copy", PGRES_COMMAND_OK);
+  return takenBack ? Straight::kMetKnownRow : Straight::kFailed;
+}
+
+std::string BatchInsert::ColumnNames() const {
+  std::string names;
+  for (const Column& column : columns) {
+    names += (names.empty() ? "" : ", ") + column.name.toStdString();
+  }
+  return names;
 }
 
 bool BatchInsert::Execute(std::int64_t& inserted) {
@@ -247,16 +287,22 @@ bool BatchInsert::Execute(std::int64_t& inserted) {
   if (rows == 0) {
     return true;
   }
-  std::string names;
-  for (const Column& column : columns) {
-    names += (names.empty() ? "" : ", ") + column.name.toStdString();
+  if (copyStraight && lastBatchAllNew) {
+    const Straight straight = CopyStraight();
+    if (straight != Straight::kMetKnownRow) {
+      inserted = straight == Straight::kCopied ? static_cast<std::int64_t>(rows) : 0;
+      return straight == Straight::kCopied;
+    }
   }
-  const std::string staging = "staging_" + table.toStdString();
-  return CopyToStaging() &&
-         RunPostgresql("INSERT INTO " + table.toStdString() + " (" + names + ") SELECT " + names +
-                           " FROM " + staging + tail.toStdString(),
-                       PGRES_COMMAND_OK, &inserted) &&
-         RunPostgresql("TRUNCATE " + staging, PGRES_COMMAND_OK);
+  const std::string names = ColumnNames();
+  const bool ok =
+      CopyToStaging() &&
+      RunPostgresql("INSERT INTO " + table.toStdString() + " (" + names + ") SELECT " + names +
+                        " FROM staging_" + table.toStdString() + tail.toStdString(),
+                    PGRES_COMMAND_OK, &inserted) &&
+      RunPostgresql("TRUNCATE staging_" + table.toStdString(), PGRES_COMMAND_OK);
+  lastBatchAllNew = ok && inserted == static_cast<std::int64_t>(rows);
+  return ok;
 }
 
 }  // namespace quilmar

@@ -2,6 +2,7 @@
 #include "frame_importer.h"
 
 #include <QVariant>
+#include <system_error>
 
 #include "archive.h"
 #include "archive_schema.h"
@@ -11,10 +12,11 @@
 namespace quilmar {
 namespace {
 
-// Frames per batch. SQLite steps one prepared INSERT per row, so a batch only bounds the
-// memory of frames waiting; on PostgreSQL a batch is one COPY and one INSERT ... SELECT,
-// whose round trips and planning a larger batch spreads over more frames.
-constexpr std::size_t kSqliteBatchRows = 256;
+// Frames per batch. A batch is handed to the writing thread at once, so a larger one spreads
+// that handover over more frames; on PostgreSQL a batch is one COPY (or a COPY and an
+// INSERT ... SELECT), whose round trips a larger batch spreads too. Two batches are in
+// memory at most: a few MB on SQLite, some 30 MB on PostgreSQL.
+constexpr std::size_t kSqliteBatchRows = 2048;
 constexpr std::size_t kPostgresqlBatchRows = 8192;
 // Frames without a time wait at most this many for the next clock reading; beyond it they
 // take the last reading before them.
@@ -70,6 +72,8 @@ FrameImporter::FrameImporter(Archive& archive, std::int64_t sourceId)
                        {"received_at", Type::kText}},
                       " ON CONFLICT (source_id, position) DO NOTHING"),
       hours(archive) {
+  frameInsert.CopyStraightWhileNew();
+  receptionInsert.CopyStraightWhileNew();
   batch.reserve(batchRows);
 }
 
@@ -100,10 +104,10 @@ bool FrameImporter::Add(const FrameBuffer& frame, std::int64_t position, const Q
     if (waiting.size() >= kMaxWaiting) {
       ResolveWaiting(std::nullopt);
     }
-    return batch.size() < batchRows || Flush();
+    return batch.size() < batchRows || HandOver();
   }
   Queue(std::move(row));
-  return batch.size() < batchRows || Flush();
+  return batch.size() < batchRows || HandOver();
 }
 
 void FrameImporter::Queue(Row&& row) { batch.push_back(std::move(row)); }
@@ -127,7 +131,7 @@ void FrameImporter::ResolveWaiting(const std::optional<ClockReading>& next) {
 
 bool FrameImporter::Finish() {
   ResolveWaiting(std::nullopt);
-  return Flush() && (!orderBase || WriteOrderEnd());
+  return HandOver() && AwaitWriter() && (!orderBase || WriteOrderEnd());
 }
 
 bool FrameImporter::ReadOrderBase() {
@@ -148,51 +152,87 @@ bool FrameImporter::WriteOrderEnd() {
   return query.exec() || archive.Fail(query);
 }
 
-bool FrameImporter::Flush() {
-  if (!batch.empty() && !orderBase && !ReadOrderBase()) {
+// Waits for the batch being written and hands the queued frames to a new writing thread.
+bool FrameImporter::HandOver() {
+  if (!AwaitWriter()) {
     return false;
   }
-  while (!batch.empty()) {
-    const std::size_t count = std::min(batch.size(), batchRows);
-    if (!InsertFrames(count)) {
-      return false;
-    }
-    if (!InsertReceptions()) {
-      return false;
-    }
+  if (batch.empty()) {
+    return true;
   }
+  // The first batch reads the order base and takes the engine handles, through Qt SQL, here.
+  if ((!orderBase && !ReadOrderBase()) || !frameInsert.Connect() || !receptionInsert.Connect()) {
+    return false;
+  }
+  for (const Row& row : batch) {
+    hours.Add(row.time, row.record);
+  }
+  try {
+    writer = std::async(std::launch::async,
+                        [this, rows = std::move(batch)] { return WriteBatch(rows); });
+  } catch (const std::system_error& error) {
+    return archive.Fail(QStringLiteral("no thread to write with: %1").arg(error.what()));
+  }
+  batch = {};
+  batch.reserve(batchRows);
   return true;
 }
 
-// The batch's first `count` rows, each distinct frame once.
-bool FrameImporter::InsertFrames(std::size_t count) {
+// Waits for the batch being written, if any, and brings the hourly overview up to date.
+bool FrameImporter::AwaitWriter() {
+  if (!writer.valid()) {
+    return true;
+  }
+  const Written written = writer.get();
+  if (!written.ok || !UpdateTrendHours(written)) {
+    return false;
+  }
+  hours.Clear();
+  added += written.rows;
+  newFrames += written.inserted;
+  return true;
+}
+
+// On the writing thread: the frames and their receptions, batchRows at a time.
+FrameImporter::Written FrameImporter::WriteBatch(const std::vector<Row>& rows) {
+  Written written;
+  const std::span<const Row> all(rows);
+  for (std::size_t start = 0; start < all.size() && written.ok; start += batchRows) {
+    const auto chunk = all.subspan(start, std::min(batchRows, all.size() - start));
+    written.ok = InsertFrames(chunk, written) && InsertReceptions(chunk);
+  }
+  written.rows = static_cast<std::int64_t>(rows.size());
+  return written;
+}
+
+// Each distinct frame of the chunk once.
+bool FrameImporter::InsertFrames(std::span<const Row> chunk, Written& written) {
   if (!frameInsert.Begin()) {
     return false;
   }
   QSet<QByteArray> seen;
-  hours.Clear();
-  for (std::size_t i = 0; i < count; ++i) {
-    if (!seen.contains(batch[i].digest)) {
-      seen.insert(batch[i].digest);
-      AddFrame(batch[i]);
-      hours.Add(batch[i].time, batch[i].record);
+  for (const Row& row : chunk) {
+    if (!seen.contains(row.digest)) {
+      seen.insert(row.digest);
+      AddFrame(row);
     }
   }
   std::int64_t inserted = 0;
   if (!frameInsert.Execute(inserted)) {
     return false;
   }
-  newFrames += inserted;
-  return UpdateTrendHours(inserted, seen.size());
+  written.distinct += seen.size();
+  written.inserted += inserted;
+  return true;
 }
 
 // Frames already archived count in their hours with the time they were archived with, which
 // may differ from this source's: only a batch of new frames can be summed up here.
-bool FrameImporter::UpdateTrendHours(std::int64_t inserted, qsizetype distinct) {
-  if (inserted == 0) {
+bool FrameImporter::UpdateTrendHours(const Written& written) {
+  if (written.inserted == 0) {
     return true;
   }
-  return inserted == distinct ? hours.MergeIn() : hours.RecomputeIn();
+  return written.inserted == written.distinct ? hours.MergeIn() : hours.RecomputeIn();
 }
 
 // The values of the sections a frame does not carry are NULL.
@@ -213,14 +253,11 @@ void FrameImporter::AddFrame(const Row& row) {
   }
 }
 
-// The receptions of the batch's first rows, which leave the batch.
-bool FrameImporter::InsertReceptions() {
-  const std::size_t count = std::min(batch.size(), batchRows);
+bool FrameImporter::InsertReceptions(std::span<const Row> chunk) {
   if (!receptionInsert.Begin()) {
     return false;
   }
-  for (std::size_t i = 0; i < count; ++i) {
-    const Row& row = batch[i];
+  for (const Row& row : chunk) {
     receptionInsert.Add(static_cast<qint64>(sourceId));
     receptionInsert.Add(static_cast<qint64>(row.position));
     receptionInsert.Add(row.digest);
@@ -228,12 +265,7 @@ bool FrameImporter::InsertReceptions() {
     receptionInsert.Add(row.receivedAt.isEmpty() ? BatchValue() : BatchValue(row.receivedAt));
   }
   std::int64_t inserted = 0;
-  if (!receptionInsert.Execute(inserted)) {
-    return false;
-  }
-  added += static_cast<std::int64_t>(count);
-  batch.erase(batch.begin(), batch.begin() + static_cast<std::ptrdiff_t>(count));
-  return true;
+  return receptionInsert.Execute(inserted);
 }
 
 }  // namespace quilmar

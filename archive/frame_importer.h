@@ -4,7 +4,14 @@
 // each. Frames without a time of their own wait in memory until the next
 // frame with the spacecraft clock, so that they can take the nearest clock reading.
 //
-// The caller holds the archive's write transaction around Start .. Finish.
+// A full batch is written by a thread of its own while the caller reads and decodes the
+// next one, so decoding and the database's work overlap; at most one batch is being written.
+// That thread uses only the engine's own handle (BatchInsert), never Qt SQL, and the caller
+// touches the connection only while no batch is being written.
+//
+// The caller holds the archive's write transaction around the importer's whole life and
+// ends it (commit after Finish, or rollback) only once the importer is gone: its destructor
+// waits for the batch being written.
 #pragma once
 
 #include <QByteArray>
@@ -14,7 +21,9 @@
 #include <QString>
 #include <array>
 #include <cstdint>
+#include <future>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "batch_insert.h"
@@ -62,15 +71,25 @@ class FrameImporter {
     QString time;
   };
 
+  // What the writing thread did with one batch.
+  struct Written {
+    bool ok = true;
+    std::int64_t rows = 0;
+    std::int64_t distinct = 0;  // distinct frames, counted per chunk of batchRows
+    std::int64_t inserted = 0;  // of which new to the archive
+  };
+
   void Queue(Row&& row);
   void ResolveWaiting(const std::optional<ClockReading>& next);
-  bool Flush();
+  bool HandOver();
+  bool AwaitWriter();
   bool ReadOrderBase();
   bool WriteOrderEnd();
-  bool InsertFrames(std::size_t count);
-  bool UpdateTrendHours(std::int64_t inserted, qsizetype distinct);
+  Written WriteBatch(const std::vector<Row>& rows);
+  bool InsertFrames(std::span<const Row> chunk, Written& written);
+  bool UpdateTrendHours(const Written& written);
   void AddFrame(const Row& row);
-  bool InsertReceptions();
+  bool InsertReceptions(std::span<const Row> chunk);
 
   Archive& archive;
   std::int64_t sourceId;
@@ -86,7 +105,8 @@ class FrameImporter {
   std::int64_t newFrames = 0;
   BatchInsert frameInsert;
   BatchInsert receptionInsert;
-  TrendHourAccumulator hours;  // the batch's housekeeping frames by hour
+  TrendHourAccumulator hours;   // the housekeeping frames of the batch being written, by hour
+  std::future<Written> writer;  // the batch being written; last, so it is waited for first
 };
 
 }  // namespace quilmar

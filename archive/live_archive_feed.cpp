@@ -142,11 +142,15 @@ bool LiveArchiveFeed::WriteSome(Archive& archive) {
     written = (insert.exec() && insert.next()) || archive.Fail(insert);
     sourceId = written ? insert.value(0).toLongLong() : 0;
   }
-  FrameImporter importer(archive, sourceId);
-  for (std::size_t i = 0; written && i < frames.size(); ++i) {
-    written = importer.Add(frames[i].frame, frames[i].position, station, frames[i].time);
+  if (written) {
+    // Gone before the transaction ends: it waits for the batch it is writing.
+    FrameImporter importer(archive, sourceId);
+    for (std::size_t i = 0; written && i < frames.size(); ++i) {
+      written = importer.Add(frames[i].frame, frames[i].position, station, frames[i].time);
+    }
+    written = written && importer.Finish();
   }
-  if (!written || !importer.Finish() || !archive.Commit()) {
+  if (!written || !archive.Commit()) {
     const QString reason = archive.Error();
     archive.Rollback();
     if (newSource) {

@@ -196,11 +196,20 @@ ImportOutcome ImportFile(Archive& archive, const QString& path, const QString& s
     outcome.error = sourceId < 0 ? archive.Error() : QString();
     return outcome;
   }
-  FrameImporter importer(archive, sourceId);
-  const bool read = kind == SourceKind::kKissLog
-                        ? ImportKissLog(file, sourceStation, importer, outcome, progress)
-                        : ImportSatnogs(file, kind, sourceStation, importer, outcome, progress);
-  if (!read || !importer.Finish() || !archive.Commit()) {
+  bool written = false;
+  std::int64_t newFrames = 0;
+  std::int64_t knownFrames = 0;
+  {
+    // Gone before the transaction ends: it waits for the batch it is writing.
+    FrameImporter importer(archive, sourceId);
+    written = (kind == SourceKind::kKissLog
+                   ? ImportKissLog(file, sourceStation, importer, outcome, progress)
+                   : ImportSatnogs(file, kind, sourceStation, importer, outcome, progress)) &&
+              importer.Finish();
+    newFrames = importer.NewFrames();
+    knownFrames = importer.KnownFrames();
+  }
+  if (!written || !archive.Commit()) {
     if (outcome.cancelled) {
       outcome.error = QStringLiteral("%1: cancelled").arg(path);
     } else if (outcome.error.isEmpty()) {
@@ -212,8 +221,8 @@ ImportOutcome ImportFile(Archive& archive, const QString& path, const QString& s
     return outcome;
   }
   outcome.ok = true;
-  outcome.newFrames = importer.NewFrames();
-  outcome.knownFrames = importer.KnownFrames();
+  outcome.newFrames = newFrames;
+  outcome.knownFrames = knownFrames;
   return outcome;
 }
 

@@ -278,14 +278,29 @@ TEST_P(ArchiveStore, CancelledImportLeavesNothingAndAddsLater) {
   EXPECT_EQ(again.newFrames, 3000);
 }
 
-TEST_P(ArchiveStore, ArchiveWithoutTheHourlyOverviewGetsItOnOpening) {
+// A version 1 archive: no hourly overview, and on PostgreSQL the receptions' foreign keys.
+TEST_P(ArchiveStore, ArchiveOfVersionOneIsUpgradedOnOpening) {
   ASSERT_TRUE(ImportFile(archive, WriteLog("day.kss", 1, 700), "XQ0GND").ok);
   ASSERT_TRUE(archive.Execute("DROP TABLE trend_hour"));
   ASSERT_TRUE(archive.Execute("UPDATE archive_meta SET value = '1' WHERE key = 'schema_version'"));
+  if (archive.IsPostgresql()) {
+    ASSERT_TRUE(archive.Execute(
+        "ALTER TABLE reception ADD CONSTRAINT reception_source_id_fkey FOREIGN KEY (source_id) "
+        "REFERENCES source (id), ADD CONSTRAINT reception_frame_digest_fkey FOREIGN KEY "
+        "(frame_digest) REFERENCES frame (digest)"));
+  }
   archive.Close();
   Archive upgraded;
   ASSERT_TRUE(upgraded.Open(location)) << upgraded.Error().toStdString();
   ExpectOverviewMatchesFrames(upgraded);
+  if (upgraded.IsPostgresql()) {
+    QSqlQuery keys(upgraded.Database());
+    ASSERT_TRUE(keys.exec("SELECT count(*) FROM pg_constraint WHERE contype = 'f'") && keys.next());
+    EXPECT_EQ(keys.value(0).toInt(), 0);
+  }
+  const ImportOutcome more = ImportFile(upgraded, WriteLog("next.kss", 701, 1000), "XQ0GND");
+  ASSERT_TRUE(more.ok) << more.error.toStdString();
+  EXPECT_EQ(more.newFrames, 300);
 }
 
 TEST_P(ArchiveStore, ImportKilledHalfwayAndRedoneEqualsOneCleanImport) {
