@@ -103,8 +103,13 @@ std::optional<TrendRange> HousekeepingTimeSpan(Archive& archive) {
   return TrendRange{*first, *last};
 }
 
-bool ReadTrend(Archive& archive, int parameterRow, const TrendRange& range,
-               const std::function<bool(const TrendSample&)>& sink) {
+namespace {
+
+// The parameter's timed housekeeping values of the frames that `where` (with its values
+// bound in order) picks, in time order.
+bool ReadTrendWhere(Archive& archive, int parameterRow, const QString& where,
+                    const QVariantList& values,
+                    const std::function<bool(const TrendSample&)>& sink) {
   if (parameterRow < 0 || parameterRow >= kParameterCount) {
     return archive.Fail(QStringLiteral("no parameter %1").arg(parameterRow));
   }
@@ -117,14 +122,14 @@ bool ReadTrend(Archive& archive, int parameterRow, const TrendRange& range,
   const QString seconds = archive.IsPostgresql()
                               ? "CAST(extract(epoch FROM CAST(time_utc AS timestamptz)) AS BIGINT)"
                               : "CAST(strftime('%s', time_utc) AS INTEGER)";
-  query.prepare(
-      QStringLiteral("SELECT %2, CASE time_kind WHEN '%3' THEN 1 WHEN '%4' THEN 2"
-                     " ELSE 0 END, %1 FROM housekeeping"
-                     " WHERE time_utc >= ? AND time_utc <= ? AND %1 IS NOT NULL"
-                     " ORDER BY time_utc")
-          .arg(column, seconds, QLatin1String(kTimeFromReception), QLatin1String(kTimeEstimated)));
-  query.addBindValue(BoundText(range.fromUtc));
-  query.addBindValue(BoundText(range.toUtc));
+  query.prepare(QStringLiteral("SELECT %2, CASE time_kind WHEN '%3' THEN 1 WHEN '%4' THEN 2"
+                               " ELSE 0 END, %1 FROM frame WHERE frame_type = 'S' AND %5"
+                               " AND time_utc IS NOT NULL AND %1 IS NOT NULL ORDER BY time_utc")
+                    .arg(column, seconds, QLatin1String(kTimeFromReception),
+                         QLatin1String(kTimeEstimated), where));
+  for (const QVariant& value : values) {
+    query.addBindValue(value);
+  }
   if (!query.exec()) {
     return archive.Fail(query);
   }
@@ -140,6 +145,29 @@ bool ReadTrend(Archive& archive, int parameterRow, const TrendRange& range,
     }
   }
   return query.lastError().type() == QSqlError::NoError || archive.Fail(query);
+}
+
+}  // namespace
+
+bool ReadTrend(Archive& archive, int parameterRow, const TrendRange& range,
+               const std::function<bool(const TrendSample&)>& sink) {
+  return ReadTrendWhere(archive, parameterRow, QStringLiteral("time_utc >= ? AND time_utc <= ?"),
+                        {BoundText(range.fromUtc), BoundText(range.toUtc)}, sink);
+}
+
+std::optional<std::int64_t> NewestFrameKey(Archive& archive) {
+  QSqlQuery query(archive.Database());
+  if (!query.exec(QStringLiteral("SELECT max(id) FROM frame")) || !query.next()) {
+    archive.Fail(query);
+    return std::nullopt;
+  }
+  return query.value(0).toLongLong();  // NULL, for no frame, reads 0
+}
+
+bool ReadTrendAdded(Archive& archive, int parameterRow, std::int64_t afterKey,
+                    const std::function<bool(const TrendSample&)>& sink) {
+  return ReadTrendWhere(archive, parameterRow, QStringLiteral("id > ?"),
+                        {QVariant::fromValue(static_cast<qint64>(afterKey))}, sink);
 }
 
 }  // namespace quilmar

@@ -37,6 +37,16 @@ std::optional<TrendRange> HousekeepingTimeSpan(Archive& archive);
 bool ReadTrend(Archive& archive, int parameterRow, const TrendRange& range,
                const std::function<bool(const TrendSample&)>& sink);
 
+// The key of the frame archived last: a frame archived later has a larger one, whatever its
+// time, since writers take turns and frames are never removed. 0 for an empty archive;
+// nullopt when the archive failed (then archive.Error() is set).
+std::optional<std::int64_t> NewestFrameKey(Archive& archive);
+
+// As ReadTrend, for the frames archived after the one with key afterKey, whatever their
+// time: a log of an older pass added while the window is open.
+bool ReadTrendAdded(Archive& archive, int parameterRow, std::int64_t afterKey,
+                    const std::function<bool(const TrendSample&)>& sink);
+
 // "YYYY-MM-DDTHH:MM:SSZ" as seconds since the Unix epoch; nullopt for any other text.
 std::optional<std::int64_t> UtcTextSeconds(QStringView text);
 

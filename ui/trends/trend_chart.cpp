@@ -11,6 +11,51 @@
 namespace quilmar {
 namespace {
 
+// Whether `sample` is at the end of `samples` already, among those of its time.
+bool AlreadyThere(const std::vector<TimedValue>& samples, const TimedValue& sample) {
+  for (auto it = samples.rbegin(); it != samples.rend() && it->time == sample.time; ++it) {
+    if (it->value == sample.value) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Adds `added` (in time order) to the curve's samples at their places. Frames arriving
+// live are newer than the curve and are simply appended; a log of an older pass is merged
+// in, in one pass over both.
+void MergeInto(TrendCurve& curve, const std::vector<TimedValue>& added,
+               const std::vector<TrendTimeKind>& addedKinds) {
+  const std::size_t count = std::min(added.size(), addedKinds.size());
+  if (count == 0) {
+    return;
+  }
+  const std::size_t old = curve.samples.size();
+  std::vector<TimedValue> samples;
+  std::vector<TrendTimeKind> kinds;
+  samples.reserve(old + count);
+  kinds.reserve(old + count);
+  std::size_t i = 0;
+  if (old > 0 && added.front().time > curve.samples.back().time) {
+    samples = std::move(curve.samples);
+    kinds = std::move(curve.kinds);
+    i = old;
+  }
+  for (std::size_t j = 0; i < old || j < count;) {
+    if (j == count || (i < old && curve.samples[i].time <= added[j].time)) {
+      samples.push_back(curve.samples[i]);
+      kinds.push_back(curve.kinds[i++]);
+    } else if (AlreadyThere(samples, added[j])) {
+      ++j;
+    } else {
+      samples.push_back(added[j]);
+      kinds.push_back(addedKinds[j++]);
+    }
+  }
+  curve.samples = std::move(samples);
+  curve.kinds = std::move(kinds);
+}
+
 constexpr int kAxisWidth = 62;
 constexpr int kTopMargin = 26;
 constexpr int kBottomMargin = 42;
@@ -64,18 +109,11 @@ bool TrendChart::ReplaceSamples(int parameterRow, std::vector<TimedValue> sample
   return false;
 }
 
-void TrendChart::AppendSamples(int parameterRow, const std::vector<TimedValue>& samples,
-                               const std::vector<TrendTimeKind>& kinds) {
+void TrendChart::MergeSamples(int parameterRow, const std::vector<TimedValue>& samples,
+                              const std::vector<TrendTimeKind>& kinds) {
   for (Shown& curve : curves) {
-    if (curve.data.parameterRow != parameterRow) {
-      continue;
-    }
-    TrendCurve& data = curve.data;
-    for (std::size_t i = 0; i < samples.size() && i < kinds.size(); ++i) {
-      if (data.samples.empty() || samples[i].time > data.samples.back().time) {
-        data.samples.push_back(samples[i]);
-        data.kinds.push_back(kinds[i]);
-      }
+    if (curve.data.parameterRow == parameterRow) {
+      MergeInto(curve.data, samples, kinds);
     }
   }
   // New frames may be receptions of a time already hovered.

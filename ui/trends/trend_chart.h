@@ -50,10 +50,11 @@ class TrendChart : public QWidget {
   // when the parameter is not shown.
   bool ReplaceSamples(int parameterRow, std::vector<TimedValue> samples,
                       std::vector<TrendTimeKind> kinds, double readUpTo);
-  // Appends samples newer than the curve's last one (older ones are left out, so the curve
-  // stays in time order), as frames arrive in the archive; kinds holds one per sample.
-  void AppendSamples(int parameterRow, const std::vector<TimedValue>& samples,
-                     const std::vector<TrendTimeKind>& kinds);
+  // Adds samples in time order to a shown curve, each at its place in time, as frames
+  // arrive in the archive; kinds holds one per sample. A sample equal in time and value to
+  // one the curve has is taken as read twice and left out.
+  void MergeSamples(int parameterRow, const std::vector<TimedValue>& samples,
+                    const std::vector<TrendTimeKind>& kinds);
   int CurveCount() const { return static_cast<int>(curves.size()); }
   const TrendCurve& Curve(int index) const { return curves[index].data; }
   // What is drawn of a curve now: at most two points per pixel column.

@@ -75,7 +75,8 @@ void TrendsWindow::OpenArchive(const ArchiveLocation& location) {
   });
   // An archive without timed frames yet may be the one a live session is filling.
   pollTimer->start();
-  const auto span = HousekeepingTimeSpan(*archive);
+  const auto key = NewestFrameKey(*archive);
+  const auto span = key ? HousekeepingTimeSpan(*archive) : std::nullopt;
   if (!span) {
     const QString reason =
         archive->Error().isEmpty() ? tr("no timed housekeeping frames") : archive->Error();
@@ -84,6 +85,7 @@ void TrendsWindow::OpenArchive(const ArchiveLocation& location) {
     status->setText(text);
     return;
   }
+  lastKey = *key;
   StartCharting(static_cast<double>(span->fromUtc), static_cast<double>(span->toUtc));
 }
 

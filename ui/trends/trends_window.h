@@ -83,7 +83,8 @@ class TrendsWindow : public QMainWindow {
   void ApplyFullRead(int parameterRow, FullRead& read);
   void StartCharting(double from, double to);
   void ChartTickedParameters();
-  bool ExtendCurves(double after, double to);
+  bool ExtendCurves(std::int64_t afterKey);
+  bool AddFramesArchivedAfter(int parameterRow, std::int64_t afterKey);
   void ReportPollFailure();
   bool ReopenIfClosed();
   void FollowNewestTime(double oldLast, double oldFirst);
@@ -99,6 +100,7 @@ class TrendsWindow : public QMainWindow {
   bool haveFrames = false;
   double firstTime = 0.0;  // of the archive's timed housekeeping frames
   double lastTime = 0.0;
+  std::int64_t lastKey = 0;  // of the frame archived last when the archive was last looked at
   TrendChart* chart = nullptr;
   QTreeWidget* list = nullptr;
   QLineEdit* filter = nullptr;

@@ -1,6 +1,7 @@
-// The Trends window while the archive grows: a timer looks for frames newer than the newest
-// charted one, as a live session (in this program or another) adds them, and the curves and
-// a view that shows the newest time follow.
+// The Trends window while the archive grows: a timer looks for frames archived since the
+// last look, as a live session (in this program or another) adds them, or a log of an older
+// pass is added; the curves take them at their times, and a view that shows the newest time
+// follows.
 #include <QLabel>
 #include <QTimer>
 #include <vector>
@@ -29,6 +30,14 @@ void TrendsWindow::PollArchive() {
   if (!ReopenIfClosed()) {
     return;
   }
+  const auto key = NewestFrameKey(*archive);
+  if (!key) {
+    ReportPollFailure();
+    return;
+  }
+  if (*key <= lastKey) {
+    return;
+  }
   const auto span = HousekeepingTimeSpan(*archive);
   if (!span) {
     if (!archive->Error().isEmpty()) {
@@ -38,26 +47,26 @@ void TrendsWindow::PollArchive() {
   }
   const double newest = static_cast<double>(span->toUtc);
   if (!haveFrames) {
+    lastKey = *key;
     StartCharting(static_cast<double>(span->fromUtc), newest);
     ChartTickedParameters();
     status->setText(tr("First frames, up to %1").arg(UtcLabel(newest)));
     return;
   }
-  if (newest <= lastTime) {
-    return;
-  }
-  // Until every curve has its new values the old newest time stays, so a failed read is
-  // tried again at the next look and no frame is skipped.
-  if (!ExtendCurves(lastTime, newest)) {
+  // Until every curve has its new values the old key stays, so a failed read is tried
+  // again at the next look and no frame is skipped.
+  if (!ExtendCurves(lastKey)) {
     ReportPollFailure();
     return;
   }
+  lastKey = *key;
   const double oldLast = lastTime;
   const double oldFirst = firstTime;
-  lastTime = newest;
+  lastTime = std::max(lastTime, newest);
   firstTime = std::min(firstTime, static_cast<double>(span->fromUtc));
   FollowNewestTime(oldLast, oldFirst);
-  status->setText(tr("New frames up to %1").arg(UtcLabel(newest)));
+  status->setText(newest > oldLast ? tr("New frames up to %1").arg(UtcLabel(newest))
+                                   : tr("Frames of older times added"));
 }
 
 // The chart keeps what it has; the reason is named and the connection closed, to be opened
@@ -69,24 +78,30 @@ void TrendsWindow::ReportPollFailure() {
   archive->Close();
 }
 
-// Reads each curve's values after `after` up to `to` and appends them.
-bool TrendsWindow::ExtendCurves(double after, double to) {
-  const TrendRange range{static_cast<std::int64_t>(after) + 1, static_cast<std::int64_t>(to)};
+// Reads each curve's values of the frames archived after the one with key afterKey and
+// adds them at their times.
+bool TrendsWindow::ExtendCurves(std::int64_t afterKey) {
   for (int i = 0; i < chart->CurveCount(); ++i) {
     const int row = chart->Curve(i).parameterRow;
-    std::vector<TimedValue> samples;
-    std::vector<TrendTimeKind> kinds;
-    const bool read = ReadTrend(*archive, row, range, [&](const TrendSample& sample) {
-      samples.push_back({static_cast<double>(sample.utcSeconds), sample.value});
-      kinds.push_back(sample.kind);
-      return true;
-    });
-    if (!read) {
+    if (!AddFramesArchivedAfter(row, afterKey)) {
       return false;
     }
-    chart->AppendSamples(row, samples, kinds);
   }
   return true;
+}
+
+bool TrendsWindow::AddFramesArchivedAfter(int parameterRow, std::int64_t afterKey) {
+  std::vector<TimedValue> samples;
+  std::vector<TrendTimeKind> kinds;
+  const bool read = ReadTrendAdded(*archive, parameterRow, afterKey, [&](const TrendSample& s) {
+    samples.push_back({static_cast<double>(s.utcSeconds), s.value});
+    kinds.push_back(s.kind);
+    return true;
+  });
+  if (read) {
+    chart->MergeSamples(parameterRow, samples, kinds);
+  }
+  return read;
 }
 
 // A view whose right edge was at the old newest time (within a pixel) moves on by what the

@@ -68,13 +68,15 @@ struct TrendsWindow::FullRead {
   std::vector<TrendTimeKind> kinds;
   QString error;
   qint64 milliseconds = 0;
-  double readUpTo = 0.0;  // the newest time the read covered
+  double readUpTo = 0.0;        // the newest time the read covered
+  std::int64_t keyAtStart = 0;  // the window's newest frame key when the read began
 };
 
 void TrendsWindow::StartFullRead(int parameterRow) {
   const TrendRange range{static_cast<std::int64_t>(firstTime), static_cast<std::int64_t>(lastTime)};
   const int id = nextRead++;
-  fullReads[id] = std::thread([this, id, parameterRow, range] {
+  const std::int64_t keyAtStart = lastKey;
+  fullReads[id] = std::thread([this, id, parameterRow, range, keyAtStart] {
     QElapsedTimer timer;
     timer.start();
     auto read = std::make_shared<FullRead>();
@@ -90,6 +92,7 @@ void TrendsWindow::StartFullRead(int parameterRow) {
     }
     read->error = ok ? QString() : own.Error();
     read->readUpTo = static_cast<double>(range.toUtc);
+    read->keyAtStart = keyAtStart;
     read->milliseconds = timer.elapsed();
     QMetaObject::invokeMethod(
         this,
@@ -109,12 +112,19 @@ void TrendsWindow::ApplyFullRead(int parameterRow, FullRead& read) {
     return;
   }
   const qsizetype count = static_cast<qsizetype>(read.samples.size());
-  if (chart->ReplaceSamples(parameterRow, std::move(read.samples), std::move(read.kinds),
-                            read.readUpTo)) {
-    status->setText(tr("%1: %2 values read in %3 ms")
-                        .arg(TrendParameterLabel(parameterRow), QLocale().toString(count))
-                        .arg(read.milliseconds));
+  if (!chart->ReplaceSamples(parameterRow, std::move(read.samples), std::move(read.kinds),
+                             read.readUpTo)) {
+    return;
   }
+  // Frames the window took in while the read ran may be older than what it kept: they are
+  // read again and merged (what the read had already is left out).
+  if (lastKey > read.keyAtStart && !AddFramesArchivedAfter(parameterRow, read.keyAtStart)) {
+    ReportPollFailure();
+    return;
+  }
+  status->setText(tr("%1: %2 values read in %3 ms")
+                      .arg(TrendParameterLabel(parameterRow), QLocale().toString(count))
+                      .arg(read.milliseconds));
 }
 
 }  // namespace quilmar

@@ -435,6 +435,25 @@ TEST_F(TrendsWindowTest, FramesAddedToTheArchiveExtendTheOpenChart) {
   }
 }
 
+// A log of an older pass added while the window is open: its frames show at their times,
+// and the newest time and the view stay.
+TEST_F(TrendsWindowTest, FramesOfAnOlderPassAddedMeanwhileShowAtTheirTimes) {
+  window->SetPollInterval(10);
+  const double from = Chart().ViewFrom(), to = Chart().ViewTo();
+  const double between = kFirstPass + 3600;
+  ASSERT_TRUE(AddPass(location, 120, between, {"W6XYZ"}));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Chart().Curve(0).samples.size() >= 180; }, 5000));
+  const std::vector<TimedValue>& samples = Chart().Curve(0).samples;
+  EXPECT_EQ(samples.size(), 180u);
+  EXPECT_TRUE(
+      std::is_sorted(samples.begin(), samples.end(),
+                     [](const TimedValue& a, const TimedValue& b) { return a.time < b.time; }));
+  EXPECT_DOUBLE_EQ(samples[60].time, between);
+  EXPECT_DOUBLE_EQ(Chart().FullTo(), kSecondPass + 590);
+  EXPECT_DOUBLE_EQ(Chart().ViewFrom(), from);
+  EXPECT_DOUBLE_EQ(Chart().ViewTo(), to);
+}
+
 // A window opened on an archive a live session has only begun charts the ticked parameters
 // once the first frames are in.
 TEST(TrendsWindowArchive, AnEmptyArchiveChartsItsFirstFrames) {
@@ -488,7 +507,7 @@ TEST(TrendChartSamples, EveryFrameReadKeepsFramesAppendedMeanwhile) {
   hours.samples = {{100, 1.0}, {200, 2.0}};
   hours.kinds = {kSpacecraft, kSpacecraft};
   chart.AddCurve(hours);
-  chart.AppendSamples(kBatteryVolts, {{300, 3.0}}, {kReception});
+  chart.MergeSamples(kBatteryVolts, {{300, 3.0}}, {kReception});
   ASSERT_TRUE(chart.ReplaceSamples(kBatteryVolts, {{100, 1.0}, {150, 5.0}, {200, 2.0}},
                                    {kSpacecraft, kEstimated, kSpacecraft}, 200));
   const TrendCurve& curve = chart.Curve(0);
@@ -500,6 +519,40 @@ TEST(TrendChartSamples, EveryFrameReadKeepsFramesAppendedMeanwhile) {
   EXPECT_EQ(times, (std::vector<double>{100, 150, 200, 300}));
   EXPECT_EQ(curve.kinds,
             (std::vector<TrendTimeKind>{kSpacecraft, kEstimated, kSpacecraft, kReception}));
+}
+
+// Samples added to a curve go to their places; one read twice (the same time and value) is
+// left out, another value at the same time is kept.
+TEST(TrendChartSamples, MergedSamplesGoToTheirPlacesOnce) {
+  using enum TrendTimeKind;
+  struct Case {
+    const char* name;
+    std::vector<TimedValue> added;
+    std::vector<double> times;  // of the curve afterwards
+  };
+  const Case cases[] = {
+      {"newer", {{400, 4.0}, {500, 5.0}}, {100, 200, 300, 400, 500}},
+      {"older and between", {{50, 0.5}, {150, 1.5}}, {50, 100, 150, 200, 300}},
+      {"read twice", {{200, 2.0}, {300, 3.0}}, {100, 200, 300}},
+      {"same time, other value", {{200, 2.5}}, {100, 200, 200, 300}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TrendChart chart;
+    TrendCurve curve;
+    curve.parameterRow = kBatteryVolts;
+    curve.samples = {{100, 1.0}, {200, 2.0}, {300, 3.0}};
+    curve.kinds = {kSpacecraft, kSpacecraft, kSpacecraft};
+    chart.AddCurve(curve);
+    chart.MergeSamples(kBatteryVolts, c.added,
+                       std::vector<TrendTimeKind>(c.added.size(), kReception));
+    std::vector<double> times;
+    for (const TimedValue& sample : chart.Curve(0).samples) {
+      times.push_back(sample.time);
+    }
+    EXPECT_EQ(times, c.times);
+    EXPECT_EQ(chart.Curve(0).kinds.size(), times.size());
+  }
 }
 
 // The PostgreSQL server a test started is stopped when the tests end.
