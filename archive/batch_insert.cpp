@@ -236,8 +236,10 @@ bool BatchInsert::Copy(const std::string& target, bool* metKnownRow) {
   return ok;
 }
 
+std::string BatchInsert::StagingTable() const { return "staging_" + table.toStdString(); }
+
 bool BatchInsert::CopyToStaging() {
-  const std::string staging = "staging_" + table.toStdString();
+  const std::string staging = StagingTable();
   if (!stagingReady) {
     std::string definition;
     for (const Column& column : columns) {
@@ -295,12 +297,12 @@ bool BatchInsert::Execute(std::int64_t& inserted) {
     }
   }
   const std::string names = ColumnNames();
-  const bool ok =
-      CopyToStaging() &&
-      RunPostgresql("INSERT INTO " + table.toStdString() + " (" + names + ") SELECT " + names +
-                        " FROM staging_" + table.toStdString() + tail.toStdString(),
-                    PGRES_COMMAND_OK, &inserted) &&
-      RunPostgresql("TRUNCATE staging_" + table.toStdString(), PGRES_COMMAND_OK);
+  const std::string staging = StagingTable();
+  const bool ok = CopyToStaging() &&
+                  RunPostgresql("INSERT INTO " + table.toStdString() + " (" + names + ") SELECT " +
+                                    names + " FROM " + staging + tail.toStdString(),
+                                PGRES_COMMAND_OK, &inserted) &&
+                  RunPostgresql("TRUNCATE " + staging, PGRES_COMMAND_OK);
   lastBatchAllNew = ok && inserted == static_cast<std::int64_t>(rows);
   return ok;
 }

@@ -67,6 +67,7 @@ class BatchInsert {
   enum class Straight { kCopied, kMetKnownRow, kFailed };
   Straight CopyStraight();
   std::string ColumnNames() const;
+  std::string StagingTable() const;
 
   Archive& archive;
   const QString table;

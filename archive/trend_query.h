@@ -1,7 +1,7 @@
-// One housekeeping parameter over a time range, read from the archive's housekeeping view in
-// time order for the Trends window. Rows stream to a callback one at a time: a million frames
-// are never held twice, and frames that did not carry the parameter's section are skipped
-// by the database.
+// One housekeeping parameter over a time range (or over the frames archived since a given
+// one), read from the archive's housekeeping frames in time order for the Trends window. Rows
+// stream to a callback one at a time: a million frames are never held twice, and frames that did
+// not carry the parameter's section are skipped by the database.
 #pragma once
 
 #include <QString>
