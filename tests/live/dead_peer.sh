@@ -65,7 +65,7 @@ ip rule del pref 1
 ip rule del pref 2
 socat -u "FILE:$work/pass.kss" "TCP-LISTEN:$port,reuseaddr,bind=127.0.0.1" &
 pids+=($!)
-for ((i = 0; i < 400 && $(wc -l <"$work/live.csv") < 6; ++i)); do sleep 0.1; done
+for ((i = 0; i < 400 && $(line_count "$work/live.csv") < 6; ++i)); do sleep 0.1; done
 cmp -s "$work/pass.csv" "$work/live.csv" || fail "the TNC that came back was not read"
 kill -TERM "$live"
 wait "$live" || fail "SIGTERM gave a failure"

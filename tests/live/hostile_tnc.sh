@@ -38,9 +38,9 @@ start_live() {
 # frames arrive, so they are late, and the test fails, when they have not all come within 10 s.
 await_pass() {
   local lines=$((${1:-5} + 1))
-  for ((i = 0; i < 100 && $(wc -l <"$work/live.csv") < lines; ++i)); do sleep 0.1; done
-  (($(wc -l <"$work/live.csv") >= lines)) ||
-    fail "rows late: $(wc -l <"$work/live.csv") lines ($(wc -c <"$work/live.csv") bytes) of $lines after 10 s"
+  for ((i = 0; i < 100 && $(line_count "$work/live.csv") < lines; ++i)); do sleep 0.1; done
+  (($(line_count "$work/live.csv") >= lines)) ||
+    fail "rows late: $(line_count "$work/live.csv") lines ($(wc -c <"$work/live.csv") bytes) of $lines after 10 s"
 }
 
 # What the recording holds after the bytes of the files named: each connection's bytes as

@@ -88,11 +88,11 @@ pids+=($!)
   2>"$work/reset.err" &
 live=$!
 pids+=($live)
-for ((i = 0; i < 300 && $(wc -l <"$work/reset.csv") < rounds * 5 + 1; ++i)); do sleep 0.1; done
+for ((i = 0; i < 300 && $(line_count "$work/reset.csv") < rounds * 5 + 1; ++i)); do sleep 0.1; done
 kill -TERM "$live"
 wait "$live" || fail "reset: SIGTERM gave a failure"
-[[ $(wc -l <"$work/reset.csv") -eq $((rounds * 5 + 1)) ]] ||
-  fail "reset: $(($(wc -l <"$work/reset.csv") - 1)) rows of $((rounds * 5))"
+[[ $(line_count "$work/reset.csv") -eq $((rounds * 5 + 1)) ]] ||
+  fail "reset: $(($(line_count "$work/reset.csv") - 1)) rows of $((rounds * 5))"
 for ((r = 0; r < rounds; ++r)); do cat "$work/pass.kss"; done | cmp -s - "$work/reset.kss" ||
   fail "reset: the recording is not every round's bytes"
 [[ $(grep -c "connected to" "$work/reset.err") -eq $rounds ]] || fail "reset: connections unreported"

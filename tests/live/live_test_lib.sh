@@ -26,6 +26,13 @@ fail() {
   exit 1
 }
 
+# The lines of file $1; 0 while it is not there yet. A command started in the background
+# (`cmd >file &`) creates its output file only once its own process runs, so a loop that
+# polls the file may look before it exists.
+line_count() {
+  if [[ -f $1 ]]; then wc -l <"$1"; else echo 0; fi
+}
+
 # Waits up to $3 seconds for the pattern $2 in the file $1.
 await() {
   for ((i = 0; i < $3 * 10; ++i)); do

@@ -21,8 +21,8 @@ source "$(dirname "$0")/live_test_lib.sh"
 
 # Waits up to $2 seconds for the header and all rows of the pass in the CSV file $1.
 await_rows() {
-  for ((i = 0; i < $2 * 10 && $(wc -l <"$1") < stored + 1; ++i)); do sleep 0.1; done
-  [[ $(wc -l <"$1") -eq $((stored + 1)) ]] || fail "$1: $(($(wc -l <"$1") - 1)) of $stored rows"
+  for ((i = 0; i < $2 * 10 && $(line_count "$1") < stored + 1; ++i)); do sleep 0.1; done
+  [[ $(line_count "$1") -eq $((stored + 1)) ]] || fail "$1: $(($(line_count "$1") - 1)) of $stored rows"
 }
 
 "$demo_exe" --frames "$frames" "$work/pass.kss"
