@@ -81,6 +81,22 @@ std::optional<QDateTime> ParseUtcText(const QString& text) {
   return parsed.toUTC();
 }
 
+std::optional<QDateTime> StoredTime(const QVariant& value) {
+  if (value.isNull()) {
+    return std::nullopt;
+  }
+  if (value.typeId() == QMetaType::QDateTime) {
+    const QDateTime time = value.toDateTime();
+    return time.isValid() ? std::optional(time.toUTC()) : std::nullopt;
+  }
+  return ParseUtcText(value.toString());
+}
+
+QString StoredTimeText(const QVariant& value) {
+  const std::optional<QDateTime> time = StoredTime(value);
+  return time ? UtcText(*time) : QString();
+}
+
 std::optional<QDateTime> ParseUserTime(const QString& text) {
   QString iso = text.trimmed();
   if (iso.size() > 10 && iso[10] == QLatin1Char(' ')) {

@@ -6,6 +6,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QVariant>
 #include <optional>
 #include <string_view>
 
@@ -25,6 +26,12 @@ std::optional<QDateTime> SpacecraftClockToUtc(std::string_view dateTime);
 // The stored text of a UTC time, and back.
 QString UtcText(const QDateTime& utc);
 std::optional<QDateTime> ParseUtcText(const QString& text);
+
+// A time column as read back: ISO text on SQLite, a timestamp (timestamptz) on PostgreSQL.
+// nullopt for NULL or anything that is no time.
+std::optional<QDateTime> StoredTime(const QVariant& value);
+// The same as "YYYY-MM-DDTHH:MM:SSZ"; empty for NULL.
+QString StoredTimeText(const QVariant& value);
 
 // A time the user typed for --from/--to: ISO 8601 date or date and time, UTC unless it
 // names an offset ("2026-12-07", "2026-12-07 21:45", "2026-12-07T21:45:00+01:00").
