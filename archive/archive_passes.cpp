@@ -1,6 +1,7 @@
 // The archive's passes; see archive_passes.h.
 #include "archive_passes.h"
 
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
 #include <algorithm>
@@ -95,13 +96,12 @@ std::optional<QDateTime> LastPassStart(Archive& archive) {
   return start;
 }
 
-bool ReadFramesBetween(
-    Archive& archive, const QDateTime& first, const QDateTime& last,
-    const std::function<bool(const FrameBuffer& frame, const QString& time)>& each) {
+bool ReadFramesBetween(Archive& archive, const QDateTime& first, const QDateTime& last,
+                       const std::function<bool(const ArchivedFrameRead& read)>& each) {
   QSqlQuery query(archive.Database());
   query.setForwardOnly(true);
   query.prepare(
-      "SELECT bytes, time_utc FROM frame WHERE time_utc >= ? AND time_utc <= ? "
+      "SELECT bytes, time_utc, id FROM frame WHERE time_utc >= ? AND time_utc <= ? "
       "ORDER BY time_utc, source_order, id");
   query.addBindValue(UtcText(first));
   query.addBindValue(UtcText(last));
@@ -114,11 +114,13 @@ bool ReadFramesBetween(
     frame.fill(0);
     std::copy_n(bytes.constData(), std::min<qsizetype>(bytes.size(), kFrameBufferSize),
                 reinterpret_cast<char*>(frame.data()));
-    if (!each(frame, query.value(1).toString())) {
-      break;
+    const QString time = query.value(1).toString();
+    if (!each({frame, time, query.value(2).toLongLong()})) {
+      return true;
     }
   }
-  return true;
+  // next() is false at the end of the rows and on a failed read alike.
+  return !query.lastError().isValid() || archive.Fail(query);
 }
 
 }  // namespace quilmar

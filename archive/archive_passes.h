@@ -19,6 +19,7 @@ namespace quilmar {
 class Archive;
 
 struct ArchivedPass {
+  std::int64_t id = 0;  // the pass table's key
   QString start;  // UTC text of the first and last frame, as stored
   QString end;
   QDateTime startTime;
@@ -26,6 +27,8 @@ struct ArchivedPass {
   QStringList stations;  // sorted
   std::int64_t frames = 0;
   MissingFrames missing;
+  // Ground time minus spacecraft clock, in seconds, where the pass had frames with both.
+  std::optional<double> clockOffsetSeconds;
 };
 
 // Calls each for every pass in time order. False with the archive's Error() set.
@@ -36,10 +39,18 @@ bool ForEachPass(Archive& archive, const std::function<void(const ArchivedPass&)
 // or the archive failed (Error() set then).
 std::optional<QDateTime> LastPassStart(Archive& archive);
 
-// The frames timed from first to last (inclusive), in time order, each as the de-framer
-// hands a frame over; each returns false to stop. False with the archive's Error() set.
-bool ReadFramesBetween(
-    Archive& archive, const QDateTime& first, const QDateTime& last,
-    const std::function<bool(const FrameBuffer& frame, const QString& time)>& each);
+// One frame read back from the archive: its buffer as the de-framer hands a frame over, its
+// time (UTC text) and its key in the frame table.
+struct ArchivedFrameRead {
+  const FrameBuffer& frame;
+  const QString& time;
+  std::int64_t key;
+};
+
+// The frames timed from first to last (inclusive), in the archive's order (time, and the frame
+// counter within a pass); each returns false to stop. False with the archive's Error() set,
+// also when reading the rows stopped on a database error.
+bool ReadFramesBetween(Archive& archive, const QDateTime& first, const QDateTime& last,
+                       const std::function<bool(const ArchivedFrameRead& read)>& each);
 
 }  // namespace quilmar

@@ -11,15 +11,15 @@ ArchivedPassTable FillFromArchivedPass(Archive& archive, const ArchivedPass& pas
   ArchivedPassTable result;
   FrameStore store(table);
   bool found = false;
-  const bool read = ReadFramesBetween(archive, pass.startTime, pass.endTime,
-                                      [&](const FrameBuffer& frame, const QString& time) {
-                                        const int index = store.Append(frame);
-                                        if (!found && index > 0 && time == frameTime) {
-                                          result.frameIndex = index;
-                                          found = true;
-                                        }
-                                        return true;
-                                      });
+  const bool read =
+      ReadFramesBetween(archive, pass.startTime, pass.endTime, [&](const ArchivedFrameRead& read) {
+        const int index = store.Append(read.frame);
+        if (!found && index > 0 && read.time == frameTime) {
+          result.frameIndex = index;
+          found = true;
+        }
+        return true;
+      });
   result.summary.framesStored = table.frameCount;
   result.summary.framesSkipped = store.FramesSkipped();
   result.summary.missingFrames = store.TakeMissing();
