@@ -1,18 +1,20 @@
 // The archive command; see archive_command.h.
 #include "archive_command.h"
 
+#include <sys/stat.h>
+
 #include <QElapsedTimer>
-#include <QFileInfo>
+#include <QFile>
 #include <cerrno>
-#include <cstdio>
+#include <csignal>
 #include <cstring>
-#include <fstream>
 #include <iostream>
 
 #include "archive/archive.h"
 #include "archive/archive_queries.h"
 #include "archive/archive_time.h"
 #include "archive/source_import.h"
+#include "cli/output_file.h"
 
 namespace quilmar {
 namespace {
@@ -25,7 +27,10 @@ constexpr char kUsage[] =
     "       quilmar-hk-archive [--archive URL] summary\n"
     "       quilmar-hk-archive --help\n"
     "URL: a file path, sqlite:PATH or postgresql://user@host:port/dbname;\n"
-    "QUILMAR_HK_ARCHIVE sets the default (archive.sqlite in the user's data folder).\n";
+    "QUILMAR_HK_ARCHIVE sets the default (archive.sqlite in the user's data folder).\n"
+    "TIME: UTC unless it names an offset; both ends included, --to to its last second\n"
+    "(--to 2026-12-07 takes in the whole day, --to 2026-12-07T21:45 the whole minute).\n"
+    "--output FILE is replaced only once the whole table is written.\n";
 
 // Progress shows only once a file has taken longer than this.
 constexpr qint64 kProgressAfterMs = 1000;
@@ -43,6 +48,18 @@ struct Options {
 int Usage(const QString& problem) {
   std::cerr << "quilmar-hk-archive: " << problem.toStdString() << '\n' << kUsage;
   return 2;
+}
+
+// --to names a period as precise as it was typed, and all of it is included: a date its last
+// second, a time without seconds the minute's. Archive times are whole seconds.
+QDateTime LastSecondOf(const QString& typed, const QDateTime& start) {
+  const QString text = typed.trimmed();
+  if (text.size() == 10) {
+    return start.addDays(1).addSecs(-1);
+  }
+  // "2026-12-07T21:45", perhaps with an offset or Z after it: no seconds field.
+  const bool minutesOnly = text.size() >= 16 && (text.size() == 16 || text[16] != u':');
+  return minutesOnly ? start.addSecs(59) : start;
 }
 
 // Takes the value of an option that needs one; false when it is missing.
@@ -72,7 +89,11 @@ std::optional<QString> ParseOptions(const QStringList& arguments, Options& optio
       } else if (argument == "--output") {
         options.output = value;
       } else if (const auto time = ParseUserTime(value)) {
-        (argument == "--from" ? options.range.from : options.range.to) = time;
+        if (argument == "--from") {
+          options.range.from = time;
+        } else {
+          options.range.to = LastSecondOf(value, *time);
+        }
       } else {
         return "not a time: " + value + " (use 2026-12-07 or 2026-12-07T21:45:00Z)";
       }
@@ -96,6 +117,9 @@ std::optional<QString> ParseOptions(const QStringList& arguments, Options& optio
   if (options.format != "csv" && options.format != "json") {
     return "unknown format " + options.format + " (csv or json)";
   }
+  if (options.range.from && options.range.to && *options.range.from > *options.range.to) {
+    return QStringLiteral("--from is later than --to");
+  }
   return std::nullopt;
 }
 
@@ -114,9 +138,50 @@ void PrintOutcome(const QString& file, const ImportOutcome& outcome) {
             << '\n';
 }
 
-int Add(Archive& archive, const Options& options) {
+// Only a regular file is read: a FIFO or a device such as /dev/zero would never end, and
+// opening a FIFO alone waits for a writer. Checked before anything is opened.
+std::optional<QString> NotARegularFile(const QString& file) {
+  struct stat status {};
+  if (::stat(QFile::encodeName(file).constData(), &status) != 0) {
+    return QString::fromLocal8Bit(std::strerror(errno));
+  }
+  if (S_ISREG(status.st_mode)) {
+    return std::nullopt;
+  }
+  const char* kind = S_ISDIR(status.st_mode)    ? "a folder"
+                     : S_ISFIFO(status.st_mode) ? "a named pipe (FIFO)"
+                     : S_ISCHR(status.st_mode)  ? "a character device"
+                     : S_ISBLK(status.st_mode)  ? "a block device"
+                     : S_ISSOCK(status.st_mode) ? "a socket"
+                                                : "of an unknown kind";
+  return QStringLiteral("is %1, not a regular file").arg(QLatin1String(kind));
+}
+
+void ReportNothingAdded(const QString& reason) {
+  std::cerr << "quilmar-hk-archive: " << reason.toStdString()
+            << " (nothing of this file was added)\n";
+}
+
+int Add(const ArchiveLocation& location, const Options& options) {
   int status = 0;
+  QStringList files;
   for (const QString& file : options.files) {
+    if (const auto problem = NotARegularFile(file)) {
+      ReportNothingAdded(file + ": " + *problem);
+      status = 1;
+    } else {
+      files << file;
+    }
+  }
+  if (files.isEmpty()) {
+    return status;
+  }
+  Archive archive;
+  if (!archive.Open(location)) {
+    std::cerr << "quilmar-hk-archive: " << archive.Error().toStdString() << '\n';
+    return 1;
+  }
+  for (const QString& file : files) {
     QElapsedTimer timer;
     timer.start();
     bool shown = false;
@@ -132,8 +197,7 @@ int Add(Archive& archive, const Options& options) {
       std::cerr << '\n';
     }
     if (!outcome.ok) {
-      std::cerr << "quilmar-hk-archive: " << outcome.error.toStdString()
-                << " (nothing of this file was added)\n";
+      ReportNothingAdded(outcome.error);
       status = 1;
       continue;
     }
@@ -142,37 +206,45 @@ int Add(Archive& archive, const Options& options) {
   return status;
 }
 
-int Export(Archive& archive, const Options& options) {
-  const ArchiveFormat format =
-      options.format == "json" ? ArchiveFormat::kJson : ArchiveFormat::kCsv;
-  if (options.output.isEmpty()) {
-    if (!ExportArchive(archive, options.range, format, std::cout)) {
-      std::cerr << "quilmar-hk-archive: " << archive.Error().toStdString() << '\n';
-      return 1;
-    }
+// Writes what an action reads to standard output or to --output; 1 with one line naming the
+// archive (a failed read) or the output (a failed write).
+int WriteResult(Archive& archive, const QString& output, const TableWriter& write) {
+  std::string error;
+  const bool written =
+      output.isEmpty() ? WriteToStandardOutput(write, error)
+                       : WriteFileReplacing(QFile::encodeName(output).toStdString(), write, error);
+  if (written) {
     return 0;
   }
-  // Written beside the target and renamed over it only once complete.
-  const QString partial = options.output + ".part";
-  std::ofstream out(partial.toStdString(), std::ios::binary | std::ios::trunc);
-  const bool written = out && ExportArchive(archive, options.range, format, out);
-  out.close();
-  if (!written || !out ||
-      std::rename(partial.toLocal8Bit().constData(), options.output.toLocal8Bit().constData()) !=
-          0) {
-    std::remove(partial.toLocal8Bit().constData());
-    const QString reason = archive.Error().isEmpty()
-                               ? options.output + ": " + QString::fromLocal8Bit(strerror(errno))
-                               : archive.Error();
-    std::cerr << "quilmar-hk-archive: " << reason.toStdString() << '\n';
-    return 1;
+  const QString target = output.isEmpty() ? QStringLiteral("standard output") : output;
+  const QString reason = !archive.Error().isEmpty()
+                             ? archive.Error()
+                             : "cannot write " + target + ": " + QString::fromStdString(error);
+  std::cerr << "quilmar-hk-archive: " << reason.toStdString() << '\n';
+  return 1;
+}
+
+int Read(Archive& archive, const Options& options) {
+  if (options.action == "passes") {
+    return WriteResult(archive, {}, [&](std::ostream& out) { return WritePasses(archive, out); });
   }
-  return 0;
+  if (options.action == "summary") {
+    return WriteResult(archive, {},
+                       [&](std::ostream& out) { return WriteArchiveSummary(archive, out); });
+  }
+  const ArchiveFormat format =
+      options.format == "json" ? ArchiveFormat::kJson : ArchiveFormat::kCsv;
+  return WriteResult(archive, options.output, [&](std::ostream& out) {
+    return ExportArchive(archive, options.range, format, out);
+  });
 }
 
 }  // namespace
 
 int RunArchiveCommand(const QStringList& arguments) {
+  // Under a file-size limit (ulimit -f) a write that goes too far then fails with EFBIG and
+  // is reported, instead of the signal ending the command without a word.
+  std::signal(SIGXFSZ, SIG_IGN);
   if (arguments.contains("--help") || arguments.contains("-h")) {
     std::cout << kUsage;
     return 0;
@@ -187,23 +259,21 @@ int RunArchiveCommand(const QStringList& arguments) {
   if (!location) {
     return Usage(error);
   }
+  if (options.action == "add") {
+    return Add(*location, options);
+  }
+  if (!options.output.isEmpty() && location->engine == ArchiveEngine::kSqlite &&
+      NameSameFile(QFile::encodeName(options.output).toStdString(),
+                   QFile::encodeName(location->path).toStdString())) {
+    return Usage("--output " + options.output + " is the archive itself; it would be overwritten");
+  }
+  // Reading commands never create an archive: a mistyped path is an error.
   Archive archive;
-  if (!archive.Open(*location, options.action != "add")) {
+  if (!archive.Open(*location, true)) {
     std::cerr << "quilmar-hk-archive: " << archive.Error().toStdString() << '\n';
     return 1;
   }
-  if (options.action == "add") {
-    return Add(archive, options);
-  }
-  if (options.action == "export") {
-    return Export(archive, options);
-  }
-  const bool done = options.action == "passes" ? WritePasses(archive, std::cout)
-                                               : WriteArchiveSummary(archive, std::cout);
-  if (!done) {
-    std::cerr << "quilmar-hk-archive: " << archive.Error().toStdString() << '\n';
-  }
-  return done ? 0 : 1;
+  return Read(archive, options);
 }
 
 }  // namespace quilmar
