@@ -9,10 +9,58 @@
 namespace quilmar {
 namespace {
 
+// A query item that is or may be a password: also a key that only holds the word, as in
+// "?a?password=..." where a '?' too many joins the parameter to the one before it.
+bool IsPasswordItem(QStringView item) {
+  const QStringView key = item.left(item.indexOf(QLatin1Char('=')));
+  return QUrl::fromPercentEncoding(key.toUtf8())
+      .contains(QLatin1String("password"), Qt::CaseInsensitive);
+}
+
+// The URI without its password=... parameters, however the key is spelled.
+QString WithoutPasswordItems(const QString& text) {
+  const qsizetype queryStart = text.indexOf(QLatin1Char('?'));
+  if (queryStart < 0) {
+    return text;
+  }
+  QStringList kept;
+  for (const QString& item : text.mid(queryStart + 1).split(QLatin1Char('&'))) {
+    if (!IsPasswordItem(item)) {
+      kept << item;
+    }
+  }
+  return text.left(queryStart) + (kept.isEmpty() ? QString() : "?" + kept.join(QLatin1Char('&')));
+}
+
+// A URI that does not parse, as messages may show it: the user's name stays, and everything
+// from the colon after it to the last '@' goes (a password may itself hold '@', '/' or '?',
+// so the cut may take more than the password, never less), as do the password parameters.
+QString WithoutSecrets(const QString& text) {
+  const qsizetype schemeEnd = text.indexOf(QLatin1String("://"));
+  const qsizetype authority = schemeEnd < 0 ? 0 : schemeEnd + 3;
+  QString shown = text;
+  const qsizetype at = shown.lastIndexOf(QLatin1Char('@'));
+  if (at >= authority) {
+    qsizetype userEnd = authority;
+    while (userEnd < at && !QStringLiteral(":/?#").contains(shown[userEnd])) {
+      ++userEnd;
+    }
+    shown.remove(userEnd, at - userEnd);
+  }
+  return WithoutPasswordItems(shown);
+}
+
+// Qt's reason without the "; source was ..." that repeats the whole URI, password included.
+QString ReasonOnly(const QUrl& url) {
+  const QString reason = url.errorString();
+  return reason.left(reason.indexOf(QLatin1Char(';'))).trimmed();
+}
+
 std::optional<ArchiveLocation> ParsePostgresql(const QString& text, QString& error) {
   const QUrl url(text, QUrl::StrictMode);
   if (!url.isValid()) {
-    error = QStringLiteral("not a PostgreSQL URI: %1").arg(url.errorString());
+    error = QStringLiteral("archive %1: not a PostgreSQL URI: %2")
+                .arg(WithoutSecrets(text), ReasonOnly(url));
     return std::nullopt;
   }
   ArchiveLocation location;
@@ -27,7 +75,12 @@ std::optional<ArchiveLocation> ParsePostgresql(const QString& text, QString& err
     if (key == QLatin1String("host")) {
       location.host = value;
     } else if (key == QLatin1String("port")) {
-      location.port = value.toInt();
+      bool number = false;
+      location.port = value.toInt(&number);
+      if (!number || location.port < 1 || location.port > 65535) {
+        error = QStringLiteral("archive %1: not a port: %2").arg(WithoutSecrets(text), value);
+        return std::nullopt;
+      }
     } else if (key == QLatin1String("user")) {
       location.user = value;
     } else if (key == QLatin1String("dbname")) {
@@ -39,12 +92,7 @@ std::optional<ArchiveLocation> ParsePostgresql(const QString& text, QString& err
     }
   }
   location.options = options.join(QLatin1Char(';'));
-  QUrl shown = url;
-  shown.setPassword(QString());
-  QUrlQuery query(shown);
-  query.removeAllQueryItems(QStringLiteral("password"));
-  shown.setQuery(query);
-  location.display = shown.toString();
+  location.display = WithoutPasswordItems(url.toString(QUrl::RemovePassword));
   return location;
 }
 
