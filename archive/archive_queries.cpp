@@ -32,10 +32,11 @@ struct ArchivedFrame {
   std::vector<QString> stations;
 };
 
-// A CSV cell of UTF-8 text; a leading formula character is guarded as in the beacon text.
+// A CSV cell of UTF-8 text (station names are received text too), guarded against
+// spreadsheet formulas as the beacon text is, also behind invisible leading characters.
 void AppendUtf8CsvCell(std::string& out, const std::string& text) {
   std::string cell = text;
-  if (!cell.empty() && std::strchr("=+-@\t\r", cell.front()) != nullptr) {
+  if (RunsAsFormulaUtf8(cell)) {
     cell.insert(cell.begin(), '\'');
   }
   if (cell.find_first_of("\",\r\n") == std::string::npos) {

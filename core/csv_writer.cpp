@@ -31,25 +31,52 @@ std::string ParameterTitle(const ParameterInfo& info) {
 
 // Leading characters that hide what follows from a reader or that a spreadsheet may skip
 // before it looks for a formula: blanks and C0 controls (NUL, tab, LF, CR), DEL, the C1
-// controls, the no-break space and the soft hyphen.
-bool HidesTheStart(std::uint8_t byte) {
-  return byte <= 0x20 || (byte >= 0x7F && byte <= 0xA0) || byte == 0xAD;
+// controls, the no-break space and the soft hyphen; in Unicode text also the invisible
+// letters and spaces, zero-width characters, direction marks and the byte-order mark.
+struct CodeRange {
+  std::uint32_t first;
+  std::uint32_t last;
+};
+constexpr CodeRange kHidingCharacters[] = {
+    {0x0000, 0x0020}, {0x007F, 0x00A0}, {0x00AD, 0x00AD}, {0x034F, 0x034F},
+    {0x061C, 0x061C}, {0x115F, 0x1160}, {0x1680, 0x1680}, {0x180E, 0x180E},
+    {0x2000, 0x200F}, {0x2028, 0x202F}, {0x205F, 0x2064}, {0x2066, 0x206F},
+    {0x3000, 0x3000}, {0x3164, 0x3164}, {0xFEFF, 0xFEFF}, {0xFFA0, 0xFFA0}};
+
+bool HidesTheStart(std::uint32_t code) {
+  return std::any_of(
+      std::begin(kHidingCharacters), std::end(kHidingCharacters),
+      [code](const CodeRange& range) { return code >= range.first && code <= range.last; });
 }
 
 // A spreadsheet runs a cell as a formula when it begins with = + - @, tab or CR; checked on
-// the received bytes, before control pictures, and past any leading bytes that hide it.
-bool RunsAsFormula(std::string_view text) {
+// the received text, before control pictures, and past any leading characters that hide it.
+// next reads one character off the front of the text.
+template <typename NextCharacter>
+bool RunsAsFormula(std::string_view text, NextCharacter next) {
   constexpr std::string_view kFormulaSigns = "=+-@";
   if (!text.empty() && (text.front() == '\t' || text.front() == '\r')) {
     return true;
   }
-  const auto first = std::find_if_not(
-      text.begin(), text.end(), [](char c) { return HidesTheStart(static_cast<std::uint8_t>(c)); });
-  return first != text.end() && kFormulaSigns.find(*first) != std::string_view::npos;
+  while (!text.empty()) {
+    const Utf8Character character = next(text);
+    if (!HidesTheStart(character.code)) {
+      return character.code < 0x80 &&
+             kFormulaSigns.find(static_cast<char>(character.code)) != std::string_view::npos;
+    }
+    text.remove_prefix(character.length);
+  }
+  return false;
+}
+
+bool RunsAsFormulaLatin1(std::string_view latin1) {
+  return RunsAsFormula(latin1, [](std::string_view text) {
+    return Utf8Character{static_cast<std::uint8_t>(text.front()), 1};
+  });
 }
 
 void AppendComText(std::string& row, const std::string& comText, CsvText mode) {
-  if (mode == CsvText::kGuardFormulas && RunsAsFormula(comText)) {
+  if (mode == CsvText::kGuardFormulas && RunsAsFormulaLatin1(comText)) {
     AppendCsvCell(row, '\'' + comText);
   } else {
     AppendCsvCell(row, comText);
@@ -57,6 +84,8 @@ void AppendComText(std::string& row, const std::string& comText, CsvText mode) {
 }
 
 }  // namespace
+
+bool RunsAsFormulaUtf8(std::string_view utf8) { return RunsAsFormula(utf8, NextUtf8Character); }
 
 void AppendCsvHeader(std::string& row) {
   bool first = true;

@@ -3,6 +3,7 @@
 
 #include <ostream>
 #include <string>
+#include <string_view>
 
 #include "frame_table.h"
 
@@ -14,6 +15,12 @@ namespace quilmar {
 // gets a leading apostrophe, which spreadsheets read as "text follows". kRaw writes the text
 // without it (control bytes are shown as pictures either way).
 enum class CsvText { kGuardFormulas, kRaw };
+
+// True when a spreadsheet would run a cell holding this UTF-8 text as a formula: the guard
+// of the beacon text for other received text (station names in the archive's export), which
+// also looks past invisible characters only UTF-8 can hold: zero-width and other spaces,
+// direction marks and the byte-order mark.
+bool RunsAsFormulaUtf8(std::string_view utf8);
 
 // Writes the header row and one row per stored frame; false when the stream failed.
 bool WriteCsv(std::ostream& out, const FrameTable& table,

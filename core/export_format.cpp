@@ -132,6 +132,14 @@ void AppendJsonString(std::string& out, std::string_view latin1) {
   out.push_back('"');
 }
 
+Utf8Character NextUtf8Character(std::string_view text) {
+  const std::size_t length = Utf8SequenceLength(text);
+  if (length == 0) {
+    return {static_cast<std::uint8_t>(text[0]), 1};
+  }
+  return {DecodeUtf8(text.substr(0, length)), length};
+}
+
 void AppendJsonFileName(std::string& out, std::string_view name) {
   out.push_back('"');
   while (!name.empty()) {

@@ -22,6 +22,14 @@ void AppendJsonString(std::string& out, std::string_view latin1);
 // as the Latin-1 character of its code, so the output stays valid UTF-8. Escaped as above.
 void AppendJsonFileName(std::string& out, std::string_view name);
 
+// The character at the start of non-empty UTF-8 text and the bytes it takes; a byte that
+// starts no well-formed sequence counts as the Latin-1 character of its code, one byte long.
+struct Utf8Character {
+  std::uint32_t code = 0;
+  std::size_t length = 0;
+};
+Utf8Character NextUtf8Character(std::string_view text);
+
 // Each byte as the Latin-1 character of the same code, UTF-8 encoded. C0 controls and DEL
 // become their Unicode Control Pictures (U+2400 + code, U+2421), so a beacon text with CR or
 // LF stays on its row and shows what was received; the C1 bytes 0x80-0x9F, which terminals
