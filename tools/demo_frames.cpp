@@ -167,7 +167,8 @@ void WriteAdcs(FieldWriter& field, const Downlink& link, Prng& prng) {
   field.Float(s + 52, static_cast<float>(state.positionKm.y));
   field.Float(s + 56, static_cast<float>(state.positionKm.z));
   // The ground software adds 2500 days back when it decodes.
-  field.Float(s + 60, static_cast<float>(J2000DayCount(link.clock) - 2500));
+  // The attitude solution's epoch is a UTC day count, whatever zone the clock keeps.
+  field.Float(s + 60, static_cast<float>(J2000DayCount(UtcFromPacificClock(link.clock)) - 2500));
 }
 
 }  // namespace
@@ -198,8 +199,8 @@ Bytes CdhsAdcsFrame(const Downlink& link, Prng& prng) {
 }
 
 Bytes GpsFrame(const Downlink& link, Prng& prng) {
-  // GPS time runs 630720000 s (7300 days) ahead of 1 Jan 2000 plus 18 leap seconds.
-  const std::int64_t gps = link.clock + 630'720'000 + 18;
+  // GPS time runs 630720000 s (7300 days) ahead of 1 Jan 2000 UTC plus 18 leap seconds.
+  const std::int64_t gps = UtcFromPacificClock(link.clock) + 630'720'000 + 18;
   Bytes info = Header(link, 'G');
   FieldWriter field(info);
   field.BigEndian16(6, static_cast<std::uint32_t>(gps / 604'800));

@@ -115,8 +115,35 @@ CivilTime CivilFromSeconds(std::int64_t secondsSince2000) {
   return civil;
 }
 
-double J2000DayCount(std::int64_t secondsSince2000) {
-  return static_cast<double>(secondsSince2000 - kJ2000Offset) / 86400;
+// Days since 1 Jan 2000 of a civil date; the inverse of CivilFromSeconds's calendar.
+std::int64_t DaysFromCivil(int year, int month, int day) {
+  const std::int64_t y = year - (month <= 2 ? 1 : 0);
+  const std::int64_t era = y / 400;
+  const std::int64_t yearOfEra = y - era * 400;
+  const std::int64_t dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
+  const std::int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+  return era * 146097 + dayOfEra - 730425;
+}
+
+// Days since 1 Jan 2000 of the nth Sunday of a month.
+std::int64_t NthSunday(int year, int month, int nth) {
+  const std::int64_t first = DaysFromCivil(year, month, 1);
+  const int weekday = CivilFromSeconds(first * 86400).weekday;  // 7 = Sunday
+  return first + (7 - weekday) % 7 + 7 * (nth - 1);
+}
+
+std::int64_t UtcFromPacificClock(std::int64_t clockSecondsSince2000) {
+  constexpr std::int64_t kHour = 3600;
+  const int year = CivilFromSeconds(clockSecondsSince2000).year;
+  const std::int64_t daylightFrom = NthSunday(year, 3, 2) * 86400 + 3 * kHour;
+  const std::int64_t daylightUntil = NthSunday(year, 11, 1) * 86400 + 2 * kHour;
+  const bool daylight =
+      clockSecondsSince2000 >= daylightFrom && clockSecondsSince2000 < daylightUntil;
+  return clockSecondsSince2000 + (daylight ? 7 : 8) * kHour;
+}
+
+double J2000DayCount(std::int64_t utcSecondsSince2000) {
+  return static_cast<double>(utcSecondsSince2000 - kJ2000Offset) / 86400;
 }
 
 SpacecraftState StateAt(double t) {

@@ -43,8 +43,14 @@ struct CivilTime {
   int year, month, day, hour, minute, second, weekday;
 };
 CivilTime CivilFromSeconds(std::int64_t secondsSince2000);
-// Days since the J2000 base the ground software uses (1 Jan 2000 11:58:56, plus one second).
-double J2000DayCount(std::int64_t secondsSince2000);
+// The on-board clock keeps Pacific time; the UTC second a reading of it stands for, by the
+// rules of America/Los_Angeles since 2007 as the decoder reads them: daylight time (UTC-7)
+// from 03:00 on the second Sunday of March (the skipped hour counts as standard time) until
+// 02:00 on the first Sunday of November (the repeated hour as daylight), else UTC-8.
+std::int64_t UtcFromPacificClock(std::int64_t clockSecondsSince2000);
+// Days since the J2000 base the ground software uses (1 Jan 2000 11:58:56 UTC, plus one
+// second), from a UTC time.
+double J2000DayCount(std::int64_t utcSecondsSince2000);
 
 // Where the spacecraft is and how it lies, at t seconds after the start of the pass.
 struct SpacecraftState {

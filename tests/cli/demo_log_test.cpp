@@ -9,7 +9,10 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <sstream>
 
@@ -60,6 +63,64 @@ TEST(DemoLogTest, CoversEveryFrameKindEscapingGapsAndAForeignStation) {
     EXPECT_GT(count, 0) << result.out;
   }
   EXPECT_EQ(s + g + m + i + a + other, stored);
+}
+
+// Splits a CSV row of the export; the demo's texts hold no quotes or commas.
+std::vector<std::string> Cells(const std::string& line) {
+  std::vector<std::string> cells(1);
+  for (const char c : line) {
+    if (c == ',') {
+      cells.emplace_back();
+    } else if (c != '\r') {
+      cells.back() += c;
+    }
+  }
+  return cells;
+}
+
+// The ADCS "Julian TE" is a UTC day count; the clock beside it in the same frame keeps
+// Pacific time. The demo pass is in June, daylight time: UTC is the clock plus seven hours.
+TEST(DemoLogTest, JulianTeIsTheUtcTimeOfTheFramesClock) {
+  const auto result = RunCommand(QUILMAR_EXPORT_EXE, {kDemoLog}, kSourceDir);
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  std::istringstream lines(result.out);
+  std::string line;
+  ASSERT_TRUE(std::getline(lines, line));
+  const std::vector<std::string> header = Cells(line);
+  const auto column = [&header](const std::string& title) {
+    return static_cast<std::size_t>(std::find(header.begin(), header.end(), title) -
+                                    header.begin());
+  };
+  const std::size_t clockColumn = column("dateTime");
+  const std::size_t julianColumn = column("ADCS Julian TE [days]");
+  ASSERT_LT(julianColumn, header.size());
+  // J2000 as the ground software counts it: 1 Jan 2000 11:58:56 UTC plus one second.
+  constexpr std::int64_t kJ2000 = 946684800 + 11 * 3600 + 58 * 60 + 57;
+  constexpr std::int64_t kPacificDaylight = 7 * 3600;
+  int compared = 0;
+  while (std::getline(lines, line)) {
+    const std::vector<std::string> cells = Cells(line);
+    if (cells.size() <= julianColumn || cells[julianColumn].empty() || cells[clockColumn].empty()) {
+      continue;
+    }
+    SCOPED_TRACE(cells[clockColumn]);
+    std::tm clock{};
+    ASSERT_EQ(
+        std::sscanf(cells[clockColumn].c_str(), "%d.%d.%d %d:%d:%d", &clock.tm_mday, &clock.tm_mon,
+                    &clock.tm_year, &clock.tm_hour, &clock.tm_min, &clock.tm_sec),
+        6);
+    ASSERT_TRUE(clock.tm_mon >= 4 && clock.tm_mon <= 10) << "the pass left daylight time";
+    clock.tm_mon -= 1;
+    clock.tm_year -= 1900;
+    const std::int64_t utc = ::timegm(&clock) + kPacificDaylight;
+    const double days = std::stod(cells[julianColumn]);
+    const auto julianUtc = kJ2000 + static_cast<std::int64_t>(std::llround(days * 86400));
+    // The frame carries the count less 2500 as a float: near 7160 its steps are 2^-11 days
+    // (42 s), so the nearest step lies within 21 s.
+    EXPECT_NEAR(static_cast<double>(julianUtc - utc), 0.0, 22.0) << cells[julianColumn];
+    ++compared;
+  }
+  EXPECT_GT(compared, 50);
 }
 
 struct GoldenCase {
