@@ -201,6 +201,39 @@ TEST(CsvWriterTest, GuardsBeaconTextsThatSpreadsheetsWouldRunAsFormulas) {
   }
 }
 
+// Station names and other received UTF-8 text: the same guard, also past the invisible
+// characters only Unicode has; a byte of no UTF-8 sequence counts as its Latin-1 character.
+TEST(CsvWriterTest, GuardsUtf8TextBehindInvisibleCharacters) {
+  const struct {
+    std::string text;
+    bool runs;
+  } kCases[] = {
+      {"=1", true},
+      {"\t", true},
+      {"\u00AD=1", true},         // soft hyphen
+      {"\u200B=1", true},         // zero-width space
+      {"\u200E+1", true},         // left-to-right mark
+      {"\u200F-1", true},         // right-to-left mark
+      {"\u2060\u2061@A1", true},  // word joiner, function application
+      {"\u202E=1", true},         // right-to-left override
+      {"\u3000=1", true},         // ideographic space
+      {"\uFEFF=1", true},         // byte-order mark
+      {" \u00A0\u2007=1", true},
+      {"\xA0=1", true},   // a lone byte: the no-break space of Latin-1
+      {"\xE2=1", false},  // a lone byte: a letter of Latin-1
+      {"\u00E9=1", false},
+      {"\u2010=1", false},  // a visible hyphen
+      {"XQ0GND", false},
+      {"A=B", false},
+      {"\u200B", false},
+      {"", false},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(::testing::PrintToString(c.text));
+    EXPECT_EQ(RunsAsFormulaUtf8(c.text), c.runs);
+  }
+}
+
 TEST(JsonWriterTest, WritesSummaryAndFramesWithEscapedTextsAndNonFiniteValues) {
   FrameTable table;
   table.frameCount = 1;
