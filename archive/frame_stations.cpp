@@ -10,15 +10,20 @@
 
 namespace quilmar {
 
-std::optional<QStringList> HousekeepingStationsAt(Archive& archive, std::int64_t utcSeconds) {
-  // The time index finds the frames of that second, the reception index their stations:
-  // a lookup per hovered point, never a scan.
+namespace {
+
+// The stations of the frames `where` picks (one value bound), sorted and each once.
+std::optional<QStringList> StationsWhere(Archive& archive, const char* where,
+                                         const QVariant& value) {
+  // The time or key index finds the frames, the reception index their stations: a lookup
+  // per hovered point, never a scan.
   QSqlQuery query(archive.Database());
   query.setForwardOnly(true);
-  query.prepare(
-      "SELECT DISTINCT r.station FROM frame f JOIN reception r ON r.frame_digest = f.digest"
-      " WHERE f.time_utc = ? AND f.frame_type = 'S' ORDER BY r.station");
-  query.addBindValue(UtcText(QDateTime::fromSecsSinceEpoch(utcSeconds, Qt::UTC)));
+  query.prepare(QStringLiteral("SELECT DISTINCT r.station FROM frame f JOIN reception r"
+                               " ON r.frame_digest = f.digest WHERE %1 AND f.frame_type = 'S'"
+                               " ORDER BY r.station")
+                    .arg(QLatin1String(where)));
+  query.addBindValue(value);
   if (!query.exec()) {
     archive.Fail(query);
     return std::nullopt;
@@ -28,6 +33,17 @@ std::optional<QStringList> HousekeepingStationsAt(Archive& archive, std::int64_t
     stations << query.value(0).toString();
   }
   return stations;
+}
+
+}  // namespace
+
+std::optional<QStringList> HousekeepingStationsAt(Archive& archive, std::int64_t utcSeconds) {
+  return StationsWhere(archive, "f.time_utc = ?",
+                       UtcText(QDateTime::fromSecsSinceEpoch(utcSeconds, Qt::UTC)));
+}
+
+std::optional<QStringList> FrameStations(Archive& archive, std::int64_t frameKey) {
+  return StationsWhere(archive, "f.id = ?", QVariant::fromValue(static_cast<qint64>(frameKey)));
 }
 
 }  // namespace quilmar

@@ -88,7 +88,7 @@ std::optional<std::int64_t> EndOfSpan(Archive& archive, const char* order, bool&
   if (!query.next()) {
     return std::nullopt;
   }
-  return UtcTextSeconds(query.value(0).toString());
+  return UtcTextSeconds(StoredTimeText(query.value(0)));
 }
 
 }  // namespace
@@ -105,27 +105,41 @@ std::optional<TrendRange> HousekeepingTimeSpan(Archive& archive) {
 
 namespace {
 
+// The time column as seconds since the epoch, computed by the database: a QString per row
+// would cost more than the query itself at a million frames.
+QString SecondsColumn(const Archive& archive) {
+  return archive.IsPostgresql()
+             ? QStringLiteral("CAST(extract(epoch FROM CAST(time_utc AS timestamptz)) AS BIGINT)")
+             : QStringLiteral("CAST(strftime('%s', time_utc) AS INTEGER)");
+}
+
+// The parameter's column name, from the catalogue (never from text a user typed); empty, with
+// the archive's error set, for a row that is no parameter.
+QString ParameterColumnOf(Archive& archive, int parameterRow) {
+  if (parameterRow < 0 || parameterRow >= kParameterCount) {
+    archive.Fail(QStringLiteral("no parameter %1").arg(parameterRow));
+    return {};
+  }
+  return QString::fromStdString(ParameterColumn(parameterRow));
+}
+
 // The parameter's timed housekeeping values of the frames that `where` (with its values
-// bound in order) picks, in time order.
+// bound in order) picks, in time order (frames of one second by their key).
 bool ReadTrendWhere(Archive& archive, int parameterRow, const QString& where,
                     const QVariantList& values,
                     const std::function<bool(const TrendSample&)>& sink) {
-  if (parameterRow < 0 || parameterRow >= kParameterCount) {
-    return archive.Fail(QStringLiteral("no parameter %1").arg(parameterRow));
+  const QString column = ParameterColumnOf(archive, parameterRow);
+  if (column.isEmpty()) {
+    return false;
   }
-  // The column name comes from the catalogue, never from text a user typed.
-  const QString column = QString::fromStdString(ParameterColumn(parameterRow));
   QSqlQuery query(archive.Database());
   query.setForwardOnly(true);
-  // Seconds and the kind as numbers from the database: a QString per row and cell would
-  // cost more than the query itself at a million frames.
-  const QString seconds = archive.IsPostgresql()
-                              ? "CAST(extract(epoch FROM CAST(time_utc AS timestamptz)) AS BIGINT)"
-                              : "CAST(strftime('%s', time_utc) AS INTEGER)";
+  // The kind as a number from the database, for the same reason as the seconds.
   query.prepare(QStringLiteral("SELECT %2, CASE time_kind WHEN '%3' THEN 1 WHEN '%4' THEN 2"
-                               " ELSE 0 END, %1 FROM frame WHERE frame_type = 'S' AND %5"
-                               " AND time_utc IS NOT NULL AND %1 IS NOT NULL ORDER BY time_utc")
-                    .arg(column, seconds, QLatin1String(kTimeFromReception),
+                               " ELSE 0 END, %1, id FROM frame WHERE frame_type = 'S' AND %5"
+                               " AND time_utc IS NOT NULL AND %1 IS NOT NULL"
+                               " ORDER BY time_utc, id")
+                    .arg(column, SecondsColumn(archive), QLatin1String(kTimeFromReception),
                          QLatin1String(kTimeEstimated), where));
   for (const QVariant& value : values) {
     query.addBindValue(value);
@@ -140,6 +154,7 @@ bool ReadTrendWhere(Archive& archive, int parameterRow, const QString& where,
     sample.utcSeconds = query.value(0).toLongLong();
     sample.kind = kKinds[std::clamp(query.value(1).toInt(), 0, 2)];
     sample.value = query.value(2).toDouble();
+    sample.key = query.value(3).toLongLong();
     if (!sink(sample)) {
       break;
     }
@@ -153,6 +168,31 @@ bool ReadTrend(Archive& archive, int parameterRow, const TrendRange& range,
                const std::function<bool(const TrendSample&)>& sink) {
   return ReadTrendWhere(archive, parameterRow, QStringLiteral("time_utc >= ? AND time_utc <= ?"),
                         {BoundText(range.fromUtc), BoundText(range.toUtc)}, sink);
+}
+
+std::optional<TrendFrame> FrameOfExtreme(Archive& archive, int parameterRow,
+                                         const TrendRange& range, bool highest) {
+  const QString column = ParameterColumnOf(archive, parameterRow);
+  if (column.isEmpty()) {
+    return std::nullopt;
+  }
+  QSqlQuery query(archive.Database());
+  query.setForwardOnly(true);
+  query.prepare(QStringLiteral("SELECT id, %2 FROM frame WHERE frame_type = 'S'"
+                               " AND time_utc >= ? AND time_utc <= ? AND %1 IS NOT NULL"
+                               " ORDER BY %1 %3, time_utc, id LIMIT 1")
+                    .arg(column, SecondsColumn(archive),
+                         highest ? QLatin1String("DESC") : QLatin1String("ASC")));
+  query.addBindValue(BoundText(range.fromUtc));
+  query.addBindValue(BoundText(range.toUtc));
+  if (!query.exec()) {
+    archive.Fail(query);
+    return std::nullopt;
+  }
+  if (!query.next()) {
+    return std::nullopt;
+  }
+  return TrendFrame{query.value(0).toLongLong(), query.value(1).toLongLong()};
 }
 
 std::optional<std::int64_t> NewestFrameKey(Archive& archive) {

@@ -20,6 +20,7 @@ struct TrendSample {
   std::int64_t utcSeconds = 0;  // since the Unix epoch
   double value = 0.0;
   TrendTimeKind kind = TrendTimeKind::kSpacecraft;
+  std::int64_t key = 0;  // the frame's key in the frame table
 };
 
 struct TrendRange {
@@ -46,6 +47,19 @@ std::optional<std::int64_t> NewestFrameKey(Archive& archive);
 // time: a log of an older pass added while the window is open.
 bool ReadTrendAdded(Archive& archive, int parameterRow, std::int64_t afterKey,
                     const std::function<bool(const TrendSample&)>& sink);
+
+// A housekeeping frame found again for a point of a chart: its key and its time.
+struct TrendFrame {
+  std::int64_t key = 0;
+  std::int64_t utcSeconds = 0;
+};
+
+// The frame whose value of catalogue row parameterRow is the lowest (highest when highest is
+// set) of the timed housekeeping frames in range, the earliest of equal ones: the frame behind
+// an hour's extreme in the overview. nullopt when no frame in range carries the value, or
+// with archive.Error() set when the archive failed.
+std::optional<TrendFrame> FrameOfExtreme(Archive& archive, int parameterRow,
+                                         const TrendRange& range, bool highest);
 
 // "YYYY-MM-DDTHH:MM:SSZ" as seconds since the Unix epoch; nullopt for any other text.
 std::optional<std::int64_t> UtcTextSeconds(QStringView text);

@@ -61,9 +61,17 @@ class TrendQuery : public ::testing::TestWithParam<ArchiveEngine> {
                                                  : rows[i].volts);
       ASSERT_TRUE(insert.exec()) << archive.Error().toStdString();
     }
+    // The keys the engine gave, by row (the frame number is the row's index).
+    QSqlQuery ids(archive.Database());
+    ASSERT_TRUE(ids.exec("SELECT id, frame_number FROM frame ORDER BY frame_number"));
+    while (ids.next()) {
+      keys.push_back(ids.value(0).toLongLong());
+    }
+    ASSERT_EQ(keys.size(), rows.size());
   }
 
   Archive archive;
+  std::vector<std::int64_t> keys;  // per row above
 };
 
 TEST_P(TrendQuery, ReadsTheParameterInTimeOrderWithinTheRange) {
@@ -135,6 +143,66 @@ TEST_P(TrendQuery, TimeSpanAndTimeTextAgreeWithQt) {
     SCOPED_TRACE(text);
     EXPECT_FALSE(UtcTextSeconds(QString::fromLatin1(text)).has_value());
   }
+}
+
+// Every value names its frame by key, and the frames archived after a key are those with a
+// larger one: the frame the window read last is never read again at its next look.
+TEST_P(TrendQuery, ValuesNameTheirFrameAndAddedFramesBeginAfterTheKey) {
+  std::vector<std::int64_t> read;
+  ASSERT_TRUE(ReadTrend(archive, kBatteryVolts, {0, Seconds("2030-01-01T00:00:00Z")},
+                        [&](const TrendSample& sample) {
+                          read.push_back(sample.key);
+                          return true;
+                        }));
+  EXPECT_EQ(read, (std::vector<std::int64_t>{keys[7], keys[1], keys[0], keys[3], keys[6]}));
+
+  struct Case {
+    const char* name;
+    std::int64_t afterKey;
+    std::vector<std::int64_t> expected;
+  };
+  const Case cases[] = {
+      {"from the start", 0, {keys[7], keys[1], keys[0], keys[3], keys[6]}},
+      {"after a frame with the value", keys[3], {keys[7], keys[6]}},
+      {"after the newest frame", keys[7], {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    read.clear();
+    ASSERT_TRUE(ReadTrendAdded(archive, kBatteryVolts, c.afterKey, [&](const TrendSample& sample) {
+      read.push_back(sample.key);
+      return true;
+    }));
+    EXPECT_EQ(read, c.expected);
+  }
+  EXPECT_EQ(NewestFrameKey(archive), keys[7]);
+}
+
+// The frame behind an hour's extreme: the lowest or highest housekeeping value in the range,
+// never another frame type's, and nothing for a range without the value.
+TEST_P(TrendQuery, FindsTheFrameOfAnExtreme) {
+  struct Case {
+    const char* from;
+    const char* to;
+    bool highest;
+    int row;  // -1: none
+  };
+  const Case cases[] = {
+      {"2026-07-15T19:00:00Z", "2026-07-15T19:59:59Z", false, 1},
+      {"2026-07-15T19:00:00Z", "2026-07-15T19:59:59Z", true, 3},
+      {"2026-07-14T00:00:00Z", "2026-07-17T00:00:00Z", false, 6},
+      {"2026-07-15T19:00:21Z", "2026-07-15T19:00:29Z", true, -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.from) + (c.highest ? " highest" : " lowest"));
+    const std::optional<TrendFrame> frame =
+        FrameOfExtreme(archive, kBatteryVolts, {Seconds(c.from), Seconds(c.to)}, c.highest);
+    ASSERT_EQ(frame.has_value(), c.row >= 0) << archive.Error().toStdString();
+    if (frame) {
+      EXPECT_EQ(frame->key, keys[static_cast<std::size_t>(c.row)]);
+    }
+  }
+  EXPECT_TRUE(archive.Error().isEmpty()) << archive.Error().toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, TrendQuery,
