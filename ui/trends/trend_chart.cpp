@@ -11,49 +11,68 @@
 namespace quilmar {
 namespace {
 
-// Whether `sample` is at the end of `samples` already, among those of its time.
-bool AlreadyThere(const std::vector<TimedValue>& samples, const TimedValue& sample) {
-  for (auto it = samples.rbegin(); it != samples.rend() && it->time == sample.time; ++it) {
-    if (it->value == sample.value) {
-      return true;
-    }
+// The samples a curve holds, taken apart so that new ones can be merged in.
+struct Columns {
+  std::vector<TimedValue> samples;
+  std::vector<TrendTimeKind> kinds;
+  std::vector<std::int64_t> keys;
+
+  void Reserve(std::size_t count) {
+    samples.reserve(count);
+    kinds.reserve(count);
+    keys.reserve(count);
   }
-  return false;
-}
+  void Push(const TimedValue& sample, TrendTimeKind kind, std::int64_t key) {
+    samples.push_back(sample);
+    kinds.push_back(kind);
+    keys.push_back(key);
+  }
+  // Whether the frame of `sample` is at the end already, among the samples of its time: the
+  // same key, or without keys the same value.
+  bool Has(const TimedValue& sample, std::int64_t key) const {
+    for (std::size_t i = samples.size(); i-- > 0 && samples[i].time == sample.time;) {
+      if (key != 0 && keys[i] != 0 ? keys[i] == key : samples[i].value == sample.value) {
+        return true;
+      }
+    }
+    return false;
+  }
+};
 
 // Adds `added` (in time order) to the curve's samples at their places. Frames arriving
 // live are newer than the curve and are simply appended; a log of an older pass is merged
 // in, in one pass over both.
 void MergeInto(TrendCurve& curve, const std::vector<TimedValue>& added,
-               const std::vector<TrendTimeKind>& addedKinds) {
+               const std::vector<TrendTimeKind>& addedKinds,
+               const std::vector<std::int64_t>& addedKeys) {
   const std::size_t count = std::min(added.size(), addedKinds.size());
   if (count == 0) {
     return;
   }
+  const auto keyOf = [&](std::size_t j) { return j < addedKeys.size() ? addedKeys[j] : 0; };
+  curve.keys.resize(curve.samples.size());
   const std::size_t old = curve.samples.size();
-  std::vector<TimedValue> samples;
-  std::vector<TrendTimeKind> kinds;
-  samples.reserve(old + count);
-  kinds.reserve(old + count);
+  Columns merged;
   std::size_t i = 0;
   if (old > 0 && added.front().time > curve.samples.back().time) {
-    samples = std::move(curve.samples);
-    kinds = std::move(curve.kinds);
+    merged = {std::move(curve.samples), std::move(curve.kinds), std::move(curve.keys)};
     i = old;
   }
+  merged.Reserve(old + count);
   for (std::size_t j = 0; i < old || j < count;) {
     if (j == count || (i < old && curve.samples[i].time <= added[j].time)) {
-      samples.push_back(curve.samples[i]);
-      kinds.push_back(curve.kinds[i++]);
-    } else if (AlreadyThere(samples, added[j])) {
-      ++j;
+      merged.Push(curve.samples[i], curve.kinds[i], curve.keys[i]);
+      ++i;
     } else {
-      samples.push_back(added[j]);
-      kinds.push_back(addedKinds[j++]);
+      if (!merged.Has(added[j], keyOf(j))) {
+        merged.Push(added[j], addedKinds[j], keyOf(j));
+      }
+      ++j;
     }
   }
-  curve.samples = std::move(samples);
-  curve.kinds = std::move(kinds);
+  curve.samples = std::move(merged.samples);
+  curve.kinds = std::move(merged.kinds);
+  curve.keys = std::move(merged.keys);
 }
 
 constexpr int kAxisWidth = 62;
@@ -86,22 +105,27 @@ void TrendChart::RemoveCurve(int parameterRow) {
 }
 
 bool TrendChart::ReplaceSamples(int parameterRow, std::vector<TimedValue> samples,
-                                std::vector<TrendTimeKind> kinds, double readUpTo) {
+                                std::vector<TrendTimeKind> kinds, std::vector<std::int64_t> keys,
+                                double readUpTo) {
   for (Shown& curve : curves) {
     if (curve.data.parameterRow != parameterRow) {
       continue;
     }
     // Frames appended while the samples were being read stay, after them.
     TrendCurve& data = curve.data;
+    data.keys.resize(data.samples.size());
+    keys.resize(samples.size());
     const double last = samples.empty() ? readUpTo : std::max(readUpTo, samples.back().time);
     for (std::size_t i = 0; i < data.samples.size(); ++i) {
       if (data.samples[i].time > last) {
         samples.push_back(data.samples[i]);
         kinds.push_back(data.kinds[i]);
+        keys.push_back(data.keys[i]);
       }
     }
     data.samples = std::move(samples);
     data.kinds = std::move(kinds);
+    data.keys = std::move(keys);
     data.hourly = false;
     Redecimate();
     return true;
@@ -110,14 +134,15 @@ bool TrendChart::ReplaceSamples(int parameterRow, std::vector<TimedValue> sample
 }
 
 void TrendChart::MergeSamples(int parameterRow, const std::vector<TimedValue>& samples,
-                              const std::vector<TrendTimeKind>& kinds) {
+                              const std::vector<TrendTimeKind>& kinds,
+                              const std::vector<std::int64_t>& keys) {
   for (Shown& curve : curves) {
     if (curve.data.parameterRow == parameterRow) {
-      MergeInto(curve.data, samples, kinds);
+      MergeInto(curve.data, samples, kinds, keys);
     }
   }
-  // New frames may be receptions of a time already hovered.
-  stationsTime.reset();
+  // New frames may be receptions of a frame already hovered.
+  stationsKey.reset();
   Redecimate();
 }
 
@@ -150,9 +175,12 @@ QRect TrendChart::PlotRect() const {
   return rect().adjusted(left, kTopMargin, -right, -kBottomMargin);
 }
 
-// Decimates every curve to the plot's columns and fits each value axis to what is shown.
+// Decimates every curve to the plot's columns and fits each value axis to what is shown. A
+// curve that is flat in the view has no height of its own: the flat curves are spread over
+// the plot's height, so that two of them never lie on one line and hide each other.
 void TrendChart::Redecimate() {
   const DecimationRange range{viewFrom, viewTo, std::max(1, PlotRect().width())};
+  std::vector<Shown*> flat;
   for (Shown& curve : curves) {
     curve.drawn = DecimateMinMax(curve.data.samples, range);
     if (curve.drawn.empty()) {
@@ -163,9 +191,22 @@ void TrendChart::Redecimate() {
     const auto [low, high] = std::minmax_element(
         curve.drawn.begin(), curve.drawn.end(),
         [](const DecimatedPoint& a, const DecimatedPoint& b) { return a.value < b.value; });
-    const double margin = high->value > low->value ? (high->value - low->value) * 0.05 : 1.0;
-    curve.low = low->value - margin;
-    curve.high = high->value + margin;
+    if (high->value > low->value) {
+      const double margin = (high->value - low->value) * 0.05;
+      curve.low = low->value - margin;
+      curve.high = high->value + margin;
+    } else {
+      curve.low = curve.high = low->value;
+      flat.push_back(&curve);
+    }
+  }
+  // The k-th of n flat curves at (k + 1) / (n + 1) of the height, on an axis two units tall
+  // (of its own unit) around its value.
+  for (std::size_t k = 0; k < flat.size(); ++k) {
+    const double share = static_cast<double>(k + 1) / static_cast<double>(flat.size() + 1);
+    const double value = flat[k]->low;
+    flat[k]->low = value - 2.0 * share;
+    flat[k]->high = value + 2.0 * (1.0 - share);
   }
   update();
 }
@@ -294,11 +335,16 @@ std::optional<TrendChart::NearPoint> TrendChart::PointNear(QPointF position) con
         continue;
       }
       best = distance;
+      // The sample drawn: of those at its time, the one with its value.
       const auto& samples = curve.data.samples;
-      const auto sample =
-          std::lower_bound(samples.begin(), samples.end(), it->time,
-                           [](const TimedValue& s, double t) { return s.time < t; });
-      nearest = NearPoint{index, *it, curve.data.kinds[sample - samples.begin()]};
+      auto sample = std::lower_bound(samples.begin(), samples.end(), it->time,
+                                     [](const TimedValue& s, double t) { return s.time < t; });
+      while (std::next(sample) != samples.end() && std::next(sample)->time == it->time &&
+             sample->value != it->value) {
+        ++sample;
+      }
+      const auto at = static_cast<std::size_t>(sample - samples.begin());
+      nearest = NearPoint{index, *it, curve.data.kinds[at], at};
     }
   }
   return nearest;
@@ -306,17 +352,18 @@ std::optional<TrendChart::NearPoint> TrendChart::PointNear(QPointF position) con
 
 void TrendChart::SetStationLookup(StationLookup lookup) {
   stationLookup = std::move(lookup);
-  stationsTime.reset();
+  stationsKey.reset();
 }
 
-// "stations: A, B" for the frame at time, read once however often the pointer moves over it.
-QString TrendChart::StationsText(double time) const {
-  if (!stationLookup) {
+// "stations: A, B" for the frame with frameKey, read once however often the pointer moves
+// over it.
+QString TrendChart::StationsText(std::int64_t frameKey) const {
+  if (!stationLookup || frameKey == 0) {
     return {};
   }
-  if (stationsTime != time) {
-    const std::optional<QStringList> stations = stationLookup(time);
-    stationsTime = time;
+  if (stationsKey != frameKey) {
+    const std::optional<QStringList> stations = stationLookup(frameKey);
+    stationsKey = frameKey;
     stationsText = !stations ? tr("stations: unknown (archive not readable)")
                    : stations->empty()
                        ? tr("stations: none recorded")
@@ -339,7 +386,7 @@ QString TrendChart::HoverText(QPointF position) const {
   return QStringLiteral("%1\n%2: %3 %4\ntime: %5\n%6click to open its pass")
       .arg(UtcLabel(near->point.time), curve.name, QString::number(near->point.value, 'g', 6),
            curve.unit, QString::fromLatin1(TrendTimeKindName(near->kind)),
-           StationsText(near->point.time));
+           StationsText(near->sample < curve.keys.size() ? curve.keys[near->sample] : 0));
 }
 
 void TrendChart::resizeEvent(QResizeEvent*) { Redecimate(); }

@@ -32,9 +32,20 @@ struct TrendCurve {
   QColor colour;
   std::vector<TimedValue> samples;   // in time order
   std::vector<TrendTimeKind> kinds;  // one per sample
-  // The samples are each archived hour's lowest and highest value while every frame's is
-  // still being read.
+  // One per sample: the key of the frame that carried the value; 0 for an hour's extreme.
+  std::vector<std::int64_t> keys;
+  // The samples are each archived hour's lowest and highest value (in pairs, lowest first)
+  // while every frame's is still being read.
   bool hourly = false;
+};
+
+// A point clicked on the chart, as the frame behind it is found again: by its frame's key, or
+// for an hour's extreme (key 0) as the hour's lowest or highest value of the parameter.
+struct TrendPointRef {
+  int parameterRow = -1;
+  double time = 0.0;  // seconds since the Unix epoch
+  std::int64_t key = 0;
+  bool hourHighest = false;
 };
 
 class TrendChart : public QWidget {
@@ -49,14 +60,19 @@ class TrendChart : public QWidget {
   // hourly overview was charted; samples appended since, newer than those, are kept. False
   // when the parameter is not shown.
   bool ReplaceSamples(int parameterRow, std::vector<TimedValue> samples,
-                      std::vector<TrendTimeKind> kinds, double readUpTo);
+                      std::vector<TrendTimeKind> kinds, std::vector<std::int64_t> keys,
+                      double readUpTo);
   // Adds samples in time order to a shown curve, each at its place in time, as frames
-  // arrive in the archive; kinds holds one per sample. A sample equal in time and value to
-  // one the curve has is taken as read twice and left out.
+  // arrive in the archive; kinds and keys hold one per sample. A sample of a frame the curve
+  // has (its key, or without keys its time and value) is taken as read twice and left out.
   void MergeSamples(int parameterRow, const std::vector<TimedValue>& samples,
-                    const std::vector<TrendTimeKind>& kinds);
+                    const std::vector<TrendTimeKind>& kinds, const std::vector<std::int64_t>& keys);
   int CurveCount() const { return static_cast<int>(curves.size()); }
   const TrendCurve& Curve(int index) const { return curves[index].data; }
+  // The value axis of a curve: its value at the plot's bottom and top edges.
+  std::pair<double, double> ValueAxis(int index) const {
+    return {curves[index].low, curves[index].high};
+  }
   // What is drawn of a curve now: at most two points per pixel column.
   const std::vector<DecimatedPoint>& DrawnPoints(int index) const { return curves[index].drawn; }
 
@@ -71,8 +87,8 @@ class TrendChart : public QWidget {
   // A line shown in the empty chart (an archive that failed to open, no frames).
   void SetMessage(const QString& text);
 
-  // The stations that received the frame at a time; nullopt when they cannot be read.
-  using StationLookup = std::function<std::optional<QStringList>(double time)>;
+  // The stations that received the frame with a key; nullopt when they cannot be read.
+  using StationLookup = std::function<std::optional<QStringList>(std::int64_t frameKey)>;
   // Where the hover text finds a point's stations: asked only for the hovered point, and
   // again only when the pointer reaches another point.
   void SetStationLookup(StationLookup lookup);
@@ -91,13 +107,14 @@ class TrendChart : public QWidget {
     int curve = -1;
     DecimatedPoint point;
     TrendTimeKind kind{};
+    std::size_t sample = 0;  // its index in the curve's samples
   };
   std::optional<NearPoint> PointNear(QPointF position) const;
 
  signals:
   void ViewChanged(double from, double to);
-  // A click (not a drag) on a drawn point: the frame's time in seconds since the epoch.
-  void pointClicked(double time);
+  // A click (not a drag) on a drawn point: the frame behind it.
+  void pointClicked(const quilmar::TrendPointRef& point);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -125,7 +142,7 @@ class TrendChart : public QWidget {
   void PaintValueAxis(QPainter& painter, int index) const;
   void PaintCurve(QPainter& painter, const Shown& curve) const;
   void PaintLegend(QPainter& painter) const;
-  QString StationsText(double time) const;
+  QString StationsText(std::int64_t frameKey) const;
   void ShowBox(double x);
 
   std::vector<Shown> curves;
@@ -142,8 +159,10 @@ class TrendChart : public QWidget {
   QRubberBand* rubberBand = nullptr;
   StationLookup stationLookup;
   // The hovered point's stations: the pointer moves many times over one point.
-  mutable std::optional<double> stationsTime;
+  mutable std::optional<std::int64_t> stationsKey;
   mutable QString stationsText;
 };
 
 }  // namespace quilmar
+
+Q_DECLARE_METATYPE(quilmar::TrendPointRef)

@@ -112,7 +112,14 @@ void TrendChart::mouseReleaseEvent(QMouseEvent* event) {
   dragging = false;
   if (!dragMoved) {
     if (const std::optional<NearPoint> near = PointNear(event->position())) {
-      emit pointClicked(near->point.time);
+      const TrendCurve& curve = curves[static_cast<std::size_t>(near->curve)].data;
+      TrendPointRef point;
+      point.parameterRow = curve.parameterRow;
+      point.time = near->point.time;
+      point.key = near->sample < curve.keys.size() ? curve.keys[near->sample] : 0;
+      // An hour's lowest and highest value come in pairs, the lowest first.
+      point.hourHighest = curve.hourly && near->sample % 2 == 1;
+      emit pointClicked(point);
     }
   }
 }

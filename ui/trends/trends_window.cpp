@@ -70,9 +70,8 @@ void TrendsWindow::OpenArchive(const ArchiveLocation& location) {
     list->setEnabled(false);
     return;
   }
-  chart->SetStationLookup([this](double time) {
-    return HousekeepingStationsAt(*archive, static_cast<std::int64_t>(std::llround(time)));
-  });
+  chart->SetStationLookup(
+      [this](std::int64_t frameKey) { return FrameStations(*archive, frameKey); });
   // An archive without timed frames yet may be the one a live session is filling.
   pollTimer->start();
   const auto key = NewestFrameKey(*archive);

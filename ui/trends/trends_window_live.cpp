@@ -93,13 +93,15 @@ bool TrendsWindow::ExtendCurves(std::int64_t afterKey) {
 bool TrendsWindow::AddFramesArchivedAfter(int parameterRow, std::int64_t afterKey) {
   std::vector<TimedValue> samples;
   std::vector<TrendTimeKind> kinds;
+  std::vector<std::int64_t> keys;
   const bool read = ReadTrendAdded(*archive, parameterRow, afterKey, [&](const TrendSample& s) {
     samples.push_back({static_cast<double>(s.utcSeconds), s.value});
     kinds.push_back(s.kind);
+    keys.push_back(s.key);
     return true;
   });
   if (read) {
-    chart->MergeSamples(parameterRow, samples, kinds);
+    chart->MergeSamples(parameterRow, samples, kinds, keys);
   }
   return read;
 }

@@ -50,6 +50,7 @@ void TrendsWindow::AddParameter(int parameterRow) {
     curve.samples.push_back({static_cast<double>(hour.firstUtc), hour.low});
     curve.samples.push_back({static_cast<double>(hour.lastUtc), hour.high});
     curve.kinds.insert(curve.kinds.end(), 2, TrendTimeKind::kSpacecraft);
+    curve.keys.insert(curve.keys.end(), 2, 0);
   });
   if (!read) {
     status->setText(archive->Error());
@@ -66,6 +67,7 @@ void TrendsWindow::AddParameter(int parameterRow) {
 struct TrendsWindow::FullRead {
   std::vector<TimedValue> samples;
   std::vector<TrendTimeKind> kinds;
+  std::vector<std::int64_t> keys;
   QString error;
   qint64 milliseconds = 0;
   double readUpTo = 0.0;        // the newest time the read covered
@@ -85,6 +87,7 @@ void TrendsWindow::StartFullRead(int parameterRow) {
         own.Open(location, true) && ReadTrend(own, parameterRow, range, [&](const TrendSample& s) {
           read->samples.push_back({static_cast<double>(s.utcSeconds), s.value});
           read->kinds.push_back(s.kind);
+          read->keys.push_back(s.key);
           return !closing;
         });
     if (closing) {
@@ -113,7 +116,7 @@ void TrendsWindow::ApplyFullRead(int parameterRow, FullRead& read) {
   }
   const qsizetype count = static_cast<qsizetype>(read.samples.size());
   if (!chart->ReplaceSamples(parameterRow, std::move(read.samples), std::move(read.kinds),
-                             read.readUpTo)) {
+                             std::move(read.keys), read.readUpTo)) {
     return;
   }
   // Frames the window took in while the read ran may be older than what it kept: they are

@@ -103,5 +103,29 @@ TEST(MinMaxDecimation, KeepsEveryColumnsExtremesAndEveryGap) {
   }
 }
 
+// A line breaks only where more than the pass gap passed: frames exactly the gap apart are
+// still one pass, as the archive counts passes.
+TEST(MinMaxDecimation, BreaksTheLineOnlyBeyondThePassGap) {
+  struct Case {
+    const char* name;
+    double step;
+    bool breaks;
+  };
+  const Case cases[] = {
+      {"a second short of the gap", kPassGapSeconds - 1, false},
+      {"exactly the gap", kPassGapSeconds, false},
+      {"a second beyond the gap", kPassGapSeconds + 1, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::vector<TimedValue> samples = {{0, 1.0}, {c.step, 2.0}};
+    // Enough columns that the two frames fall in columns of their own.
+    const std::vector<DecimatedPoint> drawn = DecimateMinMax(samples, {0, c.step, 100});
+    ASSERT_EQ(drawn.size(), 2u);
+    EXPECT_TRUE(drawn[0].startsLine);
+    EXPECT_EQ(drawn[1].startsLine, c.breaks);
+  }
+}
+
 }  // namespace
 }  // namespace quilmar

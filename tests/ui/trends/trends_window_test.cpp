@@ -209,7 +209,7 @@ TEST_F(TrendsWindowTest, HoverNamesTimeValueTimeKindAndStations) {
 
   // The stations are asked for once per hovered point, not at every move over it.
   int lookups = 0;
-  Chart().SetStationLookup([&](double) {
+  Chart().SetStationLookup([&](std::int64_t) {
     ++lookups;
     return std::optional<QStringList>(QStringList{"N0CALL"});
   });
@@ -218,12 +218,14 @@ TEST_F(TrendsWindowTest, HoverNamesTimeValueTimeKindAndStations) {
   }
   EXPECT_EQ(lookups, 1);
 
-  // A click on the spike names its frame's time; a drag that starts there only pans.
+  // A click on the spike names its frame; a drag that starts there only pans.
   QSignalSpy clicked(&Chart(), &TrendChart::pointClicked);
   SendMouse(QEvent::MouseButtonPress, QPointF(x, y), Qt::LeftButton);
   SendMouse(QEvent::MouseButtonRelease, QPointF(x + 1, y), Qt::NoButton);
   ASSERT_EQ(clicked.size(), 1);
-  EXPECT_DOUBLE_EQ(clicked[0][0].toDouble(), spikeTime);
+  const auto point = clicked[0][0].value<TrendPointRef>();
+  EXPECT_DOUBLE_EQ(point.time, spikeTime);
+  EXPECT_EQ(point.key, kSpikeFrame + 1);  // keys count from 1 in the order of adding
   SendMouse(QEvent::MouseButtonPress, QPointF(x, y), Qt::LeftButton);
   SendMouse(QEvent::MouseMove, QPointF(x + 40, y), Qt::LeftButton);
   SendMouse(QEvent::MouseButtonRelease, QPointF(x + 40, y), Qt::NoButton);
@@ -507,9 +509,9 @@ TEST(TrendChartSamples, EveryFrameReadKeepsFramesAppendedMeanwhile) {
   hours.samples = {{100, 1.0}, {200, 2.0}};
   hours.kinds = {kSpacecraft, kSpacecraft};
   chart.AddCurve(hours);
-  chart.MergeSamples(kBatteryVolts, {{300, 3.0}}, {kReception});
+  chart.MergeSamples(kBatteryVolts, {{300, 3.0}}, {kReception}, {7});
   ASSERT_TRUE(chart.ReplaceSamples(kBatteryVolts, {{100, 1.0}, {150, 5.0}, {200, 2.0}},
-                                   {kSpacecraft, kEstimated, kSpacecraft}, 200));
+                                   {kSpacecraft, kEstimated, kSpacecraft}, {1, 2, 3}, 200));
   const TrendCurve& curve = chart.Curve(0);
   EXPECT_FALSE(curve.hourly);
   std::vector<double> times;
@@ -519,22 +521,25 @@ TEST(TrendChartSamples, EveryFrameReadKeepsFramesAppendedMeanwhile) {
   EXPECT_EQ(times, (std::vector<double>{100, 150, 200, 300}));
   EXPECT_EQ(curve.kinds,
             (std::vector<TrendTimeKind>{kSpacecraft, kEstimated, kSpacecraft, kReception}));
+  EXPECT_EQ(curve.keys, (std::vector<std::int64_t>{1, 2, 3, 7}));
 }
 
-// Samples added to a curve go to their places; one read twice (the same time and value) is
-// left out, another value at the same time is kept.
+// Samples added to a curve go to their places; a frame read twice (its key again) is left
+// out, another frame of the same time is kept even with the same value.
 TEST(TrendChartSamples, MergedSamplesGoToTheirPlacesOnce) {
   using enum TrendTimeKind;
   struct Case {
     const char* name;
     std::vector<TimedValue> added;
+    std::vector<std::int64_t> keys;
     std::vector<double> times;  // of the curve afterwards
   };
   const Case cases[] = {
-      {"newer", {{400, 4.0}, {500, 5.0}}, {100, 200, 300, 400, 500}},
-      {"older and between", {{50, 0.5}, {150, 1.5}}, {50, 100, 150, 200, 300}},
-      {"read twice", {{200, 2.0}, {300, 3.0}}, {100, 200, 300}},
-      {"same time, other value", {{200, 2.5}}, {100, 200, 200, 300}},
+      {"newer", {{400, 4.0}, {500, 5.0}}, {4, 5}, {100, 200, 300, 400, 500}},
+      {"older and between", {{50, 0.5}, {150, 1.5}}, {6, 7}, {50, 100, 150, 200, 300}},
+      {"read twice", {{200, 2.0}, {300, 3.0}}, {2, 3}, {100, 200, 300}},
+      {"same time, other value", {{200, 2.5}}, {8}, {100, 200, 200, 300}},
+      {"same time and value, other frame", {{300, 3.0}}, {9}, {100, 200, 300, 300}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -543,9 +548,10 @@ TEST(TrendChartSamples, MergedSamplesGoToTheirPlacesOnce) {
     curve.parameterRow = kBatteryVolts;
     curve.samples = {{100, 1.0}, {200, 2.0}, {300, 3.0}};
     curve.kinds = {kSpacecraft, kSpacecraft, kSpacecraft};
+    curve.keys = {1, 2, 3};
     chart.AddCurve(curve);
     chart.MergeSamples(kBatteryVolts, c.added,
-                       std::vector<TrendTimeKind>(c.added.size(), kReception));
+                       std::vector<TrendTimeKind>(c.added.size(), kReception), c.keys);
     std::vector<double> times;
     for (const TimedValue& sample : chart.Curve(0).samples) {
       times.push_back(sample.time);
@@ -553,6 +559,35 @@ TEST(TrendChartSamples, MergedSamplesGoToTheirPlacesOnce) {
     EXPECT_EQ(times, c.times);
     EXPECT_EQ(chart.Curve(0).kinds.size(), times.size());
   }
+}
+
+// Curves that are flat in the view each get a height of their own, with their value where
+// their axis says; a curve that varies fills the height as before.
+TEST(TrendChartAxes, FlatCurvesNeverLieOnOneLine) {
+  TrendChart chart;
+  chart.resize(800, 400);
+  const std::vector<std::vector<TimedValue>> series = {
+      {{100, 5.0}, {200, 5.0}}, {{100, -3.0}, {200, -3.0}}, {{100, 0.0}, {200, 8.0}}};
+  for (std::size_t i = 0; i < series.size(); ++i) {
+    TrendCurve curve;
+    curve.parameterRow = static_cast<int>(i);
+    curve.samples = series[i];
+    curve.kinds.assign(series[i].size(), TrendTimeKind::kSpacecraft);
+    chart.AddCurve(curve);
+  }
+  chart.SetView(0, 300);
+  std::vector<double> heights;  // of each curve's first value, as a share of the plot
+  for (int i = 0; i < chart.CurveCount(); ++i) {
+    const auto [low, high] = chart.ValueAxis(i);
+    ASSERT_LT(low, high);
+    heights.push_back((series[static_cast<std::size_t>(i)][0].value - low) / (high - low));
+  }
+  EXPECT_GT(std::abs(heights[0] - heights[1]), 0.2);
+  for (const double height : {heights[0], heights[1]}) {
+    EXPECT_GT(height, 0.1);
+    EXPECT_LT(height, 0.9);
+  }
+  EXPECT_NEAR(heights[2], 0.05 / 1.1, 1e-9);
 }
 
 // The PostgreSQL server a test started is stopped when the tests end.
