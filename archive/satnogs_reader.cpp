@@ -327,7 +327,13 @@ std::optional<SatnogsFrame> JsonFrame(const QJsonValue& value, QString& reason) 
     return std::nullopt;
   }
   const QJsonObject object = value.toObject();
-  const auto bytes = HexBytes(object.value(QLatin1String("frame")).toString().toLatin1(), reason);
+  const QString hex = object.value(QLatin1String("frame")).toString();
+  if (hex.size() > kLongestSatnogsLine) {
+    // As a CSV line that long: no frame, and its copies would cost the most memory.
+    reason = QStringLiteral("frame longer than %1 KiB").arg(kLongestSatnogsLine / 1024);
+    return std::nullopt;
+  }
+  const auto bytes = HexBytes(hex.toLatin1(), reason);
   if (!bytes) {
     return std::nullopt;
   }
