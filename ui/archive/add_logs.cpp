@@ -40,10 +40,12 @@ AddLogs::AddLogs(ArchiveLocation location, QStringList files, QString station,
       files(std::move(files)),
       station(std::move(station)),
       progress(new QProgressDialog(dialogParent)) {
+  progress->setObjectName(QStringLiteral("addLogsProgress"));
   progress->setWindowTitle(QStringLiteral("Add Logs"));
   progress->setLabelText(QStringLiteral("Adding to %1...").arg(this->location.display));
   progress->setRange(0, static_cast<int>(this->files.size()) * 100);
-  progress->setMinimumDuration(500);
+  // At once: adding even a small log takes a moment, and the user should see that it began.
+  progress->setMinimumDuration(0);
   progress->setAutoClose(false);
   progress->setAutoReset(false);
   connect(progress, &QProgressDialog::canceled, this, [this] {
@@ -61,6 +63,8 @@ AddLogs::~AddLogs() {
 }
 
 void AddLogs::Start() {
+  progress->setValue(0);
+  progress->show();
   worker = std::thread([this] { ImportAll(); });
 }
 
@@ -93,11 +97,11 @@ void AddLogs::ImportAll() {
   QMetaObject::invokeMethod(this, &AddLogs::Finish, Qt::QueuedConnection);
 }
 
-void AddLogs::Progress(int file, std::int64_t done, std::int64_t total) {
+void AddLogs::Progress(int file, std::int64_t bytesDone, std::int64_t bytesTotal) {
   if (done || progress->wasCanceled()) {
     return;
   }
-  const int share = total > 0 ? static_cast<int>(done * 100 / total) : 0;
+  const int share = bytesTotal > 0 ? static_cast<int>(bytesDone * 100 / bytesTotal) : 0;
   progress->setValue(file * 100 + share);
   progress->setLabelText(QStringLiteral("Adding %1 (%2 of %3) to %4...")
                              .arg(QFileInfo(files[file]).fileName())

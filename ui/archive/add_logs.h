@@ -1,7 +1,8 @@
 // Archive > Add Logs... and files dropped on the Trends window: KISS logs and SatNOGS
 // downloads added to the archive in a thread of their own, so the windows stay responsive,
-// with a progress dialog whose Cancel stops before the next file (each file is one
-// transaction: in the archive completely or not at all). At the end one line per file says
+// with a progress dialog, shown at once and moved on as each file's bytes are read, whose
+// Cancel stops the file being added (each file is one transaction: in the archive completely
+// or not at all). At the end one line per file says
 // what it added, as the archive command does.
 #pragma once
 
@@ -38,7 +39,7 @@ class AddLogs : public QObject {
 
  private:
   void ImportAll();
-  void Progress(int file, std::int64_t done, std::int64_t total);
+  void Progress(int file, std::int64_t bytesDone, std::int64_t bytesTotal);
   void Finish();
 
   ArchiveLocation location;

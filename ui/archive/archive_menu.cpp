@@ -12,11 +12,15 @@
 #include "add_logs.h"
 #include "archive/archive.h"
 #include "archive/archive_time.h"
+#include "archive/trend_query.h"
+#include "archive_read.h"
 #include "archived_pass.h"
 #include "passes_window.h"
+#include "ui/main/archive_password.h"
 #include "ui/main/live_archiving.h"
 #include "ui/main/main_window.h"
 #include "ui/main/user_settings.h"
+#include "ui/trends/no_archive_yet.h"
 #include "ui/trends/trend_chart.h"
 #include "ui/trends/trends_window.h"
 
@@ -42,6 +46,19 @@ ArchiveMenu::LogsToAdd AskForLogs(QWidget* parent, const QString& lastStation) {
     chosen.files.clear();
   }
   return chosen;
+}
+
+constexpr std::int64_t kHour = 3600;
+
+// The pass whose frames span the time, if any.
+std::optional<ArchivedPass> PassAt(Archive& archive, const QDateTime& time, bool& ok) {
+  std::optional<ArchivedPass> found;
+  ok = ForEachPass(archive, [&](const ArchivedPass& pass) {
+    if (!found && pass.startTime <= time && time <= pass.endTime) {
+      found = pass;
+    }
+  });
+  return found;
 }
 
 // The Archive menu goes before the menu bar's own commands (Memory, Info).
@@ -85,7 +102,11 @@ std::unique_ptr<QSettings> ArchiveMenu::OpenStore() const {
   return OpenUserSettings();
 }
 
-QString ArchiveMenu::ArchiveText() const { return ArchiveTextIn(*OpenStore()); }
+QString ArchiveMenu::ArchiveText() const {
+  const std::unique_ptr<QSettings> store = OpenStore();
+  MovePasswordOutOf(*store);
+  return ArchiveTextIn(*store);
+}
 
 std::optional<ArchiveLocation> ArchiveMenu::Location() {
   QString error;
@@ -102,7 +123,8 @@ bool ArchiveMenu::UseArchive(const QString& text) {
     Report(error);
     return false;
   }
-  OpenStore()->setValue(QLatin1String(kArchiveLocationKey), text.trimmed());
+  // The password stays in memory for the session; the settings file never holds it.
+  OpenStore()->setValue(QLatin1String(kArchiveLocationKey), RememberArchiveText(text.trimmed()));
   // An open Trends window reads the archive it was opened on: the next one reads this one.
   if (trendsWindow) {
     trendsWindow->close();
@@ -116,34 +138,66 @@ void ArchiveMenu::ChooseArchive() {
   dialog.setWindowTitle(QStringLiteral("Open Archive"));
   dialog.setLabelText(
       QStringLiteral("A SQLite archive file, or a PostgreSQL archive as\n"
-                     "postgresql://user@host:port/dbname (the password from ~/.pgpass):"));
-  dialog.setTextValue(ArchiveText());
+                     "postgresql://user@host:port/dbname (the password from ~/.pgpass, or\n"
+                     "given as user:password@, kept for this session only and never saved):"));
+  dialog.setTextValue(WithoutArchivePassword(ArchiveText()));
   dialog.resize(520, dialog.sizeHint().height());
   if (dialog.exec() == QDialog::Accepted) {
     UseArchive(dialog.textValue());
   }
 }
 
-std::optional<std::vector<ArchivedPass>> ArchiveMenu::ReadPasses(const ArchiveLocation& location) {
-  Archive archive;
-  std::vector<ArchivedPass> passes;
-  if (!archive.Open(location, true) ||
-      !ForEachPass(archive, [&](const ArchivedPass& pass) { passes.push_back(pass); })) {
-    Report(archive.Error());
-    return std::nullopt;
+void ArchiveMenu::StartRead(const ArchiveLocation& location, const QString& busyText, ReadWork work,
+                            std::function<void()> apply) {
+  if (reading) {
+    reading->Cancel();
   }
-  return passes;
+  QWidget* over = &window;
+  if (trendsWindow && trendsWindow->isActiveWindow()) {
+    over = trendsWindow;
+  } else if (passesWindow && passesWindow->isActiveWindow()) {
+    over = passesWindow;
+  }
+  reading = new ArchiveRead(location, busyText, over, this);
+  ArchiveRead* read = reading;
+  connect(read, &ArchiveRead::finished, this,
+          [this, read, apply = std::move(apply)](bool ok, const QString& error) {
+            read->deleteLater();
+            if (ok) {
+              apply();
+            } else {
+              Report(error);
+            }
+          });
+  connect(read, &ArchiveRead::cancelled, read, &QObject::deleteLater);
+  read->Start(std::move(work));
 }
+
+bool ArchiveMenu::IsReading() const { return reading && !reading->IsCancelled(); }
 
 void ArchiveMenu::OpenPasses() {
   const std::optional<ArchiveLocation> location = Location();
   if (!location) {
     return;
   }
-  std::optional<std::vector<ArchivedPass>> passes = ReadPasses(*location);
-  if (!passes) {
+  if (!ArchiveExistsYet(*location)) {
+    window.Report(QMessageBox::Information, NoArchiveYetText(*location, false));
     return;
   }
+  auto passes = std::make_shared<std::vector<ArchivedPass>>();
+  StartRead(
+      *location, tr("Reading the passes of %1...").arg(location->display),
+      [passes](Archive& archive, const std::atomic<bool>& cancelled) {
+        return ForEachPass(archive, [&](const ArchivedPass& pass) {
+          if (!cancelled) {
+            passes->push_back(pass);
+          }
+        });
+      },
+      [this, passes, name = location->display] { ShowPasses(name, std::move(*passes)); });
+}
+
+void ArchiveMenu::ShowPasses(const QString& archiveName, std::vector<ArchivedPass> passes) {
   if (!passesWindow) {
     passesWindow = new PassesWindow();
     passesWindow->setAttribute(Qt::WA_DeleteOnClose);
@@ -152,7 +206,7 @@ void ArchiveMenu::OpenPasses() {
     connect(passesWindow, &PassesWindow::passOpened, this,
             [this](const ArchivedPass& pass) { OpenPass(pass); });
   }
-  passesWindow->ShowPasses(location->display, std::move(*passes));
+  passesWindow->ShowPasses(archiveName, std::move(passes));
   passesWindow->show();
   passesWindow->raise();
   passesWindow->activateWindow();
@@ -181,9 +235,10 @@ void ArchiveMenu::AddFiles(const QStringList& files) {
     return;
   }
   const QString station = OpenStore()->value(QLatin1String(kArchiveStationKey)).toString();
-  QWidget* over = trendsWindow && trendsWindow->isActiveWindow()
-                      ? static_cast<QWidget*>(trendsWindow)
-                      : &window;
+  QWidget* over = &window;
+  if (trendsWindow && trendsWindow->isActiveWindow()) {
+    over = trendsWindow;
+  }
   adding = new AddLogs(*location, files, station, over);
   connect(adding, &AddLogs::finished, this, [this](const QStringList& lines, bool ok) {
     window.Report(ok ? QMessageBox::Information : QMessageBox::Warning, lines.join('\n'));
@@ -203,60 +258,104 @@ void ArchiveMenu::OpenTrends() {
     }
     trendsWindow = new TrendsWindow(*location);
     trendsWindow->setAttribute(Qt::WA_DeleteOnClose);
-    // A point clicked on the chart opens its pass in the main window, on that frame.
     connect(trendsWindow, &TrendsWindow::filesDropped, this, &ArchiveMenu::AddFiles);
-    connect(trendsWindow->Chart(), &TrendChart::pointClicked, this, [this](double time) {
-      OpenPassAt(
-          UtcText(QDateTime::fromSecsSinceEpoch(static_cast<qint64>(time), QTimeZone::utc())));
-    });
+    // A point clicked on the chart opens its pass in the main window, on that frame.
+    connect(trendsWindow->Chart(), &TrendChart::pointClicked, this, &ArchiveMenu::OpenPoint);
   }
   trendsWindow->show();
   trendsWindow->raise();
   trendsWindow->activateWindow();
 }
 
-bool ArchiveMenu::OpenPass(const ArchivedPass& pass, const QString& frameTime) {
+// What a background read of a pass hands the window: the table filled in the reading
+// thread, and the pass it is.
+struct ArchiveMenu::PassRead {
+  ArchivedPass pass;
+  FrameTable table;
+  ArchivedPassTable filled;
+};
+
+void ArchiveMenu::OpenPass(const ArchivedPass& pass, std::int64_t frameKey) {
   const std::optional<ArchiveLocation> location = Location();
   if (!location) {
-    return false;
+    return;
   }
-  Archive archive;
-  if (!archive.Open(*location, true)) {
-    Report(archive.Error());
-    return false;
-  }
-  std::string error;
-  const bool shown =
-      window.ShowFramesFrom(ArchivedPassLabel(location->display, pass), [&](FrameTable& table) {
-        const ArchivedPassTable filled = FillFromArchivedPass(archive, pass, frameTime, table);
-        error = filled.summary.error;
-        return MainWindow::FilledTable{filled.summary, filled.frameIndex};
-      });
-  if (shown && !error.empty()) {
-    Report(QString::fromStdString(error));
-  }
-  return shown && error.empty();
+  auto read = std::make_shared<PassRead>();
+  read->pass = pass;
+  StartRead(
+      *location, tr("Reading the pass of %1...").arg(pass.start),
+      [read, frameKey](Archive& archive, const std::atomic<bool>& cancelled) {
+        read->filled = FillFromArchivedPass(archive, read->pass, frameKey, read->table, &cancelled);
+        return true;
+      },
+      [this, read, location = *location] { ShowReadPass(location, *read, false); });
 }
 
-bool ArchiveMenu::OpenPassAt(const QString& frameTime) {
+void ArchiveMenu::OpenPoint(const TrendPointRef& point) {
   const std::optional<ArchiveLocation> location = Location();
   if (!location) {
-    return false;
+    return;
   }
-  const std::optional<std::vector<ArchivedPass>> passes = ReadPasses(*location);
-  if (!passes) {
-    return false;
+  auto read = std::make_shared<PassRead>();
+  auto found = std::make_shared<bool>(false);
+  const QString time =
+      UtcText(QDateTime::fromSecsSinceEpoch(static_cast<qint64>(point.time), QTimeZone::utc()));
+  StartRead(
+      *location, tr("Reading the pass of the frame at %1...").arg(time),
+      [read, found, point](Archive& archive, const std::atomic<bool>& cancelled) {
+        TrendFrame frame{point.key, static_cast<std::int64_t>(point.time)};
+        if (frame.key == 0) {
+          // An hour's extreme: the frame of the hour that has that value.
+          const std::int64_t hour = frame.utcSeconds - frame.utcSeconds % kHour;
+          const std::optional<TrendFrame> extreme = FrameOfExtreme(
+              archive, point.parameterRow, {hour, hour + kHour - 1}, point.hourHighest);
+          if (!extreme) {
+            return archive.Error().isEmpty();
+          }
+          frame = *extreme;
+        }
+        bool ok = true;
+        const std::optional<ArchivedPass> pass =
+            PassAt(archive, QDateTime::fromSecsSinceEpoch(frame.utcSeconds, QTimeZone::utc()), ok);
+        if (!ok || !pass || cancelled) {
+          return ok;
+        }
+        read->pass = *pass;
+        read->filled = FillFromArchivedPass(archive, *pass, frame.key, read->table, &cancelled);
+        *found = true;
+        return true;
+      },
+      [this, read, found, time, location = *location] {
+        if (!*found) {
+          Report(tr("No pass of %1 holds a frame at %2.").arg(location.display, time));
+          return;
+        }
+        ShowReadPass(location, *read, true);
+      });
+}
+
+void ArchiveMenu::ShowReadPass(const ArchiveLocation& location, PassRead& read, bool toFront) {
+  const bool shown = window.ShowFramesFrom(
+      ArchivedPassLabel(location.display, read.pass), [&read](FrameTable& table) {
+        std::swap(table.records, read.table.records);
+        table.frameCount = read.table.frameCount;
+        return MainWindow::FilledTable{read.filled.summary, read.filled.frameIndex};
+      });
+  if (shown && !read.filled.summary.error.empty()) {
+    Report(QString::fromStdString(read.filled.summary.error));
   }
-  for (const ArchivedPass& pass : *passes) {
-    if (pass.start <= frameTime && frameTime <= pass.end) {
-      return OpenPass(pass, frameTime);
-    }
+  if (shown && toFront) {
+    window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
+    window.show();
+    window.raise();
+    window.activateWindow();
   }
-  Report(QStringLiteral("No pass of %1 holds a frame at %2.").arg(location->display, frameTime));
-  return false;
 }
 
 void ArchiveMenu::CloseAll() {
+  if (reading) {
+    reading->Cancel();
+  }
   if (passesWindow) {
     passesWindow->close();
   }

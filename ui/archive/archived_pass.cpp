@@ -7,18 +7,17 @@
 namespace quilmar {
 
 ArchivedPassTable FillFromArchivedPass(Archive& archive, const ArchivedPass& pass,
-                                       const QString& frameTime, FrameTable& table) {
+                                       std::int64_t frameKey, FrameTable& table,
+                                       const std::atomic<bool>* cancelled) {
   ArchivedPassTable result;
   FrameStore store(table);
-  bool found = false;
   const bool read =
       ReadFramesBetween(archive, pass.startTime, pass.endTime, [&](const ArchivedFrameRead& read) {
         const int index = store.Append(read.frame);
-        if (!found && index > 0 && read.time == frameTime) {
+        if (index > 0 && frameKey != 0 && read.key == frameKey) {
           result.frameIndex = index;
-          found = true;
         }
-        return true;
+        return cancelled == nullptr || !*cancelled;
       });
   result.summary.framesStored = table.frameCount;
   result.summary.framesSkipped = store.FramesSkipped();

@@ -17,6 +17,7 @@
 #include <QStandardPaths>
 #include <QVBoxLayout>
 
+#include "archive_password.h"
 #include "live_archiving.h"
 #include "look.h"
 
@@ -180,7 +181,7 @@ void ConnectDialog::LoadLastChoices() {
   const QString archive = ArchiveTextIn(*store);
   QString error;
   const std::optional<ArchiveLocation> location = ParseArchiveLocation(archive, error);
-  archiveName->setText(location ? location->display : archive);
+  archiveName->setText(location ? location->display : WithoutArchivePassword(archive));
   archiveName->setToolTip(archiveName->text());
 }
 

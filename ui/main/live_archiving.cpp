@@ -4,6 +4,7 @@
 #include <QLocale>
 #include <mutex>
 
+#include "archive_password.h"
 #include "user_settings.h"
 
 namespace quilmar {
@@ -15,7 +16,7 @@ QString Count(std::int64_t n) { return QLocale().toString(static_cast<qlonglong>
 
 QString ArchiveTextIn(const QSettings& store) {
   const QString chosen = store.value(QLatin1String(kArchiveLocationKey)).toString();
-  return chosen.isEmpty() ? DefaultArchiveText() : chosen;
+  return chosen.isEmpty() ? DefaultArchiveText() : RememberedArchiveText(chosen);
 }
 
 // The feeds report from their own threads, and an ended feed may outlive the session, so

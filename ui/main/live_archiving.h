@@ -19,7 +19,8 @@
 
 namespace quilmar {
 
-// The window's archive in store: the one chosen last, else the default one.
+// The window's archive in store: the one chosen last (with the password given this session),
+// else the default one.
 QString ArchiveTextIn(const QSettings& store);
 
 class LiveArchiving : public QObject {
