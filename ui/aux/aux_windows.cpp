@@ -77,7 +77,10 @@ void AuxWindows::OpenStatusBitWindow(int row) {
   if (window.isNull()) {
     const QLineEdit* source = valueBox ? valueBox(row) : nullptr;
     const QLineEdit* mode = valueBox ? valueBox(kAdcsModeRow) : nullptr;
-    window = new StatusBitWindow(*member, source, mode);
+    // The frame view's frame number box (Text3(2)), which names the frame the bits belong to.
+    const QLineEdit* frame =
+        Anchor() ? Anchor()->findChild<const QLineEdit*>(QStringLiteral("Text3_2")) : nullptr;
+    window = new StatusBitWindow(*member, source, mode, frame);
     PlaceNewWindow(window, row - kFirstStatusRow);
   }
   window->Open();

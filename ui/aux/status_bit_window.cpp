@@ -1,5 +1,5 @@
 // One status-bit window: follows a value box of the main window once per second and explains
-// the eight bits of the status byte it shows.
+// the eight bits of the status byte it shows; its title names the frame they belong to.
 #include "ui/aux/status_bit_window.h"
 
 #include <QCloseEvent>
@@ -20,8 +20,12 @@ constexpr int kRefreshMilliseconds = 1000;
 }  // namespace
 
 StatusBitWindow::StatusBitWindow(const StatusBitMember& member, QPointer<const QLineEdit> sourceBox,
-                                 QPointer<const QLineEdit> modeBox)
-    : kind(member), source(std::move(sourceBox)), modeSource(std::move(modeBox)) {
+                                 QPointer<const QLineEdit> modeBox,
+                                 QPointer<const QLineEdit> frameBox)
+    : kind(member),
+      source(std::move(sourceBox)),
+      modeSource(std::move(modeBox)),
+      frameSource(std::move(frameBox)) {
   const StatusWindowLayout& layout = kind.layout;
   SetUpFixedWindow(this, QString::fromLatin1(kind.formName), QString::fromLatin1(kind.title),
                    layout.clientWidth, layout.clientHeight, kLightGrey);
@@ -79,7 +83,14 @@ void StatusBitWindow::Refresh() {
   }
   const QString sourceText = source->text();
   valueField->setText(sourceText);
-  if (sourceText.trimmed().isEmpty()) {
+  // A frame without the section has no status byte: the lines go back to naming their bits
+  // rather than explaining an earlier frame's.
+  const bool explained = !sourceText.trimmed().isEmpty();
+  NameFrame(explained);
+  if (!explained) {
+    for (int line = 0; line < kind.lineCount; ++line) {
+      lines[static_cast<std::size_t>(line)]->setText(CreatedLineText(kind, line));
+    }
     return;
   }
   const QString modeText = modeSource.isNull() ? QString() : modeSource->text();
@@ -91,6 +102,19 @@ void StatusBitWindow::Refresh() {
     if (const auto text = ExplainedLineText(kind, line, sourceText, mode)) {
       lines[static_cast<std::size_t>(line)]->setText(*text);
     }
+  }
+}
+
+// "ADCS Status - frame 65432", or "ADCS Status - frame 65433: not in this frame".
+void StatusBitWindow::NameFrame(bool explained) {
+  const QString title = QString::fromLatin1(kind.title);
+  const QString frame = frameSource.isNull() ? QString() : frameSource->text().trimmed();
+  if (frame.isEmpty()) {
+    setWindowTitle(title);
+  } else if (explained) {
+    setWindowTitle(tr("%1 - frame %2").arg(title, frame));
+  } else {
+    setWindowTitle(tr("%1 - frame %2: not in this frame").arg(title, frame));
   }
 }
 

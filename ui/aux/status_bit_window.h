@@ -1,5 +1,5 @@
 // One status-bit window: follows a value box of the main window once per second and explains
-// the eight bits of the status byte it shows.
+// the eight bits of the status byte it shows; its title names the frame they belong to.
 #pragma once
 
 #include <QPointer>
@@ -19,9 +19,10 @@ class StatusBitWindow : public QWidget {
 
  public:
   // `source` is the value box of the member's row; `modeSource` the ADCS mode box, read by the
-  // magnetometer window only. Either may vanish while the window is open.
+  // magnetometer window only; `frameBox` the frame number of the frame shown. Any may vanish
+  // while the window is open.
   StatusBitWindow(const StatusBitMember& member, QPointer<const QLineEdit> sourceBox,
-                  QPointer<const QLineEdit> modeBox);
+                  QPointer<const QLineEdit> modeBox, QPointer<const QLineEdit> frameBox = {});
 
   // Starts the refresh timer and shows the window; an open window is only brought to front.
   void Open();
@@ -36,10 +37,12 @@ class StatusBitWindow : public QWidget {
 
  private:
   void BuildControls();
+  void NameFrame(bool explained);
 
   const StatusBitMember& kind;
   QPointer<const QLineEdit> source;
   QPointer<const QLineEdit> modeSource;
+  QPointer<const QLineEdit> frameSource;
   QLineEdit* valueField = nullptr;
   std::vector<QLabel*> lines;
   QTimer* timer = nullptr;

@@ -29,6 +29,8 @@ class AuxFixture : public ::testing::Test {
     for (int row : {67, 69, 70, 71, 72, 73, 74}) {
       boxes[row] = new QLineEdit(mainWindow.get());
     }
+    frameNumberBox = new QLineEdit(mainWindow.get());
+    frameNumberBox->setObjectName(QStringLiteral("Text3_2"));
     aux = std::make_unique<AuxWindows>(
         [this](int row) -> QLineEdit* {
           const auto found = boxes.find(row);
@@ -56,6 +58,7 @@ class AuxFixture : public ::testing::Test {
     return window->findChild<T*>(name);
   }
 
+  QPointer<QLineEdit> frameNumberBox;  // the frame view's Text3(2)
   FrameTableModel model;
   FrameTable& table = model.TableToFill();
   std::unique_ptr<QWidget> mainWindow;

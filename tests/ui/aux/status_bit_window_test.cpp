@@ -203,16 +203,36 @@ TEST_F(StatusBitWindowTest, MagnetometerFieldLineFollowsTheAdcsMode) {
   EXPECT_EQ(Child(window, "Label2_0")->text(), "bit 7 [1]: the magnetometer main 3V3 supply is on");
 }
 
-TEST_F(StatusBitWindowTest, BlankSourceKeepsTheLastExplanation) {
+// The window names the frame its bits belong to; a frame without the section empties the
+// value and takes the explanations back to the bare bit names, rather than leaving the last
+// frame's lines under the new frame's number.
+TEST_F(StatusBitWindowTest, ExplainsOnlyTheFrameItNames) {
   StatusBitWindow* window = Open(69);
-  boxes[69]->setText("10000000");
-  window->Refresh();
-  boxes[69]->clear();
-  window->Refresh();
-  EXPECT_TRUE(Child<QLineEdit>(window, "Text1")->text().isEmpty());
-  EXPECT_EQ(Child(window, "Label2_0")->text(), "bit 7 [1]: ADCS has plausible TIME information");
-  EXPECT_EQ(Child(window, "Label2_7")->text(),
-            "bit 0 [0]: the ADCS handles the SUN SENSORS as being OFF");
+  struct Step {
+    const char* frame;
+    const char* value;
+    const char* title;
+    const char* firstLine;
+  };
+  const Step steps[] = {
+      {"65432", "10000000", "System Status - frame 65432",
+       "bit 7 [1]: ADCS has plausible TIME information"},
+      {"65433", "", "System Status - frame 65433: not in this frame", "bit 7"},
+      {"65434", "00000000", "System Status - frame 65434",
+       "bit 7 [0]: There is NO VALID TIME information"},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.frame);
+    frameNumberBox->setText(step.frame);
+    boxes[69]->setText(step.value);
+    window->Refresh();
+    EXPECT_EQ(Child<QLineEdit>(window, "Text1")->text(), step.value);
+    EXPECT_EQ(window->windowTitle(), step.title);
+    EXPECT_EQ(Child(window, "Label2_0")->text(), step.firstLine);
+    if (*step.value == '\0') {
+      EXPECT_EQ(Lines(window), CreatedLines(window->member().lineCount));
+    }
+  }
 }
 
 TEST_F(StatusBitWindowTest, TypedTextIsReplacedAtTheNextTick) {
