@@ -7,18 +7,28 @@
 #include <QFileInfo>
 #include <QSqlDriver>
 #include <QSqlError>
+#include <QStringList>
 #include <atomic>
 #include <cstring>
+#include <utility>
 
 #include "archive_schema.h"
 
 namespace quilmar {
 namespace {
 
-constexpr int kPostgresqlConnectSeconds = 10;
-
-// Importers wait this long for another one's write lock before giving up with "locked".
-constexpr int kSqliteBusyMilliseconds = 120000;
+// libpq keywords every PostgreSQL connection gets unless its URL sets them. Without a bound,
+// a server host that vanished (switched off, a cable pulled, a NAT that forgot the connection)
+// holds the window, a live session or an import at connect() until the system's TCP timeout,
+// minutes later, and a statement waiting for its answer for the two hours before the system's
+// first keepalive probe. The probes (after 10 s of silence, every 5 s, 3 unanswered) and the
+// user timeout on unacknowledged data find such a host within about 25 s, as the TNC's
+// connection does; a server that is alive answers them however long a statement runs. libpq
+// leaves them out on a Unix socket.
+constexpr std::pair<const char*, int> kPostgresqlConnectDefaults[] = {
+    {"connect_timeout", 10},    {"keepalives", 1},       {"keepalives_idle", 10},
+    {"keepalives_interval", 5}, {"keepalives_count", 3}, {"tcp_user_timeout", 25000},
+};
 // The advisory lock that serialises writers on a PostgreSQL archive ("QHKA").
 constexpr qint64 kWriteLockKey = 0x51484B41;
 // SQLite pages of a new archive. A frame row (its bytes, digest and 93 values) is nearly a
@@ -40,6 +50,21 @@ constexpr int kSqliteWriteCacheKib = 262144;
 QString NextConnectionName() {
   static std::atomic<int> counter{0};
   return QStringLiteral("quilmar-archive-%1").arg(counter.fetch_add(1));
+}
+
+// The URL's keywords ("key=value" joined by ';'), then the defaults it does not set.
+QString PostgresqlOptions(const QString& given) {
+  QStringList options = given.split(u';', Qt::SkipEmptyParts);
+  QStringList keys;
+  for (const QString& option : options) {
+    keys << option.section(u'=', 0, 0).trimmed();
+  }
+  for (const auto& [key, value] : kPostgresqlConnectDefaults) {
+    if (!keys.contains(QLatin1String(key))) {
+      options << QStringLiteral("%1=%2").arg(QLatin1String(key)).arg(value);
+    }
+  }
+  return options.join(u';');
 }
 
 QString ReasonOf(const QSqlError& sqlError) {
@@ -88,15 +113,7 @@ bool Archive::Connect(bool mustExist) {
     database.setUserName(location.user);
     database.setPassword(location.password);
     database.setDatabaseName(location.database);
-    // Without a bound, a server host that vanished holds the window or a live session at
-    // connect() until the system's TCP timeout, minutes later.
-    QString options = location.options;
-    if (!options.contains(QStringLiteral("connect_timeout="))) {
-      options += QStringLiteral("%1connect_timeout=%2")
-                     .arg(options.isEmpty() ? "" : ";")
-                     .arg(kPostgresqlConnectSeconds);
-    }
-    database.setConnectOptions(options);
+    database.setConnectOptions(PostgresqlOptions(location.options));
   } else {
     const QFileInfo file(location.path);
     if (mustExist && !file.exists()) {
@@ -157,6 +174,10 @@ bool Archive::BeginWrite() {
 bool Archive::Commit() { return Execute(QStringLiteral("COMMIT")); }
 
 void Archive::Rollback() {
+  // A connection that failed to open has nothing to roll back.
+  if (!database.isOpen()) {
+    return;
+  }
   QSqlQuery query(database);
   query.exec(QStringLiteral("ROLLBACK"));
 }

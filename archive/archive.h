@@ -13,6 +13,10 @@ namespace quilmar {
 
 class Archive {
  public:
+  // How long a write waits for another program's write lock on a SQLite archive before it
+  // gives up with "database is locked".
+  static constexpr int kSqliteBusyMilliseconds = 120000;
+
   Archive();
   ~Archive();
   Archive(const Archive&) = delete;

@@ -7,9 +7,11 @@
 
 #include <QCoreApplication>
 #include <QTimer>
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <memory>
@@ -41,6 +43,32 @@ constexpr std::size_t kLineQueueBytes = 64 << 10;
 constexpr auto kLastWriteMs = std::chrono::milliseconds(500);
 // How often a reader that stays away is told how many rows it missed.
 constexpr int kDropReportMs = 10'000;
+// How long the end gives the archive to take the frames that wait, counted from the end's
+// start (the recording and the rows close meanwhile). After a stop signal, what is left of
+// a second; after --frames or a failure, one more attempt on a server that answers (its
+// connect may take 10 s), unless a stop signal cuts it short.
+constexpr auto kArchiveAfterStop = std::chrono::milliseconds(700);
+constexpr auto kArchiveAtEnd = std::chrono::seconds(15);
+constexpr auto kArchivePoll = std::chrono::milliseconds(20);
+// A feed told to give up has this long to leave the database.
+constexpr auto kArchiveGiveUp = std::chrono::milliseconds(150);
+
+using Clock = std::chrono::steady_clock;
+
+// TEXT as one word of a shell command line, quoted when it needs to be.
+std::string ShellWord(const std::string& text) {
+  const bool plain = !text.empty() && text.find_first_not_of(
+                                          "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+                                          "0123456789_@%+=:,./-") == std::string::npos;
+  if (plain) {
+    return text;
+  }
+  std::string quoted = "'";
+  for (const char c : text) {
+    quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  }
+  return quoted + "'";
+}
 
 // Where rows go: standard output, or FILE, which is opened before and emptied only after the
 // rest of the start-up succeeded, so a start that fails leaves an existing FILE as it was.
@@ -158,6 +186,10 @@ class LiveExport {
     return Close(status);
   }
 
+  // The archive's thread was given up while still inside the database (a connect to a host
+  // that does not answer).
+  bool ArchiveLeftRunning() const { return archiveLeftRunning; }
+
  private:
   bool StartArchiveFeed() {
     QString error;
@@ -168,6 +200,7 @@ class LiveExport {
       Fail(error.toStdString());
       return false;
     }
+    archiveDisplay = location->display.toStdString();
     archiveFeed = std::make_unique<LiveArchiveFeed>(
         *location, QString::fromStdString(options.station.value_or("unknown")),
         QString::fromStdString(options.connect),
@@ -260,18 +293,70 @@ class LiveExport {
     }
   }
 
-  // The recording is synced and closed first, whatever the reader of the rows does.
+  // The recording is synced and closed first, whatever the reader of the rows or the archive
+  // does; the archive writes what waits meanwhile.
   int Close(int status) {
-    archiveFeed.reset();  // writes what waits, if the archive is there
+    const Clock::time_point start = Clock::now();
+    if (archiveFeed) {
+      archiveFeed->Stop();
+    }
     if (recording.IsOpen() && !recording.Close()) {
       status = Fail(recording.Error().toStdString());
     }
     if (!output.Close(status == 0 && !StopSignals::Requested())) {
       status = Fail(output.Error());
     }
+    CloseArchiveFeed(start);
     ReportDropped(true);
     messages.Close(kLastWriteMs);
     return status;
+  }
+
+  // Waits for the archive until its time is up, then gives it up without waiting for the
+  // database, and says how many frames it lacks and how to add them.
+  void CloseArchiveFeed(Clock::time_point start) {
+    if (!archiveFeed) {
+      return;
+    }
+    bool signalled = StopSignals::Requested();
+    Clock::time_point limit = start + (signalled ? kArchiveAfterStop : kArchiveAtEnd);
+    bool told = false;
+    while (!archiveFeed->WaitEnded(kArchivePoll)) {
+      const Clock::time_point now = Clock::now();
+      if (!signalled && StopSignals::Requested()) {
+        signalled = true;
+        limit = std::min(limit, now + kArchiveAfterStop);
+      }
+      if (now >= limit) {
+        archiveLeftRunning = !archiveFeed->Abandon(kArchiveGiveUp);
+        break;
+      }
+      if (!told && now - start >= kArchiveAfterStop) {
+        told = true;
+        Say("archive " + archiveDisplay + ": writing the " +
+            std::to_string(archiveFeed->Now().waiting) +
+            " frames that wait; Ctrl-C ends without them");
+      }
+    }
+    const LiveArchiveFeed::Progress last = archiveFeed->Now();
+    ReportUnarchived(static_cast<std::int64_t>(last.waiting) + last.dropped);
+  }
+
+  void ReportUnarchived(std::int64_t frames) {
+    if (frames == 0) {
+      return;
+    }
+    std::string line = "archive " + archiveDisplay + ": " + std::to_string(frames) +
+                       (frames == 1 ? " frame was" : " frames were") + " not archived";
+    if (options.record) {
+      const std::string archive =
+          options.archive->empty() ? "" : "--archive " + ShellWord(archiveDisplay) + " ";
+      line += "; quilmar-hk-archive " + archive + "add " + ShellWord(*options.record) +
+              " adds them from the recording";
+    } else {
+      line += ", and no recording has them";
+    }
+    Say(line);
   }
 
   void Say(const std::string& line) { messages.Push(std::string(kProgram) + ": " + line + '\n'); }
@@ -290,6 +375,8 @@ class LiveExport {
   QueuedOutput messages;
   // Reports through messages, so it goes before them.
   std::unique_ptr<LiveArchiveFeed> archiveFeed;
+  std::string archiveDisplay;  // the archive as messages name it, without a password
+  bool archiveLeftRunning = false;
   FrameRecord record;
   std::string row;
   std::int64_t stored = 0;
@@ -322,7 +409,13 @@ int RunLiveExport(const ExportOptions& options) {
   char* argv[] = {name, nullptr};
   QCoreApplication application(argc, argv);
   LiveExport live(options, *parsed.address);
-  return live.Run();
+  const int status = live.Run();
+  if (live.ArchiveLeftRunning()) {
+    // Everything is closed and synced; the archive's thread must not see the process unwind
+    // under it, nor hold it until the database answers.
+    std::_Exit(status);
+  }
+  return status;
 }
 
 }  // namespace quilmar
