@@ -124,16 +124,16 @@ void FrameNavigator::ScrollBarChanged() {
 }
 
 // The spacecraft sends its sections in alternating pairs, so the newest frame of a pass lacks
-// half of them. While the view follows the pass, each missing section shows the values of the
-// last frame that carried it, greyed, with their age; an older frame is shown as it is.
+// half of them, and a frame of another kind all of them. While the view follows the pass, each
+// missing section shows the values of the last frame that carried it, greyed, with their age; an
+// older frame is shown as it is.
 void FrameNavigator::ShowLatestValues(int index) {
   latestRows.fill(0);
   const FrameTable& table = model.Table();
   const FrameRecord& shown = table.Record(index);
-  const bool housekeeping =
-      std::any_of(kSections.begin(), kSections.end(),
-                  [&](const SectionInfo& s) { return shown.HasSection(s.section); });
-  if (model.Origin() == TableOrigin::kPass && index == model.RowCount() && housekeeping) {
+  // Whatever the newest frame is (image data and GPS dumps carry no housekeeping at all),
+  // the latest values stay in view.
+  if (model.Origin() == TableOrigin::kPass && index == model.RowCount()) {
     for (const SectionInfo& section : kSections) {
       if (shown.HasSection(section.section)) {
         continue;

@@ -218,5 +218,26 @@ TEST_F(WindowDuringAPassTest, LatestValuesStandInGreyWhileFollowingThePass) {
       << note.toStdString();
 }
 
+// A newest frame of another kind (image data, a GPS dump) carries no housekeeping at all: the
+// latest values still stand in for every section, greyed, and the note keeps their age.
+TEST_F(WindowDuringAPassTest, LatestValuesSurviveAFrameWithoutHousekeeping) {
+  ASSERT_TRUE(Connect("live.kss"));
+  tnc.Send(KissWrap(AdcsFrame(1, 200)));
+  ASSERT_TRUE(WaitForFrames(1));
+  FrameView& view = window->frameView();
+  const QString value = view.ValueBox(kSystemStatusRow)->text();
+  ASSERT_FALSE(value.isEmpty());
+  int frames = 1;
+  for (const char kind : {'I', 'G'}) {
+    SCOPED_TRACE(kind);
+    tnc.Send(KissWrap(BuildFrame(Information(static_cast<std::uint16_t>(frames + 1), kind))));
+    ASSERT_TRUE(WaitForFrames(++frames));
+    ASSERT_EQ(ScrollBar()->value(), frames);
+    EXPECT_EQ(view.ValueBox(kSystemStatusRow)->text(), value);
+    EXPECT_TRUE(view.IsGreyed(kSystemStatusRow));
+    EXPECT_TRUE(Find<QLabel>("LatestValuesNote")->text().contains(QStringLiteral("ADCS")));
+  }
+}
+
 }  // namespace
 }  // namespace quilmar::testing
