@@ -5,122 +5,167 @@
 #include <QSqlQuery>
 #include <QVariant>
 #include <algorithm>
+#include <map>
 #include <optional>
-#include <set>
+#include <unordered_map>
 
 #include "archive.h"
 #include "archive_time.h"
+#include "frame_identity.h"
+#include "pass_timing.h"
 
 namespace quilmar {
 namespace {
 
-// A pass while its frames stream by: stations gathered as a set, the last frame number for
-// the missing-frame steps.
-struct PassInProgress {
+ArchivedPass PassOfRow(const QSqlQuery& query) {
   ArchivedPass pass;
-  std::set<QString> stations;
-  std::optional<std::int32_t> lastNumber;
-
-  void Finish(const std::function<void(const ArchivedPass&)>& each) {
-    pass.stations = QStringList(stations.begin(), stations.end());
-    each(pass);
+  pass.id = query.value(0).toLongLong();
+  pass.startTime = QDateTime::fromMSecsSinceEpoch(query.value(1).toLongLong(), Qt::UTC);
+  pass.endTime = QDateTime::fromMSecsSinceEpoch(query.value(2).toLongLong(), Qt::UTC);
+  pass.start = UtcText(pass.startTime);
+  pass.end = UtcText(pass.endTime);
+  pass.frames = query.value(3).toLongLong();
+  pass.missing = {query.value(4).toLongLong(), query.value(5).toString()};
+  pass.stations = query.value(6).toString().split(QStringLiteral(", "), Qt::SkipEmptyParts);
+  if (!query.value(7).isNull()) {
+    pass.clockOffsetSeconds = query.value(7).toDouble();
   }
-};
+  return pass;
+}
+
+constexpr char kPassColumns[] =
+    "SELECT id, start_ms, end_ms, frames, missing, missing_ranges, stations, clock_offset_s "
+    "FROM pass";
 
 }  // namespace
 
 bool ForEachPass(Archive& archive, const std::function<void(const ArchivedPass&)>& each) {
   QSqlQuery query(archive.Database());
   query.setForwardOnly(true);
-  // One row per reception, so a frame heard by several stations comes once per station.
-  if (!query.exec("SELECT f.id, f.time_utc, f.frame_number, r.station FROM frame f "
-                  "JOIN reception r ON r.frame_digest = f.digest WHERE f.time_utc IS NOT NULL "
-                  "ORDER BY f.time_utc, f.source_order, f.id")) {
+  if (!query.exec(QString::fromLatin1(kPassColumns) + " ORDER BY start_ms")) {
     return archive.Fail(query);
   }
-  std::optional<PassInProgress> current;
-  qint64 lastId = -1;
   while (query.next()) {
-    const QString time = query.value(1).toString();
-    const std::optional<QDateTime> at = ParseUtcText(time);
-    if (!at) {
-      continue;
-    }
-    if (!current || current->pass.endTime.secsTo(*at) > kPassGapSeconds) {
-      if (current) {
-        current->Finish(each);
-      }
-      current.emplace();
-      current->pass.start = time;
-      current->pass.startTime = *at;
-    }
-    ArchivedPass& pass = current->pass;
-    pass.end = time;
-    pass.endTime = *at;
-    current->stations.insert(query.value(3).toString());
-    if (const qint64 id = query.value(0).toLongLong(); id != lastId) {
-      lastId = id;
-      ++pass.frames;
-      const std::int32_t number = query.value(2).toInt();
-      if (current->lastNumber) {
-        pass.missing.AddStep(*current->lastNumber, number);
-      }
-      current->lastNumber = number;
-    }
+    each(PassOfRow(query));
   }
-  if (current) {
-    current->Finish(each);
-  }
-  return true;
+  return !query.lastError().isValid() || archive.Fail(query);
 }
 
 std::optional<QDateTime> LastPassStart(Archive& archive) {
   QSqlQuery query(archive.Database());
-  query.setForwardOnly(true);
-  if (!query.exec("SELECT time_utc FROM frame WHERE time_utc IS NOT NULL "
-                  "ORDER BY time_utc DESC")) {
+  if (!query.exec("SELECT max(start_ms) FROM pass")) {
     archive.Fail(query);
     return std::nullopt;
   }
-  std::optional<QDateTime> start;
-  while (query.next()) {
-    const std::optional<QDateTime> at = ParseUtcText(query.value(0).toString());
-    if (!at) {
-      continue;
-    }
-    if (start && at->secsTo(*start) > kPassGapSeconds) {
-      break;
-    }
-    start = at;
+  if (!query.next() || query.value(0).isNull()) {
+    return std::nullopt;
   }
-  return start;
+  return QDateTime::fromMSecsSinceEpoch(query.value(0).toLongLong(), Qt::UTC);
 }
+
+namespace {
+
+// One frame of a read, its stations gathered from its reception rows.
+struct FrameRow {
+  QByteArray bytes;
+  QString time;
+  QString timeKind;
+  QStringList stations;
+  std::int64_t timeMs = 0;
+  std::int32_t number = 0;
+  std::uint64_t tie = 0;
+};
+
+constexpr char kFrameRowColumns[] =
+    "SELECT f.id, f.bytes, f.time_utc, f.time_kind, f.time_ms, f.frame_number, f.digest,"
+    " r.station FROM frame f LEFT JOIN reception r ON r.frame_id = f.id ";
+
+// Reads the query's rows (a row per reception) into frames by key.
+bool ReadFrameRows(Archive& archive, QSqlQuery& query,
+                   std::map<std::int64_t, FrameRow>& frames) {
+  while (query.next()) {
+    auto [place, isNew] = frames.try_emplace(query.value(0).toLongLong());
+    FrameRow& row = place->second;
+    if (isNew) {
+      row.bytes = query.value(1).toByteArray();
+      row.time = StoredTimeText(query.value(2));
+      row.timeKind = query.value(3).toString();
+      row.timeMs = query.value(4).toLongLong();
+      row.number = query.value(5).toInt();
+      row.tie = FrameTie(query.value(6).toByteArray());
+    }
+    if (const QVariant station = query.value(7);
+        !station.isNull() && !row.stations.contains(station.toString())) {
+      row.stations << station.toString();
+    }
+  }
+  return !query.lastError().isValid() || archive.Fail(query);
+}
+
+bool Hand(std::int64_t key, FrameRow& row,
+          const std::function<bool(const ArchivedFrameRead& read)>& each) {
+  row.stations.sort();
+  return each({FrameBufferOf(row.bytes), row.time, key, row.timeKind, row.stations});
+}
+
+}  // namespace
 
 bool ReadFramesBetween(Archive& archive, const QDateTime& first, const QDateTime& last,
                        const std::function<bool(const ArchivedFrameRead& read)>& each) {
   QSqlQuery query(archive.Database());
   query.setForwardOnly(true);
-  query.prepare(
-      "SELECT bytes, time_utc, id FROM frame WHERE time_utc >= ? AND time_utc <= ? "
-      "ORDER BY time_utc, source_order, id");
+  query.prepare(QString::fromLatin1(kFrameRowColumns) +
+                "WHERE f.time_utc >= ? AND f.time_utc <= ?");
   query.addBindValue(UtcText(first));
   query.addBindValue(UtcText(last));
-  if (!query.exec()) {
-    return archive.Fail(query);
+  std::map<std::int64_t, FrameRow> frames;
+  if (!query.exec() || !ReadFrameRows(archive, query, frames)) {
+    return query.lastError().isValid() ? archive.Fail(query) : false;
   }
-  FrameBuffer frame{};
-  while (query.next()) {
-    const QByteArray bytes = query.value(0).toByteArray();
-    frame.fill(0);
-    std::copy_n(bytes.constData(), std::min<qsizetype>(bytes.size(), kFrameBufferSize),
-                reinterpret_cast<char*>(frame.data()));
-    const QString time = query.value(1).toString();
-    if (!each({frame, time, query.value(2).toLongLong()})) {
-      return true;
+  std::vector<TimingInput> order;
+  order.reserve(frames.size());
+  for (const auto& [key, row] : frames) {
+    order.push_back({key, row.tie, row.number, std::nullopt, false, row.timeMs});
+  }
+  // Pass by pass, each in its frame counter's order, as the timing orders them.
+  for (const TimedPass& pass : TimeFrames(order).passes) {
+    for (const std::int64_t key : pass.keys) {
+      if (!Hand(key, frames.at(key), each)) {
+        return true;
+      }
     }
   }
-  // next() is false at the end of the rows and on a failed read alike.
-  return !query.lastError().isValid() || archive.Fail(query);
+  return true;
+}
+
+// Streams in key order, one frame at a time: there may be many of them.
+bool ReadUntimedFrames(Archive& archive,
+                       const std::function<bool(const ArchivedFrameRead& read)>& each) {
+  QSqlQuery query(archive.Database());
+  query.setForwardOnly(true);
+  if (!query.exec(QString::fromLatin1(kFrameRowColumns) +
+                  "WHERE f.time_utc IS NULL ORDER BY f.id")) {
+    return archive.Fail(query);
+  }
+  std::optional<std::int64_t> key;
+  FrameRow row;
+  while (query.next()) {
+    if (const std::int64_t next = query.value(0).toLongLong(); next != key) {
+      if (key && !Hand(*key, row, each)) {
+        return true;
+      }
+      key = next;
+      row = {query.value(1).toByteArray(), {}, query.value(3).toString(), {}};
+    }
+    if (const QVariant station = query.value(7);
+        !station.isNull() && !row.stations.contains(station.toString())) {
+      row.stations << station.toString();
+    }
+  }
+  if (query.lastError().isValid()) {
+    return archive.Fail(query);
+  }
+  return !key || Hand(*key, row, each) || true;
 }
 
 }  // namespace quilmar

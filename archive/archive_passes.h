@@ -1,6 +1,6 @@
-// The archive's passes: runs of timed frames with no gap longer than ten minutes, read in one
-// stream over the frames, and the frames of one pass as received bytes, so the window can
-// show a pass from the archive as it shows a log.
+// The archive's passes: runs of timed frames with no gap longer than ten minutes, as every
+// import keeps them in the pass table (pass_retiming.h), and the frames of one pass as
+// received bytes, so the window can show a pass from the archive as it shows a log.
 #pragma once
 
 #include <QDateTime>
@@ -18,6 +18,14 @@ namespace quilmar {
 
 class Archive;
 
+// The numbers missing in a pass's frame counter: how many, and the first runs of them as
+// text ("65432-65433, 65440, ...").
+struct PassMissing {
+  std::int64_t count = 0;
+  QString ranges;
+  std::int64_t Count() const { return count; }
+};
+
 struct ArchivedPass {
   std::int64_t id = 0;  // the pass table's key
   QString start;  // UTC text of the first and last frame, as stored
@@ -26,31 +34,38 @@ struct ArchivedPass {
   QDateTime endTime;
   QStringList stations;  // sorted
   std::int64_t frames = 0;
-  MissingFrames missing;
+  PassMissing missing;
   // Ground time minus spacecraft clock, in seconds, where the pass had frames with both.
   std::optional<double> clockOffsetSeconds;
 };
 
-// Calls each for every pass in time order. False with the archive's Error() set.
+// Calls each for every pass in time order, from the pass table. False with the archive's
+// Error() set.
 bool ForEachPass(Archive& archive, const std::function<void(const ArchivedPass&)>& each);
 
-// The time of the newest pass's first frame: read back from the newest frame until a gap
-// longer than the pass gap, so only that pass's rows are read. nullopt when no frame is timed
-// or the archive failed (Error() set then).
+// The time of the newest pass's first frame. nullopt when no frame is timed or the archive
+// failed (Error() set then).
 std::optional<QDateTime> LastPassStart(Archive& archive);
 
 // One frame read back from the archive: its buffer as the de-framer hands a frame over, its
-// time (UTC text) and its key in the frame table.
+// time (UTC text) and the time's kind, its key in the frame table and the stations that
+// received it (sorted).
 struct ArchivedFrameRead {
   const FrameBuffer& frame;
   const QString& time;
   std::int64_t key;
+  const QString& timeKind;
+  const QStringList& stations;
 };
 
 // The frames timed from first to last (inclusive), in the archive's order (time, and the frame
 // counter within a pass); each returns false to stop. False with the archive's Error() set,
 // also when reading the rows stopped on a database error.
 bool ReadFramesBetween(Archive& archive, const QDateTime& first, const QDateTime& last,
+                       const std::function<bool(const ArchivedFrameRead& read)>& each);
+
+// The frames without any time (neither a clock, an estimate nor a reception), by key.
+bool ReadUntimedFrames(Archive& archive,
                        const std::function<bool(const ArchivedFrameRead& read)>& each);
 
 }  // namespace quilmar

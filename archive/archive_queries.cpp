@@ -21,16 +21,6 @@ namespace quilmar {
 namespace {
 
 constexpr std::size_t kChunkSize = 1 << 16;
-constexpr int kMissingRangesShown = 8;
-
-// One archived frame with the stations that received it, as the joined rows deliver it.
-struct ArchivedFrame {
-  qint64 id = -1;
-  QByteArray bytes;
-  QString time;
-  QString timeKind;
-  std::vector<QString> stations;
-};
 
 // A CSV cell of UTF-8 text (station names are received text too), guarded against
 // spreadsheet formulas as the beacon text is, also behind invisible leading characters.
@@ -53,12 +43,10 @@ void AppendUtf8CsvCell(std::string& out, const std::string& text) {
   out += '"';
 }
 
-void AppendRecord(std::string& out, ArchiveFormat format, int index, const ArchivedFrame& frame) {
-  FrameBuffer buffer{};
-  std::copy_n(frame.bytes.constData(), std::min<qsizetype>(frame.bytes.size(), kFrameBufferSize),
-              reinterpret_cast<char*>(buffer.data()));
+void AppendRecord(std::string& out, ArchiveFormat format, int index,
+                  const ArchivedFrameRead& frame) {
   FrameRecord record;
-  FillFrameRecord(buffer, record);
+  FillFrameRecord(frame.frame, record);
   const std::string time = frame.time.toStdString();
   const std::string kind = frame.timeKind.toStdString();
   if (format == ArchiveFormat::kCsv) {
@@ -85,7 +73,7 @@ void AppendRecord(std::string& out, ArchiveFormat format, int index, const Archi
   out += ", \"timeKind\": ";
   AppendJsonString(out, kind);
   out += ", \"stations\": [";
-  for (std::size_t i = 0; i < frame.stations.size(); ++i) {
+  for (qsizetype i = 0; i < frame.stations.size(); ++i) {
     out += i == 0 ? "" : ", ";
     AppendJsonFileName(out, frame.stations[i].toStdString());
   }
@@ -111,23 +99,17 @@ bool Run(Archive& archive, QSqlQuery& query, const QString& sql,
 
 }  // namespace
 
+// Pass by pass, each pass's frames in their counter's order; the frames without a time last,
+// and only when no range is given.
 bool ExportArchive(Archive& archive, const ExportRange& range, ArchiveFormat format,
                    std::ostream& out) {
-  QString sql =
-      "SELECT f.id, f.bytes, f.time_utc, f.time_kind, r.station FROM frame f "
-      "JOIN reception r ON r.frame_digest = f.digest WHERE 1 = 1";
-  std::vector<QVariant> values;
-  if (range.from) {
-    sql += " AND f.time_utc >= ?";
-    values.emplace_back(UtcText(*range.from));
-  }
-  if (range.to) {
-    sql += " AND f.time_utc <= ?";
-    values.emplace_back(UtcText(*range.to));
-  }
-  sql += " ORDER BY (f.time_utc IS NULL), f.time_utc, f.source_order, f.id, r.station";
-  QSqlQuery query(archive.Database());
-  if (!Run(archive, query, sql, values)) {
+  std::vector<ArchivedPass> passes;
+  if (!ForEachPass(archive, [&](const ArchivedPass& pass) {
+        if ((!range.from || pass.endTime >= *range.from) &&
+            (!range.to || pass.startTime <= *range.to)) {
+          passes.push_back(pass);
+        }
+      })) {
     return false;
   }
   std::string chunk;
@@ -141,31 +123,20 @@ bool ExportArchive(Archive& archive, const ExportRange& range, ArchiveFormat for
     chunk += ",\n  \"frames\": [";
   }
   int index = 0;
-  ArchivedFrame frame;
-  const auto emitFrame = [&] {
-    if (frame.id >= 0) {
-      AppendRecord(chunk, format, ++index, frame);
-    }
-    return chunk.size() < kChunkSize || Flush(out, chunk);
+  bool written = true;
+  const auto emitFrame = [&](const ArchivedFrameRead& frame) {
+    AppendRecord(chunk, format, ++index, frame);
+    written = chunk.size() < kChunkSize || Flush(out, chunk);
+    return written;
   };
-  while (query.next()) {
-    const qint64 id = query.value(0).toLongLong();
-    if (id != frame.id) {
-      if (!emitFrame()) {
-        return false;
-      }
-      frame = {id,
-               query.value(1).toByteArray(),
-               query.value(2).toString(),
-               query.value(3).toString(),
-               {}};
-    }
-    const QString station = query.value(4).toString();
-    if (frame.stations.empty() || frame.stations.back() != station) {
-      frame.stations.push_back(station);
+  for (const ArchivedPass& pass : passes) {
+    const QDateTime first = range.from ? std::max(pass.startTime, *range.from) : pass.startTime;
+    const QDateTime last = range.to ? std::min(pass.endTime, *range.to) : pass.endTime;
+    if (!ReadFramesBetween(archive, first, last, emitFrame) || !written) {
+      return false;
     }
   }
-  if (!emitFrame()) {
+  if (!range.from && !range.to && (!ReadUntimedFrames(archive, emitFrame) || !written)) {
     return false;
   }
   if (format == ArchiveFormat::kJson) {
@@ -179,24 +150,11 @@ bool ExportArchive(Archive& archive, const ExportRange& range, ArchiveFormat for
 namespace {
 
 // "3 (12-13, 20)": the count and the first runs of missing numbers, lowest first.
-std::string MissingText(const MissingFrames& missing) {
-  std::string text = std::to_string(missing.Count());
-  const auto& gaps = missing.Gaps();
-  if (gaps.empty()) {
-    return text;
+std::string MissingText(const PassMissing& missing) {
+  std::string text = std::to_string(missing.count);
+  if (!missing.ranges.isEmpty()) {
+    text += " (" + missing.ranges.toStdString() + ")";
   }
-  text += " (";
-  const int shown = std::min<int>(kMissingRangesShown, static_cast<int>(gaps.size()));
-  for (int i = 0; i < shown; ++i) {
-    const FrameGap& gap = gaps[static_cast<std::size_t>(i)];
-    text += i == 0 ? "" : ", ";
-    const std::int32_t lowest = gap.highest - gap.count + 1;
-    text += std::to_string(lowest);
-    if (gap.count > 1) {
-      text += '-' + std::to_string(gap.highest);
-    }
-  }
-  text += static_cast<int>(gaps.size()) > shown ? ", ...)" : ")";
   return text;
 }
 
@@ -229,7 +187,8 @@ bool WriteArchiveSummary(Archive& archive, std::ostream& out) {
            "SELECT count(*), min(time_utc), max(time_utc), "
            "sum(CASE WHEN time_kind = 'spacecraft' THEN 1 ELSE 0 END), "
            "sum(CASE WHEN time_kind = 'reception' THEN 1 ELSE 0 END), "
-           "sum(CASE WHEN time_utc IS NULL THEN 1 ELSE 0 END) FROM frame") ||
+           "sum(CASE WHEN time_utc IS NULL THEN 1 ELSE 0 END), "
+           "sum(CASE WHEN time_kind = 'correlated' THEN 1 ELSE 0 END) FROM frame") ||
       !query.next()) {
     return false;
   }
@@ -238,10 +197,12 @@ bool WriteArchiveSummary(Archive& archive, std::ostream& out) {
   const qint64 untimed = query.value(5).toLongLong();
   const qint64 spacecraft = query.value(3).toLongLong();
   const qint64 reception = query.value(4).toLongLong();
+  const qint64 correlated = query.value(6).toLongLong();
   out << "archive: " << archive.Location().display.toStdString() << '\n'
       << "frames: " << frames << " (time from the spacecraft clock " << spacecraft
-      << ", from reception " << reception << ", estimated "
-      << frames - spacecraft - reception - untimed << ", none " << untimed << ")\n"
+      << ", the clock correlated with reception " << correlated << ", from reception "
+      << reception << ", estimated " << frames - spacecraft - correlated - reception - untimed
+      << ", none " << untimed << ")\n"
       << "first frame: " << (frames > untimed ? text(1) : "-") << '\n'
       << "last frame: " << (frames > untimed ? text(2) : "-") << '\n';
   if (!Run(archive, query, "SELECT count(*), count(DISTINCT source_id) FROM reception") ||
@@ -260,7 +221,7 @@ bool WriteArchiveSummary(Archive& archive, std::ostream& out) {
   }
   out << "stations (receptions, frames):\n";
   if (!Run(archive, query,
-           "SELECT station, count(*), count(DISTINCT frame_digest) FROM reception "
+           "SELECT station, count(*), count(DISTINCT frame_id) FROM reception "
            "GROUP BY station ORDER BY station")) {
     return false;
   }

@@ -6,6 +6,7 @@
 #include <cctype>
 
 #include "archive.h"
+#include "frame_migration.h"
 #include "trend_overview.h"
 
 namespace quilmar {
@@ -33,40 +34,71 @@ void AppendWords(std::string& column, std::string_view text) {
   }
 }
 
+// The frame table's columns after its key, digest and bytes: the time on the axis and where it
+// came from, the two clocks it was derived from, the frame counter and type, and the values.
+QString FrameColumnsDefinition() {
+  QString columns =
+      " time_utc TEXT, time_ms BIGINT, time_kind TEXT NOT NULL, clock_ms BIGINT,"
+      " clock_estimated SMALLINT NOT NULL, received_ms BIGINT, frame_number INTEGER NOT NULL,"
+      " frame_type TEXT NOT NULL";
+  for (int row = 0; row < kParameterCount; ++row) {
+    columns += QStringLiteral(", %1 DOUBLE PRECISION").arg(ParameterColumn(row).c_str());
+  }
+  return columns;
+}
+
+}  // namespace
+
+QStringList FrameTableStatements(bool postgresql) {
+  const QString blob = postgresql ? "BYTEA" : "BLOB";
+  return {
+      "CREATE TABLE frame (id BIGINT PRIMARY KEY, digest " + blob + " NOT NULL UNIQUE, bytes " +
+          blob + " NOT NULL," + FrameColumnsDefinition() + ")",
+      "CREATE INDEX frame_time ON frame (time_utc)",
+      "CREATE INDEX frame_clock ON frame (clock_ms)",
+      "CREATE TABLE reception (source_id BIGINT NOT NULL, position BIGINT NOT NULL,"
+      " frame_id BIGINT NOT NULL, station TEXT NOT NULL, received_at TEXT, station_id TEXT,"
+      " observation_id TEXT, PRIMARY KEY (source_id, position))",
+      "CREATE INDEX reception_frame ON reception (frame_id)",
+      "CREATE TABLE pass (id " + QString(postgresql ? "BIGSERIAL" : "INTEGER") +
+          " PRIMARY KEY, start_utc TEXT NOT NULL, end_utc TEXT NOT NULL, start_ms BIGINT NOT NULL,"
+          " end_ms BIGINT NOT NULL, frames BIGINT NOT NULL, missing BIGINT NOT NULL,"
+          " missing_ranges TEXT NOT NULL, stations TEXT NOT NULL, clock_offset_s DOUBLE PRECISION)",
+      "CREATE INDEX pass_start ON pass (start_ms)",
+      HousekeepingViewStatement(postgresql),
+  };
+}
+
+QString HousekeepingViewStatement(bool postgresql) {
+  const QString stations =
+      postgresql ? "(SELECT string_agg(DISTINCT r.station, ', ' ORDER BY r.station) FROM reception r"
+                   " WHERE r.frame_id = f.id)"
+                 : "(SELECT group_concat(station, ', ') FROM (SELECT DISTINCT r.station FROM"
+                   " reception r WHERE r.frame_id = f.id ORDER BY r.station))";
+  QString view =
+      "CREATE VIEW housekeeping AS SELECT f.id AS frame_key, f.time_utc, f.time_ms, f.time_kind,"
+      " f.frame_number, (SELECT p.id FROM pass p WHERE p.start_ms <= f.time_ms AND"
+      " p.end_ms >= f.time_ms) AS pass_id, " + stations + " AS stations";
+  for (int row = 0; row < kParameterCount; ++row) {
+    view += QStringLiteral(", f.%1").arg(ParameterColumn(row).c_str());
+  }
+  return view + " FROM frame f WHERE f.frame_type = 'S'";
+}
+
+namespace {
+
 QStringList SchemaStatements(bool postgresql) {
   const QString id = postgresql ? "BIGSERIAL PRIMARY KEY" : "INTEGER PRIMARY KEY";
   const QString blob = postgresql ? "BYTEA" : "BLOB";
-  QString values;
-  QString parameterRows;
-  for (int row = 0; row < kParameterCount; ++row) {
-    values += QStringLiteral(", %1 DOUBLE PRECISION").arg(ParameterColumn(row).c_str());
-  }
-  QString view = "CREATE VIEW housekeeping AS SELECT time_utc, time_kind, frame_number";
-  for (int row = 0; row < kParameterCount; ++row) {
-    view += QStringLiteral(", %1").arg(ParameterColumn(row).c_str());
-  }
-  view += " FROM frame WHERE frame_type = 'S'";
-  return {
+  QStringList statements{
       "CREATE TABLE archive_meta (key TEXT PRIMARY KEY, value TEXT NOT NULL)",
       "CREATE TABLE source (id " + id + ", kind TEXT NOT NULL, name TEXT NOT NULL, digest " + blob +
           " UNIQUE, station TEXT NOT NULL, added_at TEXT NOT NULL)",
-      "CREATE TABLE frame (id " + id + ", digest " + blob + " NOT NULL UNIQUE, bytes " + blob +
-          " NOT NULL, time_utc TEXT, time_kind TEXT NOT NULL, source_order BIGINT NOT NULL,"
-          " frame_number INTEGER NOT NULL,"
-          " frame_type TEXT NOT NULL" +
-          values + ")",
-      "CREATE INDEX frame_time ON frame (time_utc)",
-      "CREATE TABLE reception (source_id BIGINT NOT NULL, position BIGINT NOT NULL,"
-      " frame_digest " +
-          blob +
-          " NOT NULL, station TEXT NOT NULL, received_at TEXT,"
-          " PRIMARY KEY (source_id, position))",
-      "CREATE INDEX reception_frame ON reception (frame_digest)",
       "CREATE TABLE parameter (column_name TEXT PRIMARY KEY, section TEXT NOT NULL,"
       " name TEXT NOT NULL, unit TEXT NOT NULL)",
-      view,
       TrendHourTableStatement(),
   };
+  return statements + FrameTableStatements(postgresql);
 }
 
 bool FillParameterTable(Archive& archive) {
@@ -103,11 +135,6 @@ bool WriteVersion(Archive& archive) {
                              .arg(kSchemaVersion));
 }
 
-// Version 1 had no hourly overview: it is made from the frames already archived.
-bool AddTrendHours(Archive& archive) {
-  return archive.Execute(TrendHourTableStatement()) && RebuildTrendHours(archive);
-}
-
 // Up to version 2 a reception referred to its source and frame by foreign keys. SQLite
 // never enforced them (its foreign_keys pragma is off), so only PostgreSQL's go.
 bool DropReceptionKeys(Archive& archive) {
@@ -118,8 +145,8 @@ bool DropReceptionKeys(Archive& archive) {
 }
 
 bool UpgradeSchema(Archive& archive, int version) {
-  return (version >= 2 || AddTrendHours(archive)) && DropReceptionKeys(archive) &&
-         WriteVersion(archive);
+  return (version >= 2 || archive.Execute(TrendHourTableStatement())) &&
+         DropReceptionKeys(archive) && RebuildFramesByIdentity(archive) && WriteVersion(archive);
 }
 
 // The schema version, 0 when the archive is empty; nullopt when it cannot be read.

@@ -1,28 +1,34 @@
 // The archive's tables, the same on SQLite and PostgreSQL:
-//   archive_meta  key/value rows: schema_version, and next_order, where the next source's
-//                 frames start in the order that breaks ties between frames of one time
+//   archive_meta  key/value rows: schema_version
 //   source        one row per imported file (with its content digest) or live session
-//   frame         each distinct AX.25 frame once: its bytes, its UTC time and where that time
-//                 came from, and the 93 decoded values under readable column names (NULL
-//                 where the frame did not carry the value's section)
-//   reception     who received which frame, when, and where in the source it stood (no
-//                 foreign keys since version 3: checking them row by row was half of a
-//                 PostgreSQL import, and only the importer writes receptions, in the
-//                 transaction of their frames and source; SQLite never enforced them)
+//   frame         each distinct AX.25 frame once, keyed by the digest of its bytes (the AX.25
+//                 frame without KISS framing and FCS, see frame_identity.h): its time on the
+//                 axis and its kind, the two clocks that time is derived from (the spacecraft
+//                 clock or its estimate, the earliest reception), and the 93 decoded values
+//                 under readable column names (NULL where the frame did not carry the value's
+//                 section; a NaN reading is NaN, stored as the text 'NaN' on SQLite, which
+//                 keeps no NaN numbers)
+//   reception     who received which frame (by its key), when, with the SatNOGS station and
+//                 observation, and where in the source it stood (no foreign keys: only the
+//                 importer writes receptions, in the transaction of their frames and source)
+//   pass          the passes as the frames' times give them (see pass_timing.h), kept by
+//                 every import in its transaction
 //   parameter     each value column's section, name and unit
-//   housekeeping  a view of the housekeeping ("S") frames' times and values
+//   housekeeping  a view of the housekeeping ("S") frames: key, time, kind, pass, stations,
+//                 values
 //   trend_hour    per clock hour, the first and last housekeeping time and each value's
-//                 lowest and highest (added in version 2; see trend_overview.h)
+//                 lowest and highest (see trend_overview.h)
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <string>
 
 #include "core/parameter_catalogue.h"
 
 namespace quilmar {
 
-inline constexpr int kSchemaVersion = 3;
+inline constexpr int kSchemaVersion = 4;
 
 // The column of catalogue row `row` in the frame table: section and name in lower case,
 // "+" and "-" in front of an axis spelled plus_ and minus_, other runs of punctuation "_"
@@ -30,6 +36,10 @@ inline constexpr int kSchemaVersion = 3;
 std::string ParameterColumn(int row);
 
 class Archive;
+
+// The frame, reception and pass tables with their indexes, and the housekeeping view.
+QStringList FrameTableStatements(bool postgresql);
+QString HousekeepingViewStatement(bool postgresql);
 
 // Creates the tables of an empty archive, upgrades an older one, and refuses (false, with
 // the reason in error) one written by a newer program, which it leaves untouched.

@@ -7,6 +7,7 @@
 #include <QSqlDriver>
 #include <QVariant>
 #include <bit>
+#include <cmath>
 #include <cstring>
 
 #include "archive.h"
@@ -42,6 +43,8 @@ const char* PostgresqlType(BatchInsert::Type type) {
       return "bytea";
     case BatchInsert::Type::kText:
       return "text";
+    case BatchInsert::Type::kSmallint:
+      return "smallint";
     case BatchInsert::Type::kInteger:
       return "integer";
     case BatchInsert::Type::kBigint:
@@ -70,6 +73,10 @@ QString PostgresqlReason(const PGresult* result, PGconn* connection) {
 }
 
 }  // namespace
+
+sqlite3* SqliteHandle(Archive& archive) { return DriverHandle<sqlite3>(archive, "sqlite3*"); }
+
+pg_conn* PostgresqlHandle(Archive& archive) { return DriverHandle<PGconn>(archive, "pg_conn*"); }
 
 BatchInsert::BatchInsert(Archive& archive, QString table, std::vector<Column> columns, QString tail)
     : archive(archive),
@@ -148,7 +155,13 @@ void BatchInsert::BindSqlite(int place, const BatchValue& value) {
   if (const auto* integer = std::get_if<qint64>(&value)) {
     sqlite3_bind_int64(statement, place, *integer);
   } else if (const auto* number = std::get_if<double>(&value)) {
-    sqlite3_bind_double(statement, place, *number);
+    // SQLite stores a NaN number as NULL, which means "not carried" in the archive: the
+    // reading is kept as the text 'NaN' instead.
+    if (std::isnan(*number)) {
+      sqlite3_bind_text(statement, place, "NaN", 3, SQLITE_STATIC);
+    } else {
+      sqlite3_bind_double(statement, place, *number);
+    }
   } else if (const auto* text = std::get_if<QString>(&value)) {
     const QByteArray utf8 = text->toUtf8();
     sqlite3_bind_text(statement, place, utf8.constData(), static_cast<int>(utf8.size()),
@@ -175,10 +188,14 @@ void BatchInsert::StepSqlite() {
 
 void BatchInsert::AppendCopyValue(const Column& column, const BatchValue& value) {
   if (const auto* integer = std::get_if<qint64>(&value)) {
-    AppendBigEndian(copyData, static_cast<std::int32_t>(column.type == Type::kInteger ? 4 : 8));
-    if (column.type == Type::kInteger) {
+    if (column.type == Type::kSmallint) {
+      AppendBigEndian(copyData, std::int32_t{2});
+      AppendBigEndian(copyData, static_cast<std::int16_t>(*integer));
+    } else if (column.type == Type::kInteger) {
+      AppendBigEndian(copyData, std::int32_t{4});
       AppendBigEndian(copyData, static_cast<std::int32_t>(*integer));
     } else {
+      AppendBigEndian(copyData, std::int32_t{8});
       AppendBigEndian(copyData, *integer);
     }
   } else if (const auto* number = std::get_if<double>(&value)) {

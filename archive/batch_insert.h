@@ -26,9 +26,14 @@ class Archive;
 // NULL, an integer, a number, a text or bytes.
 using BatchValue = std::variant<std::monostate, qint64, double, QString, QByteArray>;
 
+// The engine's handle behind the archive's Qt SQL connection; nullptr on the other engine.
+sqlite3* SqliteHandle(Archive& archive);
+pg_conn* PostgresqlHandle(Archive& archive);
+
 class BatchInsert {
  public:
-  enum class Type { kBytes, kText, kInteger, kBigint, kDouble };
+  // kSmallint takes a qint64 like the other integers.
+  enum class Type { kBytes, kText, kSmallint, kInteger, kBigint, kDouble };
   struct Column {
     QString name;
     Type type;
@@ -56,12 +61,15 @@ class BatchInsert {
   // Ends the batch; false with the archive's Error() set. Rows inserted in `inserted`.
   bool Execute(std::int64_t& inserted);
 
+  // PostgreSQL: runs a statement without values on the engine's handle; `expected` is the
+  // PGRES_* status it must give, `rows` takes the rows it changed.
+  bool RunPostgresql(const std::string& sql, int expected, std::int64_t* rows = nullptr);
+
  private:
   bool PrepareSqlite();
   void BindSqlite(int place, const BatchValue& value);
   void StepSqlite();
   void AppendCopyValue(const Column& column, const BatchValue& value);
-  bool RunPostgresql(const std::string& sql, int expected, std::int64_t* rows = nullptr);
   bool Copy(const std::string& target, bool* metKnownRow = nullptr);
   bool CopyToStaging();
   enum class Straight { kCopied, kMetKnownRow, kFailed };

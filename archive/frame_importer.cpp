@@ -1,12 +1,15 @@
 // Writing one source's frames into the archive; see frame_importer.h.
 #include "frame_importer.h"
 
+#include <QSqlQuery>
 #include <QVariant>
 #include <system_error>
+#include <unordered_map>
 
 #include "archive.h"
 #include "archive_schema.h"
 #include "archive_time.h"
+#include "frame_identity.h"
 #include "sha256.h"
 
 namespace quilmar {
@@ -18,7 +21,7 @@ namespace {
 // memory at most: a few MB on SQLite, some 30 MB on PostgreSQL.
 constexpr std::size_t kSqliteBatchRows = 2048;
 constexpr std::size_t kPostgresqlBatchRows = 8192;
-// Frames without a time wait at most this many for the next clock reading; beyond it they
+// Frames without a clock wait at most this many for the next clock reading; beyond it they
 // take the last reading before them.
 constexpr std::size_t kMaxWaiting = 4096;
 
@@ -26,9 +29,11 @@ using Type = BatchInsert::Type;
 
 std::vector<BatchInsert::Column> FrameColumns() {
   std::vector<BatchInsert::Column> columns{
-      {"digest", Type::kBytes},        {"bytes", Type::kBytes},
-      {"time_utc", Type::kText},       {"time_kind", Type::kText},
-      {"source_order", Type::kBigint}, {"frame_number", Type::kInteger},
+      {"id", Type::kBigint},          {"digest", Type::kBytes},
+      {"bytes", Type::kBytes},        {"time_utc", Type::kText},
+      {"time_ms", Type::kBigint},     {"time_kind", Type::kText},
+      {"clock_ms", Type::kBigint},    {"clock_estimated", Type::kSmallint},
+      {"received_ms", Type::kBigint}, {"frame_number", Type::kInteger},
       {"frame_type", Type::kText},
   };
   for (const SectionInfo& section : kSections) {
@@ -39,8 +44,6 @@ std::vector<BatchInsert::Column> FrameColumns() {
   return columns;
 }
 
-constexpr int kFrameLayoutLength = kInformationFieldStart + kInformationFieldLength;
-
 // The type byte as a letter when it is one, else "#HH": a column text holds no NUL.
 QString FrameTypeText(int type) {
   if (type > 0x20 && type < 0x7F) {
@@ -49,15 +52,33 @@ QString FrameTypeText(int type) {
   return QStringLiteral("#%1").arg(type, 2, 16, QLatin1Char('0')).toUpper();
 }
 
-}  // namespace
-
-QByteArray StoredFrameBytes(const FrameBuffer& frame) {
-  int length = kFrameBufferSize;
-  while (length > kFrameLayoutLength && frame[static_cast<std::size_t>(length - 1)] == 0) {
-    --length;
-  }
-  return QByteArray(reinterpret_cast<const char*>(frame.data()), length);
+BatchValue Optional(const std::optional<std::int64_t>& value) {
+  return value ? BatchValue(static_cast<qint64>(*value)) : BatchValue();
 }
+
+BatchValue OptionalText(const QString& text) { return text.isEmpty() ? BatchValue() : text; }
+
+QString MsText(std::int64_t ms) { return UtcText(QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC)); }
+
+// The time a new frame is written with, before its passes are timed again: what it would get
+// if it were the only frame of its pass from a single source.
+struct FirstTime {
+  std::optional<std::int64_t> ms;
+  const char* kind;
+};
+
+template <typename Row>
+FirstTime FirstTimeOf(const Row& row) {
+  if (row.clockMs && !row.clockEstimated) {
+    return {row.clockMs, kTimeFromSpacecraft};
+  }
+  if (row.receivedMs) {
+    return {row.receivedMs, kTimeFromReception};
+  }
+  return {row.clockMs, kTimeEstimated};
+}
+
+}  // namespace
 
 FrameImporter::FrameImporter(Archive& archive, std::int64_t sourceId)
     : archive(archive),
@@ -67,63 +88,64 @@ FrameImporter::FrameImporter(Archive& archive, std::int64_t sourceId)
       receptionInsert(archive, "reception",
                       {{"source_id", Type::kBigint},
                        {"position", Type::kBigint},
-                       {"frame_digest", Type::kBytes},
+                       {"frame_id", Type::kBigint},
                        {"station", Type::kText},
-                       {"received_at", Type::kText}},
+                       {"received_at", Type::kText},
+                       {"station_id", Type::kText},
+                       {"observation_id", Type::kText}},
                       " ON CONFLICT (source_id, position) DO NOTHING"),
+      knownFrames(archive),
       hours(archive) {
   frameInsert.CopyStraightWhileNew();
   receptionInsert.CopyStraightWhileNew();
   batch.reserve(batchRows);
 }
 
-bool FrameImporter::Add(const FrameBuffer& frame, std::int64_t position, const QString& station,
-                        const std::optional<QDateTime>& receivedAt) {
+bool FrameImporter::Add(const FrameBuffer& frame, std::int64_t position,
+                        const ReceptionFacts& reception) {
   Row row;
-  row.bytes = StoredFrameBytes(frame);
+  row.bytes = ArchivedFrameBytes(frame);
   row.digest = Sha256(row.bytes);
   row.position = position;
-  row.station = station;
-  if (receivedAt) {
-    row.receivedAt = UtcText(*receivedAt);
+  row.reception = reception;
+  if (reception.receivedAt) {
+    row.receivedMs = reception.receivedAt->toMSecsSinceEpoch();
+    touched.Add(*row.receivedMs);
   }
-  FillFrameRecord(frame, row.record);
+  // Decoded from the archived bytes, as every later reading of the frame will be.
+  FillFrameRecord(FrameBufferOf(row.bytes), row.record);
   const std::int64_t at = sequence++;
   row.sequence = at;
   if (const auto clock = SpacecraftClockToUtc(row.record.dateTime)) {
-    row.time = UtcText(*clock);
-    row.timeKind = kTimeFromSpacecraft;
-    const ClockReading reading{at, row.time};
+    row.clockMs = clock->toMSecsSinceEpoch();
+    touched.Add(*row.clockMs);
+    const ClockReading reading{at, *row.clockMs};
     ResolveWaiting(reading);
     lastClock = reading;
-  } else if (receivedAt) {
-    row.time = row.receivedAt;
-    row.timeKind = kTimeFromReception;
+    Queue(std::move(row));
   } else {
+    row.clockEstimated = true;
     waiting.emplace_back(at, std::move(row));
     if (waiting.size() >= kMaxWaiting) {
       ResolveWaiting(std::nullopt);
     }
-    return batch.size() < batchRows || HandOver();
   }
-  Queue(std::move(row));
   return batch.size() < batchRows || HandOver();
 }
 
 void FrameImporter::Queue(Row&& row) { batch.push_back(std::move(row)); }
 
 // Each waiting frame takes the nearer of the clock readings before and after it in the
-// source (the earlier one on a tie, or whichever exists).
+// source (the earlier one on a tie, or whichever exists) as its clock estimate.
 void FrameImporter::ResolveWaiting(const std::optional<ClockReading>& next) {
   for (auto& [at, row] : waiting) {
     const bool takePrevious =
         lastClock && (!next || at - lastClock->sequence <= next->sequence - at);
     if (takePrevious) {
-      row.time = lastClock->time;
+      row.clockMs = lastClock->clockMs;
     } else if (next) {
-      row.time = next->time;
+      row.clockMs = next->clockMs;
     }
-    row.timeKind = kTimeEstimated;
     Queue(std::move(row));
   }
   waiting.clear();
@@ -131,25 +153,18 @@ void FrameImporter::ResolveWaiting(const std::optional<ClockReading>& next) {
 
 bool FrameImporter::Finish() {
   ResolveWaiting(std::nullopt);
-  return HandOver() && AwaitWriter() && (!orderBase || WriteOrderEnd());
+  return HandOver() && AwaitWriter() && RetimePasses(archive, touched);
 }
 
-bool FrameImporter::ReadOrderBase() {
+// Writers take turns under the archive's write lock, so the keys above the largest are free
+// until this transaction ends.
+bool FrameImporter::ReadKeyBase() {
   QSqlQuery query(archive.Database());
-  if (!query.exec("SELECT value FROM archive_meta WHERE key = 'next_order'")) {
+  if (!query.exec("SELECT max(id) FROM frame") || !query.next()) {
     return archive.Fail(query);
   }
-  orderBase = query.next() ? query.value(0).toLongLong() : 0;
+  nextKey = query.value(0).toLongLong() + 1;
   return true;
-}
-
-bool FrameImporter::WriteOrderEnd() {
-  QSqlQuery query(archive.Database());
-  query.prepare(
-      "INSERT INTO archive_meta (key, value) VALUES ('next_order', ?) "
-      "ON CONFLICT (key) DO UPDATE SET value = excluded.value");
-  query.addBindValue(QString::number(*orderBase + sequence));
-  return query.exec() || archive.Fail(query);
 }
 
 // Waits for the batch being written and hands the queued frames to a new writing thread.
@@ -160,16 +175,21 @@ bool FrameImporter::HandOver() {
   if (batch.empty()) {
     return true;
   }
-  // The first batch reads the order base and takes the engine handles, through Qt SQL, here.
-  if ((!orderBase && !ReadOrderBase()) || !frameInsert.Connect() || !receptionInsert.Connect()) {
+  // The first batch reads the key base and takes the engine handles, through Qt SQL, here.
+  if ((!nextKey && !ReadKeyBase()) || !frameInsert.Connect() || !receptionInsert.Connect() ||
+      !knownFrames.Connect()) {
     return false;
   }
-  for (const Row& row : batch) {
-    hours.Add(row.time, row.record);
+  for (Row& row : batch) {
+    row.key = (*nextKey)++;
+    const FirstTime first = FirstTimeOf(row);
+    if (first.ms) {
+      hours.Add(MsText(*first.ms), row.record);
+    }
   }
   try {
     writer = std::async(std::launch::async,
-                        [this, rows = std::move(batch)] { return WriteBatch(rows); });
+                        [this, rows = std::move(batch)]() mutable { return WriteBatch(rows); });
   } catch (const std::system_error& error) {
     return archive.Fail(QStringLiteral("no thread to write with: %1").arg(error.what()));
   }
@@ -194,9 +214,9 @@ bool FrameImporter::AwaitWriter() {
 }
 
 // On the writing thread: the frames and their receptions, batchRows at a time.
-FrameImporter::Written FrameImporter::WriteBatch(const std::vector<Row>& rows) {
+FrameImporter::Written FrameImporter::WriteBatch(std::vector<Row>& rows) {
   Written written;
-  const std::span<const Row> all(rows);
+  const std::span<Row> all(rows);
   for (std::size_t start = 0; start < all.size() && written.ok; start += batchRows) {
     const auto chunk = all.subspan(start, std::min(batchRows, all.size() - start));
     written.ok = InsertFrames(chunk, written) && InsertReceptions(chunk);
@@ -205,24 +225,65 @@ FrameImporter::Written FrameImporter::WriteBatch(const std::vector<Row>& rows) {
   return written;
 }
 
-// Each distinct frame of the chunk once.
-bool FrameImporter::InsertFrames(std::span<const Row> chunk, Written& written) {
+// Each distinct frame of the chunk once, under the key of its first row, with the earliest
+// reception and clock estimate of its rows; frames the archive holds already give their keys
+// to the chunk's rows.
+bool FrameImporter::InsertFrames(std::span<Row> chunk, Written& written) {
   if (!frameInsert.Begin()) {
     return false;
   }
-  QSet<QByteArray> seen;
-  for (const Row& row : chunk) {
-    if (!seen.contains(row.digest)) {
-      seen.insert(row.digest);
-      AddFrame(row);
+  std::unordered_map<QByteArray, std::size_t> firstOf;
+  std::vector<std::size_t> distinct;
+  for (std::size_t i = 0; i < chunk.size(); ++i) {
+    const auto [place, isNew] = firstOf.try_emplace(chunk[i].digest, i);
+    Row& first = chunk[place->second];
+    if (isNew) {
+      distinct.push_back(i);
+      continue;
     }
+    chunk[i].key = first.key;
+    if (chunk[i].receivedMs && (!first.receivedMs || *chunk[i].receivedMs < *first.receivedMs)) {
+      first.receivedMs = chunk[i].receivedMs;
+    }
+    if (first.clockEstimated && chunk[i].clockMs &&
+        (!first.clockMs || *chunk[i].clockMs < *first.clockMs)) {
+      first.clockMs = chunk[i].clockMs;
+    }
+  }
+  for (const std::size_t i : distinct) {
+    AddFrame(chunk[i]);
   }
   std::int64_t inserted = 0;
   if (!frameInsert.Execute(inserted)) {
     return false;
   }
-  written.distinct += seen.size();
+  written.distinct += static_cast<std::int64_t>(distinct.size());
   written.inserted += inserted;
+  if (inserted == static_cast<std::int64_t>(distinct.size())) {
+    return true;
+  }
+  std::vector<KnownFrames::Probe> probes;
+  std::vector<std::int64_t> keys;
+  for (const std::size_t i : distinct) {
+    const Row& row = chunk[i];
+    probes.push_back({&row.digest, row.key, row.receivedMs,
+                      row.clockEstimated ? row.clockMs : std::nullopt});
+    keys.push_back(row.key);
+  }
+  if (!knownFrames.Resolve(probes, keys)) {
+    return false;
+  }
+  std::unordered_map<std::int64_t, std::int64_t> archivedKey;
+  for (std::size_t d = 0; d < distinct.size(); ++d) {
+    if (keys[d] != chunk[distinct[d]].key) {
+      archivedKey.emplace(chunk[distinct[d]].key, keys[d]);
+    }
+  }
+  for (Row& row : chunk) {
+    if (const auto found = archivedKey.find(row.key); found != archivedKey.end()) {
+      row.key = found->second;
+    }
+  }
   return true;
 }
 
@@ -238,11 +299,16 @@ bool FrameImporter::UpdateTrendHours(const Written& written) {
 // The values of the sections a frame does not carry are NULL.
 void FrameImporter::AddFrame(const Row& row) {
   const FrameRecord& record = row.record;
+  const FirstTime first = FirstTimeOf(row);
+  frameInsert.Add(static_cast<qint64>(row.key));
   frameInsert.Add(row.digest);
   frameInsert.Add(row.bytes);
-  frameInsert.Add(row.time.isEmpty() ? BatchValue() : BatchValue(row.time));
-  frameInsert.Add(QString::fromLatin1(row.timeKind));
-  frameInsert.Add(static_cast<qint64>(*orderBase + row.sequence));
+  frameInsert.Add(first.ms ? BatchValue(MsText(*first.ms)) : BatchValue());
+  frameInsert.Add(Optional(first.ms));
+  frameInsert.Add(QString::fromLatin1(first.kind));
+  frameInsert.Add(Optional(row.clockMs));
+  frameInsert.Add(static_cast<qint64>(row.clockEstimated ? 1 : 0));
+  frameInsert.Add(Optional(row.receivedMs));
   frameInsert.Add(static_cast<qint64>(record.frameNumber));
   frameInsert.Add(FrameTypeText(record.frameType));
   for (const SectionInfo& section : kSections) {
@@ -258,11 +324,14 @@ bool FrameImporter::InsertReceptions(std::span<const Row> chunk) {
     return false;
   }
   for (const Row& row : chunk) {
+    const ReceptionFacts& reception = row.reception;
     receptionInsert.Add(static_cast<qint64>(sourceId));
     receptionInsert.Add(static_cast<qint64>(row.position));
-    receptionInsert.Add(row.digest);
-    receptionInsert.Add(row.station);
-    receptionInsert.Add(row.receivedAt.isEmpty() ? BatchValue() : BatchValue(row.receivedAt));
+    receptionInsert.Add(static_cast<qint64>(row.key));
+    receptionInsert.Add(reception.station);
+    receptionInsert.Add(row.receivedMs ? BatchValue(MsText(*row.receivedMs)) : BatchValue());
+    receptionInsert.Add(OptionalText(reception.stationId));
+    receptionInsert.Add(OptionalText(reception.observationId));
   }
   std::int64_t inserted = 0;
   return receptionInsert.Execute(inserted);

@@ -1,13 +1,16 @@
-// Writes one source's frames into the archive: each frame decoded once, keyed by the
-// SHA-256 digest of its bytes, and sent in batches of frames (frames new to the archive are
-// inserted, known ones left as they are; see BatchInsert) together with one reception row
-// each. Frames without a time of their own wait in memory until the next
-// frame with the spacecraft clock, so that they can take the nearest clock reading.
+// Writes one source's frames into the archive: each frame keyed by the SHA-256 digest of its
+// AX.25 bytes (frame_identity.h), decoded once, and sent in batches (frames new to the
+// archive are inserted under keys the importer gives them, known ones keep theirs and only
+// take an earlier reception or clock estimate), with one reception row each referring to
+// its frame by key. A frame without a clock of its own waits in memory until the next frame
+// with the spacecraft clock, so that it can take the nearest reading as its estimate. Once
+// every frame is written, Finish re-times the passes the source touched (pass_retiming.h),
+// so a frame's time never depends on which source brought it first.
 //
 // A full batch is written by a thread of its own while the caller reads and decodes the
 // next one, so decoding and the database's work overlap; at most one batch is being written.
-// That thread uses only the engine's own handle (BatchInsert), never Qt SQL, and the caller
-// touches the connection only while no batch is being written.
+// That thread uses only the engine's own handle (BatchInsert, KnownFrames), never Qt SQL, and
+// the caller touches the connection only while no batch is being written.
 //
 // The caller holds the archive's write transaction around the importer's whole life and
 // ends it (commit after Finish, or rollback) only once the importer is gone: its destructor
@@ -16,10 +19,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
-#include <QSet>
-#include <QSqlQuery>
 #include <QString>
-#include <array>
 #include <cstdint>
 #include <future>
 #include <optional>
@@ -28,15 +28,21 @@
 
 #include "batch_insert.h"
 #include "core/section_decoders.h"
+#include "known_frames.h"
+#include "pass_retiming.h"
 #include "trend_overview.h"
 
 namespace quilmar {
 
 class Archive;
 
-// A frame's bytes as the archive keeps them: the frame layout's 151 positions, longer when
-// non-zero bytes follow (positions the frame did not reach read 0, as the decoders see them).
-QByteArray StoredFrameBytes(const FrameBuffer& frame);
+// Who received a frame, and when: what a reception row keeps besides its source and place.
+struct ReceptionFacts {
+  QString station;
+  std::optional<QDateTime> receivedAt;
+  QString stationId;      // a SatNOGS station's number, empty elsewhere
+  QString observationId;  // a SatNOGS observation's number, empty elsewhere
+};
 
 class FrameImporter {
  public:
@@ -45,9 +51,12 @@ class FrameImporter {
 
   // position: where the frame stood in its source (byte offset, line, element, sequence).
   // False with the archive's Error() set when the database refused a statement.
+  bool Add(const FrameBuffer& frame, std::int64_t position, const ReceptionFacts& reception);
   bool Add(const FrameBuffer& frame, std::int64_t position, const QString& station,
-           const std::optional<QDateTime>& receivedAt);
-  // Writes what is still waiting; false on a database error.
+           const std::optional<QDateTime>& receivedAt) {
+    return Add(frame, position, ReceptionFacts{station, receivedAt, {}, {}});
+  }
+  // Writes what is still waiting and re-times the passes touched; false on a database error.
   bool Finish();
 
   // Frames of this source new to the archive, and receptions of frames it already held.
@@ -58,17 +67,18 @@ class FrameImporter {
   struct Row {
     QByteArray digest;
     QByteArray bytes;
-    QString time;
-    const char* timeKind = nullptr;
+    std::int64_t key = 0;  // given to the frame if it is new; the archived frame's otherwise
+    std::optional<std::int64_t> clockMs;
+    bool clockEstimated = false;  // no clock of its own: clockMs is the nearest reading
+    std::optional<std::int64_t> receivedMs;
     std::int64_t position = 0;
     std::int64_t sequence = 0;  // the frame's place among this source's frames
-    QString station;
-    QString receivedAt;
+    ReceptionFacts reception;
     FrameRecord record;
   };
   struct ClockReading {
     std::int64_t sequence = 0;
-    QString time;
+    std::int64_t clockMs = 0;
   };
 
   // What the writing thread did with one batch.
@@ -83,10 +93,9 @@ class FrameImporter {
   void ResolveWaiting(const std::optional<ClockReading>& next);
   bool HandOver();
   bool AwaitWriter();
-  bool ReadOrderBase();
-  bool WriteOrderEnd();
-  Written WriteBatch(const std::vector<Row>& rows);
-  bool InsertFrames(std::span<const Row> chunk, Written& written);
+  bool ReadKeyBase();
+  Written WriteBatch(std::vector<Row>& rows);
+  bool InsertFrames(std::span<Row> chunk, Written& written);
   bool UpdateTrendHours(const Written& written);
   void AddFrame(const Row& row);
   bool InsertReceptions(std::span<const Row> chunk);
@@ -95,16 +104,17 @@ class FrameImporter {
   std::int64_t sourceId;
   std::size_t batchRows;
   std::vector<Row> batch;
-  std::vector<std::pair<std::int64_t, Row>> waiting;  // sequence, frame without time
+  std::vector<std::pair<std::int64_t, Row>> waiting;  // sequence, frame without a clock
   std::optional<ClockReading> lastClock;
   std::int64_t sequence = 0;
-  // Where this source's frames start in the archive-wide order that breaks ties between
-  // frames of the same time (kept in archive_meta as next_order); read on the first write.
-  std::optional<std::int64_t> orderBase;
+  // The next key a new frame gets; read once the write lock is held, on the first write.
+  std::optional<std::int64_t> nextKey;
   std::int64_t added = 0;
   std::int64_t newFrames = 0;
   BatchInsert frameInsert;
   BatchInsert receptionInsert;
+  class KnownFrames knownFrames;
+  TouchedTimes touched;         // the clock and reception times this source brought
   TrendHourAccumulator hours;   // the housekeeping frames of the batch being written, by hour
   std::future<Written> writer;  // the batch being written; last, so it is waited for first
 };

@@ -3,7 +3,6 @@
 
 #include <QDateTime>
 #include <QFile>
-#include <QRegularExpression>
 #include <QSqlQuery>
 #include <QVariant>
 
@@ -11,6 +10,7 @@
 #include "archive_time.h"
 #include "core/kiss_deframer.h"
 #include "frame_importer.h"
+#include "kiss_timestamps.h"
 #include "satnogs_reader.h"
 #include "sha256.h"
 
@@ -31,6 +31,8 @@ const char* KindName(SourceKind kind) {
       return "satnogs-csv";
     case SourceKind::kSatnogsJson:
       return "satnogs-json";
+    case SourceKind::kUnknown:
+      break;
   }
   return "kiss";
 }
@@ -67,20 +69,27 @@ std::int64_t InsertSource(Archive& archive, SourceKind kind, const QString& path
 bool ImportKissLog(QFile& file, const QString& station, FrameImporter& importer,
                    ImportOutcome& outcome, const ImportProgress& progress) {
   bool written = true;
+  KissTimestamps stamps;
   KissDeframer deframer([&](const FrameBuffer& frame) {
-    written = importer.Add(frame, deframer.BytesFed(), station, std::nullopt);
+    written = importer.Add(frame, deframer.BytesFed(), station, stamps.TimeBefore(deframer.BytesFed()));
     return written;
   });
   QByteArray chunk(kChunkBytes, Qt::Uninitialized);
   for (qint64 got; written && (got = file.read(chunk.data(), kChunkBytes)) > 0;) {
-    deframer.Feed(
-        {reinterpret_cast<const std::uint8_t*>(chunk.constData()), static_cast<std::size_t>(got)});
+    const std::span bytes(reinterpret_cast<const std::uint8_t*>(chunk.constData()),
+                          static_cast<std::size_t>(got));
+    stamps.Feed(bytes);
+    deframer.Feed(bytes);
     if (progress && !progress(deframer.BytesFed(), file.size())) {
       outcome.cancelled = true;
       return false;
     }
   }
   outcome.rejected = deframer.FramesRejected();
+  if (stamps.TimesOutOfRange() > 0) {
+    outcome.warnings << QStringLiteral("%1 reception times outside 2000-01-01 .. tomorrow not used")
+                            .arg(stamps.TimesOutOfRange());
+  }
   if (deframer.InsideFrame()) {
     outcome.warnings << QStringLiteral("the log ends inside a frame, whose bytes were dropped");
   }
@@ -138,7 +147,8 @@ bool ImportSatnogs(QFile& file, SourceKind kind, const QString& station, FrameIm
       return true;
     }
     const QString& who = frame.observer.isEmpty() ? fallback : frame.observer;
-    return importer.Add(*accepted, frame.position, who, frame.receivedAt);
+    return importer.Add(*accepted, frame.position,
+                        {who, frame.receivedAt, frame.stationId, frame.observationId});
   };
   QString error;
   const bool read = kind == SourceKind::kSatnogsCsv
@@ -152,24 +162,6 @@ bool ImportSatnogs(QFile& file, SourceKind kind, const QString& station, FrameIm
 
 }  // namespace
 
-SourceKind DetectSourceKind(QByteArrayView head) {
-  qsizetype start = 0;
-  if (head.startsWith("\xEF\xBB\xBF")) {
-    start = 3;
-  }
-  while (start < head.size() && QChar::isSpace(static_cast<uchar>(head[start]))) {
-    ++start;
-  }
-  if (start < head.size() && (head[start] == '[' || head[start] == '{')) {
-    return SourceKind::kSatnogsJson;
-  }
-  static const QRegularExpression csvLine(
-      QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\|"));
-  const QString first =
-      QString::fromLatin1(head.sliced(start).first(qMin<qsizetype>(head.size() - start, 64)));
-  return csvLine.match(first).hasMatch() ? SourceKind::kSatnogsCsv : SourceKind::kKissLog;
-}
-
 ImportOutcome ImportFile(Archive& archive, const QString& path, const QString& station,
                          const ImportProgress& progress) {
   ImportOutcome outcome;
@@ -180,6 +172,10 @@ ImportOutcome ImportFile(Archive& archive, const QString& path, const QString& s
     return outcome;
   }
   const SourceKind kind = DetectSourceKind(file.peek(4096));
+  if (kind == SourceKind::kUnknown) {
+    outcome.error = QStringLiteral("%1: not a KISS log, SatNOGS CSV or SatNOGS JSON").arg(path);
+    return outcome;
+  }
   const QString sourceStation =
       !station.isEmpty() || kind != SourceKind::kKissLog ? station : QStringLiteral("unknown");
   if (!archive.BeginWrite()) {
@@ -209,7 +205,14 @@ ImportOutcome ImportFile(Archive& archive, const QString& path, const QString& s
     newFrames = importer.NewFrames();
     knownFrames = importer.KnownFrames();
   }
-  if (!written || !archive.Commit()) {
+  const bool nothingRead = written && newFrames + knownFrames + outcome.rejected == 0;
+  if (nothingRead && outcome.error.isEmpty()) {
+    outcome.error = QStringLiteral("%1: no frame could be read from it (%2)")
+                        .arg(path, outcome.warnings.isEmpty()
+                                       ? QStringLiteral("it holds none")
+                                       : outcome.warnings.front());
+  }
+  if (!written || nothingRead || !archive.Commit()) {
     if (outcome.cancelled) {
       outcome.error = QStringLiteral("%1: cancelled").arg(path);
     } else if (outcome.error.isEmpty()) {

@@ -1,6 +1,9 @@
-// Adding one file to the archive: a KISS capture log or a SatNOGS DB download (CSV or JSON),
-// the kind found from its content. The whole file is one transaction: it is in the archive
-// completely or not at all, and a file whose content is already there adds nothing.
+// Adding one file to the archive: a KISS capture log (gr-satellites' with its reception
+// times too) or a SatNOGS DB download (CSV or JSON), the kind found from its content
+// (source_kind.h). The whole file is one transaction: it is in the archive completely or not
+// at all, and a file whose content is already there adds nothing. A file of no known kind,
+// or one from which no frame could be read, is refused and not recorded as added, so that it
+// can be added once it is mended.
 #pragma once
 
 #include <QByteArrayView>
@@ -9,14 +12,11 @@
 #include <cstdint>
 #include <functional>
 
+#include "source_kind.h"
+
 namespace quilmar {
 
 class Archive;
-
-enum class SourceKind { kKissLog, kSatnogsCsv, kSatnogsJson };
-
-// From the first bytes of a file.
-SourceKind DetectSourceKind(QByteArrayView head);
 
 struct ImportOutcome {
   bool ok = false;

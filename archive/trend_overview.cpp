@@ -63,7 +63,8 @@ bool RecomputeHours(Archive& archive, const QString& from, const QString& to) {
   for (int row = 0; row < kParameterCount; ++row) {
     const QString column = QString::fromStdString(ParameterColumn(row));
     names += ", " + LowColumn(row) + ", " + HighColumn(row);
-    sums += QStringLiteral(", min(%1), max(%1)").arg(column);
+    // A NaN reading (NaN on PostgreSQL, the text 'NaN' on SQLite) is no extreme.
+    sums += QStringLiteral(", min(NULLIF(%1, 'NaN')), max(NULLIF(%1, 'NaN'))").arg(column);
   }
   QSqlQuery query(archive.Database());
   // ";" sorts right after ":", so every time of the last hour lies below to + ";".
@@ -76,6 +77,20 @@ bool RecomputeHours(Archive& archive, const QString& from, const QString& to) {
 }
 
 }  // namespace
+
+QString TrendHourOf(const QString& timeUtc) { return timeUtc.left(kHourLength); }
+
+bool RecomputeTrendHoursExactly(Archive& archive, const std::set<QString>& hours) {
+  QSqlQuery remove(archive.Database());
+  remove.prepare("DELETE FROM trend_hour WHERE hour = ?");
+  for (const QString& hour : hours) {
+    remove.addBindValue(hour);
+    if (!remove.exec() || !RecomputeHours(archive, hour, hour)) {
+      return remove.lastError().isValid() ? archive.Fail(remove) : false;
+    }
+  }
+  return true;
+}
 
 QString TrendHourTableStatement() {
   QString statement =

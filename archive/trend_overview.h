@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <set>
 #include <memory>
 
 #include "core/parameter_catalogue.h"
@@ -56,6 +57,12 @@ class TrendHourAccumulator {
   std::unique_ptr<BatchInsert> merge;  // prepared once, used by every batch
   std::map<QString, Hour> hours;
 };
+
+// The hour a time ("YYYY-MM-DDTHH:MM:SSZ") counts in: "YYYY-MM-DDTHH".
+QString TrendHourOf(const QString& timeUtc);
+
+// Sums these hours up again from the frames alone, after frames moved out of or into them.
+bool RecomputeTrendHoursExactly(Archive& archive, const std::set<QString>& hours);
 
 // Recomputes every hour from the frames (an archive written before the overview existed).
 bool RebuildTrendHours(Archive& archive);

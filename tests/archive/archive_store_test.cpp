@@ -8,6 +8,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QThread>
 #include <map>
@@ -16,7 +17,11 @@
 
 #include "archive/archive.h"
 #include "archive/archive_queries.h"
+#include "archive/archive_schema.h"
+#include "archive/archive_passes.h"
 #include "archive/archive_time.h"
+#include "archive/frame_identity.h"
+#include "archive/sha256.h"
 #include "archive/source_import.h"
 #include "core/csv_writer.h"
 #include "core/kiss_reader.h"
@@ -64,10 +69,15 @@ QString WriteLog(const QString& name, int first, int last) {
 void ExpectOverviewMatchesFrames(Archive& archive) {
   std::map<QString, QStringList> scanned;
   QSqlQuery frames(archive.Database());
-  ASSERT_TRUE(frames.exec("SELECT * FROM housekeeping WHERE time_utc IS NOT NULL"));
-  const int firstValue = 3;  // time_utc, time_kind, frame_number, then the values
+  QString columns = "time_utc";
+  for (int row = 0; row < kParameterCount; ++row) {
+    columns += ", " + QString::fromStdString(ParameterColumn(row));
+  }
+  ASSERT_TRUE(
+      frames.exec("SELECT " + columns + " FROM housekeeping WHERE time_utc IS NOT NULL"));
+  const int firstValue = 1;
   while (frames.next()) {
-    const QString time = frames.value(0).toString();
+    const QString time = StoredTimeText(frames.value(0));
     QStringList& hour = scanned[time.left(13)];
     if (hour.isEmpty()) {
       hour << time.left(13) << time << time;
@@ -189,9 +199,10 @@ TEST_P(ArchiveStore, OverlappingStationsAndSatnogsKeepEachFrameOnce) {
     std::string row;
     AppendCsvRow(row, n, table.Record(n));
     row.resize(row.size() - 2);
-    // A frame without a clock takes the nearer clock frame of its log, the earlier on a tie.
-    const int clockFrame = n % 2 == 0 ? n : std::max(2, n - 1);
-    const char* kind = n % 2 == 0 ? "spacecraft" : "estimated";
+    // The download heard each frame at its clock's time: the clock frames are correlated with
+    // an offset of nothing, the others take their reception.
+    const int clockFrame = n;
+    const char* kind = n % 2 == 0 ? "correlated" : "reception";
     std::string stations = n <= 8 ? "SatNOGS; XQ0GND" : "SatNOGS";
     stations = n >= 5 ? "DL1ABC; " + stations : stations;
     stations = n >= 3 && n <= 10 ? stations + "; XQ0GND-2" : stations;
@@ -203,8 +214,12 @@ TEST_P(ArchiveStore, OverlappingStationsAndSatnogsKeepEachFrameOnce) {
   const ImportOutcome again = ImportFile(archive, b, "DL1ABC");
   EXPECT_TRUE(again.ok && again.alreadyArchived);
   EXPECT_EQ(Export(archive), expected);
-  // Log b brought frames 9 to 12 along with frames already archived under other times.
   ExpectOverviewMatchesFrames(archive);
+  std::ostringstream passes;
+  ASSERT_TRUE(WritePasses(archive, passes));
+  EXPECT_EQ(passes.str(),
+            "2026-07-15T19:00:10Z to 2026-07-15T19:02:00Z  frames 12  missing 0  stations DL1ABC, "
+            "SatNOGS, XQ0GND, XQ0GND-2\n1 pass\n");
 }
 
 TEST_P(ArchiveStore, TwoImportersAtOnceEqualOneAfterTheOther) {
@@ -235,9 +250,9 @@ TEST_P(ArchiveStore, TwoImportersAtOnceEqualOneAfterTheOther) {
   ExpectOverviewMatchesFrames(result);
 }
 
-// A download that repeats archived frames under reception times an hour later, together with
-// new ones: the repeats keep their archived hour, in the overview too.
-TEST_P(ArchiveStore, OverviewCountsRepeatedFramesAtTheirArchivedTime) {
+// A download that hears a logged pass an hour after its spacecraft clock, with frames the log
+// lacks: the whole pass moves to ground time, the overview's hours with it.
+TEST_P(ArchiveStore, DownloadOfALoggedPassMovesItToGroundTime) {
   ASSERT_TRUE(ImportFile(archive, WriteLog("a.kss", 1, 8), "XQ0GND").ok);
   QString csv;
   for (int n = 1; n <= 12; ++n) {
@@ -256,6 +271,18 @@ TEST_P(ArchiveStore, OverviewCountsRepeatedFramesAtTheirArchivedTime) {
   ASSERT_TRUE(outcome.ok) << outcome.error.toStdString();
   EXPECT_EQ(outcome.newFrames, 4);
   ExpectOverviewMatchesFrames(archive);
+  QSqlQuery hours(archive.Database());
+  ASSERT_TRUE(hours.exec("SELECT hour FROM trend_hour"));
+  QStringList stored;
+  while (hours.next()) {
+    stored << hours.value(0).toString();
+  }
+  EXPECT_EQ(stored, QStringList{"2026-07-15T20"});
+  std::vector<ArchivedPass> passes;
+  ASSERT_TRUE(ForEachPass(archive, [&](const ArchivedPass& pass) { passes.push_back(pass); }));
+  ASSERT_EQ(passes.size(), 1u);
+  EXPECT_EQ(passes.front().start, "2026-07-15T20:00:10Z");
+  EXPECT_EQ(passes.front().clockOffsetSeconds, 3600.0);
 }
 
 // Cancelled while its frames are being written, a file leaves nothing behind, and adding it
@@ -278,29 +305,124 @@ TEST_P(ArchiveStore, CancelledImportLeavesNothingAndAddsLater) {
   EXPECT_EQ(again.newFrames, 3000);
 }
 
-// A version 1 archive: no hourly overview, and on PostgreSQL the receptions' foreign keys.
-TEST_P(ArchiveStore, ArchiveOfVersionOneIsUpgradedOnOpening) {
-  ASSERT_TRUE(ImportFile(archive, WriteLog("day.kss", 1, 700), "XQ0GND").ok);
-  ASSERT_TRUE(archive.Execute("DROP TABLE trend_hour"));
-  ASSERT_TRUE(archive.Execute("UPDATE archive_meta SET value = '1' WHERE key = 'schema_version'"));
-  if (archive.IsPostgresql()) {
-    ASSERT_TRUE(archive.Execute(
-        "ALTER TABLE reception ADD CONSTRAINT reception_source_id_fkey FOREIGN KEY (source_id) "
-        "REFERENCES source (id), ADD CONSTRAINT reception_frame_digest_fkey FOREIGN KEY "
-        "(frame_digest) REFERENCES frame (digest)"));
+// The frame and reception tables as version 3 of the archive made them: a frame's bytes with
+// its KISS command byte and closing FEND (and the FCS where the source kept one), receptions
+// by digest, PostgreSQL's foreign keys (dropped by version 3 itself).
+QStringList VersionThreeTables(bool postgresql) {
+  const QString blob = postgresql ? "BYTEA" : "BLOB";
+  QString values;
+  QString view = "CREATE VIEW housekeeping AS SELECT time_utc, time_kind, frame_number";
+  for (int row = 0; row < kParameterCount; ++row) {
+    values += QStringLiteral(", %1 DOUBLE PRECISION").arg(ParameterColumn(row).c_str());
+    view += QStringLiteral(", %1").arg(ParameterColumn(row).c_str());
+  }
+  return {"DROP VIEW housekeeping",
+          "DROP TABLE frame",
+          "DROP TABLE reception",
+          "DROP TABLE pass",
+          "CREATE TABLE frame (id " + QString(postgresql ? "BIGSERIAL" : "INTEGER") +
+              " PRIMARY KEY, digest " + blob + " NOT NULL UNIQUE, bytes " + blob +
+              " NOT NULL, time_utc TEXT, time_kind TEXT NOT NULL, source_order BIGINT NOT NULL,"
+              " frame_number INTEGER NOT NULL, frame_type TEXT NOT NULL" +
+              values + ")",
+          "CREATE INDEX frame_time ON frame (time_utc)",
+          "CREATE TABLE reception (source_id BIGINT NOT NULL, position BIGINT NOT NULL,"
+          " frame_digest " +
+              blob +
+              " NOT NULL, station TEXT NOT NULL, received_at TEXT, PRIMARY KEY (source_id,"
+              " position))",
+          "CREATE INDEX reception_frame ON reception (frame_digest)",
+          view + " FROM frame WHERE frame_type = 'S'",
+          "DELETE FROM trend_hour",
+          "UPDATE archive_meta SET value = '3' WHERE key = 'schema_version'"};
+}
+
+// An archive of version 3 that holds frame 2 twice (from a log, and with its FCS from a
+// download an hour later) and frame 3 once: opened, it holds each frame once with all three
+// receptions, timed as a new import of both sources would time them.
+TEST_P(ArchiveStore, ArchiveOfVersionThreeIsRebuiltOnOpening) {
+  for (const QString& statement : VersionThreeTables(archive.IsPostgresql())) {
+    ASSERT_TRUE(archive.Execute(statement)) << statement.toStdString();
+  }
+  const auto oldBytes = [](int number, bool fcs) {
+    const Bytes frame = PassFrame(number);
+    QByteArray bytes(reinterpret_cast<const char*>(frame.data()),
+                     static_cast<qsizetype>(frame.size()));
+    if (fcs) {
+      const std::uint16_t crc = Crc16X25(bytes.sliced(1));
+      bytes += static_cast<char>(crc & 0xFF);
+      bytes += static_cast<char>(crc >> 8);
+    }
+    return bytes + '\xC0';
+  };
+  const struct {
+    QByteArray bytes;
+    qint64 source, position;
+    const char* station;
+    QVariant receivedAt;
+  } rows[] = {
+      {oldBytes(2, false), 1, 10, "XQ0GND", QVariant()},
+      {oldBytes(3, false), 1, 300, "XQ0GND", QVariant()},
+      {oldBytes(2, true), 2, 1, "DL1ABC", "2026-07-15T20:00:21Z"},
+  };
+  QSqlQuery insert(archive.Database());
+  // The sources' keys as the engine gives them: 1 and 2 in an empty archive.
+  ASSERT_TRUE(archive.Execute(
+      "INSERT INTO source (kind, name, digest, station, added_at) VALUES "
+      "('kiss', 'a.kss', NULL, 'XQ0GND', '2026-07-16T00:00:00Z')"));
+  ASSERT_TRUE(archive.Execute(
+      "INSERT INTO source (kind, name, digest, station, added_at) VALUES "
+      "('satnogs-csv', 'b.csv', NULL, 'SatNOGS', '2026-07-16T00:00:00Z')"));
+  for (const auto& row : rows) {
+    const QByteArray digest = Sha256(row.bytes);
+    insert.prepare(
+        "INSERT INTO frame (digest, bytes, time_utc, time_kind, source_order, frame_number, "
+        "frame_type) VALUES (?, ?, '2026-07-15T19:00:20Z', 'spacecraft', 0, 2, 'S') "
+        "ON CONFLICT (digest) DO NOTHING");
+    insert.addBindValue(digest);
+    insert.addBindValue(row.bytes);
+    ASSERT_TRUE(insert.exec()) << insert.lastError().text().toStdString();
+    insert.prepare(
+        "INSERT INTO reception (source_id, position, frame_digest, station, received_at) "
+        "VALUES (?, ?, ?, ?, ?)");
+    insert.addBindValue(row.source);
+    insert.addBindValue(row.position);
+    insert.addBindValue(digest);
+    insert.addBindValue(QString::fromLatin1(row.station));
+    insert.addBindValue(row.receivedAt);
+    ASSERT_TRUE(insert.exec()) << insert.lastError().text().toStdString();
   }
   archive.Close();
+
   Archive upgraded;
   ASSERT_TRUE(upgraded.Open(location)) << upgraded.Error().toStdString();
-  ExpectOverviewMatchesFrames(upgraded);
-  if (upgraded.IsPostgresql()) {
-    QSqlQuery keys(upgraded.Database());
-    ASSERT_TRUE(keys.exec("SELECT count(*) FROM pg_constraint WHERE contype = 'f'") && keys.next());
-    EXPECT_EQ(keys.value(0).toInt(), 0);
+  QSqlQuery query(upgraded.Database());
+  ASSERT_TRUE(query.exec("SELECT value FROM archive_meta WHERE key = 'schema_version'") &&
+              query.next());
+  EXPECT_EQ(query.value(0).toInt(), kSchemaVersion);
+  ASSERT_TRUE(query.exec("SELECT f.frame_number, r.source_id, r.position, r.station, f.time_utc,"
+                         " f.time_kind FROM reception r JOIN frame f ON f.id = r.frame_id"
+                         " ORDER BY r.source_id, r.position"));
+  QStringList receptions;
+  while (query.next()) {
+    receptions << QStringLiteral("%1 %2/%3 %4 %5 %6")
+                      .arg(query.value(0).toInt())
+                      .arg(query.value(1).toInt())
+                      .arg(query.value(2).toInt())
+                      .arg(query.value(3).toString(), StoredTimeText(query.value(4)),
+                           query.value(5).toString());
   }
-  const ImportOutcome more = ImportFile(upgraded, WriteLog("next.kss", 701, 1000), "XQ0GND");
+  // Frame 2's clock reads 19:00:20 and the download heard it at 20:00:21: the pass is carried
+  // an hour and a second forward; frame 3, without a clock, takes frame 2's.
+  EXPECT_EQ(receptions, (QStringList{"2 1/10 XQ0GND 2026-07-15T20:00:21Z correlated",
+                                     "3 1/300 XQ0GND 2026-07-15T20:00:21Z estimated",
+                                     "2 2/1 DL1ABC 2026-07-15T20:00:21Z correlated"}));
+  ASSERT_TRUE(query.exec("SELECT count(*) FROM frame") && query.next());
+  EXPECT_EQ(query.value(0).toInt(), 2);
+  ExpectOverviewMatchesFrames(upgraded);
+  const ImportOutcome more = ImportFile(upgraded, WriteLog("next.kss", 1, 8), "XQ0GND");
   ASSERT_TRUE(more.ok) << more.error.toStdString();
-  EXPECT_EQ(more.newFrames, 300);
+  EXPECT_EQ(more.newFrames, 6);
 }
 
 TEST_P(ArchiveStore, ImportKilledHalfwayAndRedoneEqualsOneCleanImport) {

@@ -1,0 +1,166 @@
+// The frames of a batch the archive held before; see known_frames.h.
+#include "known_frames.h"
+
+#include <libpq-fe.h>
+#include <sqlite3.h>
+
+#include <QString>
+#include <string>
+#include <unordered_map>
+
+#include "archive.h"
+
+namespace quilmar {
+namespace {
+
+using Type = BatchInsert::Type;
+
+// A frame's earliest reception and, for a frame without a clock of its own, its earliest
+// clock estimate: a value offered only replaces a later one or none.
+constexpr char kSqliteLookup[] = "SELECT id FROM frame WHERE digest = ?";
+constexpr char kSqliteUpdate[] =
+    "UPDATE frame SET received_ms = CASE WHEN ?2 IS NOT NULL AND (received_ms IS NULL OR"
+    " ?2 < received_ms) THEN ?2 ELSE received_ms END, clock_ms = CASE WHEN clock_estimated = 1"
+    " AND ?3 IS NOT NULL AND (clock_ms IS NULL OR ?3 < clock_ms) THEN ?3 ELSE clock_ms END"
+    " WHERE id = ?1";
+
+constexpr char kPostgresqlProbeTable[] =
+    "CREATE TEMPORARY TABLE known_probe (digest bytea, given_key bigint, received_ms bigint,"
+    " clock_ms bigint) ON COMMIT DROP";
+constexpr char kPostgresqlUpdate[] =
+    "UPDATE frame f SET received_ms = CASE WHEN p.received_ms IS NOT NULL AND (f.received_ms IS"
+    " NULL OR p.received_ms < f.received_ms) THEN p.received_ms ELSE f.received_ms END,"
+    " clock_ms = CASE WHEN f.clock_estimated = 1 AND p.clock_ms IS NOT NULL AND (f.clock_ms IS"
+    " NULL OR p.clock_ms < f.clock_ms) THEN p.clock_ms ELSE f.clock_ms END"
+    " FROM (SELECT digest, min(received_ms) AS received_ms, min(clock_ms) AS clock_ms"
+    " FROM known_probe GROUP BY digest) p"
+    " WHERE f.digest = p.digest AND ((p.received_ms IS NOT NULL AND (f.received_ms IS NULL OR"
+    " p.received_ms < f.received_ms)) OR (f.clock_estimated = 1 AND p.clock_ms IS NOT NULL AND"
+    " (f.clock_ms IS NULL OR p.clock_ms < f.clock_ms)))";
+constexpr char kPostgresqlKeys[] =
+    "SELECT p.given_key, f.id FROM known_probe p JOIN frame f ON f.digest = p.digest"
+    " WHERE f.id <> p.given_key";
+
+void BindOptional(sqlite3_stmt* statement, int place, const std::optional<std::int64_t>& value) {
+  if (value) {
+    sqlite3_bind_int64(statement, place, *value);
+  } else {
+    sqlite3_bind_null(statement, place);
+  }
+}
+
+}  // namespace
+
+KnownFrames::KnownFrames(Archive& archive)
+    : archive(archive),
+      probeInsert(archive, "known_probe",
+                  {{"digest", Type::kBytes},
+                   {"given_key", Type::kBigint},
+                   {"received_ms", Type::kBigint},
+                   {"clock_ms", Type::kBigint}},
+                  QString()) {
+  probeInsert.CopyStraightWhileNew();
+}
+
+KnownFrames::~KnownFrames() {
+  sqlite3_finalize(lookup);
+  sqlite3_finalize(update);
+}
+
+bool KnownFrames::Connect() {
+  if (archive.IsPostgresql()) {
+    postgresql = PostgresqlHandle(archive);
+    return probeInsert.Connect();
+  }
+  if (lookup) {
+    return true;
+  }
+  sqlite3* sqlite = SqliteHandle(archive);
+  if (!sqlite) {
+    return archive.Fail(QStringLiteral("the database driver gives no engine handle"));
+  }
+  if (sqlite3_prepare_v3(sqlite, kSqliteLookup, -1, SQLITE_PREPARE_PERSISTENT, &lookup, nullptr) !=
+          SQLITE_OK ||
+      sqlite3_prepare_v3(sqlite, kSqliteUpdate, -1, SQLITE_PREPARE_PERSISTENT, &update, nullptr) !=
+          SQLITE_OK) {
+    return archive.Fail(QString::fromUtf8(sqlite3_errmsg(sqlite)));
+  }
+  return true;
+}
+
+bool KnownFrames::Resolve(std::span<const Probe> probes, std::vector<std::int64_t>& keys) {
+  return archive.IsPostgresql() ? ResolvePostgresql(probes, keys) : ResolveSqlite(probes, keys);
+}
+
+bool KnownFrames::ResolveSqlite(std::span<const Probe> probes, std::vector<std::int64_t>& keys) {
+  sqlite3* sqlite = sqlite3_db_handle(lookup);
+  for (std::size_t i = 0; i < probes.size(); ++i) {
+    const Probe& probe = probes[i];
+    sqlite3_bind_blob(lookup, 1, probe.digest->constData(), static_cast<int>(probe.digest->size()),
+                      SQLITE_STATIC);
+    const int found = sqlite3_step(lookup);
+    const std::int64_t key = found == SQLITE_ROW ? sqlite3_column_int64(lookup, 0) : 0;
+    sqlite3_reset(lookup);
+    if (found != SQLITE_ROW && found != SQLITE_DONE) {
+      return archive.Fail(archive.WithSystemReason(QString::fromUtf8(sqlite3_errmsg(sqlite))));
+    }
+    if (key == 0 || key == probe.givenKey) {
+      continue;
+    }
+    keys[i] = key;
+    if (!probe.receivedMs && !probe.clockMs) {
+      continue;
+    }
+    sqlite3_bind_int64(update, 1, key);
+    BindOptional(update, 2, probe.receivedMs);
+    BindOptional(update, 3, probe.clockMs);
+    const int updated = sqlite3_step(update);
+    sqlite3_reset(update);
+    if (updated != SQLITE_DONE) {
+      return archive.Fail(archive.WithSystemReason(QString::fromUtf8(sqlite3_errmsg(sqlite))));
+    }
+  }
+  return true;
+}
+
+bool KnownFrames::ResolvePostgresql(std::span<const Probe> probes,
+                                    std::vector<std::int64_t>& keys) {
+  if (!probeTableReady) {
+    if (!probeInsert.RunPostgresql(kPostgresqlProbeTable, PGRES_COMMAND_OK)) {
+      return false;
+    }
+    probeTableReady = true;
+  }
+  if (!probeInsert.Begin()) {
+    return false;
+  }
+  std::unordered_map<std::int64_t, std::size_t> placeOfKey;
+  for (std::size_t i = 0; i < probes.size(); ++i) {
+    const Probe& probe = probes[i];
+    placeOfKey.emplace(probe.givenKey, i);
+    probeInsert.Add(*probe.digest);
+    probeInsert.Add(static_cast<qint64>(probe.givenKey));
+    probeInsert.Add(probe.receivedMs ? BatchValue(static_cast<qint64>(*probe.receivedMs))
+                                     : BatchValue());
+    probeInsert.Add(probe.clockMs ? BatchValue(static_cast<qint64>(*probe.clockMs)) : BatchValue());
+  }
+  std::int64_t copied = 0;
+  if (!probeInsert.Execute(copied) || !probeInsert.RunPostgresql(kPostgresqlUpdate, PGRES_COMMAND_OK)) {
+    return false;
+  }
+  PGresult* result = PQexec(postgresql, kPostgresqlKeys);
+  const bool ok = PQresultStatus(result) == PGRES_TUPLES_OK;
+  if (!ok) {
+    archive.Fail(QString::fromUtf8(PQresultErrorMessage(result)).simplified());
+  }
+  for (int row = 0; ok && row < PQntuples(result); ++row) {
+    const std::int64_t given = std::strtoll(PQgetvalue(result, row, 0), nullptr, 10);
+    if (const auto place = placeOfKey.find(given); place != placeOfKey.end()) {
+      keys[place->second] = std::strtoll(PQgetvalue(result, row, 1), nullptr, 10);
+    }
+  }
+  PQclear(result);
+  return ok && probeInsert.RunPostgresql("TRUNCATE known_probe", PGRES_COMMAND_OK);
+}
+
+}  // namespace quilmar

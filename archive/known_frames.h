@@ -1,0 +1,56 @@
+// The frames of a batch the archive held before it: their keys, so that receptions refer to
+// them, and the earliest reception and clock estimate of all their sources kept in their rows
+// (min over every source, so the result does not depend on which came first). Runs on the
+// importer's writing thread through the engine's own handle: on SQLite a lookup per frame in
+// the digest index, on PostgreSQL one COPY of the batch's digests into a temporary table and
+// two statements joined against it.
+#pragma once
+
+#include <QByteArray>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "batch_insert.h"
+
+struct sqlite3_stmt;
+
+namespace quilmar {
+
+class Archive;
+
+class KnownFrames {
+ public:
+  struct Probe {
+    const QByteArray* digest;
+    std::int64_t givenKey;  // the key the frame was offered under
+    std::optional<std::int64_t> receivedMs;
+    std::optional<std::int64_t> clockMs;  // an estimate: the frame has no clock of its own
+  };
+
+  explicit KnownFrames(Archive& archive);
+  ~KnownFrames();
+  KnownFrames(const KnownFrames&) = delete;
+  KnownFrames& operator=(const KnownFrames&) = delete;
+
+  // On the connection's own thread, before batches are written from another.
+  bool Connect();
+
+  // keys[i] becomes the archived frame's key for each probe whose digest the table holds under
+  // another key than the one offered (keys is as long as probes, pre-filled by the caller).
+  bool Resolve(std::span<const Probe> probes, std::vector<std::int64_t>& keys);
+
+ private:
+  bool ResolveSqlite(std::span<const Probe> probes, std::vector<std::int64_t>& keys);
+  bool ResolvePostgresql(std::span<const Probe> probes, std::vector<std::int64_t>& keys);
+
+  Archive& archive;
+  BatchInsert probeInsert;  // PostgreSQL: the batch's digests into known_probe
+  bool probeTableReady = false;
+  pg_conn* postgresql = nullptr;
+  sqlite3_stmt* lookup = nullptr;
+  sqlite3_stmt* update = nullptr;
+};
+
+}  // namespace quilmar

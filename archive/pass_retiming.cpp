@@ -1,0 +1,320 @@
+// Re-timing the passes a write touched; see pass_retiming.h.
+#include "pass_retiming.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStringList>
+#include <QVariant>
+#include <algorithm>
+#include <map>
+#include <set>
+#include <unordered_map>
+
+#include "archive.h"
+#include "archive_time.h"
+#include "core/pass_gap.h"
+#include "frame_identity.h"
+#include "pass_timing.h"
+#include "trend_overview.h"
+
+namespace quilmar {
+namespace {
+
+constexpr std::int64_t kGapMs = std::int64_t{kPassGapSeconds} * 1000;
+// Each round reads what the last one found belongs to the passes; a handful settles any
+// archive, the bound only guards against a loop.
+constexpr int kMaxRounds = 16;
+constexpr int kMissingRangesKept = 8;
+
+using Intervals = std::vector<std::pair<std::int64_t, std::int64_t>>;
+
+void Merge(Intervals& intervals, std::int64_t joinWithin) {
+  std::sort(intervals.begin(), intervals.end());
+  Intervals merged;
+  for (const auto& interval : intervals) {
+    if (!merged.empty() && interval.first <= merged.back().second + joinWithin) {
+      merged.back().second = std::max(merged.back().second, interval.second);
+    } else {
+      merged.push_back(interval);
+    }
+  }
+  intervals = std::move(merged);
+}
+
+bool Covers(const Intervals& region, std::int64_t from, std::int64_t to) {
+  const auto after = std::upper_bound(region.begin(), region.end(), std::pair{from, INT64_MAX});
+  return after != region.begin() && std::prev(after)->second >= to;
+}
+
+// One frame as the archive holds it, with the stations that received it.
+struct StoredFrame {
+  TimingInput input;
+  std::optional<std::int64_t> timeMs;
+  QString timeKind;
+  bool housekeeping = false;
+  std::set<QString> stations;
+};
+
+QString MsText(std::int64_t ms) { return UtcText(QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC)); }
+
+std::optional<std::int64_t> OptionalInt(const QVariant& value) {
+  return value.isNull() ? std::nullopt : std::optional(value.toLongLong());
+}
+
+class Retiming {
+ public:
+  explicit Retiming(Archive& archive) : archive(archive) {}
+
+  bool Run(Intervals touched);
+
+ private:
+  bool WidenByStoredPasses();
+  bool ReadFrames(const Intervals& parts);
+  bool Settled(const Timing& timing);
+  bool WriteTimes(const Timing& timing);
+  bool WritePasses(const Timing& timing);
+
+  Archive& archive;
+  Intervals region;
+  Intervals read;
+  std::unordered_map<std::int64_t, StoredFrame> frames;
+};
+
+bool Retiming::Run(Intervals touched) {
+  for (auto& [from, to] : touched) {
+    from -= kGapMs;
+    to += kGapMs;
+  }
+  region = std::move(touched);
+  Merge(region, 0);
+  for (int round = 0; round < kMaxRounds; ++round) {
+    if (!WidenByStoredPasses()) {
+      return false;
+    }
+    Intervals unread;
+    for (const auto& part : region) {
+      if (!Covers(read, part.first, part.second)) {
+        unread.push_back(part);
+      }
+    }
+    if (!unread.empty() && !ReadFrames(unread)) {
+      return false;
+    }
+    read.insert(read.end(), unread.begin(), unread.end());
+    Merge(read, 0);
+    std::vector<TimingInput> inputs;
+    inputs.reserve(frames.size());
+    for (const auto& [key, frame] : frames) {
+      inputs.push_back(frame.input);
+    }
+    const Timing timing = TimeFrames(inputs);
+    if (Settled(timing)) {
+      return WriteTimes(timing) && WritePasses(timing);
+    }
+  }
+  return archive.Fail(QStringLiteral("the passes could not be timed (they keep growing)"));
+}
+
+// A stored pass that reaches into the region is read whole: its frames may have to move.
+bool Retiming::WidenByStoredPasses() {
+  QSqlQuery query(archive.Database());
+  query.prepare("SELECT start_ms, end_ms FROM pass WHERE end_ms >= ? AND start_ms <= ?");
+  Intervals found;
+  for (const auto& [from, to] : region) {
+    query.addBindValue(static_cast<qint64>(from));
+    query.addBindValue(static_cast<qint64>(to));
+    if (!query.exec()) {
+      return archive.Fail(query);
+    }
+    while (query.next()) {
+      found.emplace_back(query.value(0).toLongLong() - kGapMs, query.value(1).toLongLong() + kGapMs);
+    }
+  }
+  region.insert(region.end(), found.begin(), found.end());
+  Merge(region, 0);
+  return true;
+}
+
+// The frames whose time or clock lies in the parts, with their stations (a row per reception).
+bool Retiming::ReadFrames(const Intervals& parts) {
+  QSqlQuery query(archive.Database());
+  query.setForwardOnly(true);
+  query.prepare(
+      "SELECT f.id, f.digest, f.frame_number, f.clock_ms, f.clock_estimated, f.received_ms,"
+      " f.time_ms, f.time_kind, f.frame_type, r.station FROM frame f"
+      " LEFT JOIN reception r ON r.frame_id = f.id"
+      " WHERE (f.time_utc >= ? AND f.time_utc <= ?) OR (f.clock_ms >= ? AND f.clock_ms <= ?)");
+  for (const auto& [from, to] : parts) {
+    query.addBindValue(MsText(from));
+    query.addBindValue(MsText(to));
+    query.addBindValue(static_cast<qint64>(from));
+    query.addBindValue(static_cast<qint64>(to));
+    if (!query.exec()) {
+      return archive.Fail(query);
+    }
+    while (query.next()) {
+      const std::int64_t key = query.value(0).toLongLong();
+      auto [place, isNew] = frames.try_emplace(key);
+      StoredFrame& frame = place->second;
+      if (isNew) {
+        frame.input.key = key;
+        frame.input.tie = FrameTie(query.value(1).toByteArray());
+        frame.input.number = query.value(2).toInt();
+        frame.input.clockMs = OptionalInt(query.value(3));
+        frame.input.clockEstimated = query.value(4).toInt() != 0;
+        frame.input.receivedMs = OptionalInt(query.value(5));
+        frame.timeMs = OptionalInt(query.value(6));
+        frame.timeKind = query.value(7).toString();
+        frame.housekeeping = query.value(8).toString() == QLatin1String("S");
+      }
+      if (!query.value(9).isNull()) {
+        frame.stations.insert(query.value(9).toString());
+      }
+    }
+    if (query.lastError().isValid()) {
+      return archive.Fail(query);
+    }
+  }
+  return true;
+}
+
+// True when every pass, and every clock and time of the frames read, lies a pass gap inside
+// what was read; otherwise the region grows by them and the next round reads more.
+bool Retiming::Settled(const Timing& timing) {
+  Intervals wanted;
+  for (const TimedPass& pass : timing.passes) {
+    wanted.emplace_back(pass.startMs - kGapMs, pass.endMs + kGapMs);
+  }
+  for (const auto& [key, frame] : frames) {
+    for (const auto& ms : {frame.input.clockMs, frame.timeMs}) {
+      if (ms) {
+        wanted.emplace_back(*ms - kGapMs, *ms + kGapMs);
+      }
+    }
+  }
+  Merge(wanted, 0);
+  bool settled = true;
+  for (const auto& [from, to] : wanted) {
+    if (!Covers(read, from, to)) {
+      region.emplace_back(from, to);
+      settled = false;
+    }
+  }
+  Merge(region, 0);
+  return settled;
+}
+
+// Frames whose time or kind changed, and the hours of the overview they leave and enter.
+bool Retiming::WriteTimes(const Timing& timing) {
+  QSqlQuery update(archive.Database());
+  update.prepare("UPDATE frame SET time_utc = ?, time_ms = ?, time_kind = ? WHERE id = ?");
+  std::set<QString> hours;
+  for (const TimedFrame& timed : timing.frames) {
+    StoredFrame& frame = frames.at(timed.key);
+    const QString kind = QString::fromLatin1(FrameTimeKindName(timed.kind));
+    if (frame.timeMs == timed.timeMs && frame.timeKind == kind) {
+      continue;
+    }
+    const QString text = MsText(timed.timeMs);
+    if (frame.housekeeping) {
+      if (frame.timeMs) {
+        hours.insert(TrendHourOf(MsText(*frame.timeMs)));
+      }
+      hours.insert(TrendHourOf(text));
+    }
+    update.addBindValue(text);
+    update.addBindValue(static_cast<qint64>(timed.timeMs));
+    update.addBindValue(kind);
+    update.addBindValue(static_cast<qint64>(timed.key));
+    if (!update.exec()) {
+      return archive.Fail(update);
+    }
+  }
+  return RecomputeTrendHoursExactly(archive, hours);
+}
+
+// Qt SQL binds a null string as NULL; these columns hold text, empty or not.
+QString NotNull(const QString& text) { return text.isNull() ? QStringLiteral("") : text; }
+
+QString MissingRanges(const MissingFrames& missing) {
+  QStringList ranges;
+  const auto& gaps = missing.Gaps();
+  for (std::size_t i = 0; i < gaps.size() && i < kMissingRangesKept; ++i) {
+    const std::int32_t lowest = gaps[i].highest - gaps[i].count + 1;
+    ranges << (gaps[i].count > 1 ? QStringLiteral("%1-%2").arg(lowest).arg(gaps[i].highest)
+                                 : QString::number(lowest));
+  }
+  if (gaps.size() > kMissingRangesKept) {
+    ranges << QStringLiteral("...");
+  }
+  return ranges.join(QStringLiteral(", "));
+}
+
+// The stored passes of the region give way to the passes its frames form now.
+bool Retiming::WritePasses(const Timing& timing) {
+  QSqlQuery remove(archive.Database());
+  remove.prepare("DELETE FROM pass WHERE end_ms >= ? AND start_ms <= ?");
+  for (const auto& [from, to] : read) {
+    remove.addBindValue(static_cast<qint64>(from));
+    remove.addBindValue(static_cast<qint64>(to));
+    if (!remove.exec()) {
+      return archive.Fail(remove);
+    }
+  }
+  QSqlQuery insert(archive.Database());
+  insert.prepare(
+      "INSERT INTO pass (start_utc, end_utc, start_ms, end_ms, frames, missing, missing_ranges,"
+      " stations, clock_offset_s) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
+  for (const TimedPass& pass : timing.passes) {
+    std::set<QString> stations;
+    for (const std::int64_t key : pass.keys) {
+      const auto& of = frames.at(key).stations;
+      stations.insert(of.begin(), of.end());
+    }
+    insert.addBindValue(MsText(pass.startMs));
+    insert.addBindValue(MsText(pass.endMs));
+    insert.addBindValue(static_cast<qint64>(pass.startMs));
+    insert.addBindValue(static_cast<qint64>(pass.endMs));
+    insert.addBindValue(static_cast<qint64>(pass.frames));
+    insert.addBindValue(static_cast<qint64>(pass.missing.Count()));
+    insert.addBindValue(NotNull(MissingRanges(pass.missing)));
+    insert.addBindValue(NotNull(QStringList(stations.begin(), stations.end()).join(", ")));
+    insert.addBindValue(pass.clockOffsetMs ? QVariant(*pass.clockOffsetMs / 1000.0)
+                                           : QVariant(QMetaType(QMetaType::Double)));
+    if (!insert.exec()) {
+      return archive.Fail(insert);
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+void TouchedTimes::Add(std::int64_t ms) {
+  if (!intervals.empty() && ms >= intervals.back().first - kGapMs &&
+      ms <= intervals.back().second + kGapMs) {
+    intervals.back().first = std::min(intervals.back().first, ms);
+    intervals.back().second = std::max(intervals.back().second, ms);
+    return;
+  }
+  intervals.emplace_back(ms, ms);
+  if (intervals.size() >= 2 * compactedSize + 1024) {
+    Compact();
+  }
+}
+
+void TouchedTimes::Compact() {
+  Merge(intervals, kGapMs);
+  compactedSize = intervals.size();
+}
+
+std::vector<std::pair<std::int64_t, std::int64_t>> TouchedTimes::Intervals() {
+  Compact();
+  return intervals;
+}
+
+bool RetimePasses(Archive& archive, TouchedTimes& touched) {
+  return touched.Empty() || Retiming(archive).Run(touched.Intervals());
+}
+
+}  // namespace quilmar
