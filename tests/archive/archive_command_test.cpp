@@ -204,11 +204,15 @@ TEST_F(ArchiveCommand, ExportOutputIsReplacedSafelyAndKeepsWhatTheUserSetUp) {
 // Under a file-size limit the export says why it failed (the signal is not left to end it),
 // leaves the previous FILE as it was and no temporary file beside it; add says it too.
 TEST_F(ArchiveCommand, FileSizeLimitIsReportedAndLeavesNothingBehind) {
+  // A table of about a megabyte, beyond the limit; the archive's own files stay within it.
+  const CommandRun more =
+      RunArchive({"--archive", archive, "add", WritePlainLog(folder + "/more.kss", 100, 2000)});
+  ASSERT_EQ(more.exitCode, 0) << Join(more).toStdString();
   const QString output = folder + "/table.csv";
   testing::WriteFile(output.toStdString(), Bytes{'o', 'l', 'd'});
   const QStringList before = FolderEntries(folder);
-  const CommandRun run =
-      RunArchive({"--archive", archive, "export", "--output", output}, {.fileSizeLimit = 2000});
+  const CommandRun run = RunArchive({"--archive", archive, "export", "--output", output},
+                                    {.fileSizeLimit = 256 << 10});
   EXPECT_EQ(run.exitCode, 1) << Join(run).toStdString();
   ASSERT_EQ(run.errorLines.size(), 1) << Join(run).toStdString();
   EXPECT_TRUE(run.errorLines.front().contains(output)) << run.errorLines.front().toStdString();
