@@ -20,7 +20,7 @@ std::optional<QStringList> StationsWhere(Archive& archive, const char* where,
   QSqlQuery query(archive.Database());
   query.setForwardOnly(true);
   query.prepare(QStringLiteral("SELECT DISTINCT r.station FROM frame f JOIN reception r"
-                               " ON r.frame_digest = f.digest WHERE %1 AND f.frame_type = 'S'"
+                               " ON r.frame_id = f.id WHERE %1 AND f.frame_type = 'S'"
                                " ORDER BY r.station")
                     .arg(QLatin1String(where)));
   query.addBindValue(value);

@@ -46,15 +46,16 @@ class TrendQuery : public ::testing::TestWithParam<ArchiveEngine> {
     };
     QSqlQuery insert(archive.Database());
     insert.prepare(
-        "INSERT INTO frame (digest, bytes, time_utc, time_kind, source_order, frame_number,"
-        " frame_type, eps_tcs_battery_volts) VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
+        "INSERT INTO frame (id, digest, bytes, time_utc, time_kind, clock_estimated, frame_number,"
+        " frame_type, eps_tcs_battery_volts) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
     for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
+      insert.addBindValue(100 + i);
       insert.addBindValue(QByteArray(1, static_cast<char>(i)));
       insert.addBindValue(QByteArray("x"));
       insert.addBindValue(rows[i].time ? QVariant(QString::fromLatin1(rows[i].time))
                                        : QVariant(QMetaType::fromType<QString>()));
       insert.addBindValue(QString::fromLatin1(rows[i].kind));
-      insert.addBindValue(i);
+      insert.addBindValue(0);
       insert.addBindValue(i);
       insert.addBindValue(QString::fromLatin1(rows[i].type));
       insert.addBindValue(rows[i].volts.isNull() ? QVariant(QMetaType::fromType<double>())

@@ -147,6 +147,7 @@ void TrendChart::MergeSamples(int parameterRow, const std::vector<TimedValue>& s
 }
 
 void TrendChart::SetFullRange(double from, double to) {
+  hasRange = true;
   fullFrom = from;
   fullTo = std::max(to, from + kShortestView);
 }
@@ -231,7 +232,9 @@ void TrendChart::paintEvent(QPaintEvent*) {
   const QRect plot = PlotRect();
   painter.setPen(palette().color(QPalette::Mid));
   painter.drawRect(plot);
-  PaintTimeAxis(painter);
+  if (hasRange) {
+    PaintTimeAxis(painter);
+  }
   for (int i = 0; i < CurveCount(); ++i) {
     PaintValueAxis(painter, i);
   }

@@ -148,6 +148,7 @@ class TrendChart : public QWidget {
   std::vector<Shown> curves;
   double fullFrom = 0.0;
   double fullTo = 1.0;
+  bool hasRange = false;  // a full range was given: there are times to put on the axis
   double viewFrom = 0.0;
   double viewTo = 1.0;
   QString message;

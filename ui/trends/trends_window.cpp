@@ -26,6 +26,7 @@
 #include "archive/trend_overview.h"
 #include "archive/trend_query.h"
 #include "core/parameter_catalogue.h"
+#include "no_archive_yet.h"
 #include "trend_chart.h"
 
 namespace quilmar {
@@ -59,19 +60,29 @@ TrendsWindow::TrendsWindow(const ArchiveLocation& location, QWidget* parent)
   pollTimer->setInterval(kPollMilliseconds);
   connect(pollTimer, &QTimer::timeout, this, &TrendsWindow::PollArchive);
   connect(chart, &TrendChart::ViewChanged, this, &TrendsWindow::ShowViewInRangeFields);
+  // A closed connection (no archive yet, a server gone) makes the stations "unknown".
+  chart->SetStationLookup(
+      [this](std::int64_t frameKey) { return FrameStations(*archive, frameKey); });
 
   OpenArchive(location);
 }
 
 void TrendsWindow::OpenArchive(const ArchiveLocation& location) {
+  // No archive yet: say how to make one, and look for it as for new frames, so that logs
+  // dropped here (or a live session) start the chart.
+  if (!ArchiveExistsYet(location)) {
+    const QString text = NoArchiveYetText(location, true);
+    chart->SetMessage(text);
+    status->setText(text.section(u'\n', 0, 0));
+    pollTimer->start();
+    return;
+  }
   if (!archive->Open(location, true)) {
     chart->SetMessage(archive->Error());
     status->setText(archive->Error());
     list->setEnabled(false);
     return;
   }
-  chart->SetStationLookup(
-      [this](std::int64_t frameKey) { return FrameStations(*archive, frameKey); });
   // An archive without timed frames yet may be the one a live session is filling.
   pollTimer->start();
   const auto key = NewestFrameKey(*archive);
@@ -90,6 +101,8 @@ void TrendsWindow::OpenArchive(const ArchiveLocation& location) {
 
 void TrendsWindow::StartCharting(double from, double to) {
   haveFrames = true;
+  rangeFrom->setEnabled(true);
+  rangeTo->setEnabled(true);
   firstTime = from;
   lastTime = to;
   chart->SetMessage({});
@@ -159,6 +172,12 @@ QWidget* TrendsWindow::BuildPresetBar() {
     (*field)->setTimeSpec(Qt::UTC);
     (*field)->setDisplayFormat(QStringLiteral("yyyy-MM-dd HH:mm"));
     (*field)->setCalendarPopup(true);
+  }
+  // Until the archive has frames the fields have no range to show.
+  for (QDateTimeEdit* field : {rangeFrom, rangeTo}) {
+    field->setSpecialValueText(QStringLiteral(" "));
+    field->setDateTime(field->minimumDateTime());
+    field->setEnabled(false);
   }
   rangeFrom->setObjectName(QStringLiteral("rangeFrom"));
   rangeTo->setObjectName(QStringLiteral("rangeTo"));

@@ -9,6 +9,7 @@
 #include "archive/archive.h"
 #include "archive/trend_query.h"
 #include "chart_axes.h"
+#include "no_archive_yet.h"
 #include "trend_chart.h"
 #include "trends_window.h"
 
@@ -19,7 +20,13 @@ void TrendsWindow::SetPollInterval(int milliseconds) { pollTimer->setInterval(mi
 // A connection that failed (a PostgreSQL server restarted, the network gone) is closed and
 // opened again when next needed, so the window catches up once the archive is back.
 bool TrendsWindow::ReopenIfClosed() {
-  if (archive->IsOpen() || archive->Open(archive->Location(), true)) {
+  if (archive->IsOpen()) {
+    return true;
+  }
+  if (!ArchiveExistsYet(location)) {
+    return false;  // the window says so already
+  }
+  if (archive->Open(location, true)) {
     return true;
   }
   status->setText(archive->Error());
