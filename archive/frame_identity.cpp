@@ -8,6 +8,9 @@ namespace quilmar {
 namespace {
 
 constexpr std::uint8_t kFend = 0xC0;
+constexpr std::uint8_t kFesc = 0xDB;
+constexpr std::uint8_t kTfend = 0xDC;
+constexpr std::uint8_t kTfesc = 0xDD;
 constexpr std::uint8_t kDataFramePort0 = 0x00;
 // Two address fields and a control byte: anything shorter is no AX.25 frame to check an FCS
 // of, however its last two bytes happen to fall.
@@ -60,6 +63,22 @@ QByteArray ArchivedFrameBytes(const FrameBuffer& frame) {
   }
   const QByteArrayView ax25(reinterpret_cast<const char*>(frame.data()) + 1, std::max(end - 1, 0));
   return WithoutFcs(ax25).toByteArray();
+}
+
+void AppendKissFrame(std::vector<std::uint8_t>& out, QByteArrayView ax25) {
+  out.push_back(kFend);
+  out.push_back(kDataFramePort0);
+  for (const char c : ax25) {
+    const auto byte = static_cast<std::uint8_t>(c);
+    if (byte == kFend) {
+      out.insert(out.end(), {kFesc, kTfend});
+    } else if (byte == kFesc) {
+      out.insert(out.end(), {kFesc, kTfesc});
+    } else {
+      out.push_back(byte);
+    }
+  }
+  out.push_back(kFend);
 }
 
 std::uint64_t FrameTie(QByteArrayView digest) {

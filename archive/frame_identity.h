@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <cstdint>
+#include <vector>
 
 #include "core/section_decoders.h"
 
@@ -20,6 +21,10 @@ QByteArray ArchivedFrameBytes(const FrameBuffer& frame);
 // The buffer the de-framer would hand over for these AX.25 bytes: a data frame of port 0,
 // the closing FEND after the last byte, zeros beyond; what the decoders read.
 FrameBuffer FrameBufferOf(QByteArrayView ax25);
+
+// The AX.25 bytes as a KISS data frame of port 0 (FEND, command byte, the bytes with FEND and
+// FESC escaped, FEND), appended to out: how a TNC would have written them.
+void AppendKissFrame(std::vector<std::uint8_t>& out, QByteArrayView ax25);
 
 // CRC-16/X.25 (HDLC's FCS): reflected polynomial 0x1021, initial value and final XOR 0xFFFF.
 std::uint16_t Crc16X25(QByteArrayView bytes);

@@ -9,6 +9,7 @@
 #include "archive.h"
 #include "archive_time.h"
 #include "core/kiss_deframer.h"
+#include "frame_identity.h"
 #include "frame_importer.h"
 #include "kiss_timestamps.h"
 #include "satnogs_reader.h"
@@ -20,8 +21,6 @@ namespace {
 constexpr qint64 kChunkBytes = 1 << 20;
 // How often a SatNOGS download reports its progress, in frames.
 constexpr std::int64_t kFramesPerProgress = 1000;
-constexpr std::uint8_t kFend = 0xC0;
-constexpr std::uint8_t kFesc = 0xDB;
 
 const char* KindName(SourceKind kind) {
   switch (kind) {
@@ -97,7 +96,7 @@ bool ImportKissLog(QFile& file, const QString& station, FrameImporter& importer,
 }
 
 // The SatNOGS frame as a KISS frame through the same de-framer as a log, so that the same
-// address rule decides; nullopt when the rule rejects it.
+// address rule decides; nullptr when the rule rejects it.
 class SatnogsFramer {
  public:
   SatnogsFramer()
@@ -108,18 +107,7 @@ class SatnogsFramer {
 
   const FrameBuffer* Frame(const QByteArray& ax25) {
     kiss.clear();
-    kiss.push_back(kFend);
-    kiss.push_back(0x00);  // data frame, port 0
-    for (const char c : ax25) {
-      const auto byte = static_cast<std::uint8_t>(c);
-      if (byte == kFend || byte == kFesc) {
-        kiss.push_back(kFesc);
-        kiss.push_back(byte == kFend ? 0xDC : 0xDD);
-      } else {
-        kiss.push_back(byte);
-      }
-    }
-    kiss.push_back(kFend);
+    AppendKissFrame(kiss, ax25);
     accepted.reset();
     deframer.Feed(kiss);
     return accepted ? &*accepted : nullptr;

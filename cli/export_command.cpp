@@ -8,6 +8,7 @@
 #include <iostream>
 #include <memory>
 
+#include "archive/satnogs_log.h"
 #include "core/csv_writer.h"
 #include "core/json_writer.h"
 #include "core/version.h"
@@ -290,7 +291,14 @@ int RunExportCommand(std::span<const std::string_view> arguments) {
   }
   // The table holds 5000 records with their texts: too large for the stack.
   const auto table = std::make_unique<FrameTable>();
-  const LoadSummary summary = ReadKissLog(options.log, *table);
+  // A SatNOGS download is read as the log of its frames, in the order they were heard.
+  QStringList warnings;
+  const std::unique_ptr<ByteSource> source =
+      OpenLogOrDownload(QString::fromLocal8Bit(options.log.c_str()), warnings);
+  for (const QString& warning : warnings) {
+    std::cerr << kProgram << ": " << options.log << ": " << warning.toStdString() << '\n';
+  }
+  const LoadSummary summary = ReadKissLog(*source, *table);
   if (options.action == CommandAction::kSummary) {
     return PrintSummary(options, *table, summary);
   }

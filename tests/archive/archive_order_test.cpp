@@ -17,8 +17,10 @@
 #include "archive/archive_queries.h"
 #include "archive/archive_time.h"
 #include "archive/frame_identity.h"
+#include "archive/satnogs_log.h"
 #include "archive/source_import.h"
 #include "core/kiss_deframer.h"
+#include "core/kiss_reader.h"
 #include "test_archives.h"
 #include "tests/support/kiss_builder.h"
 
@@ -192,6 +194,31 @@ TEST_P(ArchiveOrder, NewestFirstDownloadIsReadInCounterOrder) {
   for (std::size_t i = 1; i < numbers.size(); ++i) {
     const int step = (numbers[i] - numbers[i - 1] + 65536) % 65536;
     EXPECT_TRUE(step >= 1 && step < 100) << numbers[i - 1] << " before " << numbers[i];
+  }
+}
+
+// Opened as a log, the download (newest line first, FCS kept on some frames) is the log itself:
+// the same frames in the same order, decoded alike.
+TEST(SatnogsDownloadAsLog, ReadsAsTheLogOfTheSameFrames) {
+  const std::vector<DemoFrame> demo = DemoPass();
+  std::vector<const DemoFrame*> all;
+  for (const DemoFrame& frame : demo) {
+    all.push_back(&frame);
+  }
+  const auto table = std::make_unique<FrameTable>();
+  const auto fromDownload = std::make_unique<FrameTable>();
+  ReadKissLog(WriteKissLog("as-log.kss", all).toStdString(), *table);
+  QStringList warnings;
+  const auto source = OpenLogOrDownload(WriteSatnogsCsv("as-log.csv", all), warnings);
+  const LoadSummary summary = ReadKissLog(*source, *fromDownload);
+  EXPECT_TRUE(summary.error.empty()) << summary.error;
+  EXPECT_TRUE(warnings.isEmpty()) << warnings.join('\n').toStdString();
+  ASSERT_EQ(fromDownload->frameCount, table->frameCount);
+  for (int index = 1; index <= table->frameCount; ++index) {
+    SCOPED_TRACE(index);
+    EXPECT_EQ(fromDownload->Record(index).frameNumber, table->Record(index).frameNumber);
+    EXPECT_EQ(fromDownload->Record(index).dateTime, table->Record(index).dateTime);
+    EXPECT_EQ(fromDownload->Record(index).comText, table->Record(index).comText);
   }
 }
 

@@ -10,6 +10,7 @@
 #include <QLocale>
 #include <QWidget>
 
+#include "archive/satnogs_log.h"
 #include "load_progress.h"
 #include "ui/model/frame_table_model.h"
 
@@ -72,7 +73,9 @@ std::optional<LoadSummary> LoadSequence::Load(const QString& path) {
   }
   loading = true;
   emit loadingChanged(true);
-  std::unique_ptr<ByteSource> source = OpenFileSource(QFile::encodeName(path).toStdString());
+  // A SatNOGS download opens as the log of its frames, in the order they were heard.
+  QStringList downloadWarnings;
+  std::unique_ptr<ByteSource> source = OpenLogOrDownload(path, downloadWarnings);
   window.setCursor(Qt::WaitCursor);
   // The previous log's report would be read as this one's while it loads.
   loadMessage.setText(QStringLiteral("Loading %1...").arg(QFileInfo(path).fileName()));
