@@ -135,7 +135,9 @@ TEST_P(LiveFeed, EveryFrameIsArchivedOnceAcrossAnOutage) {
   ASSERT_TRUE(archive.Open(location));
   QSqlQuery first(archive.Database());
   ASSERT_TRUE(first.exec("SELECT min(received_at) FROM reception") && first.next());
-  EXPECT_EQ(first.value(0).toString(), start.toString("yyyy-MM-ddTHH:mm:ssZ"));
+  // The arrival time to the second at least, however finely the archive keeps it.
+  EXPECT_TRUE(first.value(0).toString().startsWith(start.toString("yyyy-MM-ddTHH:mm:ss")))
+      << first.value(0).toString().toStdString();
 }
 
 // The session's first transaction fails after it added the source row: the row went with it,
