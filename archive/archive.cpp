@@ -213,4 +213,12 @@ bool Archive::Fail(const QString& reason) {
   return false;
 }
 
+QString UtcTextSql(const Archive& archive, const QString& column, int length) {
+  const QString text =
+      archive.IsPostgresql()
+          ? QStringLiteral("to_char(%1 AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS\"Z\"')").arg(column)
+          : column;
+  return length > 0 ? QStringLiteral("substr(%1, 1, %2)").arg(text).arg(length) : text;
+}
+
 }  // namespace quilmar

@@ -59,4 +59,9 @@ class Archive {
   QString error;
 };
 
+// An SQL expression for a time column (or an aggregate of one) as the UTC text
+// "YYYY-MM-DDTHH:MM:SSZ", its first `length` characters when given ("YYYY-MM" for 7): ISO text
+// on SQLite, a timestamptz on PostgreSQL.
+QString UtcTextSql(const Archive& archive, const QString& column, int length = 0);
+
 }  // namespace quilmar

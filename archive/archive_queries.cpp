@@ -193,6 +193,7 @@ bool WriteArchiveSummary(Archive& archive, std::ostream& out) {
     return false;
   }
   const auto text = [&](int column) { return query.value(column).toString().toStdString(); };
+  const auto time = [&](int column) { return StoredTimeText(query.value(column)).toStdString(); };
   const qint64 frames = query.value(0).toLongLong();
   const qint64 untimed = query.value(5).toLongLong();
   const qint64 spacecraft = query.value(3).toLongLong();
@@ -203,8 +204,8 @@ bool WriteArchiveSummary(Archive& archive, std::ostream& out) {
       << ", the clock correlated with reception " << correlated << ", from reception "
       << reception << ", estimated " << frames - spacecraft - correlated - reception - untimed
       << ", none " << untimed << ")\n"
-      << "first frame: " << (frames > untimed ? text(1) : "-") << '\n'
-      << "last frame: " << (frames > untimed ? text(2) : "-") << '\n';
+      << "first frame: " << (frames > untimed ? time(1) : "-") << '\n'
+      << "last frame: " << (frames > untimed ? time(2) : "-") << '\n';
   if (!Run(archive, query, "SELECT count(*), count(DISTINCT source_id) FROM reception") ||
       !query.next()) {
     return false;
@@ -212,7 +213,7 @@ bool WriteArchiveSummary(Archive& archive, std::ostream& out) {
   out << "receptions: " << text(0) << " from " << text(1) << " sources\n"
       << "frames per month:\n";
   if (!Run(archive, query,
-           "SELECT substr(time_utc, 1, 7) AS month, count(*) FROM frame "
+           "SELECT " + UtcTextSql(archive, "time_utc", 7) + " AS month, count(*) FROM frame "
            "WHERE time_utc IS NOT NULL GROUP BY month ORDER BY month")) {
     return false;
   }

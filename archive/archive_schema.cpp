@@ -34,11 +34,17 @@ void AppendWords(std::string& column, std::string_view text) {
   }
 }
 
+// Time columns: a native time on PostgreSQL (what Grafana and other tools chart by), ISO text
+// on SQLite, which has no time type ("YYYY-MM-DDTHH:MM:SSZ" sorts in time order).
+QString TimeType(bool postgresql) {
+  return postgresql ? QStringLiteral("TIMESTAMPTZ") : QStringLiteral("TEXT");
+}
+
 // The frame table's columns after its key, digest and bytes: the time on the axis and where it
 // came from, the two clocks it was derived from, the frame counter and type, and the values.
-QString FrameColumnsDefinition() {
+QString FrameColumnsDefinition(bool postgresql) {
   QString columns =
-      " time_utc TEXT, time_ms BIGINT, time_kind TEXT NOT NULL, clock_ms BIGINT,"
+      " time_utc " + TimeType(postgresql) + ", time_ms BIGINT, time_kind TEXT NOT NULL, clock_ms BIGINT,"
       " clock_estimated SMALLINT NOT NULL, received_ms BIGINT, frame_number INTEGER NOT NULL,"
       " frame_type TEXT NOT NULL";
   for (int row = 0; row < kParameterCount; ++row) {
@@ -53,15 +59,17 @@ QStringList FrameTableStatements(bool postgresql) {
   const QString blob = postgresql ? "BYTEA" : "BLOB";
   return {
       "CREATE TABLE frame (id BIGINT PRIMARY KEY, digest " + blob + " NOT NULL UNIQUE, bytes " +
-          blob + " NOT NULL," + FrameColumnsDefinition() + ")",
+          blob + " NOT NULL," + FrameColumnsDefinition(postgresql) + ")",
       "CREATE INDEX frame_time ON frame (time_utc)",
       "CREATE INDEX frame_clock ON frame (clock_ms)",
       "CREATE TABLE reception (source_id BIGINT NOT NULL, position BIGINT NOT NULL,"
-      " frame_id BIGINT NOT NULL, station TEXT NOT NULL, received_at TEXT, station_id TEXT,"
+      " frame_id BIGINT NOT NULL, station TEXT NOT NULL, received_at " + TimeType(postgresql) +
+          ", station_id TEXT,"
       " observation_id TEXT, PRIMARY KEY (source_id, position))",
       "CREATE INDEX reception_frame ON reception (frame_id)",
       "CREATE TABLE pass (id " + QString(postgresql ? "BIGSERIAL" : "INTEGER") +
-          " PRIMARY KEY, start_utc TEXT NOT NULL, end_utc TEXT NOT NULL, start_ms BIGINT NOT NULL,"
+          " PRIMARY KEY, start_utc " + TimeType(postgresql) + " NOT NULL, end_utc " +
+          TimeType(postgresql) + " NOT NULL, start_ms BIGINT NOT NULL,"
           " end_ms BIGINT NOT NULL, frames BIGINT NOT NULL, missing BIGINT NOT NULL,"
           " missing_ranges TEXT NOT NULL, stations TEXT NOT NULL, clock_offset_s DOUBLE PRECISION)",
       "CREATE INDEX pass_start ON pass (start_ms)",
@@ -93,7 +101,7 @@ QStringList SchemaStatements(bool postgresql) {
   QStringList statements{
       "CREATE TABLE archive_meta (key TEXT PRIMARY KEY, value TEXT NOT NULL)",
       "CREATE TABLE source (id " + id + ", kind TEXT NOT NULL, name TEXT NOT NULL, digest " + blob +
-          " UNIQUE, station TEXT NOT NULL, added_at TEXT NOT NULL)",
+          " UNIQUE, station TEXT NOT NULL, added_at " + TimeType(postgresql) + " NOT NULL)",
       "CREATE TABLE parameter (column_name TEXT PRIMARY KEY, section TEXT NOT NULL,"
       " name TEXT NOT NULL, unit TEXT NOT NULL)",
       TrendHourTableStatement(),

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "archive.h"
+#include "archive_time.h"
 
 namespace quilmar {
 namespace {
@@ -51,6 +52,8 @@ const char* PostgresqlType(BatchInsert::Type type) {
       return "bigint";
     case BatchInsert::Type::kDouble:
       return "double precision";
+    case BatchInsert::Type::kTimestamp:
+      return "timestamptz";
   }
   return "text";
 }
@@ -145,14 +148,18 @@ void BatchInsert::Add(const BatchValue& value) {
     AppendCopyValue(columns[column], value);
     return;
   }
-  BindSqlite(static_cast<int>(column) + 1, value);
+  BindSqlite(static_cast<int>(column) + 1, columns[column], value);
   if (rowDone) {
     StepSqlite();
   }
 }
 
-void BatchInsert::BindSqlite(int place, const BatchValue& value) {
-  if (const auto* integer = std::get_if<qint64>(&value)) {
+void BatchInsert::BindSqlite(int place, const Column& column, const BatchValue& value) {
+  if (const auto* ms = std::get_if<qint64>(&value); ms && column.type == Type::kTimestamp) {
+    const QByteArray text = UtcText(QDateTime::fromMSecsSinceEpoch(*ms, Qt::UTC)).toLatin1();
+    sqlite3_bind_text(statement, place, text.constData(), static_cast<int>(text.size()),
+                      SQLITE_TRANSIENT);
+  } else if (const auto* integer = std::get_if<qint64>(&value)) {
     sqlite3_bind_int64(statement, place, *integer);
   } else if (const auto* number = std::get_if<double>(&value)) {
     // SQLite stores a NaN number as NULL, which means "not carried" in the archive: the
@@ -188,7 +195,12 @@ void BatchInsert::StepSqlite() {
 
 void BatchInsert::AppendCopyValue(const Column& column, const BatchValue& value) {
   if (const auto* integer = std::get_if<qint64>(&value)) {
-    if (column.type == Type::kSmallint) {
+    if (column.type == Type::kTimestamp) {
+      // COPY's binary timestamptz: microseconds since 2000-01-01 00:00 UTC.
+      constexpr qint64 kUnixMsAt2000 = 946684800000;
+      AppendBigEndian(copyData, std::int32_t{8});
+      AppendBigEndian(copyData, (*integer - kUnixMsAt2000) * 1000);
+    } else if (column.type == Type::kSmallint) {
       AppendBigEndian(copyData, std::int32_t{2});
       AppendBigEndian(copyData, static_cast<std::int16_t>(*integer));
     } else if (column.type == Type::kInteger) {

@@ -32,8 +32,9 @@ pg_conn* PostgresqlHandle(Archive& archive);
 
 class BatchInsert {
  public:
-  // kSmallint takes a qint64 like the other integers.
-  enum class Type { kBytes, kText, kSmallint, kInteger, kBigint, kDouble };
+  // kSmallint takes a qint64 like the other integers. kTimestamp takes Unix milliseconds as
+  // a qint64: a timestamptz on PostgreSQL, the text "YYYY-MM-DDTHH:MM:SSZ" on SQLite.
+  enum class Type { kBytes, kText, kSmallint, kInteger, kBigint, kDouble, kTimestamp };
   struct Column {
     QString name;
     Type type;
@@ -67,7 +68,7 @@ class BatchInsert {
 
  private:
   bool PrepareSqlite();
-  void BindSqlite(int place, const BatchValue& value);
+  void BindSqlite(int place, const Column& column, const BatchValue& value);
   void StepSqlite();
   void AppendCopyValue(const Column& column, const BatchValue& value);
   bool Copy(const std::string& target, bool* metKnownRow = nullptr);

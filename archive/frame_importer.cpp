@@ -30,7 +30,7 @@ using Type = BatchInsert::Type;
 std::vector<BatchInsert::Column> FrameColumns() {
   std::vector<BatchInsert::Column> columns{
       {"id", Type::kBigint},          {"digest", Type::kBytes},
-      {"bytes", Type::kBytes},        {"time_utc", Type::kText},
+      {"bytes", Type::kBytes},        {"time_utc", Type::kTimestamp},
       {"time_ms", Type::kBigint},     {"time_kind", Type::kText},
       {"clock_ms", Type::kBigint},    {"clock_estimated", Type::kSmallint},
       {"received_ms", Type::kBigint}, {"frame_number", Type::kInteger},
@@ -90,7 +90,7 @@ FrameImporter::FrameImporter(Archive& archive, std::int64_t sourceId)
                        {"position", Type::kBigint},
                        {"frame_id", Type::kBigint},
                        {"station", Type::kText},
-                       {"received_at", Type::kText},
+                       {"received_at", Type::kTimestamp},
                        {"station_id", Type::kText},
                        {"observation_id", Type::kText}},
                       " ON CONFLICT (source_id, position) DO NOTHING"),
@@ -303,7 +303,7 @@ void FrameImporter::AddFrame(const Row& row) {
   frameInsert.Add(static_cast<qint64>(row.key));
   frameInsert.Add(row.digest);
   frameInsert.Add(row.bytes);
-  frameInsert.Add(first.ms ? BatchValue(MsText(*first.ms)) : BatchValue());
+  frameInsert.Add(Optional(first.ms));
   frameInsert.Add(Optional(first.ms));
   frameInsert.Add(QString::fromLatin1(first.kind));
   frameInsert.Add(Optional(row.clockMs));
@@ -329,7 +329,7 @@ bool FrameImporter::InsertReceptions(std::span<const Row> chunk) {
     receptionInsert.Add(static_cast<qint64>(row.position));
     receptionInsert.Add(static_cast<qint64>(row.key));
     receptionInsert.Add(reception.station);
-    receptionInsert.Add(row.receivedMs ? BatchValue(MsText(*row.receivedMs)) : BatchValue());
+    receptionInsert.Add(Optional(row.receivedMs));
     receptionInsert.Add(OptionalText(reception.stationId));
     receptionInsert.Add(OptionalText(reception.observationId));
   }

@@ -60,7 +60,7 @@ std::int64_t InsertSource(Archive& archive, SourceKind kind, const QString& path
   known.prepare("SELECT added_at FROM source WHERE digest = ?");
   known.addBindValue(digest);
   if (known.exec() && known.next()) {
-    addedAt = known.value(0).toString();
+    addedAt = StoredTimeText(known.value(0));
   }
   return 0;
 }

@@ -10,6 +10,7 @@
 #include "archive.h"
 #include "archive_schema.h"
 #include "batch_insert.h"
+#include "archive_time.h"
 #include "trend_query.h"
 
 namespace quilmar {
@@ -57,9 +58,10 @@ QString WideningTail(bool postgresql) {
 // The hours of the housekeeping frames timed from `from` up to `to` (hour texts, both
 // included), summed up from the frame table and widened into the overview.
 bool RecomputeHours(Archive& archive, const QString& from, const QString& to) {
-  const QString hour = QStringLiteral("substr(time_utc, 1, %1)").arg(kHourLength);
+  const QString hour = UtcTextSql(archive, "time_utc", kHourLength);
   QString names = "hour, first_utc, last_utc";
-  QString sums = hour + ", min(time_utc), max(time_utc)";
+  QString sums = hour + ", " + UtcTextSql(archive, "min(time_utc)") + ", " +
+                 UtcTextSql(archive, "max(time_utc)");
   for (int row = 0; row < kParameterCount; ++row) {
     const QString column = QString::fromStdString(ParameterColumn(row));
     names += ", " + LowColumn(row) + ", " + HighColumn(row);
@@ -67,12 +69,16 @@ bool RecomputeHours(Archive& archive, const QString& from, const QString& to) {
     sums += QStringLiteral(", min(NULLIF(%1, 'NaN')), max(NULLIF(%1, 'NaN'))").arg(column);
   }
   QSqlQuery query(archive.Database());
-  // ";" sorts right after ":", so every time of the last hour lies below to + ";".
+  // From the first second of the first hour to before the hour after the last, as times both
+  // engines compare (text on SQLite, timestamptz on PostgreSQL).
   query.prepare("INSERT INTO trend_hour (" + names + ") SELECT " + sums +
                 " FROM frame WHERE frame_type = 'S' AND time_utc >= ? AND time_utc < ? GROUP BY " +
                 hour + WideningTail(archive.IsPostgresql()));
-  query.addBindValue(from);
-  query.addBindValue(to + ";");
+  const QDateTime first = QDateTime::fromString(from + ":00:00Z", Qt::ISODate);
+  const QDateTime afterLast = QDateTime::fromString(to + ":00:00Z", Qt::ISODate).addSecs(3600);
+  query.addBindValue(UtcText(first.isValid() ? first : QDateTime::fromSecsSinceEpoch(0, Qt::UTC)));
+  query.addBindValue(UtcText(afterLast.isValid() ? afterLast
+                                                 : QDateTime(QDate(9999, 1, 1), QTime(0, 0), Qt::UTC)));
   return query.exec() || archive.Fail(query);
 }
 
@@ -168,7 +174,7 @@ bool TrendHourAccumulator::RecomputeIn() {
 }
 
 bool RebuildTrendHours(Archive& archive) {
-  return archive.Execute("DELETE FROM trend_hour") && RecomputeHours(archive, "0", "9");
+  return archive.Execute("DELETE FROM trend_hour") && RecomputeHours(archive, "", "");
 }
 
 bool ReadTrendHours(Archive& archive, int parameterRow,

@@ -57,7 +57,7 @@ class LiveArchivingTest : public LiveSessionTest {
     }
     QSqlQuery query(archive.Database());
     query.exec(
-        "SELECT count(*), count(DISTINCT frame_digest), min(r.station), min(s.name) "
+        "SELECT count(*), count(DISTINCT frame_id), min(r.station), min(s.name) "
         "FROM reception r JOIN source s ON s.id = r.source_id");
     query.next();
     return {query.value(0).toString(), query.value(1).toString(), query.value(2).toString(),
