@@ -112,7 +112,10 @@ TEST(SystemCallsTest, InterruptedReadIsNoLostConnection) {
   const int peer = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
   ASSERT_GE(peer, 0);
   ASSERT_TRUE(RunUntil([&] { return connection.IsConnected(); }));
-  const QByteArray sent("\xC0\x00first frame\xC0\xC0\x00second frame\xC0", 29);
+  const QByteArray sent(
+      "\xC0\x00"
+      "first frame\xC0\xC0\x00second frame\xC0",
+      29);
   socketReadsInterrupted = 0;
   interruptNextSocketRead = true;
   ASSERT_EQ(::send(peer, sent.constData(), 14, MSG_NOSIGNAL), 14);

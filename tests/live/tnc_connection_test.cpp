@@ -3,9 +3,11 @@
 #include "live/tnc_connection.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <pty.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -129,6 +131,58 @@ TEST(TncConnectionTest, BackOffStartsAgainAfterAConnectionWasMade) {
   }
   for (const QString& line : losses) {
     EXPECT_TRUE(line.endsWith(QStringLiteral("retrying in 1 s"))) << line.toStdString();
+  }
+}
+
+// A serial TNC that goes away (its USB cable pulled, Direwolf's pseudo-terminal closed) while a
+// receiver is still busy with the bytes before: what the port read meanwhile is handed over
+// before the loss is reported. The receiver runs the event loop, as the window does while it
+// shows a frame.
+TEST(TncConnectionTest, BytesBeforeASerialFailureAreAllReceived) {
+  int master = -1;
+  int slave = -1;
+  char name[256] = {};
+  ASSERT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0);
+  ::close(slave);
+  TncAddress address;
+  address.kind = TncAddress::Kind::kSerial;
+  address.device = QString::fromLocal8Bit(name);
+  TncConnection connection(address);
+  const QByteArray first(
+      "\xC0\x00"
+      "first frame\xC0",
+      14);
+  const QByteArray last("\xC0\x00last frame before the loss\xC0", 29);
+  QByteArray received;
+  QStringList lines;
+  QObject::connect(&connection, &TncConnection::StateChanged,
+                   [&](const QString& line) { lines << line; });
+  QObject::connect(&connection, &TncConnection::BytesReceived, [&](const QByteArray& bytes) {
+    const bool firstRead = received.isEmpty();
+    received += bytes;
+    if (!firstRead) {
+      return;
+    }
+    // The last bytes arrive and the port is gone while this receiver is still busy.
+    ASSERT_EQ(::write(master, last.constData(), last.size()), last.size());
+    for (QDeadlineTimer deadline(300); !deadline.hasExpired();) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    ::close(std::exchange(master, -1));
+    for (QDeadlineTimer deadline(300); !deadline.hasExpired();) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+  });
+  connection.Start();
+  ASSERT_TRUE(connection.IsConnected()) << lines.join(u'\n').toStdString();
+  ASSERT_EQ(::write(master, first.constData(), first.size()), first.size());
+  RunUntil([&] { return lines.join(u'\n').contains(QStringLiteral("connection lost")); });
+  EXPECT_EQ(received, first + last);
+  EXPECT_TRUE(lines.join(u'\n').contains(QStringLiteral("connection lost")))
+      << lines.join(u'\n').toStdString();
+  connection.Stop();
+  if (master >= 0) {
+    ::close(master);
   }
 }
 
