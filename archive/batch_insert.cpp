@@ -275,7 +275,7 @@ bool BatchInsert::CopyToStaging() {
       definition += (definition.empty() ? "" : ", ") + column.name.toStdString() + ' ' +
                     PostgresqlType(column.type);
     }
-    if (!RunPostgresql("CREATE TEMPORARY TABLE " + staging + " (" + definition + ") ON COMMIT DROP",
+    if (!RunPostgresql("CREATE TEMPORARY TABLE IF NOT EXISTS " + staging + " (" + definition + ") ON COMMIT DROP",
                        PGRES_COMMAND_OK)) {
       return false;
     }

@@ -3,6 +3,7 @@
 
 #include <QSqlQuery>
 #include <QVariant>
+#include <algorithm>
 #include <system_error>
 #include <unordered_map>
 
@@ -108,6 +109,7 @@ bool FrameImporter::Add(const FrameBuffer& frame, std::int64_t position,
   row.digest = Sha256(row.bytes);
   row.position = position;
   row.reception = reception;
+  stations.insert(reception.station);
   if (reception.receivedAt) {
     row.receivedMs = reception.receivedAt->toMSecsSinceEpoch();
     touched.Add(*row.receivedMs);
@@ -153,7 +155,16 @@ void FrameImporter::ResolveWaiting(const std::optional<ClockReading>& next) {
 
 bool FrameImporter::Finish() {
   ResolveWaiting(std::nullopt);
-  return HandOver() && AwaitWriter() && RetimePasses(archive, touched);
+  return HandOver() && AwaitWriter() && Finished();
+}
+
+// The passes change only where frames were added or archived ones were heard earlier than
+// before; receptions by one station of archived frames alone only add it to their passes.
+bool FrameImporter::Finished() {
+  if (newFrames == 0 && retimedFrames == 0 && stations.size() == 1) {
+    return AddStationToPasses(archive, knownTimes, *stations.begin());
+  }
+  return RetimePasses(archive, touched);
 }
 
 // Writers take turns under the archive's write lock, so the keys above the largest are free
@@ -210,6 +221,10 @@ bool FrameImporter::AwaitWriter() {
   hours.Clear();
   added += written.rows;
   newFrames += written.inserted;
+  retimedFrames += written.retimed;
+  for (const std::int64_t ms : written.knownTimes) {
+    knownTimes.Add(ms);
+  }
   return true;
 }
 
@@ -250,38 +265,65 @@ bool FrameImporter::InsertFrames(std::span<Row> chunk, Written& written) {
       first.clockMs = chunk[i].clockMs;
     }
   }
+  // A source of frames mostly archived already (another station's log of a known pass) looks
+  // them up first and sends only the new ones; one of new frames sends them all and looks up
+  // only when the table refused some.
+  // In digest order, the unique index takes them in one sweep rather than at random places.
+  std::sort(distinct.begin(), distinct.end(),
+            [&](std::size_t a, std::size_t b) { return chunk[a].digest < chunk[b].digest; });
+  std::vector<std::int64_t> offeredKeys;
   for (const std::size_t i : distinct) {
-    AddFrame(chunk[i]);
+    offeredKeys.push_back(chunk[i].key);
+  }
+  KnownFrames::Found found;
+  const bool lookFirst = lookUpFirst;
+  if (lookFirst && !LookUp(chunk, distinct, found)) {
+    return false;
+  }
+  std::int64_t offered = 0;
+  for (std::size_t d = 0; d < distinct.size(); ++d) {
+    if (chunk[distinct[d]].key == offeredKeys[d]) {
+      AddFrame(chunk[distinct[d]]);
+      ++offered;
+    }
   }
   std::int64_t inserted = 0;
   if (!frameInsert.Execute(inserted)) {
     return false;
   }
+  if (!lookFirst && inserted < offered && !LookUp(chunk, distinct, found)) {
+    return false;
+  }
+  lookUpFirst = found.known > 0;
   written.distinct += static_cast<std::int64_t>(distinct.size());
   written.inserted += inserted;
-  if (inserted == static_cast<std::int64_t>(distinct.size())) {
-    return true;
-  }
+  written.retimed += found.retimed;
+  written.knownTimes.insert(written.knownTimes.end(), found.times.begin(), found.times.end());
+  return true;
+}
+
+// The chunk's distinct frames the archive holds already: their rows take the archived keys.
+bool FrameImporter::LookUp(std::span<Row> chunk, const std::vector<std::size_t>& distinct,
+                           KnownFrames::Found& found) {
   std::vector<KnownFrames::Probe> probes;
-  std::vector<std::int64_t> keys;
   for (const std::size_t i : distinct) {
     const Row& row = chunk[i];
     probes.push_back({&row.digest, row.key, row.receivedMs,
                       row.clockEstimated ? row.clockMs : std::nullopt});
-    keys.push_back(row.key);
+    found.keys.push_back(row.key);
   }
-  if (!knownFrames.Resolve(probes, keys)) {
+  if (!knownFrames.Resolve(probes, found)) {
     return false;
   }
   std::unordered_map<std::int64_t, std::int64_t> archivedKey;
   for (std::size_t d = 0; d < distinct.size(); ++d) {
-    if (keys[d] != chunk[distinct[d]].key) {
-      archivedKey.emplace(chunk[distinct[d]].key, keys[d]);
+    if (found.keys[d] != chunk[distinct[d]].key) {
+      archivedKey.emplace(chunk[distinct[d]].key, found.keys[d]);
     }
   }
   for (Row& row : chunk) {
-    if (const auto found = archivedKey.find(row.key); found != archivedKey.end()) {
-      row.key = found->second;
+    if (const auto archived = archivedKey.find(row.key); archived != archivedKey.end()) {
+      row.key = archived->second;
     }
   }
   return true;

@@ -18,6 +18,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QSet>
 #include <QDateTime>
 #include <QString>
 #include <cstdint>
@@ -87,6 +88,8 @@ class FrameImporter {
     std::int64_t rows = 0;
     std::int64_t distinct = 0;  // distinct frames, counted per chunk of batchRows
     std::int64_t inserted = 0;  // of which new to the archive
+    std::int64_t retimed = 0;   // archived frames given an earlier reception or estimate
+    std::vector<std::int64_t> knownTimes;  // the archived frames' times, where they have one
   };
 
   void Queue(Row&& row);
@@ -96,6 +99,9 @@ class FrameImporter {
   bool ReadKeyBase();
   Written WriteBatch(std::vector<Row>& rows);
   bool InsertFrames(std::span<Row> chunk, Written& written);
+  bool LookUp(std::span<Row> chunk, const std::vector<std::size_t>& distinct,
+              KnownFrames::Found& found);
+  bool Finished();
   bool UpdateTrendHours(const Written& written);
   void AddFrame(const Row& row);
   bool InsertReceptions(std::span<const Row> chunk);
@@ -111,6 +117,10 @@ class FrameImporter {
   std::optional<std::int64_t> nextKey;
   std::int64_t added = 0;
   std::int64_t newFrames = 0;
+  std::int64_t retimedFrames = 0;  // archived frames whose reception or estimate moved earlier
+  bool lookUpFirst = true;         // on the writing thread: the last chunk met archived frames
+  QSet<QString> stations;          // the stations of this source's receptions
+  TouchedTimes knownTimes;         // where the frames this source shares with the archive lie
   BatchInsert frameInsert;
   BatchInsert receptionInsert;
   class KnownFrames knownFrames;

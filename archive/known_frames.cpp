@@ -17,15 +17,16 @@ using Type = BatchInsert::Type;
 
 // A frame's earliest reception and, for a frame without a clock of its own, its earliest
 // clock estimate: a value offered only replaces a later one or none.
-constexpr char kSqliteLookup[] = "SELECT id FROM frame WHERE digest = ?";
+constexpr char kSqliteLookup[] = "SELECT id, time_ms FROM frame WHERE digest = ?";
 constexpr char kSqliteUpdate[] =
     "UPDATE frame SET received_ms = CASE WHEN ?2 IS NOT NULL AND (received_ms IS NULL OR"
     " ?2 < received_ms) THEN ?2 ELSE received_ms END, clock_ms = CASE WHEN clock_estimated = 1"
     " AND ?3 IS NOT NULL AND (clock_ms IS NULL OR ?3 < clock_ms) THEN ?3 ELSE clock_ms END"
-    " WHERE id = ?1";
+    " WHERE id = ?1 AND ((?2 IS NOT NULL AND (received_ms IS NULL OR ?2 < received_ms)) OR"
+    " (clock_estimated = 1 AND ?3 IS NOT NULL AND (clock_ms IS NULL OR ?3 < clock_ms)))";
 
 constexpr char kPostgresqlProbeTable[] =
-    "CREATE TEMPORARY TABLE known_probe (digest bytea, given_key bigint, received_ms bigint,"
+    "CREATE TEMPORARY TABLE IF NOT EXISTS known_probe (digest bytea, given_key bigint, received_ms bigint,"
     " clock_ms bigint) ON COMMIT DROP";
 constexpr char kPostgresqlUpdate[] =
     "UPDATE frame f SET received_ms = CASE WHEN p.received_ms IS NOT NULL AND (f.received_ms IS"
@@ -38,7 +39,7 @@ constexpr char kPostgresqlUpdate[] =
     " p.received_ms < f.received_ms)) OR (f.clock_estimated = 1 AND p.clock_ms IS NOT NULL AND"
     " (f.clock_ms IS NULL OR p.clock_ms < f.clock_ms)))";
 constexpr char kPostgresqlKeys[] =
-    "SELECT p.given_key, f.id FROM known_probe p JOIN frame f ON f.digest = p.digest"
+    "SELECT p.given_key, f.id, f.time_ms FROM known_probe p JOIN frame f ON f.digest = p.digest"
     " WHERE f.id <> p.given_key";
 
 void BindOptional(sqlite3_stmt* statement, int place, const std::optional<std::int64_t>& value) {
@@ -88,26 +89,30 @@ bool KnownFrames::Connect() {
   return true;
 }
 
-bool KnownFrames::Resolve(std::span<const Probe> probes, std::vector<std::int64_t>& keys) {
-  return archive.IsPostgresql() ? ResolvePostgresql(probes, keys) : ResolveSqlite(probes, keys);
+bool KnownFrames::Resolve(std::span<const Probe> probes, Found& found) {
+  return archive.IsPostgresql() ? ResolvePostgresql(probes, found) : ResolveSqlite(probes, found);
 }
 
-bool KnownFrames::ResolveSqlite(std::span<const Probe> probes, std::vector<std::int64_t>& keys) {
+bool KnownFrames::ResolveSqlite(std::span<const Probe> probes, Found& found) {
   sqlite3* sqlite = sqlite3_db_handle(lookup);
   for (std::size_t i = 0; i < probes.size(); ++i) {
     const Probe& probe = probes[i];
     sqlite3_bind_blob(lookup, 1, probe.digest->constData(), static_cast<int>(probe.digest->size()),
                       SQLITE_STATIC);
-    const int found = sqlite3_step(lookup);
-    const std::int64_t key = found == SQLITE_ROW ? sqlite3_column_int64(lookup, 0) : 0;
+    const int step = sqlite3_step(lookup);
+    const std::int64_t key = step == SQLITE_ROW ? sqlite3_column_int64(lookup, 0) : 0;
+    if (step == SQLITE_ROW && sqlite3_column_type(lookup, 1) != SQLITE_NULL) {
+      found.times.push_back(sqlite3_column_int64(lookup, 1));
+    }
     sqlite3_reset(lookup);
-    if (found != SQLITE_ROW && found != SQLITE_DONE) {
+    if (step != SQLITE_ROW && step != SQLITE_DONE) {
       return archive.Fail(archive.WithSystemReason(QString::fromUtf8(sqlite3_errmsg(sqlite))));
     }
     if (key == 0 || key == probe.givenKey) {
       continue;
     }
-    keys[i] = key;
+    found.keys[i] = key;
+    ++found.known;
     if (!probe.receivedMs && !probe.clockMs) {
       continue;
     }
@@ -115,6 +120,7 @@ bool KnownFrames::ResolveSqlite(std::span<const Probe> probes, std::vector<std::
     BindOptional(update, 2, probe.receivedMs);
     BindOptional(update, 3, probe.clockMs);
     const int updated = sqlite3_step(update);
+    found.retimed += sqlite3_changes(sqlite);
     sqlite3_reset(update);
     if (updated != SQLITE_DONE) {
       return archive.Fail(archive.WithSystemReason(QString::fromUtf8(sqlite3_errmsg(sqlite))));
@@ -123,8 +129,7 @@ bool KnownFrames::ResolveSqlite(std::span<const Probe> probes, std::vector<std::
   return true;
 }
 
-bool KnownFrames::ResolvePostgresql(std::span<const Probe> probes,
-                                    std::vector<std::int64_t>& keys) {
+bool KnownFrames::ResolvePostgresql(std::span<const Probe> probes, Found& found) {
   if (!probeTableReady) {
     if (!probeInsert.RunPostgresql(kPostgresqlProbeTable, PGRES_COMMAND_OK)) {
       return false;
@@ -145,9 +150,12 @@ bool KnownFrames::ResolvePostgresql(std::span<const Probe> probes,
     probeInsert.Add(probe.clockMs ? BatchValue(static_cast<qint64>(*probe.clockMs)) : BatchValue());
   }
   std::int64_t copied = 0;
-  if (!probeInsert.Execute(copied) || !probeInsert.RunPostgresql(kPostgresqlUpdate, PGRES_COMMAND_OK)) {
+  std::int64_t retimed = 0;
+  if (!probeInsert.Execute(copied) ||
+      !probeInsert.RunPostgresql(kPostgresqlUpdate, PGRES_COMMAND_OK, &retimed)) {
     return false;
   }
+  found.retimed += retimed;
   PGresult* result = PQexec(postgresql, kPostgresqlKeys);
   const bool ok = PQresultStatus(result) == PGRES_TUPLES_OK;
   if (!ok) {
@@ -156,7 +164,11 @@ bool KnownFrames::ResolvePostgresql(std::span<const Probe> probes,
   for (int row = 0; ok && row < PQntuples(result); ++row) {
     const std::int64_t given = std::strtoll(PQgetvalue(result, row, 0), nullptr, 10);
     if (const auto place = placeOfKey.find(given); place != placeOfKey.end()) {
-      keys[place->second] = std::strtoll(PQgetvalue(result, row, 1), nullptr, 10);
+      found.keys[place->second] = std::strtoll(PQgetvalue(result, row, 1), nullptr, 10);
+      ++found.known;
+    }
+    if (!PQgetisnull(result, row, 2)) {
+      found.times.push_back(std::strtoll(PQgetvalue(result, row, 2), nullptr, 10));
     }
   }
   PQclear(result);

@@ -37,13 +37,21 @@ class KnownFrames {
   // On the connection's own thread, before batches are written from another.
   bool Connect();
 
-  // keys[i] becomes the archived frame's key for each probe whose digest the table holds under
-  // another key than the one offered (keys is as long as probes, pre-filled by the caller).
-  bool Resolve(std::span<const Probe> probes, std::vector<std::int64_t>& keys);
+  // What the archive holds of a batch's frames.
+  struct Found {
+    std::vector<std::int64_t> keys;  // per probe: the archived frame's key, or the key offered
+    std::vector<std::int64_t> times;  // the archived frames' times (Unix ms), those with one
+    std::int64_t known = 0;           // probes the archive held under another key
+    std::int64_t retimed = 0;  // archived frames whose earliest reception or estimate changed
+  };
+
+  // Looks the probes up; found.keys must be as long as probes, pre-filled with the keys
+  // offered.
+  bool Resolve(std::span<const Probe> probes, Found& found);
 
  private:
-  bool ResolveSqlite(std::span<const Probe> probes, std::vector<std::int64_t>& keys);
-  bool ResolvePostgresql(std::span<const Probe> probes, std::vector<std::int64_t>& keys);
+  bool ResolveSqlite(std::span<const Probe> probes, Found& found);
+  bool ResolvePostgresql(std::span<const Probe> probes, Found& found);
 
   Archive& archive;
   BatchInsert probeInsert;  // PostgreSQL: the batch's digests into known_probe

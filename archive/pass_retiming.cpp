@@ -317,4 +317,36 @@ bool RetimePasses(Archive& archive, TouchedTimes& touched) {
   return touched.Empty() || Retiming(archive).Run(touched.Intervals());
 }
 
+bool AddStationToPasses(Archive& archive, TouchedTimes& frameTimes, const QString& station) {
+  QSqlQuery passes(archive.Database());
+  passes.prepare("SELECT id, stations FROM pass WHERE end_ms >= ? AND start_ms <= ?");
+  std::map<qint64, QString> listed;
+  for (const auto& [from, to] : frameTimes.Intervals()) {
+    passes.addBindValue(static_cast<qint64>(from));
+    passes.addBindValue(static_cast<qint64>(to));
+    if (!passes.exec()) {
+      return archive.Fail(passes);
+    }
+    while (passes.next()) {
+      listed.emplace(passes.value(0).toLongLong(), passes.value(1).toString());
+    }
+  }
+  QSqlQuery update(archive.Database());
+  update.prepare("UPDATE pass SET stations = ? WHERE id = ?");
+  for (const auto& [id, text] : listed) {
+    QStringList stations = text.split(QStringLiteral(", "), Qt::SkipEmptyParts);
+    if (stations.contains(station)) {
+      continue;
+    }
+    stations << station;
+    stations.sort();
+    update.addBindValue(stations.join(QStringLiteral(", ")));
+    update.addBindValue(id);
+    if (!update.exec()) {
+      return archive.Fail(update);
+    }
+  }
+  return true;
+}
+
 }  // namespace quilmar

@@ -5,6 +5,7 @@
 // frames and receptions archived, never of the order they came in.
 #pragma once
 
+#include <QString>
 #include <cstdint>
 #include <utility>
 #include <vector>
@@ -29,5 +30,9 @@ class TouchedTimes {
 
 // Inside the caller's write transaction. False with the archive's Error() set.
 bool RetimePasses(Archive& archive, TouchedTimes& touched);
+
+// Receptions by one more station of frames archived already, which changed no frame's
+// clocks: every pass holding one of them (at the frames' times) lists the station too.
+bool AddStationToPasses(Archive& archive, TouchedTimes& frameTimes, const QString& station);
 
 }  // namespace quilmar
