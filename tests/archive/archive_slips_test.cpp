@@ -11,6 +11,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <chrono>
 #include <cmath>
@@ -22,6 +23,7 @@
 #include "archive/archive_passes.h"
 #include "archive/archive_queries.h"
 #include "archive/archive_schema.h"
+#include "archive/archive_time.h"
 #include "archive/frame_stations.h"
 #include "archive/satnogs_log.h"
 #include "archive/source_import.h"
@@ -218,10 +220,10 @@ TEST_P(ArchiveSlips, DownloadFrameWithFendAndFescIsTheLogsFrame) {
 
   const ImportOutcome download = ImportFile(archive, csv, "");
   ASSERT_TRUE(download.ok) << download.error.toStdString();
-  EXPECT_EQ(Column(archive, "SELECT bytes FROM frame"), QStringList{QString(ax25)});
   QSqlQuery bytes(archive.Database());
   ASSERT_TRUE(bytes.exec("SELECT bytes FROM frame") && bytes.next());
   EXPECT_EQ(bytes.value(0).toByteArray().toHex(' '), ax25.toHex(' '));
+  EXPECT_FALSE(bytes.next());
 
   // The values the export command reads from the log, at the head of the archive's row.
   FrameTable table;
@@ -374,7 +376,7 @@ TEST_P(ArchiveSlips, StationHeardTwiceIsListedOnce) {
 
 // A read whose rows stop on an error of the database is a failed read, not a short pass:
 // frame 15 onwards raise one (an integer overflow on SQLite, a division by zero on
-// PostgreSQL) once the frames before them have come.
+// PostgreSQL), on SQLite once the frames before them have come.
 TEST_P(ArchiveSlips, ReadEndedByADatabaseErrorFails) {
   std::vector<Bytes> frames;
   for (int n = 1; n <= 20; ++n) {
@@ -392,6 +394,26 @@ TEST_P(ArchiveSlips, ReadEndedByADatabaseErrorFails) {
       "CREATE VIEW frame AS SELECT id, digest, bytes, time_utc, time_ms, time_kind, CASE WHEN "
       "frame_number < 15 THEN frame_number ELSE " +
       failing + " END AS frame_number FROM frame_stored"));
+  if (!archive.IsPostgresql()) {
+    // The premise: the read's own statement starts, gives rows, then stops on the error.
+    // (Qt's PostgreSQL driver has the whole answer, error included, before the first row.)
+    QSqlQuery probe(archive.Database());
+    probe.setForwardOnly(true);
+    probe.prepare(
+        "SELECT f.id, f.bytes, f.time_utc, f.time_kind, f.time_ms, f.frame_number, f.digest,"
+        " r.station FROM frame f LEFT JOIN reception r ON r.frame_id = f.id"
+        " WHERE f.time_utc >= ? AND f.time_utc <= ?");
+    probe.addBindValue(UtcText(passes.front().startTime));
+    probe.addBindValue(UtcText(passes.front().endTime));
+    ASSERT_TRUE(probe.exec()) << probe.lastError().text().toStdString();
+    int rows = 0;
+    while (probe.next()) {
+      ++rows;
+    }
+    EXPECT_GT(rows, 0);
+    EXPECT_LT(rows, 20);
+    EXPECT_TRUE(probe.lastError().isValid());
+  }
   int handed = 0;
   const bool read = ReadFramesBetween(archive, passes.front().startTime, passes.front().endTime,
                                       [&](const ArchivedFrameRead&) { return ++handed > 0; });
