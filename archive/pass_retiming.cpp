@@ -46,14 +46,27 @@ bool Covers(const Intervals& region, std::int64_t from, std::int64_t to) {
   return after != region.begin() && std::prev(after)->second >= to;
 }
 
-// One frame as the archive holds it, with the stations that received it.
+constexpr std::uint16_t kNoStation = 0xFFFF;
+
+// One frame as the archive holds it: a hundred bytes or so, since a first import of a long
+// log reads its frames back by the hundred thousand.
 struct StoredFrame {
   TimingInput input;
   std::optional<std::int64_t> timeMs;
-  QString timeKind;
+  std::optional<FrameTimeKind> timeKind;
   bool housekeeping = false;
-  std::set<QString> stations;
+  std::uint16_t station = kNoStation;  // the first station that received it; more in extra
 };
+
+std::optional<FrameTimeKind> TimeKindOf(const QString& name) {
+  for (const FrameTimeKind kind : {FrameTimeKind::kSpacecraft, FrameTimeKind::kCorrelated,
+                                   FrameTimeKind::kReception, FrameTimeKind::kEstimated}) {
+    if (name == QLatin1String(FrameTimeKindName(kind))) {
+      return kind;
+    }
+  }
+  return std::nullopt;
+}
 
 QString MsText(std::int64_t ms) { return UtcText(QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC)); }
 
@@ -74,19 +87,50 @@ class Retiming {
   bool WriteTimes(const Timing& timing);
   bool WritePasses(const Timing& timing);
 
+  bool TimeRegion();
+  std::uint16_t StationNumber(const QString& name);
+  std::set<QString> StationsOf(const TimedPass& pass) const;
+
   Archive& archive;
   Intervals region;
   Intervals read;
   std::unordered_map<std::int64_t, StoredFrame> frames;
+  std::vector<std::pair<std::int64_t, std::uint16_t>> extraStations;  // by frame key
+  std::vector<QString> stationNames;
+  std::map<QString, std::uint16_t> stationNumbers;
 };
+
+// The regions of a long import are timed a group at a time, each group once it holds this
+// many frames, so that memory stays bounded by a group and the largest pass.
+constexpr std::size_t kFramesPerGroup = 1 << 16;
 
 bool Retiming::Run(Intervals touched) {
   for (auto& [from, to] : touched) {
     from -= kGapMs;
     to += kGapMs;
   }
-  region = std::move(touched);
-  Merge(region, 0);
+  Merge(touched, 0);
+  for (std::size_t i = 0; i < touched.size(); ++i) {
+    region.push_back(touched[i]);
+    if (!ReadFrames({touched[i]})) {
+      return false;
+    }
+    read.push_back(touched[i]);
+    if (frames.size() >= kFramesPerGroup || i + 1 == touched.size()) {
+      if (!TimeRegion()) {
+        return false;
+      }
+      region.clear();
+      read.clear();
+      frames.clear();
+      extraStations.clear();
+    }
+  }
+  return true;
+}
+
+// Reads what belongs to the passes of the region until nothing more does, then times them.
+bool Retiming::TimeRegion() {
   for (int round = 0; round < kMaxRounds; ++round) {
     if (!WidenByStoredPasses()) {
       return false;
@@ -113,6 +157,30 @@ bool Retiming::Run(Intervals touched) {
     }
   }
   return archive.Fail(QStringLiteral("the passes could not be timed (they keep growing)"));
+}
+
+std::uint16_t Retiming::StationNumber(const QString& name) {
+  const auto [place, isNew] =
+      stationNumbers.try_emplace(name, static_cast<std::uint16_t>(stationNames.size()));
+  if (isNew) {
+    stationNames.push_back(name);
+  }
+  return place->second;
+}
+
+std::set<QString> Retiming::StationsOf(const TimedPass& pass) const {
+  std::set<QString> stations;
+  for (const std::int64_t key : pass.keys) {
+    if (const std::uint16_t first = frames.at(key).station; first != kNoStation) {
+      stations.insert(stationNames[first]);
+    }
+    auto more = std::lower_bound(extraStations.begin(), extraStations.end(),
+                                 std::pair<std::int64_t, std::uint16_t>{key, 0});
+    for (; more != extraStations.end() && more->first == key; ++more) {
+      stations.insert(stationNames[more->second]);
+    }
+  }
+  return stations;
 }
 
 // A stored pass that reaches into the region is read whole: its frames may have to move.
@@ -164,17 +232,24 @@ bool Retiming::ReadFrames(const Intervals& parts) {
         frame.input.clockEstimated = query.value(4).toInt() != 0;
         frame.input.receivedMs = OptionalInt(query.value(5));
         frame.timeMs = OptionalInt(query.value(6));
-        frame.timeKind = query.value(7).toString();
+        frame.timeKind = TimeKindOf(query.value(7).toString());
         frame.housekeeping = query.value(8).toString() == QLatin1String("S");
       }
       if (!query.value(9).isNull()) {
-        frame.stations.insert(query.value(9).toString());
+        const std::uint16_t station = StationNumber(query.value(9).toString());
+        if (frame.station == kNoStation) {
+          frame.station = station;
+        } else if (frame.station != station) {
+          extraStations.emplace_back(key, station);
+        }
       }
     }
     if (query.lastError().isValid()) {
       return archive.Fail(query);
     }
   }
+  std::sort(extraStations.begin(), extraStations.end());
+  extraStations.erase(std::unique(extraStations.begin(), extraStations.end()), extraStations.end());
   return true;
 }
 
@@ -211,10 +286,10 @@ bool Retiming::WriteTimes(const Timing& timing) {
   std::set<QString> hours;
   for (const TimedFrame& timed : timing.frames) {
     StoredFrame& frame = frames.at(timed.key);
-    const QString kind = QString::fromLatin1(FrameTimeKindName(timed.kind));
-    if (frame.timeMs == timed.timeMs && frame.timeKind == kind) {
+    if (frame.timeMs == timed.timeMs && frame.timeKind == timed.kind) {
       continue;
     }
+    const QString kind = QString::fromLatin1(FrameTimeKindName(timed.kind));
     const QString text = MsText(timed.timeMs);
     if (frame.housekeeping) {
       if (frame.timeMs) {
@@ -266,11 +341,7 @@ bool Retiming::WritePasses(const Timing& timing) {
       "INSERT INTO pass (start_utc, end_utc, start_ms, end_ms, frames, missing, missing_ranges,"
       " stations, clock_offset_s) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
   for (const TimedPass& pass : timing.passes) {
-    std::set<QString> stations;
-    for (const std::int64_t key : pass.keys) {
-      const auto& of = frames.at(key).stations;
-      stations.insert(of.begin(), of.end());
-    }
+    const std::set<QString> stations = StationsOf(pass);
     insert.addBindValue(MsText(pass.startMs));
     insert.addBindValue(MsText(pass.endMs));
     insert.addBindValue(static_cast<qint64>(pass.startMs));
