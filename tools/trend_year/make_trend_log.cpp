@@ -1,7 +1,9 @@
-// make-trend-log OUTPUT [DAYS]: writes a KISS log of a year (or DAYS days) of QUILMAR-1
-// housekeeping passes from 1 January 2026, for filling an archive to look at trends: four
-// passes a day, a battery that follows the seasons, and a twelve-day outage of the ground
-// station in August. Housekeeping frames only, with the simulated pass of the demo log.
+// make-trend-log OUTPUT [DAYS [FROM_DAY]]: writes a KISS log of a year (or DAYS days) of
+// QUILMAR-1 housekeeping passes from 1 January 2026, for filling an archive to look at trends:
+// four passes a day, a battery that follows the seasons, and a twelve-day outage of the ground
+// station in August. Housekeeping frames only, with the simulated pass of the demo log. With
+// FROM_DAY only the days from that one on are written, the same frames the whole log has
+// there: a later part of the mission to add to an archive of its earlier days.
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
@@ -46,11 +48,12 @@ void AppendPass(Bytes& log, Downlink& link, std::int64_t start, int day, Prng& p
 
 int main(int argc, char** argv) {
   using namespace quilmar::demo;
-  if (argc < 2 || argc > 3) {
-    std::cerr << "Usage: make-trend-log OUTPUT [DAYS]\n";
+  if (argc < 2 || argc > 4) {
+    std::cerr << "Usage: make-trend-log OUTPUT [DAYS [FROM_DAY]]\n";
     return 2;
   }
-  const int days = argc == 3 ? std::atoi(argv[2]) : 365;
+  const int days = argc >= 3 ? std::atoi(argv[2]) : 365;
+  const int fromDay = argc == 4 ? std::atoi(argv[3]) : 0;
   Prng prng(kSeed);
   Downlink link;
   link.uptime = 86'400;
@@ -62,6 +65,11 @@ int main(int argc, char** argv) {
     for (const int passStart : kPassStarts) {
       const std::int64_t start = (kFirstDay + day) * 86400 + passStart + prng.Below(600);
       AppendPass(log, link, start, day, prng);
+    }
+    // Days before FROM_DAY are made all the same, so the later ones come out as in the whole
+    // log, and dropped.
+    if (day < fromDay) {
+      log.clear();
     }
   }
   std::ofstream out(argv[1], std::ios::binary | std::ios::trunc);
