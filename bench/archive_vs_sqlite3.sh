@@ -3,9 +3,11 @@
 # KISS log of N distinct housekeeping frames (default 1,000,000), then times
 #   - `add` into a new SQLite archive, the same `add` again, `export` of every frame as CSV;
 #   - sqlite3's `.import` of that CSV into one table of a new database;
-#   - the export command on a 5000-frame log (its time per row, times N/5000);
+#   - the export command on a 5000-frame log, run N/5000 times (as many rows in all);
 #   - with PostgreSQL 15 installed: `add` into a server started here (Unix socket in a
-#     temporary folder, as the postgres user when run as root) and psql's `\copy` of the CSV;
+#     temporary folder, as the postgres user when run as root), psql's `\copy` of the CSV, and
+#     the server's floor: the rows `add` wrote, copied out and loaded again by COPY into the
+#     same tables and indexes of a new archive;
 # and prints each time, the ratios and the peak memory of `add` and `export`. Needs the
 # release build:
 #   cmake --preset release && cmake --build --preset release --target quilmar-hk-archive \
@@ -49,15 +51,15 @@ t_export=$(seconds "$archive_tool" --archive "$dir/a.sqlite" export --output "$d
 rss_export=$(cat "$dir/rss")
 rows=$(($(wc -l <"$dir/all.csv") - 1))
 t_import=$(seconds sqlite3 "$dir/plain.sqlite" ".import --csv $dir/all.csv frames")
-t_small=$(seconds "$export_tool" --output "$dir/small.csv" "$dir/small.kss")
-t_small_scaled=$(awk -v t="$t_small" -v n="$rows" 'BEGIN { printf "%.2f", t * n / 5000 }')
+runs=$(((rows + 4999) / 5000))
+t_small_scaled=$(seconds sh -c "for i in \$(seq $runs); do \"$export_tool\" --output \"$dir/small.csv\" \"$dir/small.kss\"; done")
 
 echo "frames in the log: $frames, archived (distinct): $rows"
 echo "SQLite  add:            $t_add s (peak memory $((rss_add / 1024)) MiB)"
 echo "SQLite  sqlite3 .import: $t_import s   add / .import = $(ratio "$t_add" "$t_import")"
 echo "SQLite  add again:      $t_again s   again / first = $(ratio "$t_again" "$t_add")"
 echo "export  all rows:       $t_export s (peak memory $((rss_export / 1024)) MiB)"
-echo "export command x$((rows / 5000)):   $t_small_scaled s   export / that = $(ratio "$t_export" "$t_small_scaled")"
+echo "export command x$runs:   $t_small_scaled s   export / that = $(ratio "$t_export" "$t_small_scaled")"
 
 [[ -x $pg_bin/initdb ]] || { echo "PostgreSQL 15 not installed: no PostgreSQL figures"; exit 0; }
 mkdir "$dir/pg"
@@ -74,6 +76,18 @@ url="postgresql://postgres@/archive?host=$dir/pg"
 t_pg_add=$(seconds "$archive_tool" --archive "$url" add "$dir/log.kss")
 t_pg_again=$(seconds "$archive_tool" --archive "$url" add "$dir/log.kss")
 t_pg_copy=$(seconds "${psql[@]}" -d plain -c "\\copy frames FROM '$dir/all.csv' WITH (FORMAT csv, HEADER true)")
+# The server's floor: the same rows into the same schema by COPY alone, from files on the
+# server, with nothing decoded and no client in between.
+"${psql[@]}" -d postgres -c "CREATE DATABASE floor"
+floor_url="postgresql://postgres@/floor?host=$dir/pg"
+"$archive_tool" --archive "$floor_url" add "$dir/small.kss" >/dev/null 2>&1
+"${psql[@]}" -d floor -c "TRUNCATE frame, reception, pass, trend_hour, source"
+for table in frame reception; do
+  "${psql[@]}" -d archive -c "COPY $table TO '$dir/pg/$table.copy' (FORMAT binary)"
+done
+t_pg_floor=$(seconds "${psql[@]}" -d floor -c "COPY frame FROM '$dir/pg/frame.copy' (FORMAT binary)" \
+  -c "COPY reception FROM '$dir/pg/reception.copy' (FORMAT binary)")
 echo "PostgreSQL add:         $t_pg_add s"
+echo "PostgreSQL COPY floor:  $t_pg_floor s   add / floor = $(ratio "$t_pg_add" "$t_pg_floor")"
 echo "PostgreSQL psql \\copy:  $t_pg_copy s   add / \\copy = $(ratio "$t_pg_add" "$t_pg_copy")"
 echo "PostgreSQL add again:   $t_pg_again s   again / first = $(ratio "$t_pg_again" "$t_pg_add")"

@@ -222,6 +222,40 @@ TEST(SatnogsDownloadAsLog, ReadsAsTheLogOfTheSameFrames) {
   }
 }
 
+// gr-satellites writes the reception time before each frame (a KISS frame of command 9, Unix
+// milliseconds, big-endian): the log's frames are archived with those times, so the pass goes
+// to ground time as a SatNOGS download's would.
+TEST_P(ArchiveOrder, TimestampedKissLogGivesReceptionTimes) {
+  const std::vector<DemoFrame> demo = DemoPass();
+  std::vector<testing::Bytes> kiss;
+  for (const DemoFrame& frame : demo) {
+    testing::Bytes stamp{0x09};
+    const auto ms = static_cast<std::uint64_t>(frame.ground.toMSecsSinceEpoch());
+    for (int shift = 56; shift >= 0; shift -= 8) {
+      stamp.push_back(static_cast<std::uint8_t>(ms >> shift));
+    }
+    kiss.push_back(stamp);
+    testing::Bytes bytes{0x00};
+    bytes.insert(bytes.end(), frame.ax25.begin(), frame.ax25.end());
+    kiss.push_back(bytes);
+  }
+  const QString path = testing::TestFolder() + "/stamped.kss";
+  testing::WriteFile(path.toStdString(), testing::KissLog(std::span<const testing::Bytes>(kiss)));
+  Archive archive;
+  ASSERT_TRUE(archive.Open(testing::FreshArchive(GetParam())));
+  const ImportOutcome outcome = ImportFile(archive, path, "XQ0GND");
+  ASSERT_TRUE(outcome.ok) << outcome.error.toStdString();
+  EXPECT_EQ(outcome.newFrames, static_cast<std::int64_t>(demo.size()));
+  std::vector<ArchivedPass> passes;
+  ASSERT_TRUE(ForEachPass(archive, [&](const ArchivedPass& pass) { passes.push_back(pass); }));
+  ASSERT_EQ(passes.size(), 1u);
+  EXPECT_EQ(passes.front().clockOffsetSeconds, kClockOffSeconds);
+  QSqlQuery received(archive.Database());
+  ASSERT_TRUE(received.exec("SELECT count(*) FROM reception WHERE received_at IS NOT NULL") &&
+              received.next());
+  EXPECT_EQ(received.value(0).toInt(), static_cast<int>(demo.size()));
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, ArchiveOrder,
                          ::testing::Values(ArchiveEngine::kSqlite, ArchiveEngine::kPostgresql),
                          [](const auto& info) {
