@@ -10,12 +10,15 @@
 #include <QValueAxis>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace quilmar {
 namespace {
 
 // How near, in pixels, the pointer must be to a point to select it or show its tip.
 constexpr double kPointTolerance = 8;
+// A tip's time on screen while the pointer rests on its point: as long as it rests.
+constexpr int kTipShownWhilePointerRests = std::numeric_limits<int>::max();
 // Up to this many rows each point gets a marker; beyond, markers would merge into a bar.
 constexpr int kMarkerLimit = 60;
 // Qt Charts keeps this many pixels free on either side of an axis label.
@@ -466,7 +469,10 @@ void ChartAdapter::ShowToolTip(QPoint position, QPoint globalPosition) {
     QToolTip::hideText();
     return;
   }
-  QToolTip::showText(globalPosition, ToolTipText(row), view->viewport());
+  // The tip stays while the pointer rests, however long; a move away from the point takes it
+  // off.
+  QToolTip::showText(globalPosition, ToolTipText(row), view->viewport(), QRect(),
+                     kTipShownWhilePointerRests);
 }
 
 void ChartAdapter::SelectPointAt(QPoint position) {

@@ -127,6 +127,18 @@ void ChartView::mouseDoubleClickEvent(QMouseEvent* event) {
   event->accept();
 }
 
+bool ChartView::viewportEvent(QEvent* event) {
+  if (event->type() != QEvent::ToolTip) {
+    return QChartView::viewportEvent(event);
+  }
+  const auto* help = static_cast<QHelpEvent*>(event);
+  if (!pressed) {
+    emit hoveredAt(help->pos(), help->globalPos());
+  }
+  event->accept();
+  return true;
+}
+
 void ChartView::contextMenuEvent(QContextMenuEvent* event) {
   QMenu* menu = CreateContextMenu(this);
   menu->setAttribute(Qt::WA_DeleteOnClose);

@@ -36,6 +36,7 @@ class ChartView : public QChartView {
   void fileDropped(const QString& path);
   // A press and release at nearly the same place, in viewport coordinates.
   void clickedAt(QPoint position);
+  // The pointer moved over the plot, or rests there.
   void hoveredAt(QPoint position, QPoint globalPosition);
   void wholeChartRequested();
 
@@ -48,6 +49,9 @@ class ChartView : public QChartView {
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
+  // The pointer resting on the plot asks for the point's tip again instead of the scene's,
+  // whose items have none and would take the tip away.
+  bool viewportEvent(QEvent* event) override;
 
  private:
   void OfferSaveAsPng();

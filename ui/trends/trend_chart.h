@@ -125,6 +125,7 @@ class TrendChart : public QWidget {
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
+  bool event(QEvent* event) override;
 
  private:
   struct Shown {
@@ -144,6 +145,8 @@ class TrendChart : public QWidget {
   void PaintLegend(QPainter& painter) const;
   QString StationsText(std::int64_t frameKey) const;
   void ShowBox(double x);
+  // The hover text of the point near position as a tip that stays while the pointer rests.
+  void ShowHover(QPointF position, QPoint globalPosition);
 
   std::vector<Shown> curves;
   double fullFrom = 0.0;

@@ -7,6 +7,7 @@
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "trend_chart.h"
 
@@ -14,6 +15,8 @@ namespace quilmar {
 namespace {
 
 constexpr double kClickSlack = 3.0;  // pixels a click may move before it pans or draws a box
+// A hover text's time on screen while the pointer rests on its point: as long as it rests.
+constexpr int kShownWhilePointerRests = std::numeric_limits<int>::max();
 
 }  // namespace
 
@@ -80,12 +83,30 @@ void TrendChart::mouseMoveEvent(QMouseEvent* event) {
     SetView(dragStartFrom - shift * span, dragStartFrom - shift * span + span);
     return;
   }
-  const QString text = HoverText(event->position());
+  ShowHover(event->position(), event->globalPosition().toPoint());
+}
+
+void TrendChart::ShowHover(QPointF position, QPoint globalPosition) {
+  const QString text = HoverText(position);
   if (text.isEmpty()) {
     QToolTip::hideText();
   } else {
-    QToolTip::showText(event->globalPosition().toPoint(), text, this);
+    QToolTip::showText(globalPosition, text, this, QRect(), kShownWhilePointerRests);
   }
+}
+
+// The pointer resting on the chart asks for the hovered point's text again; answered here,
+// the question never reaches a parent that might answer with none.
+bool TrendChart::event(QEvent* event) {
+  if (event->type() != QEvent::ToolTip) {
+    return QWidget::event(event);
+  }
+  const auto* help = static_cast<QHelpEvent*>(event);
+  if (!dragging && !boxZooming) {
+    ShowHover(help->pos(), help->globalPos());
+  }
+  event->accept();
+  return true;
 }
 
 void TrendChart::mouseReleaseEvent(QMouseEvent* event) {

@@ -289,6 +289,27 @@ TEST_F(ParameterGraphTest, HoverTipNamesFrameAndValue) {
   EXPECT_TRUE(QTest::qWaitFor([] { return !QToolTip::isVisible(); }, 2000));
 }
 
+// A pointer resting on a point keeps its tip: past the moment the window asks the widget
+// under it for a tip of its own, and past the few seconds a plain tip lasts.
+TEST_F(ParameterGraphTest, HoverTipStaysWhileThePointerRests) {
+  graph.DrawParameterGraph(Table(30), kRow);
+  ShowChart();
+  tab.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&tab));
+  QTest::mouseMove(Chart().View()->viewport(), PointPosition(7, 7 * 0.25 + 3));
+  const QString tip = QStringLiteral("Frame 107: %1").arg(QLocale().toString(4.75));
+  ASSERT_EQ(QToolTip::text(), tip);
+  // What the application sends the widget under a resting pointer.
+  QHelpEvent rest(QEvent::ToolTip, PointPosition(7, 7 * 0.25 + 3),
+                  Chart().View()->viewport()->mapToGlobal(PointPosition(7, 7 * 0.25 + 3)));
+  QCoreApplication::sendEvent(Chart().View()->viewport(), &rest);
+  for (const int wait : {1500, 1500, 9500}) {
+    QTest::qWait(wait);
+    EXPECT_TRUE(QToolTip::isVisible());
+    EXPECT_EQ(QToolTip::text(), tip);
+  }
+}
+
 // A zoomed view labels its frames as a chart of a range of that size would, not with the
 // spacing of the whole log (which leaves 20 zoomed frames one label).
 TEST_F(ParameterGraphTest, AZoomedViewIsLabelledAsARangeOfItsSize) {

@@ -20,10 +20,12 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolTip>
 #include <QTreeWidget>
 #include <QVariant>
 #include <QWheelEvent>
 #include <algorithm>
+#include <cmath>
 
 #include "archive/archive.h"
 #include "archive/trend_overview.h"
@@ -56,7 +58,8 @@ bool AddPass(const ArchiveLocation& location, int firstIndex, double start,
       "?)");
   QSqlQuery source(archive.Database());
   source.prepare(
-      "INSERT INTO source (id, kind, name, station, added_at) VALUES (?, 'kss', ?, ?, '')");
+      "INSERT INTO source (id, kind, name, station, added_at)"
+      " VALUES (?, 'kss', ?, ?, '2026-07-16T00:00:00Z')");
   QSqlQuery reception(archive.Database());
   reception.prepare(
       "INSERT INTO reception (source_id, position, frame_id, station) VALUES (?, ?, ?, ?)");
@@ -244,6 +247,30 @@ TEST_F(TrendsWindowTest, HoverNamesTimeValueTimeKindAndStations) {
   SendMouse(QEvent::MouseMove, QPointF(x + 40, y), Qt::LeftButton);
   SendMouse(QEvent::MouseButtonRelease, QPointF(x + 40, y), Qt::NoButton);
   EXPECT_EQ(clicked.size(), 1);
+}
+
+// A pointer resting on a point keeps its hover text: past the moment the window asks the
+// widget under it for a tip of its own, and past the few seconds a plain tip lasts.
+TEST_F(TrendsWindowTest, HoverStaysWhileThePointerRests) {
+  window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  Chart().SetView(kFirstPass, kFirstPass + 600);
+  const QRect plot = Chart().PlotRect();
+  const double x = plot.left() + (kSpikeFrame * 10.0) / 600 * plot.width();
+  const QPoint spike(static_cast<int>(std::lround(x)),
+                     static_cast<int>(std::lround(plot.top() + plot.height() * 0.05 / 1.1)));
+  QTest::mouseMove(&Chart(), spike);
+  const QString text = Chart().HoverText(spike);
+  ASSERT_FALSE(text.isEmpty());
+  ASSERT_EQ(QToolTip::text(), text);
+  // What the application sends the widget under a resting pointer.
+  QHelpEvent rest(QEvent::ToolTip, spike, Chart().mapToGlobal(spike));
+  QCoreApplication::sendEvent(&Chart(), &rest);
+  for (const int wait : {1500, 1500, 9500}) {
+    QTest::qWait(wait);
+    EXPECT_TRUE(QToolTip::isVisible());
+    EXPECT_EQ(QToolTip::text(), text);
+  }
 }
 
 TEST_F(TrendsWindowTest, FilterKeepsMatchingParametersAndTheirSections) {
