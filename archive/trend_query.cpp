@@ -12,9 +12,26 @@
 #include "archive_schema.h"
 #include "archive_time.h"
 #include "core/parameter_catalogue.h"
+#include "pass_timing.h"
 
 namespace quilmar {
 namespace {
+
+// The archive's time kinds in the order of TrendTimeKind: a kind's number is its index.
+constexpr FrameTimeKind kTimeKinds[] = {FrameTimeKind::kSpacecraft, FrameTimeKind::kCorrelated,
+                                        FrameTimeKind::kReception, FrameTimeKind::kEstimated};
+
+// "CASE time_kind WHEN 'correlated' THEN 1 ... ELSE 0 END": the kind's number, a kind the
+// window does not know read as the spacecraft's clock.
+QString TimeKindNumberSql() {
+  QString sql = QStringLiteral("CASE time_kind");
+  for (std::size_t i = 1; i < std::size(kTimeKinds); ++i) {
+    sql += QStringLiteral(" WHEN '%1' THEN %2")
+               .arg(QLatin1String(FrameTimeKindName(kTimeKinds[i])))
+               .arg(i);
+  }
+  return sql + QStringLiteral(" ELSE 0 END");
+}
 
 // Digits text[at, at + count) as a number, or -1.
 int Digits(QStringView text, int at, int count) {
@@ -60,15 +77,7 @@ std::optional<std::int64_t> UtcTextSeconds(QStringView text) {
 }
 
 const char* TrendTimeKindName(TrendTimeKind kind) {
-  switch (kind) {
-    case TrendTimeKind::kReception:
-      return kTimeFromReception;
-    case TrendTimeKind::kEstimated:
-      return kTimeEstimated;
-    case TrendTimeKind::kSpacecraft:
-      break;
-  }
-  return kTimeFromSpacecraft;
+  return FrameTimeKindName(kTimeKinds[static_cast<std::size_t>(kind)]);
 }
 
 namespace {
@@ -135,24 +144,21 @@ bool ReadTrendWhere(Archive& archive, int parameterRow, const QString& where,
   QSqlQuery query(archive.Database());
   query.setForwardOnly(true);
   // The kind as a number from the database, for the same reason as the seconds.
-  query.prepare(QStringLiteral("SELECT %2, CASE time_kind WHEN '%3' THEN 1 WHEN '%4' THEN 2"
-                               " ELSE 0 END, %1, id FROM frame WHERE frame_type = 'S' AND %5"
+  query.prepare(QStringLiteral("SELECT %2, %3, %1, id FROM frame WHERE frame_type = 'S' AND %4"
                                " AND time_utc IS NOT NULL AND %1 IS NOT NULL"
                                " ORDER BY time_utc, id")
-                    .arg(column, SecondsColumn(archive), QLatin1String(kTimeFromReception),
-                         QLatin1String(kTimeEstimated), where));
+                    .arg(column, SecondsColumn(archive), TimeKindNumberSql(), where));
   for (const QVariant& value : values) {
     query.addBindValue(value);
   }
   if (!query.exec()) {
     return archive.Fail(query);
   }
-  constexpr TrendTimeKind kKinds[] = {TrendTimeKind::kSpacecraft, TrendTimeKind::kReception,
-                                      TrendTimeKind::kEstimated};
+  constexpr int kLastKind = static_cast<int>(std::size(kTimeKinds)) - 1;
   TrendSample sample;
   while (query.next()) {
     sample.utcSeconds = query.value(0).toLongLong();
-    sample.kind = kKinds[std::clamp(query.value(1).toInt(), 0, 2)];
+    sample.kind = static_cast<TrendTimeKind>(std::clamp(query.value(1).toInt(), 0, kLastKind));
     sample.value = query.value(2).toDouble();
     sample.key = query.value(3).toLongLong();
     if (!sink(sample)) {

@@ -13,8 +13,10 @@ namespace quilmar {
 
 class Archive;
 
-// Where a frame's time came from (the time_kind column).
-enum class TrendTimeKind : std::uint8_t { kSpacecraft, kReception, kEstimated };
+// Where a frame's time came from (the time_kind column): the spacecraft clock as it reads,
+// that clock carried onto ground time by its pass's offset, the ground reception, or a clock
+// estimated from neighbouring frames.
+enum class TrendTimeKind : std::uint8_t { kSpacecraft, kCorrelated, kReception, kEstimated };
 
 struct TrendSample {
   std::int64_t utcSeconds = 0;  // since the Unix epoch
@@ -64,7 +66,8 @@ std::optional<TrendFrame> FrameOfExtreme(Archive& archive, int parameterRow,
 // "YYYY-MM-DDTHH:MM:SSZ" as seconds since the Unix epoch; nullopt for any other text.
 std::optional<std::int64_t> UtcTextSeconds(QStringView text);
 
-// The time kind's name as stored and shown ("spacecraft", "reception", "estimated").
+// The time kind's name as stored and shown ("spacecraft", "correlated", "reception",
+// "estimated").
 const char* TrendTimeKindName(TrendTimeKind kind);
 
 }  // namespace quilmar

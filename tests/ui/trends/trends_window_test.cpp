@@ -41,10 +41,12 @@ const double kFirstPass =
 const double kSecondPass = kFirstPass + 3 * 3600;
 constexpr double kSpike = 4.6;
 constexpr int kSpikeFrame = 31;  // of the first pass, ten seconds apart
+constexpr int kCorrelatedAfterSpike = 2;
 
 // 60 frames of a pass from start, ten seconds apart, numbered from firstIndex; the frame
-// numbered spikeIndex carries a spike and an estimated time. Each frame is received by the
-// stations given, in that order, each station a source of its own.
+// numbered spikeIndex carries a spike and an estimated time, the second after it a clock
+// correlated with ground time. Each frame is received by the stations given, in that order,
+// each station a source of its own.
 bool AddPass(const ArchiveLocation& location, int firstIndex, double start,
              const QStringList& stations, int spikeIndex = -1) {
   Archive archive;
@@ -79,7 +81,10 @@ bool AddPass(const ArchiveLocation& location, int firstIndex, double start,
     insert.addBindValue(
         QDateTime::fromSecsSinceEpoch(static_cast<qint64>(time), Qt::UTC).toString(Qt::ISODate));
     insert.addBindValue(static_cast<qint64>(time * 1000));
-    insert.addBindValue(spike ? "estimated" : "spacecraft");
+    insert.addBindValue(spike ? "estimated"
+                        : spikeIndex >= 0 && i == spikeIndex + kCorrelatedAfterSpike
+                            ? "correlated"
+                            : "spacecraft");
     insert.addBindValue(i);
     insert.addBindValue(spike ? kSpike : 3.9 + 0.001 * (i % 7));
     if (!insert.exec()) {
@@ -223,6 +228,14 @@ TEST_F(TrendsWindowTest, HoverNamesTimeValueTimeKindAndStations) {
   EXPECT_TRUE(text.contains("time: estimated")) << text.toStdString();
   EXPECT_TRUE(text.contains("stations: DL1ABC, W6XYZ\n")) << text.toStdString();
   EXPECT_TRUE(Chart().HoverText(QPointF(x, plot.bottom() - 2)).isEmpty());
+  // A clock carried onto ground time says so: found down the column of its time.
+  const double correlatedX = x + kCorrelatedAfterSpike * 10.0 / 600 * plot.width();
+  QString correlated;
+  for (int down = plot.top(); down <= plot.bottom() && correlated.isEmpty(); ++down) {
+    correlated = Chart().HoverText(QPointF(correlatedX, down));
+  }
+  EXPECT_TRUE(correlated.contains("2026-07-15 19:05:30 UTC")) << correlated.toStdString();
+  EXPECT_TRUE(correlated.contains("time: correlated\n")) << correlated.toStdString();
 
   // The stations are asked for once per hovered point, not at every move over it.
   int lookups = 0;
@@ -352,6 +365,8 @@ TEST_F(TrendsWindowTest, SavesTheVisibleValuesAndTheChart) {
                                                                                         // 0.002 as
                                                                                         // stored
   EXPECT_EQ(rows[2].toStdString(), "2026-07-15T19:05:10Z,estimated,Battery Volts (EPS/TCS),V,4.6");
+  EXPECT_TRUE(rows[4].startsWith("2026-07-15T19:05:30Z,correlated,Battery Volts (EPS/TCS),V,3.90"))
+      << rows[4].toStdString();
   for (const char* name : {"chart.png", "chart.svg", "values.csv"}) {
     SCOPED_TRACE(name);
     QString error;
