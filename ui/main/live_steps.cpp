@@ -2,6 +2,7 @@
 #include "live_steps.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLocale>
@@ -72,7 +73,8 @@ LiveSteps::LiveSteps(FrameTableModel& model, QWidget& window, QMenu* file, QStat
 void LiveSteps::BuildStatusWidgets(QStatusBar* statusBar) {
   liveStatus = new QLabel(&window);
   liveStatus->setObjectName(QStringLiteral("LiveStatus"));
-  // The window has a fixed size: a long recording path must not widen it.
+  // A long line must not make the window wider than its controls: it takes the room the
+  // window has, which the user may widen to read all of it.
   liveStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   liveStatus->hide();
   statusBar->addWidget(liveStatus, 4);
@@ -228,13 +230,15 @@ void LiveSteps::WriteStatus() {
   if (session == nullptr) {
     return;
   }
-  const QString recordingName = QFileInfo(session->RecordingPath()).fileName();
-  liveStatus->setText(
-      QStringLiteral("TNC %1: %2 | %3 frames received, %4 stored | %5 | recording %6")
-          .arg(session->Address().Text(), session->State(), Count(session->FramesReceived()),
-               Count(model.RowCount()), PassHealth(*session, model.Missing().Count()),
-               recordingName));
-  liveStatus->setToolTip(session->RecordingPath());
+  const auto line = [this](const QString& recording) {
+    return QStringLiteral("TNC %1: %2 | %3 frames received, %4 stored | %5 | recording %6")
+        .arg(session->Address().Text(), session->State(), Count(session->FramesReceived()),
+             Count(model.RowCount()), PassHealth(*session, model.Missing().Count()), recording);
+  };
+  liveStatus->setText(line(QFileInfo(session->RecordingPath()).fileName()));
+  // A window narrower than the line cuts it: the tooltip holds all of it, the recording with
+  // its folder.
+  liveStatus->setToolTip(line(QDir::toNativeSeparators(session->RecordingPath())));
   liveStatus->show();
   reconnectNow->setVisible(session->IsWaitingToRetry());
   WriteArchiveStatus();
@@ -246,8 +250,7 @@ void LiveSteps::WriteArchiveStatus() {
   const QString text = archiving->StatusText();
   archiveStatus->setText(text);
   archiveStatus->setToolTip(text);
-  // As wide as its text, up to two fifths of the fixed-size window; the session's line takes
-  // the rest.
+  // As wide as its text, up to two fifths of the window; the session's line takes the rest.
   const int margin = archiveStatus->fontMetrics().averageCharWidth() * 2;
   archiveStatus->setFixedWidth(std::min(
       archiveStatus->fontMetrics().horizontalAdvance(text) + margin, window.width() * 2 / 5));

@@ -108,14 +108,15 @@ MainWindow::MainWindow(QWidget* parent)
   };
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                 Qt::WindowCloseButtonHint);
+                 Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
   setWindowIcon(QIcon(QStringLiteral(":/quilmar/icon.svg")));
   BuildClientArea();
   // The load sequence lives in the status bar, and the File menu's commands use it.
   BuildStatusBar();
   BuildMenus();
   ConnectParts();
-  layout()->setSizeConstraint(QLayout::SetFixedSize);
+  // The layout keeps the window at least as large as the controls placed by their twips; it
+  // may be made larger (or maximised), which gives the status bar's lines more room.
   StartUp();
 }
 
@@ -220,9 +221,8 @@ void MainWindow::BuildStatusBar() {
   statusBar()->insertWidget(0, pathLabel, 1);
   statusBar()->addPermanentWidget(loadMessage);
   statusBar()->addPermanentWidget(progress);
-  statusBar()->setSizeGripEnabled(false);
-  // Room for the progress bar from the start, so the fixed-size window does not grow when a
-  // long load shows it.
+  // Room for the progress bar from the start, so the window does not grow when a long load
+  // shows it.
   statusBar()->setMinimumHeight(progress->sizeHint().height() + 4);
   cancelShortcut = new QShortcut(QKeySequence(Qt::Key_Escape), this);
   cancelShortcut->setEnabled(false);

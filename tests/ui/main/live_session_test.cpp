@@ -4,6 +4,8 @@
 #include "ui/main/live_session.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QTabWidget>
@@ -185,6 +187,36 @@ TEST_F(LiveSessionTest, AFrameCutByALostConnectionLeavesTheNextStreamInStep) {
   window->Disconnect();
   FrameTable loaded;
   EXPECT_EQ(ReadKissLog(*MemorySource(ReadBytes(recording)), loaded).framesStored, live);
+}
+
+// A pass's status line outgrows the window's controls: the window widens to show all of it,
+// and its tooltip holds all of it, the recording with its folder.
+TEST_F(LiveSessionTest, TheWholeStatusLineCanBeRead) {
+  window->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+  const QString recording = dir.filePath(QStringLiteral("a pass recorded under a long name.kss"));
+  ASSERT_TRUE(window->ConnectToTnc(tnc.Choice(recording)));
+  ASSERT_TRUE(tnc.WaitForClient());
+  tnc.Send(LogOfNumbers({1, 2}));
+  ASSERT_TRUE(WaitForFrames(2));
+  const auto* status = Find<QLabel>("LiveStatus");
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return status->text().contains(QStringLiteral("2 frames received, 2 stored")); },
+      5000));
+
+  const QString line = status->text();
+  const QString parts = line.left(line.indexOf(QStringLiteral(" | recording ")));
+  EXPECT_TRUE(parts.endsWith(QStringLiteral("0 rejected"))) << line.toStdString();
+  EXPECT_EQ(status->toolTip(),
+            parts + QStringLiteral(" | recording ") + QDir::toNativeSeparators(recording));
+
+  const int needed = status->fontMetrics().horizontalAdvance(line);
+  const QSize before = window->size();
+  window->resize(before.width() + needed, before.height());
+  QApplication::processEvents();
+  EXPECT_GT(window->width(), before.width());
+  EXPECT_GE(status->contentsRect().width(), needed) << line.toStdString();
+  window->Disconnect();
 }
 
 TEST_F(LiveSessionTest, ARefusedConnectionIsRetriedAndSaidSo) {

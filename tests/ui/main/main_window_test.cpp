@@ -29,10 +29,14 @@ namespace {
 TEST_F(MainWindowTest, FrameTitleTabsAndStartUpState) {
   EXPECT_EQ(window->windowTitle(),
             QStringLiteral("QUILMAR-1 Housekeeping Telemetry Decoder  Ver. 3.03"));
-  EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
+  EXPECT_TRUE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
   EXPECT_TRUE(window->windowFlags() & Qt::WindowMinimizeButtonHint);
   window->show();
-  EXPECT_EQ(window->minimumSize(), window->maximumSize());
+  // Never smaller than its controls, larger as the user likes.
+  EXPECT_EQ(window->minimumSize().width(), window->width());
+  EXPECT_GE(window->minimumSize().height(), window->height() - 1);
+  EXPECT_GT(window->maximumSize().width(), window->width());
+  EXPECT_GT(window->maximumSize().height(), window->height());
   EXPECT_FALSE(window->windowIcon().pixmap(32, 32).isNull());
 
   auto* tabs = Find<QTabWidget>("Hexdump");
