@@ -4,13 +4,11 @@
 #include <algorithm>
 #include <array>
 
+#include "core/kiss_bytes.h"
+
 namespace quilmar {
 namespace {
 
-constexpr std::uint8_t kFend = 0xC0;
-constexpr std::uint8_t kFesc = 0xDB;
-constexpr std::uint8_t kTfend = 0xDC;
-constexpr std::uint8_t kTfesc = 0xDD;
 constexpr std::uint8_t kDataFramePort0 = 0x00;
 // Two address fields and a control byte: anything shorter is no AX.25 frame to check an FCS
 // of, however its last two bytes happen to fall.

@@ -4,13 +4,11 @@
 #include <cstring>
 #include <limits>
 
+#include "core/kiss_bytes.h"
+
 namespace quilmar {
 namespace {
 
-constexpr std::uint8_t kFend = 0xC0;
-constexpr std::uint8_t kFesc = 0xDB;
-constexpr std::uint8_t kTfend = 0xDC;
-constexpr std::uint8_t kTfesc = 0xDD;
 constexpr std::uint8_t kTimestampCommand = 0x09;
 constexpr int kTimestampLength = 1 + 8;  // the command byte and the milliseconds
 

@@ -10,13 +10,11 @@
 #include <string_view>
 #include <utility>
 
+#include "kiss_bytes.h"
+
 namespace quilmar {
 namespace {
 
-constexpr std::uint8_t kFend = 0xC0;
-constexpr std::uint8_t kFesc = 0xDB;
-constexpr std::uint8_t kTfend = 0xDC;
-constexpr std::uint8_t kTfesc = 0xDD;
 constexpr int kLongestCountedFrame = 32767;
 
 // A byte can still change only at the position the length points to, so once the length

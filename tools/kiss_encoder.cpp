@@ -3,13 +3,11 @@
 
 #include <bit>
 
+#include "core/kiss_bytes.h"
+
 namespace quilmar::demo {
 namespace {
 
-constexpr std::uint8_t kFend = 0xC0;
-constexpr std::uint8_t kFesc = 0xDB;
-constexpr std::uint8_t kTfend = 0xDC;
-constexpr std::uint8_t kTfesc = 0xDD;
 constexpr std::uint8_t kUiControl = 0x03;
 constexpr std::uint8_t kNoLayer3 = 0xF0;
 
