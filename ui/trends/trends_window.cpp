@@ -28,6 +28,7 @@
 #include "core/parameter_catalogue.h"
 #include "no_archive_yet.h"
 #include "trend_chart.h"
+#include "utc_minute_field.h"
 
 namespace quilmar {
 namespace {
@@ -167,12 +168,8 @@ QWidget* TrendsWindow::BuildPresetBar() {
   }
   layout->addSpacing(12);
   // The fields follow the view as it is zoomed and panned; Show applies what was typed.
-  for (QDateTimeEdit** field : {&rangeFrom, &rangeTo}) {
-    *field = new QDateTimeEdit;
-    (*field)->setTimeSpec(Qt::UTC);
-    (*field)->setDisplayFormat(QStringLiteral("yyyy-MM-dd HH:mm"));
-    (*field)->setCalendarPopup(true);
-  }
+  rangeFrom = new UtcMinuteField;
+  rangeTo = new UtcMinuteField;
   // Until the archive has frames the fields have no range to show.
   for (QDateTimeEdit* field : {rangeFrom, rangeTo}) {
     field->setSpecialValueText(QStringLiteral(" "));

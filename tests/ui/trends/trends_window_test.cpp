@@ -476,6 +476,38 @@ TEST_F(TrendsWindowTest, TheRangeFieldsFollowTheViewAndShowWhatIsTyped) {
   }
 }
 
+// A whole date typed over the field's text (Ctrl+A, then the date) takes its place, year
+// included, and Show charts it; the other field keeps what it showed.
+TEST_F(TrendsWindowTest, ADateTypedOverTheWholeFieldIsShown) {
+  struct Case {
+    const char* field;
+    const char* typed;
+    const char* from;  // the view Show gives
+    const char* to;
+  };
+  const Case cases[] = {
+      {"rangeFrom", "2026-06-12 16:00", "2026-06-12 16:00", "2026-07-15 20:00"},
+      {"rangeTo", "2027-01-01 00:00", "2026-07-15 19:00", "2027-01-01 00:00"},
+      {"rangeFrom", "2025-12-31 23:59", "2025-12-31 23:59", "2026-07-15 20:00"},
+      {"rangeTo", "2026-07-15 19:12", "2026-07-15 19:00", "2026-07-15 19:12"},
+  };
+  window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.typed);
+    Chart().SetView(kFirstPass, kFirstPass + 3600);
+    auto* field = window->findChild<QDateTimeEdit*>(c.field);
+    ASSERT_TRUE(field);
+    field->setFocus();
+    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(field, c.typed);
+    EXPECT_EQ(field->text(), c.typed);
+    QTest::mouseClick(window->findChild<QPushButton*>("rangeShow"), Qt::LeftButton);
+    EXPECT_DOUBLE_EQ(Chart().ViewFrom(), Utc(c.from).toSecsSinceEpoch());
+    EXPECT_DOUBLE_EQ(Chart().ViewTo(), Utc(c.to).toSecsSinceEpoch());
+  }
+}
+
 // Frames added to the archive while the window is open (as a live session adds them) extend
 // the curve at the next look; a view ending at the newest time moves on with its width, one
 // of the whole archive keeps its start, one of older times stays.
