@@ -50,6 +50,7 @@ ChartAdapter::ChartAdapter(QWidget* frame)
   connect(&commitTimer, &QTimer::timeout, this, &ChartAdapter::Commit);
   connect(tickAxis, &QValueAxis::rangeChanged, this, &ChartAdapter::UpdateVisibleRows);
   connect(view->chart(), &QChart::plotAreaChanged, this, [this](const QRectF& plot) {
+    line->PlotAreaChanged();
     if (std::abs(plot.width() - plottedWidth) > 0.5) {
       UpdateVisibleRows();
     }
@@ -87,6 +88,7 @@ QChart* ChartAdapter::BuildChart() {
   series->attachAxis(categoryAxis);
   series->attachAxis(valueAxis);
   series->setMarkerSize(7);
+  line = new BrokenLineItem(chart, series);
   return chart;
 }
 
@@ -261,16 +263,20 @@ void ChartAdapter::UpdateVisibleRows() {
   UpdateCategoryLabels(low, high);
   const int first = std::max(1, static_cast<int>(std::floor(low)));
   const int last = std::min(RowCount(), static_cast<int>(std::ceil(high)));
-  series->setPointsVisible(last - first < kMarkerLimit);
+  const bool markers = last - first < kMarkerLimit;
+  series->setPointsVisible(markers);
   // Where rows outnumber pixel columns the line is drawn as each column's lowest and highest
   // point: mostly vertical strokes, which smoothing barely changes but makes the chart's
   // repaint about twice as slow (every new frame of a live pass repaints it).
   View()->setRenderHint(QPainter::Antialiasing, !IsThinned(last - first + 1));
-  ReplacePoints(VisiblePoints(first, last));
+  std::vector<bool> runStarts;
+  const QList<QPointF> points = VisiblePoints(first, last, runStarts);
+  ReplacePoints(points, runStarts, markers);
   updating = false;
 }
 
-void ChartAdapter::ReplacePoints(const QList<QPointF>& points) {
+void ChartAdapter::ReplacePoints(const QList<QPointF>& points, const std::vector<bool>& runStarts,
+                                 bool markers) {
   // A frame arriving beyond a zoomed view leaves its points as they were; outlining them
   // again would only cost time.
   const QList<QPointF> drawn = series->points();
@@ -278,6 +284,7 @@ void ChartAdapter::ReplacePoints(const QList<QPointF>& points) {
   if (!std::equal(points.begin(), points.end(), drawn.begin(), drawn.end(), same)) {
     series->replace(points);
   }
+  line->SetPoints(points, runStarts, markers);
 }
 
 double ChartAdapter::RowsPerColumn(int rowCount) const {
@@ -286,8 +293,13 @@ double ChartAdapter::RowsPerColumn(int rowCount) const {
 
 bool ChartAdapter::IsThinned(int rowCount) const { return RowsPerColumn(rowCount) > 2; }
 
-QList<QPointF> ChartAdapter::VisiblePoints(int first, int last) const {
+QList<QPointF> ChartAdapter::VisiblePoints(int first, int last,
+                                           std::vector<bool>& runStarts) const {
   QList<QPointF> points;
+  runStarts.clear();
+  // A frame without the value, or a whole pixel column of them, breaks the line there: the
+  // spacecraft sent no reading to draw a line through.
+  bool gap = true;
   const int count = last - first + 1;
   // More than two rows to a pixel column: each column's lowest and highest point, in row
   // order, draw the same picture as all of them for a fraction of the outlining work.
@@ -314,12 +326,16 @@ QList<QPointF> ChartAdapter::VisiblePoints(int first, int last) const {
       }
     }
     if (low == nullptr) {
+      gap = true;
       continue;
     }
     const bool lowFirst = lowRow <= highRow;
     points.append(lowFirst ? QPointF(lowRow, low->value) : QPointF(highRow, high->value));
+    runStarts.push_back(gap);
+    gap = false;
     if (lowRow != highRow) {
       points.append(lowFirst ? QPointF(highRow, high->value) : QPointF(lowRow, low->value));
+      runStarts.push_back(false);
     }
   }
   return points;

@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <vector>
 
+#include "broken_line_item.h"
 #include "chart_view.h"
 
 class QCategoryAxis;
@@ -72,6 +73,8 @@ class ChartAdapter : public QObject {
   QChart* Chart() const;
   // The labels the horizontal axis shows now, left to right.
   QStringList AxisLabels() const;
+  // The line as drawn: its runs, each a polyline in values (a single point stands alone).
+  std::vector<QList<QPointF>> LineRuns() const { return line->Runs(); }
 
  signals:
   // The user selected the point of row (1-based).
@@ -106,18 +109,23 @@ class ChartAdapter : public QObject {
   void UpdateCategoryLabels(double low, double high);
   // Whether the axis shows other labels, positions or start than these.
   bool LabelsDiffer(double low, const QStringList& labels, const QList<int>& positions) const;
-  void ReplacePoints(const QList<QPointF>& points);
+  // The series' points and the line drawn from them, each only when it changed.
+  void ReplacePoints(const QList<QPointF>& points, const std::vector<bool>& runStarts,
+                     bool markers);
   LabelLayout PlanLabels(int first, int last, double visibleRows) const;
   // Rows to a pixel column of the plot, and whether the line then shows only each column's
   // lowest and highest point (more than two rows to a column).
   double RowsPerColumn(int rowCount) const;
   bool IsThinned(int rowCount) const;
-  QList<QPointF> VisiblePoints(int first, int last) const;
+  // The points drawn for rows first..last; runStarts[i] when a row (or a whole pixel column)
+  // without the value lies before point i, which breaks the line.
+  QList<QPointF> VisiblePoints(int first, int last, std::vector<bool>& runStarts) const;
   void ShowToolTip(QPoint position, QPoint globalPosition);
   void SelectPointAt(QPoint position);
 
   ChartView* view = nullptr;
   QLineSeries* series;
+  BrokenLineItem* line = nullptr;
   QValueAxis* tickAxis;
   QCategoryAxis* categoryAxis;
   QValueAxis* valueAxis;

@@ -93,8 +93,8 @@ QString PictureTitle(int row) {
 }
 
 // A frame that did not carry the row's section has no reading of it: the 0 in its record is
-// no measurement, so its point stays empty and the line runs between the frames that have
-// one. The section's length row ("Size of HK data") keeps its 0, which says just that.
+// no measurement, so its point stays empty and the line breaks there. The section's length
+// row ("Size of HK data") keeps its 0, which says just that.
 void SetFramePoint(ChartAdapter& chart, const FrameRecord& record, int row) {
   const SectionInfo& section = SectionOfRow(row);
   if (row != section.firstRow && !record.HasSection(section.section)) {

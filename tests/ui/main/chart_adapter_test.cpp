@@ -11,8 +11,10 @@
 #include <QLocale>
 #include <QMenu>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QValueAxis>
 #include <algorithm>
+#include <functional>
 
 #if defined(__SANITIZE_ADDRESS__)
 // The sanitizer runtime's own count (its header is not always installed with the compiler).
@@ -149,6 +151,93 @@ TEST_F(ChartAdapterTest, DenseRowsKeepEveryColumnsExtremes) {
   EXPECT_TRUE(Series()->pointsVisible());
   EXPECT_EQ(Series()->count(), 33);  // rows 99..131: the line runs on to the edges
   EXPECT_EQ(Series()->at(1), QPointF(100, 100 * 7919 % 1000));
+}
+
+// Rows without the value break the line: a run of rows that have it is drawn joined, a row
+// alone is a dot of its own. With more rows than pixel columns, a gap narrower than a column
+// cannot be seen and the line goes on; a whole column without the value breaks it.
+TEST_F(ChartAdapterTest, RowsWithoutTheValueBreakTheLine) {
+  struct Case {
+    const char* name;
+    int rows;
+    std::function<bool(int)> hasValue;
+    std::vector<int> runLengths;  // in points drawn
+  };
+  const Case cases[] = {
+      {"one missing", 6, [](int r) { return r != 3; }, {2, 3}},
+      {"every other", 7, [](int r) { return r % 2 == 1; }, {1, 1, 1, 1}},
+      {"first and last missing", 5, [](int r) { return r != 1 && r != 5; }, {3}},
+      {"none missing", 4, [](int) { return true; }, {4}},
+      {"none there", 3, [](int) { return false; }, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    chart.ResetData();
+    chart.SetRowCount(c.rows);
+    for (int r = 1; r <= c.rows; ++r) {
+      chart.SetCurrentRow(r);
+      if (c.hasValue(r)) {
+        chart.SetPointValue(r);
+      }
+    }
+    chart.Commit();
+    std::vector<int> lengths;
+    for (const QList<QPointF>& run : chart.LineRuns()) {
+      lengths.push_back(static_cast<int>(run.size()));
+      for (const QPointF& point : run) {
+        EXPECT_TRUE(c.hasValue(static_cast<int>(point.x()))) << point.x();
+      }
+    }
+    EXPECT_EQ(lengths, c.runLengths);
+  }
+
+  frame.show();
+  const auto gapsOf = [&](const std::function<bool(int)>& hasValue) {
+    Fill(5000);
+    for (int r = 1; r <= 5000; ++r) {
+      chart.SetCurrentRow(r);
+      if (!hasValue(r)) {
+        chart.SetPointNull();
+      }
+    }
+    chart.Commit();
+    QApplication::processEvents();
+    return chart.LineRuns().size() - 1;
+  };
+  EXPECT_EQ(gapsOf([](int r) { return r % 2 == 0; }), 0u);
+  EXPECT_EQ(gapsOf([](int r) { return r < 2000 || r >= 3000; }), 1u);
+}
+
+// What the user sees: no stroke of the line's colour where a row lacks the value, the line
+// where both neighbours have one.
+TEST_F(ChartAdapterTest, TheGapIsLeftBlankOnScreen) {
+  frame.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+  chart.ResetData();
+  chart.SetRowCount(6);
+  for (int r = 1; r <= 6; ++r) {
+    chart.SetCurrentRow(r);
+    if (r != 3 && r != 4) {
+      chart.SetPointValue(5);
+    }
+  }
+  chart.Commit();
+  QApplication::processEvents();
+  const QImage shown = chart.View()->grab().toImage();
+  QAbstractSeries* series = chart.Chart()->series()[0];
+  const auto inkAt = [&](double row) {
+    const QPointF at = chart.View()->mapFromScene(
+        chart.Chart()->mapToScene(chart.Chart()->mapToPosition(QPointF(row, 5), series)));
+    int inked = 0;
+    for (int dy = -2; dy <= 2; ++dy) {
+      const QColor pixel = shown.pixelColor(qRound(at.x()), qRound(at.y()) + dy);
+      inked += pixel.blue() > pixel.red() + 60 ? 1 : 0;  // the line's blue, not grey or white
+    }
+    return inked;
+  };
+  EXPECT_GT(inkAt(1.5), 0);
+  EXPECT_EQ(inkAt(3.5), 0);
+  EXPECT_GT(inkAt(5.5), 0);
 }
 
 TEST_F(ChartAdapterTest, LabelsSitOnEveryNthCategoryFromTheFirst) {
