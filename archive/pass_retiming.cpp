@@ -74,6 +74,47 @@ std::optional<std::int64_t> OptionalInt(const QVariant& value) {
   return value.isNull() ? std::nullopt : std::optional(value.toLongLong());
 }
 
+// A stored pass: its key, extent and stations.
+struct StoredPass {
+  qint64 id;
+  std::int64_t startMs;
+  std::int64_t endMs;
+  QString stations;
+};
+
+// The stored passes that reach into [from, to]. Passes never overlap, so they are the last one
+// to start before `from` (if it lasts into it) and those that start within: two lookups in the
+// start index, however many passes the archive holds before or after.
+bool PassesReaching(Archive& archive, std::int64_t from, std::int64_t to,
+                    std::vector<StoredPass>& passes) {
+  QSqlQuery query(archive.Database());
+  query.setForwardOnly(true);
+  const auto take = [&](std::int64_t minimumEnd) {
+    while (query.next()) {
+      StoredPass pass{query.value(0).toLongLong(), query.value(1).toLongLong(),
+                      query.value(2).toLongLong(), query.value(3).toString()};
+      if (pass.endMs >= minimumEnd) {
+        passes.push_back(std::move(pass));
+      }
+    }
+    return !query.lastError().isValid() || archive.Fail(query);
+  };
+  query.prepare(
+      "SELECT id, start_ms, end_ms, stations FROM pass WHERE start_ms <= ? "
+      "ORDER BY start_ms DESC LIMIT 1");
+  query.addBindValue(static_cast<qint64>(from));
+  if (!query.exec() || !take(from)) {
+    return query.lastError().isValid() ? archive.Fail(query) : false;
+  }
+  query.prepare("SELECT id, start_ms, end_ms, stations FROM pass WHERE start_ms > ? AND start_ms <= ?");
+  query.addBindValue(static_cast<qint64>(from));
+  query.addBindValue(static_cast<qint64>(to));
+  if (!query.exec() || !take(from)) {
+    return query.lastError().isValid() ? archive.Fail(query) : false;
+  }
+  return true;
+}
+
 class Retiming {
  public:
   explicit Retiming(Archive& archive) : archive(archive) {}
@@ -185,17 +226,14 @@ std::set<QString> Retiming::StationsOf(const TimedPass& pass) const {
 
 // A stored pass that reaches into the region is read whole: its frames may have to move.
 bool Retiming::WidenByStoredPasses() {
-  QSqlQuery query(archive.Database());
-  query.prepare("SELECT start_ms, end_ms FROM pass WHERE end_ms >= ? AND start_ms <= ?");
   Intervals found;
   for (const auto& [from, to] : region) {
-    query.addBindValue(static_cast<qint64>(from));
-    query.addBindValue(static_cast<qint64>(to));
-    if (!query.exec()) {
-      return archive.Fail(query);
+    std::vector<StoredPass> passes;
+    if (!PassesReaching(archive, from, to, passes)) {
+      return false;
     }
-    while (query.next()) {
-      found.emplace_back(query.value(0).toLongLong() - kGapMs, query.value(1).toLongLong() + kGapMs);
+    for (const StoredPass& pass : passes) {
+      found.emplace_back(pass.startMs - kGapMs, pass.endMs + kGapMs);
     }
   }
   region.insert(region.end(), found.begin(), found.end());
@@ -327,11 +365,16 @@ QString MissingRanges(const MissingFrames& missing) {
 
 // The stored passes of the region give way to the passes its frames form now.
 bool Retiming::WritePasses(const Timing& timing) {
-  QSqlQuery remove(archive.Database());
-  remove.prepare("DELETE FROM pass WHERE end_ms >= ? AND start_ms <= ?");
+  std::vector<StoredPass> stored;
   for (const auto& [from, to] : read) {
-    remove.addBindValue(static_cast<qint64>(from));
-    remove.addBindValue(static_cast<qint64>(to));
+    if (!PassesReaching(archive, from, to, stored)) {
+      return false;
+    }
+  }
+  QSqlQuery remove(archive.Database());
+  remove.prepare("DELETE FROM pass WHERE id = ?");
+  for (const StoredPass& pass : stored) {
+    remove.addBindValue(pass.id);
     if (!remove.exec()) {
       return archive.Fail(remove);
     }
@@ -389,17 +432,14 @@ bool RetimePasses(Archive& archive, TouchedTimes& touched) {
 }
 
 bool AddStationToPasses(Archive& archive, TouchedTimes& frameTimes, const QString& station) {
-  QSqlQuery passes(archive.Database());
-  passes.prepare("SELECT id, stations FROM pass WHERE end_ms >= ? AND start_ms <= ?");
   std::map<qint64, QString> listed;
   for (const auto& [from, to] : frameTimes.Intervals()) {
-    passes.addBindValue(static_cast<qint64>(from));
-    passes.addBindValue(static_cast<qint64>(to));
-    if (!passes.exec()) {
-      return archive.Fail(passes);
+    std::vector<StoredPass> passes;
+    if (!PassesReaching(archive, from, to, passes)) {
+      return false;
     }
-    while (passes.next()) {
-      listed.emplace(passes.value(0).toLongLong(), passes.value(1).toString());
+    for (const StoredPass& pass : passes) {
+      listed.emplace(pass.id, pass.stations);
     }
   }
   QSqlQuery update(archive.Database());
