@@ -11,6 +11,7 @@ packages=(
   openbox xdotool wmctrl x11-utils
   qt6-serialport-dev direwolf socat iproute2
   libqt6sql6-sqlite libqt6sql6-psql postgresql-15 sqlite3 libsqlite3-dev libpq-dev libssl-dev
+  libtomlplusplus-dev
   lintian desktop-file-utils appstream shared-mime-info dpkg-dev fakeroot file
   libglib2.0-bin libxml2-utils
 )

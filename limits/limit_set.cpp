@@ -1,0 +1,172 @@
+// The state of a value against its limits; see limit_set.h.
+#include "limit_set.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "value_names.h"
+
+namespace quilmar {
+
+const LimitBound* LimitCheck::Bound() const {
+  if (!bound || limits == nullptr) {
+    return nullptr;
+  }
+  const auto& slot = limits->bounds[static_cast<std::size_t>(*bound)];
+  return slot ? &*slot : nullptr;
+}
+
+LimitSet::LimitSet(std::string origin, std::vector<ValueLimits> values)
+    : origin(std::move(origin)), values(std::move(values)) {
+  indexOfRow.fill(-1);
+  for (std::size_t i = 0; i < this->values.size(); ++i) {
+    indexOfRow[static_cast<std::size_t>(this->values[i].row)] = static_cast<int>(i);
+  }
+}
+
+const ValueLimits* LimitSet::Of(int row) const {
+  if (row < 0 || row >= kParameterCount || values.empty()) {
+    return nullptr;
+  }
+  const int index = indexOfRow[static_cast<std::size_t>(row)];
+  return index < 0 ? nullptr : &values[static_cast<std::size_t>(index)];
+}
+
+namespace {
+
+// The bound's value in this frame; NaN when it names a value the frame read as NaN, and the
+// bound then decides nothing.
+double BoundValue(const LimitBound& bound, std::span<const double, kParameterCount> frameValues) {
+  return bound.otherRow < 0 ? bound.number : frameValues[static_cast<std::size_t>(bound.otherRow)];
+}
+
+struct BoundRule {
+  BoundKind kind;
+  LimitLevel level;
+  LimitDirection direction;
+};
+
+// Red before yellow, so that a value past both is red; low before high.
+constexpr std::array<BoundRule, kBoundKindCount> kBoundRules{{
+    {BoundKind::kRedLow, LimitLevel::kRed, LimitDirection::kLow},
+    {BoundKind::kYellowLow, LimitLevel::kYellow, LimitDirection::kLow},
+    {BoundKind::kRedHigh, LimitLevel::kRed, LimitDirection::kHigh},
+    {BoundKind::kYellowHigh, LimitLevel::kYellow, LimitDirection::kHigh},
+}};
+
+bool Listed(const std::vector<std::string>& states, const std::string& text) {
+  return std::find(states.begin(), states.end(), text) != states.end();
+}
+
+}  // namespace
+
+LimitCheck LimitSet::Check(int row, std::span<const double, kParameterCount> frameValues) const {
+  LimitCheck check;
+  check.limits = Of(row);
+  if (check.limits == nullptr) {
+    return check;
+  }
+  const double value = frameValues[static_cast<std::size_t>(row)];
+  if (std::isnan(value)) {
+    check.level = LimitLevel::kRed;
+    check.direction = LimitDirection::kState;
+    return check;
+  }
+  const ValueLimits& limits = *check.limits;
+  if (const auto text = ShownStateText(row, value);
+      text && !(limits.redStates.empty() && limits.yellowStates.empty())) {
+    if (Listed(limits.redStates, *text) || Listed(limits.yellowStates, *text)) {
+      check.level = Listed(limits.redStates, *text) ? LimitLevel::kRed : LimitLevel::kYellow;
+      check.direction = LimitDirection::kState;
+    }
+    return check;
+  }
+  for (const BoundRule& rule : kBoundRules) {
+    const auto& bound = limits.bounds[static_cast<std::size_t>(rule.kind)];
+    if (!bound) {
+      continue;
+    }
+    const double limit = BoundValue(*bound, frameValues);
+    const bool low = rule.direction == LimitDirection::kLow;
+    if (low ? value < limit : value > limit) {  // false against a NaN bound
+      check.level = rule.level;
+      check.direction = rule.direction;
+      check.bound = rule.kind;
+      check.boundValue = limit;
+      return check;
+    }
+  }
+  return check;
+}
+
+LimitCheck LimitSet::Check(int row, const FrameRecord& record) const {
+  if (!record.HasSection(kParameterCatalogue[static_cast<std::size_t>(row)].section)) {
+    LimitCheck check;
+    check.limits = Of(row);
+    return check;
+  }
+  return Check(row, std::span<const double, kParameterCount>(record.values));
+}
+
+LimitPersistence::LimitPersistence() { Reset(); }
+
+void LimitPersistence::Reset() { held.fill(Held{}); }
+
+LimitCheck LimitPersistence::Step(int row, const LimitCheck& raw) {
+  Held& value = held[static_cast<std::size_t>(row)];
+  const int persistence = raw.limits != nullptr ? raw.limits->persistence : 1;
+  if (raw.SameState(value.reported)) {
+    value.count = 0;
+    value.reported = raw;  // the same state, decided by this frame's bound
+    return raw;
+  }
+  value.count = raw.SameState(value.pending) && value.count > 0 ? value.count + 1 : 1;
+  value.pending = raw;
+  if (value.count >= persistence) {
+    value.reported = raw;
+    value.count = 0;
+  }
+  return value.reported;
+}
+
+const char* LevelText(LimitLevel level) {
+  switch (level) {
+    case LimitLevel::kYellow:
+      return "yellow";
+    case LimitLevel::kRed:
+      return "red";
+    case LimitLevel::kNormal:
+      break;
+  }
+  return "normal";
+}
+
+const char* DirectionText(LimitDirection direction) {
+  switch (direction) {
+    case LimitDirection::kLow:
+      return "low";
+    case LimitDirection::kHigh:
+      return "high";
+    case LimitDirection::kState:
+      return "state";
+    case LimitDirection::kNone:
+      break;
+  }
+  return "";
+}
+
+const char* BoundKindText(BoundKind kind) {
+  switch (kind) {
+    case BoundKind::kRedLow:
+      return "red_low";
+    case BoundKind::kYellowLow:
+      return "yellow_low";
+    case BoundKind::kYellowHigh:
+      return "yellow_high";
+    case BoundKind::kRedHigh:
+      return "red_high";
+  }
+  return "";
+}
+
+}  // namespace quilmar
