@@ -11,10 +11,12 @@
 #include <iostream>
 
 #include "archive/archive.h"
+#include "archive/archive_events.h"
 #include "archive/archive_queries.h"
 #include "archive/archive_time.h"
 #include "archive/source_import.h"
 #include "cli/output_file.h"
+#include "limits/limits_file.h"
 
 namespace quilmar {
 namespace {
@@ -23,6 +25,8 @@ constexpr char kUsage[] =
     "usage: quilmar-hk-archive [--archive URL] add [--station CALL] FILE...\n"
     "       quilmar-hk-archive [--archive URL] export [--from TIME] [--to TIME]"
     " [--format csv|json] [--output FILE]\n"
+    "       quilmar-hk-archive [--archive URL] events [--limits FILE] [--from TIME] [--to TIME]"
+    " [--format csv|json] [--output FILE]\n"
     "       quilmar-hk-archive [--archive URL] passes\n"
     "       quilmar-hk-archive [--archive URL] summary\n"
     "       quilmar-hk-archive --help\n"
@@ -30,7 +34,9 @@ constexpr char kUsage[] =
     "QUILMAR_HK_ARCHIVE sets the default (archive.sqlite in the user's data folder).\n"
     "TIME: UTC unless it names an offset; both ends included, --to to its last second\n"
     "(--to 2026-12-07 takes in the whole day, --to 2026-12-07T21:45 the whole minute).\n"
-    "--output FILE is replaced only once the whole table is written.\n";
+    "--output FILE is replaced only once the whole table is written.\n"
+    "events: each episode of a value beyond its limits, pass by pass; --limits FILE replaces\n"
+    "the user's ~/.config/quilmar-hk/limits.toml, which replaces the default limits.\n";
 
 // Progress shows only once a file has taken longer than this.
 constexpr qint64 kProgressAfterMs = 1000;
@@ -41,6 +47,7 @@ struct Options {
   QString station;
   QString format = QStringLiteral("csv");
   QString output;
+  std::optional<QString> limits;
   ExportRange range;
   QStringList files;
 };
@@ -76,7 +83,8 @@ std::optional<QString> ParseOptions(const QStringList& arguments, Options& optio
     const QString& argument = arguments[i];
     QString value;
     if (argument == "--archive" || argument == "--station" || argument == "--format" ||
-        argument == "--output" || argument == "--from" || argument == "--to") {
+        argument == "--output" || argument == "--from" || argument == "--to" ||
+        argument == "--limits") {
       if (!TakeValue(arguments, i, value)) {
         return argument + " needs a value";
       }
@@ -88,6 +96,8 @@ std::optional<QString> ParseOptions(const QStringList& arguments, Options& optio
         options.format = value;
       } else if (argument == "--output") {
         options.output = value;
+      } else if (argument == "--limits") {
+        options.limits = value;
       } else if (const auto time = ParseUserTime(value)) {
         if (argument == "--from") {
           options.range.from = time;
@@ -105,14 +115,17 @@ std::optional<QString> ParseOptions(const QStringList& arguments, Options& optio
       options.files << argument;
     }
   }
-  if (options.action != "add" && options.action != "export" && options.action != "passes" &&
-      options.action != "summary") {
+  if (options.action != "add" && options.action != "export" && options.action != "events" &&
+      options.action != "passes" && options.action != "summary") {
     return options.action.isEmpty() ? QStringLiteral("no command given")
                                     : "unknown command " + options.action;
   }
   if ((options.action == "add") == options.files.isEmpty()) {
     return options.action == "add" ? QStringLiteral("add needs at least one file")
                                    : "unexpected argument " + options.files.front();
+  }
+  if (options.limits && options.action != "events") {
+    return "--limits belongs to events";
   }
   if (options.format != "csv" && options.format != "json") {
     return "unknown format " + options.format + " (csv or json)";
@@ -224,7 +237,7 @@ int WriteResult(Archive& archive, const QString& output, const TableWriter& writ
   return 1;
 }
 
-int Read(Archive& archive, const Options& options) {
+int Read(Archive& archive, const Options& options, const LimitSet* limits) {
   if (options.action == "passes") {
     return WriteResult(archive, {}, [&](std::ostream& out) { return WritePasses(archive, out); });
   }
@@ -234,6 +247,11 @@ int Read(Archive& archive, const Options& options) {
   }
   const ArchiveFormat format =
       options.format == "json" ? ArchiveFormat::kJson : ArchiveFormat::kCsv;
+  if (options.action == "events") {
+    return WriteResult(archive, options.output, [&](std::ostream& out) {
+      return WriteEvents(archive, *limits, options.range, format, out);
+    });
+  }
   return WriteResult(archive, options.output, [&](std::ostream& out) {
     return ExportArchive(archive, options.range, format, out);
   });
@@ -267,13 +285,24 @@ int RunArchiveCommand(const QStringList& arguments) {
                    QFile::encodeName(location->path).toStdString())) {
     return Usage("--output " + options.output + " is the archive itself; it would be overwritten");
   }
+  // A bad limits file is refused before the archive is opened, as a usage error.
+  std::optional<LimitsLoad> limits;
+  if (options.action == "events") {
+    limits =
+        LoadLimits(options.limits ? std::optional(QFile::encodeName(*options.limits).toStdString())
+                                  : std::nullopt);
+    if (!limits->limits) {
+      std::cerr << "quilmar-hk-archive: limits file refused: " << limits->error.Text() << '\n';
+      return 2;
+    }
+  }
   // Reading commands never create an archive: a mistyped path is an error.
   Archive archive;
   if (!archive.Open(*location, true)) {
     std::cerr << "quilmar-hk-archive: " << archive.Error().toStdString() << '\n';
     return 1;
   }
-  return Read(archive, options);
+  return Read(archive, options, limits ? &*limits->limits : nullptr);
 }
 
 }  // namespace quilmar
