@@ -257,8 +257,10 @@ void MainWindow::PlaceFromSettings() {
   }
   // The saved edges are the frame's, title bar included. Before the window is shown it has
   // no frame, so it is placed by its laid-out size now and again by its frame once the
-  // window manager has put one around it.
+  // window manager has put one around it. Sized now: a window that may grow would otherwise
+  // be sized again as it is shown, and a size set then takes the saved edges for the client's.
   layout()->activate();
+  adjustSize();
   move(KeepOnScreen(topLeft, frameSize()));
   framePlacement = topLeft;
 }

@@ -31,7 +31,11 @@ TEST_F(MainWindowTest, FrameTitleTabsAndStartUpState) {
             QStringLiteral("QUILMAR-1 Housekeeping Telemetry Decoder  Ver. 3.03"));
   EXPECT_TRUE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
   EXPECT_TRUE(window->windowFlags() & Qt::WindowMinimizeButtonHint);
+  // Sized before it is shown: a size set as it is shown would make the window manager take
+  // the saved edges for the client area's and put the title bar above them.
+  const QSize placed = window->size();
   window->show();
+  EXPECT_EQ(window->size(), placed);
   // Never smaller than its controls, larger as the user likes.
   EXPECT_EQ(window->minimumSize().width(), window->width());
   EXPECT_GE(window->minimumSize().height(), window->height() - 1);
