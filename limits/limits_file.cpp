@@ -75,26 +75,20 @@ std::string Reader::NoteOnLine(std::uint32_t line) const {
   if (start == std::string_view::npos) {
     return {};
   }
+  // A bound's line holds a number or a value's name, neither of which has a '#'.
   const std::string_view whole = text.substr(start, text.find('\n', start) - start);
-  char quote = 0;
-  for (std::size_t i = 0; i < whole.size(); ++i) {
-    const char c = whole[i];
-    if (quote != 0) {
-      quote = c == quote ? 0 : (c == '\\' && quote == '"' ? (++i, quote) : quote);
-    } else if (c == '"' || c == '\'') {
-      quote = c;
-    } else if (c == '#') {
-      std::string_view note = whole.substr(i + 1);
-      while (!note.empty() && (note.front() == ' ' || note.front() == '\t')) {
-        note.remove_prefix(1);
-      }
-      while (!note.empty() && (note.back() == ' ' || note.back() == '\r')) {
-        note.remove_suffix(1);
-      }
-      return std::string(note);
-    }
+  const std::size_t hash = whole.find('#');
+  if (hash == std::string_view::npos) {
+    return {};
   }
-  return {};
+  std::string_view note = whole.substr(hash + 1);
+  while (!note.empty() && (note.front() == ' ' || note.front() == '\t')) {
+    note.remove_prefix(1);
+  }
+  while (!note.empty() && (note.back() == ' ' || note.back() == '\r')) {
+    note.remove_suffix(1);
+  }
+  return std::string(note);
 }
 
 std::string SectionName(int row) { return std::string(SectionOfRow(row).name); }
