@@ -7,12 +7,16 @@
 #include <charconv>
 #include <iostream>
 #include <memory>
+#include <sstream>
 
 #include "archive/satnogs_log.h"
 #include "core/csv_writer.h"
+#include "core/export_format.h"
 #include "core/json_writer.h"
 #include "core/version.h"
 #include "fd_stream_buffer.h"
+#include "limits/limits_file.h"
+#include "limits/value_names.h"
 #include "live/tnc_address.h"
 #include "live_export.h"
 #include "output_file.h"
@@ -101,6 +105,11 @@ std::string ParseOption(std::span<const std::string_view> arguments, std::size_t
       return "--output needs a file name";
     }
     options.output = std::string(*value);
+  } else if (TakeValue(arguments, i, "--limits", value)) {
+    if (!value || value->empty()) {
+      return "--limits needs a file name";
+    }
+    options.limits = std::string(*value);
   } else if (std::string error; TakeLiveOption(arguments, i, options, error)) {
     return error;
   } else {
@@ -112,7 +121,8 @@ std::string ParseOption(std::span<const std::string_view> arguments, std::size_t
 }  // namespace
 
 const char kUsageText[] =
-    "Usage: quilmar-hk-export [--format csv|json] [--output FILE] [--raw-text] LOG\n"
+    "Usage: quilmar-hk-export [--format csv|json] [--output FILE] [--raw-text] [--limits FILE]\n"
+    "                         LOG\n"
     "       quilmar-hk-export --summary LOG\n"
     "       quilmar-hk-export --connect ADDRESS [--baud N] [--format csv|json] [--output FILE]\n"
     "                         [--raw-text] [--record FILE] [--frames N]\n"
@@ -126,6 +136,8 @@ const char kUsageText[] =
     "  --raw-text         write CSV beacon texts starting with = + - @ tab or CR (also after\n"
     "                     blanks, controls or no-break spaces) as they are, without the '\n"
     "                     that keeps spreadsheets from running them\n"
+    "  --limits FILE      add a limits column (a member in JSON) naming each value beyond\n"
+    "                     its limits in FILE, as \"eps_tcs_battery_volts red low\"\n"
     "  --summary          print frame counts and missing frames instead of the table\n"
     "  --help             print this text\n"
     "  --version          print the version\n"
@@ -174,11 +186,13 @@ ParsedArguments ParseArguments(std::span<const std::string_view> arguments) {
     parsed.error = "--baud, --record, --frames, --archive and --station need --connect";
   } else if (live && (log || options.action == CommandAction::kSummary)) {
     parsed.error = "--connect reads from a TNC: no LOG and no --summary";
+  } else if (live && options.limits) {
+    parsed.error = "--limits applies to a LOG's table, not yet to --connect";
   } else if (live) {
     return parsed;
   } else if (options.action == CommandAction::kSummary &&
-             (formatGiven || options.output || options.rawText)) {
-    parsed.error = "--summary takes no --format, --output or --raw-text";
+             (formatGiven || options.output || options.rawText || options.limits)) {
+    parsed.error = "--summary takes no --format, --output, --raw-text or --limits";
   } else if (!log) {
     parsed.error = "no LOG given";
   } else {
@@ -211,9 +225,100 @@ std::string CheckOutput(const ExportOptions& options) {
   return {};
 }
 
-int WriteTable(const ExportOptions& options, const FrameTable& table, const LoadSummary& summary) {
+// Each frame's values beyond their limits, "eps_tcs_battery_volts red low", in catalogue
+// order; persistence holds over the log's frames in file order.
+std::vector<std::vector<std::string>> FrameLimits(const LimitSet& limits, const FrameTable& table) {
+  std::vector<std::vector<std::string>> frames(static_cast<std::size_t>(table.frameCount));
+  LimitPersistence persistence;
+  for (int index = 1; index <= table.frameCount; ++index) {
+    const FrameRecord& record = table.Record(index);
+    for (const ValueLimits& value : limits.Values()) {
+      if (!record.HasSection(kParameterCatalogue[static_cast<std::size_t>(value.row)].section)) {
+        continue;
+      }
+      const LimitCheck state = persistence.Step(value.row, limits.Check(value.row, record));
+      if (!state.Normal()) {
+        frames[static_cast<std::size_t>(index - 1)].push_back(ValueName(value.row) + ' ' +
+                                                              LevelText(state.level) + ' ' +
+                                                              DirectionText(state.direction));
+      }
+    }
+  }
+  return frames;
+}
+
+// The CSV table with the limits column last: "name level direction; ...", empty when every
+// value is within its limits.
+bool WriteCsvWithLimits(std::ostream& out, const FrameTable& table, CsvText comText,
+                        const std::vector<std::vector<std::string>>& frameLimits) {
+  std::string row;
+  AppendCsvHeader(row);
+  row.resize(row.size() - 2);  // the header's CRLF: the limits column follows
+  row += ",limits\r\n";
+  out.write(row.data(), static_cast<std::streamsize>(row.size()));
+  for (int index = 1; index <= table.frameCount && out; ++index) {
+    row.clear();
+    AppendCsvRow(row, index, table.Record(index), comText);
+    row.resize(row.size() - 2);
+    row += ',';
+    std::string cell;
+    for (const std::string& state : frameLimits[static_cast<std::size_t>(index - 1)]) {
+      cell += (cell.empty() ? "" : "; ") + state;
+    }
+    AppendCsvCell(row, cell);
+    row += "\r\n";
+    out.write(row.data(), static_cast<std::streamsize>(row.size()));
+  }
+  out.flush();
+  return static_cast<bool>(out);
+}
+
+// The JSON table with a "limits" member closing each frame object: the table as WriteJson
+// writes it (5000 frames at most), each frame's object found by its own text.
+bool WriteJsonWithLimits(std::ostream& out, const ExportOptions& options, const FrameTable& table,
+                         const LoadSummary& summary,
+                         const std::vector<std::vector<std::string>>& frameLimits) {
+  std::ostringstream whole;
+  WriteJson(whole, options.log, table, summary);
+  const std::string text = whole.str();
+  std::string result;
+  result.reserve(text.size() + static_cast<std::size_t>(table.frameCount) * 32);
+  std::size_t done = 0;
+  for (int index = 1; index <= table.frameCount; ++index) {
+    std::string frame;
+    AppendJsonFrame(frame, index, table.Record(index));
+    const std::size_t at = text.find(frame, done);
+    if (at == std::string::npos) {
+      return false;
+    }
+    const std::size_t end = at + frame.size() - 1;  // the object's closing brace
+    result.append(text, done, end - done);
+    result += ", \"limits\": [";
+    const auto& states = frameLimits[static_cast<std::size_t>(index - 1)];
+    for (std::size_t i = 0; i < states.size(); ++i) {
+      result += i == 0 ? "" : ", ";
+      AppendJsonString(result, states[i]);
+    }
+    result += ']';
+    done = end;
+  }
+  result.append(text, done, std::string::npos);
+  out.write(result.data(), static_cast<std::streamsize>(result.size()));
+  out.flush();
+  return static_cast<bool>(out);
+}
+
+int WriteTable(const ExportOptions& options, const FrameTable& table, const LoadSummary& summary,
+               const std::optional<LimitSet>& limits) {
   const CsvText comText = options.rawText ? CsvText::kRaw : CsvText::kGuardFormulas;
+  const auto frameLimits =
+      limits ? FrameLimits(*limits, table) : std::vector<std::vector<std::string>>();
   const TableWriter write = [&](std::ostream& out) {
+    if (limits) {
+      return options.format == ExportFormat::kJson
+                 ? WriteJsonWithLimits(out, options, table, summary, frameLimits)
+                 : WriteCsvWithLimits(out, table, comText, frameLimits);
+    }
     return options.format == ExportFormat::kJson ? WriteJson(out, options.log, table, summary)
                                                  : WriteCsv(out, table, comText);
   };
@@ -289,6 +394,16 @@ int RunExportCommand(std::span<const std::string_view> arguments) {
   if (const std::string error = CheckOutput(options); !error.empty()) {
     return UsageError(error);
   }
+  // A bad limits file is refused before the log is read.
+  std::optional<LimitSet> limits;
+  if (options.limits) {
+    LimitsLoad load = LoadLimitsFile(*options.limits);
+    if (!load.limits) {
+      std::cerr << kProgram << ": limits file refused: " << load.error.Text() << '\n';
+      return 2;
+    }
+    limits = std::move(load.limits);
+  }
   // The table holds 5000 records with their texts: too large for the stack.
   const auto table = std::make_unique<FrameTable>();
   // A SatNOGS download is read as the log of its frames, in the order they were heard.
@@ -306,7 +421,7 @@ int RunExportCommand(std::span<const std::string_view> arguments) {
     ReportReadError(summary);
     return 1;
   }
-  const int status = WriteTable(options, *table, summary);
+  const int status = WriteTable(options, *table, summary, limits);
   ReportFramesLeftOut(options, summary);
   return status;
 }

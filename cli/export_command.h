@@ -21,6 +21,8 @@ struct ExportOptions {
   ExportFormat format = ExportFormat::kCsv;
   std::optional<std::string> output;  // standard output when empty
   bool rawText = false;               // CSV beacon texts unguarded against formulas
+  // --limits FILE: a column (CSV) or member (JSON) naming each value beyond its limits.
+  std::optional<std::string> limits;
   std::string log;
   // Live mode: the TNC's address, and what --baud, --record and --frames gave.
   std::string connect;
