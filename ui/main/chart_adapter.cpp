@@ -297,10 +297,13 @@ QList<QPointF> ChartAdapter::VisiblePoints(int first, int last,
                                            std::vector<bool>& runStarts) const {
   QList<QPointF> points;
   runStarts.clear();
-  // A frame without the value, or a whole pixel column of them, breaks the line there: the
-  // spacecraft sent no reading to draw a line through.
-  bool gap = true;
   const int count = last - first + 1;
+  // The line breaks where the spacecraft sent no reading to draw it through: two frames or
+  // more in a row without the value, or a whole pixel column of them. A single frame without
+  // it is the housekeeping's own rhythm (EPS/TCS and COM come in one frame, CDHS and ADCS in
+  // the next), and the line goes on across it.
+  const int joinedAcross = IsThinned(count) ? 0 : 1;
+  int without = 0;
   // More than two rows to a pixel column: each column's lowest and highest point, in row
   // order, draw the same picture as all of them for a fraction of the outlining work.
   const double rowsPerColumn = RowsPerColumn(count);
@@ -326,13 +329,13 @@ QList<QPointF> ChartAdapter::VisiblePoints(int first, int last,
       }
     }
     if (low == nullptr) {
-      gap = true;
+      ++without;
       continue;
     }
     const bool lowFirst = lowRow <= highRow;
     points.append(lowFirst ? QPointF(lowRow, low->value) : QPointF(highRow, high->value));
-    runStarts.push_back(gap);
-    gap = false;
+    runStarts.push_back(points.size() == 1 || without > joinedAcross);
+    without = 0;
     if (lowRow != highRow) {
       points.append(lowFirst ? QPointF(highRow, high->value) : QPointF(lowRow, low->value));
       runStarts.push_back(false);

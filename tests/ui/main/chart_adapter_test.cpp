@@ -164,8 +164,11 @@ TEST_F(ChartAdapterTest, RowsWithoutTheValueBreakTheLine) {
     std::vector<int> runLengths;  // in points drawn
   };
   const Case cases[] = {
-      {"one missing", 6, [](int r) { return r != 3; }, {2, 3}},
-      {"every other", 7, [](int r) { return r % 2 == 1; }, {1, 1, 1, 1}},
+      // One frame without the value is the sections' alternation: the line goes across it.
+      {"one missing", 6, [](int r) { return r != 3; }, {5}},
+      {"every other", 7, [](int r) { return r % 2 == 1; }, {4}},
+      {"two missing", 7, [](int r) { return r != 3 && r != 4; }, {2, 3}},
+      {"every third", 7, [](int r) { return r % 3 == 1; }, {1, 1, 1}},
       {"first and last missing", 5, [](int r) { return r != 1 && r != 5; }, {3}},
       {"none missing", 4, [](int) { return true; }, {4}},
       {"none there", 3, [](int) { return false; }, {}},
