@@ -122,8 +122,12 @@ bool WriteEvents(Archive& archive, const LimitSet& limits, const ExportRange& ra
   std::string time;
   std::vector<std::string> stations;
   const auto eachFrame = [&](const ArchivedFrameRead& frame) {
-    record.Clear();
-    FillFrameRecord(frame.frame, record);
+    // The values alone: the hex dump and the header fields of a whole record are not needed.
+    record.values.fill(0.0);
+    DecodeEpsTcsSection(frame.frame, record);
+    DecodeComSection(frame.frame, record);
+    DecodeCdhsSection(frame.frame, record);
+    DecodeAdcsSection(frame.frame, record);
     time = frame.time.toStdString();
     stations.clear();
     for (const QString& station : frame.stations) {

@@ -19,9 +19,28 @@ const LimitBound* LimitCheck::Bound() const {
 LimitSet::LimitSet(std::string origin, std::vector<ValueLimits> values)
     : origin(std::move(origin)), values(std::move(values)) {
   indexOfRow.fill(-1);
+  byteStates.resize(this->values.size());
   for (std::size_t i = 0; i < this->values.size(); ++i) {
-    indexOfRow[static_cast<std::size_t>(this->values[i].row)] = static_cast<int>(i);
+    const ValueLimits& value = this->values[i];
+    indexOfRow[static_cast<std::size_t>(value.row)] = static_cast<int>(i);
+    for (int b = 0; b < 256; ++b) {
+      byteStates[i][static_cast<std::size_t>(b)] = StateLevel(value, b);
+    }
   }
+}
+
+// The level of a listed state shown for the value; normal when it shows no listed state.
+LimitLevel LimitSet::StateLevel(const ValueLimits& limits, double value) {
+  const auto text = ShownStateText(limits.row, value);
+  if (!text) {
+    return LimitLevel::kNormal;
+  }
+  const auto listed = [&](const std::vector<std::string>& states) {
+    return std::find(states.begin(), states.end(), *text) != states.end();
+  };
+  return listed(limits.redStates)      ? LimitLevel::kRed
+         : listed(limits.yellowStates) ? LimitLevel::kYellow
+                                       : LimitLevel::kNormal;
 }
 
 const ValueLimits* LimitSet::Of(int row) const {
@@ -54,10 +73,6 @@ constexpr std::array<BoundRule, kBoundKindCount> kBoundRules{{
     {BoundKind::kYellowHigh, LimitLevel::kYellow, LimitDirection::kHigh},
 }};
 
-bool Listed(const std::vector<std::string>& states, const std::string& text) {
-  return std::find(states.begin(), states.end(), text) != states.end();
-}
-
 }  // namespace
 
 LimitCheck LimitSet::Check(int row, std::span<const double, kParameterCount> frameValues) const {
@@ -73,12 +88,13 @@ LimitCheck LimitSet::Check(int row, std::span<const double, kParameterCount> fra
     return check;
   }
   const ValueLimits& limits = *check.limits;
-  if (const auto text = ShownStateText(row, value);
-      text && !(limits.redStates.empty() && limits.yellowStates.empty())) {
-    if (Listed(limits.redStates, *text) || Listed(limits.yellowStates, *text)) {
-      check.level = Listed(limits.redStates, *text) ? LimitLevel::kRed : LimitLevel::kYellow;
-      check.direction = LimitDirection::kState;
-    }
+  if (!limits.redStates.empty() || !limits.yellowStates.empty()) {
+    // Status words are bytes: their levels are looked up, other readings shown first.
+    const bool byte = value >= 0 && value <= 255 && value == std::floor(value);
+    check.level = byte ? byteStates[static_cast<std::size_t>(check.limits - values.data())]
+                                   [static_cast<std::size_t>(value)]
+                       : StateLevel(limits, value);
+    check.direction = check.Normal() ? LimitDirection::kNone : LimitDirection::kState;
     return check;
   }
   for (const BoundRule& rule : kBoundRules) {

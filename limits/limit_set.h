@@ -74,9 +74,13 @@ class LimitSet {
   LimitCheck Check(int row, const FrameRecord& record) const;
 
  private:
+  static LimitLevel StateLevel(const ValueLimits& limits, double value);
+
   std::string origin;
   std::vector<ValueLimits> values;
   std::array<int, kParameterCount> indexOfRow{};  // into values, -1 without limits
+  // Per value, the level of each byte reading 0..255 against its listed states.
+  std::vector<std::array<LimitLevel, 256>> byteStates;
 };
 
 // Holds each value's state over successive frames: a state other than the reported one is
