@@ -48,6 +48,7 @@ usr/share/man/man1/quilmar-hk-export.1.gz
 usr/share/man/man1/quilmar-hk-archive.1.gz
 usr/share/man/man1/quilmar-hk.1.gz
 usr/share/metainfo/$app_id.metainfo.xml
+usr/share/quilmar-hk/limits.toml
 usr/share/mime/packages/quilmar-kss.xml
 LIST
 diff -u "$work/expected" "$work/files" >&2 || fail "file list differs (- expected, + packed)"
