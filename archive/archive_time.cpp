@@ -4,6 +4,8 @@
 #include <QTimeZone>
 #include <array>
 #include <charconv>
+#include <chrono>
+#include <cstdio>
 
 namespace quilmar {
 namespace {
@@ -67,6 +69,22 @@ std::optional<QDateTime> SpacecraftClockToUtc(std::string_view dateTime) {
     }
   }
   return wall.addSecs(-standard);
+}
+
+QString UtcTextOfMs(std::int64_t ms) {
+  using namespace std::chrono;
+  const sys_seconds at{duration_cast<seconds>(milliseconds{ms} - milliseconds{(ms % 1000 + 1000) % 1000})};
+  const sys_days day = floor<days>(at);
+  const year_month_day date{day};
+  const hh_mm_ss clock{at - day};
+  char text[32];
+  const int length = std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02dZ",
+                                   static_cast<int>(date.year()), static_cast<unsigned>(date.month()),
+                                   static_cast<unsigned>(date.day()),
+                                   static_cast<int>(clock.hours().count()),
+                                   static_cast<int>(clock.minutes().count()),
+                                   static_cast<int>(clock.seconds().count()));
+  return QString::fromLatin1(text, length);
 }
 
 QString UtcText(const QDateTime& utc) {

@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QString>
 #include <QVariant>
+#include <cstdint>
 #include <optional>
 #include <string_view>
 
@@ -22,6 +23,10 @@ inline constexpr char kTimeEstimated[] = "estimated";
 // back the earlier (daylight) reading is taken; a time the change skipped is read at the
 // standard offset, as a clock not yet put forward would mean it.
 std::optional<QDateTime> SpacecraftClockToUtc(std::string_view dateTime);
+
+// The stored text of a time given as Unix milliseconds (whole seconds, as UtcText), made
+// without a QDateTime: an import writes one or two for every frame.
+QString UtcTextOfMs(std::int64_t ms);
 
 // The stored text of a UTC time, and back.
 QString UtcText(const QDateTime& utc);

@@ -156,7 +156,7 @@ void BatchInsert::Add(const BatchValue& value) {
 
 void BatchInsert::BindSqlite(int place, const Column& column, const BatchValue& value) {
   if (const auto* ms = std::get_if<qint64>(&value); ms && column.type == Type::kTimestamp) {
-    const QByteArray text = UtcText(QDateTime::fromMSecsSinceEpoch(*ms, Qt::UTC)).toLatin1();
+    const QByteArray text = UtcTextOfMs(*ms).toLatin1();
     sqlite3_bind_text(statement, place, text.constData(), static_cast<int>(text.size()),
                       SQLITE_TRANSIENT);
   } else if (const auto* integer = std::get_if<qint64>(&value)) {

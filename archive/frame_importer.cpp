@@ -59,7 +59,7 @@ BatchValue Optional(const std::optional<std::int64_t>& value) {
 
 BatchValue OptionalText(const QString& text) { return text.isEmpty() ? BatchValue() : text; }
 
-QString MsText(std::int64_t ms) { return UtcText(QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC)); }
+QString MsText(std::int64_t ms) { return UtcTextOfMs(ms); }
 
 // The time a new frame is written with, before its passes are timed again: what it would get
 // if it were the only frame of its pass from a single source.

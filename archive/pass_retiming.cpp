@@ -1,17 +1,21 @@
 // Re-timing the passes a write touched; see pass_retiming.h.
 #include "pass_retiming.h"
 
+#include <sqlite3.h>
+
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
 #include <QVariant>
 #include <algorithm>
+#include <cstring>
 #include <map>
 #include <set>
 #include <unordered_map>
 
 #include "archive.h"
 #include "archive_time.h"
+#include "batch_insert.h"
 #include "core/pass_gap.h"
 #include "frame_identity.h"
 #include "pass_timing.h"
@@ -68,7 +72,7 @@ std::optional<FrameTimeKind> TimeKindOf(const QString& name) {
   return std::nullopt;
 }
 
-QString MsText(std::int64_t ms) { return UtcText(QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC)); }
+QString MsText(std::int64_t ms) { return UtcTextOfMs(ms); }
 
 std::optional<std::int64_t> OptionalInt(const QVariant& value) {
   return value.isNull() ? std::nullopt : std::optional(value.toLongLong());
@@ -115,6 +119,26 @@ bool PassesReaching(Archive& archive, std::int64_t from, std::int64_t to,
   return true;
 }
 
+// One row of the frames read back, whichever engine delivered it.
+struct FrameRow {
+  std::int64_t key;
+  std::uint64_t tie;
+  std::int32_t number;
+  std::optional<std::int64_t> clockMs;
+  bool clockEstimated;
+  std::optional<std::int64_t> receivedMs;
+  std::optional<std::int64_t> timeMs;
+  std::optional<FrameTimeKind> timeKind;
+  bool housekeeping;
+  std::optional<QString> station;
+};
+
+constexpr char kFramesOfRegion[] =
+    "SELECT f.id, f.digest, f.frame_number, f.clock_ms, f.clock_estimated, f.received_ms,"
+    " f.time_ms, f.time_kind, f.frame_type, r.station FROM frame f"
+    " LEFT JOIN reception r ON r.frame_id = f.id"
+    " WHERE (f.time_utc >= ? AND f.time_utc <= ?) OR (f.clock_ms >= ? AND f.clock_ms <= ?)";
+
 class Retiming {
  public:
   explicit Retiming(Archive& archive) : archive(archive) {}
@@ -124,6 +148,9 @@ class Retiming {
  private:
   bool WidenByStoredPasses();
   bool ReadFrames(const Intervals& parts);
+  bool ReadFramesQt(const Intervals& parts);
+  bool ReadFramesSqlite(const Intervals& parts);
+  void Take(const FrameRow& row);
   bool Settled(const Timing& timing);
   bool WriteTimes(const Timing& timing);
   bool WritePasses(const Timing& timing);
@@ -242,14 +269,37 @@ bool Retiming::WidenByStoredPasses() {
 }
 
 // The frames whose time or clock lies in the parts, with their stations (a row per reception).
+void Retiming::Take(const FrameRow& row) {
+  auto [place, isNew] = frames.try_emplace(row.key);
+  StoredFrame& frame = place->second;
+  if (isNew) {
+    frame.input = {row.key, row.tie, row.number, row.clockMs, row.clockEstimated, row.receivedMs};
+    frame.timeMs = row.timeMs;
+    frame.timeKind = row.timeKind;
+    frame.housekeeping = row.housekeeping;
+  }
+  if (row.station) {
+    const std::uint16_t station = StationNumber(*row.station);
+    if (frame.station == kNoStation) {
+      frame.station = station;
+    } else if (frame.station != station) {
+      extraStations.emplace_back(row.key, station);
+    }
+  }
+}
+
+// The frames whose time or clock lies in the parts, with their stations (a row per reception).
 bool Retiming::ReadFrames(const Intervals& parts) {
+  const bool read = archive.IsPostgresql() ? ReadFramesQt(parts) : ReadFramesSqlite(parts);
+  std::sort(extraStations.begin(), extraStations.end());
+  extraStations.erase(std::unique(extraStations.begin(), extraStations.end()), extraStations.end());
+  return read;
+}
+
+bool Retiming::ReadFramesQt(const Intervals& parts) {
   QSqlQuery query(archive.Database());
   query.setForwardOnly(true);
-  query.prepare(
-      "SELECT f.id, f.digest, f.frame_number, f.clock_ms, f.clock_estimated, f.received_ms,"
-      " f.time_ms, f.time_kind, f.frame_type, r.station FROM frame f"
-      " LEFT JOIN reception r ON r.frame_id = f.id"
-      " WHERE (f.time_utc >= ? AND f.time_utc <= ?) OR (f.clock_ms >= ? AND f.clock_ms <= ?)");
+  query.prepare(QString::fromLatin1(kFramesOfRegion));
   for (const auto& [from, to] : parts) {
     query.addBindValue(MsText(from));
     query.addBindValue(MsText(to));
@@ -259,36 +309,67 @@ bool Retiming::ReadFrames(const Intervals& parts) {
       return archive.Fail(query);
     }
     while (query.next()) {
-      const std::int64_t key = query.value(0).toLongLong();
-      auto [place, isNew] = frames.try_emplace(key);
-      StoredFrame& frame = place->second;
-      if (isNew) {
-        frame.input.key = key;
-        frame.input.tie = FrameTie(query.value(1).toByteArray());
-        frame.input.number = query.value(2).toInt();
-        frame.input.clockMs = OptionalInt(query.value(3));
-        frame.input.clockEstimated = query.value(4).toInt() != 0;
-        frame.input.receivedMs = OptionalInt(query.value(5));
-        frame.timeMs = OptionalInt(query.value(6));
-        frame.timeKind = TimeKindOf(query.value(7).toString());
-        frame.housekeeping = query.value(8).toString() == QLatin1String("S");
-      }
-      if (!query.value(9).isNull()) {
-        const std::uint16_t station = StationNumber(query.value(9).toString());
-        if (frame.station == kNoStation) {
-          frame.station = station;
-        } else if (frame.station != station) {
-          extraStations.emplace_back(key, station);
-        }
-      }
+      Take({query.value(0).toLongLong(), FrameTie(query.value(1).toByteArray()),
+            query.value(2).toInt(), OptionalInt(query.value(3)), query.value(4).toInt() != 0,
+            OptionalInt(query.value(5)), OptionalInt(query.value(6)),
+            TimeKindOf(query.value(7).toString()),
+            query.value(8).toString() == QLatin1String("S"),
+            query.value(9).isNull() ? std::nullopt : std::optional(query.value(9).toString())});
     }
     if (query.lastError().isValid()) {
       return archive.Fail(query);
     }
   }
-  std::sort(extraStations.begin(), extraStations.end());
-  extraStations.erase(std::unique(extraStations.begin(), extraStations.end()), extraStations.end());
   return true;
+}
+
+// SQLite through its own handle: a first import of a long log reads every frame back, and Qt
+// SQL's cost per value would be most of that.
+bool Retiming::ReadFramesSqlite(const Intervals& parts) {
+  sqlite3* sqlite = SqliteHandle(archive);
+  sqlite3_stmt* statement = nullptr;
+  if (!sqlite || sqlite3_prepare_v2(sqlite, kFramesOfRegion, -1, &statement, nullptr) != SQLITE_OK) {
+    return archive.Fail(sqlite ? QString::fromUtf8(sqlite3_errmsg(sqlite))
+                               : QStringLiteral("the database driver gives no engine handle"));
+  }
+  const auto optional = [&](int column) {
+    return sqlite3_column_type(statement, column) == SQLITE_NULL
+               ? std::nullopt
+               : std::optional(static_cast<std::int64_t>(sqlite3_column_int64(statement, column)));
+  };
+  const auto text = [&](int column) {
+    return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, column)),
+                             sqlite3_column_bytes(statement, column));
+  };
+  int step = SQLITE_DONE;
+  for (const auto& [from, to] : parts) {
+    const QByteArray fromText = MsText(from).toLatin1();
+    const QByteArray toText = MsText(to).toLatin1();
+    sqlite3_reset(statement);
+    sqlite3_bind_text(statement, 1, fromText.constData(), static_cast<int>(fromText.size()),
+                      SQLITE_TRANSIENT);
+    sqlite3_bind_text(statement, 2, toText.constData(), static_cast<int>(toText.size()),
+                      SQLITE_TRANSIENT);
+    sqlite3_bind_int64(statement, 3, from);
+    sqlite3_bind_int64(statement, 4, to);
+    while ((step = sqlite3_step(statement)) == SQLITE_ROW) {
+      const auto* digest = static_cast<const char*>(sqlite3_column_blob(statement, 1));
+      const auto* type = reinterpret_cast<const char*>(sqlite3_column_text(statement, 8));
+      Take({sqlite3_column_int64(statement, 0),
+            FrameTie(QByteArrayView(digest, sqlite3_column_bytes(statement, 1))),
+            sqlite3_column_int(statement, 2), optional(3), sqlite3_column_int(statement, 4) != 0,
+            optional(5), optional(6), TimeKindOf(text(7)),
+            type != nullptr && std::strcmp(type, "S") == 0,
+            sqlite3_column_type(statement, 9) == SQLITE_NULL ? std::nullopt
+                                                             : std::optional(text(9))});
+    }
+    if (step != SQLITE_DONE) {
+      break;
+    }
+  }
+  const QString reason = QString::fromUtf8(sqlite3_errmsg(sqlite));
+  sqlite3_finalize(statement);
+  return step == SQLITE_DONE || archive.Fail(archive.WithSystemReason(reason));
 }
 
 // True when every pass, and every clock and time of the frames read, lies a pass gap inside

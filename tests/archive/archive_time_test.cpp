@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QTimeZone>
+
 namespace quilmar {
 namespace {
 
@@ -48,6 +50,19 @@ TEST(ArchiveTime, UserTimesAreUtcUnlessTheyNameAnOffset) {
     SCOPED_TRACE(c.text);
     const auto utc = ParseUserTime(c.text);
     EXPECT_EQ(utc ? UtcText(*utc).toStdString() : std::string(), c.utc);
+  }
+}
+
+// The quick text of Unix milliseconds against Qt's: fractions dropped toward the past, leap
+// days, the turn of years and centuries, times before 1970.
+TEST(ArchiveTime, MillisecondTextIsQtsText) {
+  for (const qint64 ms : {qint64{0}, qint64{999}, qint64{-1}, qint64{-1001}, qint64{951782400000},
+                          qint64{951868799999}, qint64{1781278867123}, qint64{4102444799999},
+                          qint64{-2208988800000}, qint64{1798761599500}}) {
+    SCOPED_TRACE(ms);
+    const qint64 wholeSeconds = ms - ((ms % 1000) + 1000) % 1000;
+    EXPECT_EQ(UtcTextOfMs(ms),
+              UtcText(QDateTime::fromMSecsSinceEpoch(wholeSeconds, Qt::UTC)));
   }
 }
 
