@@ -240,7 +240,7 @@ class OversizedJson : public QIODevice {
 TEST(SatnogsReaderTest, ReadsEveryJsonShapeAndRefusesOthers) {
   OversizedJson oversized;
   ExpectRead(Read(oversized, true),
-             {false, {}, {}, "larger than 256 MiB, too large for a SatNOGS JSON download"});
+             {false, {}, {}, "larger than 64 MiB, too large for a SatNOGS JSON download"});
 
   const QString t7 = QStringLiteral("2026-06-12T16:41:07.000Z");
   const struct {
