@@ -15,10 +15,10 @@
 #include "live/stop_signals.h"
 #include "ui/archive/archive_menu.h"
 #include "ui/aux/aux_windows.h"
-#include "ui/main/connect_dialog.h"
-#include "ui/main/frame_view.h"
-#include "ui/main/look.h"
-#include "ui/main/main_window.h"
+#include "ui/frame/frame_view.h"
+#include "ui/live/connect_dialog.h"
+#include "ui/look/look.h"
+#include "ui/shell/main_window.h"
 
 namespace {
 

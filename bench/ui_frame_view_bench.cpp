@@ -7,7 +7,7 @@
 #include <cmath>
 #include <memory>
 
-#include "ui/main/frame_view.h"
+#include "ui/frame/frame_view.h"
 
 namespace quilmar {
 namespace {

@@ -8,8 +8,8 @@
 #include <cmath>
 #include <memory>
 
-#include "ui/main/chart_adapter.h"
-#include "ui/main/parameter_graph.h"
+#include "ui/chart/chart_adapter.h"
+#include "ui/chart/parameter_graph.h"
 
 namespace quilmar {
 namespace {

@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "bench/housekeeping_log.h"
-#include "ui/main/live_session.h"
-#include "ui/main/main_window.h"
+#include "ui/live/live_session.h"
+#include "ui/shell/main_window.h"
 
 namespace quilmar {
 namespace {

@@ -14,9 +14,9 @@
 #include "bench/housekeeping_log.h"
 #include "core/parameter_catalogue.h"
 #include "tests/support/kiss_builder.h"
-#include "ui/main/frame_view.h"
-#include "ui/main/hex_dump.h"
-#include "ui/main/main_window.h"
+#include "ui/frame/frame_view.h"
+#include "ui/frame/hex_dump.h"
+#include "ui/shell/main_window.h"
 
 namespace quilmar {
 namespace {

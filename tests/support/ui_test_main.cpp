@@ -4,7 +4,7 @@
 #include <QApplication>
 #include <QStandardPaths>
 
-#include "ui/main/look.h"
+#include "ui/look/look.h"
 
 // Qt, fontconfig and the graphics stack keep caches alive until exit; LeakSanitizer would
 // report them as leaks of the program. Given here rather than through the environment so the

@@ -7,8 +7,8 @@
 #include <QSvgRenderer>
 #include <QWidget>
 
-#include "ui/main/look.h"
-#include "ui/main/twips.h"
+#include "ui/look/look.h"
+#include "ui/look/twips.h"
 
 namespace quilmar {
 

@@ -11,7 +11,7 @@
 
 #include "core/frame_table.h"
 #include "ui/aux/frame_type_legend.h"
-#include "ui/main/look.h"
+#include "ui/look/look.h"
 
 namespace quilmar {
 

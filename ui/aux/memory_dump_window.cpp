@@ -9,8 +9,8 @@
 #include "ui/aux/aux_look.h"
 #include "ui/aux/frame_strip.h"
 #include "ui/aux/frame_type_legend.h"
-#include "ui/main/look.h"
-#include "ui/main/twips.h"
+#include "ui/look/look.h"
+#include "ui/look/twips.h"
 
 namespace quilmar {
 

@@ -8,8 +8,8 @@
 #include <QTimer>
 
 #include "ui/aux/aux_look.h"
-#include "ui/main/look.h"
-#include "ui/main/twips.h"
+#include "ui/look/look.h"
+#include "ui/look/twips.h"
 
 namespace quilmar {
 

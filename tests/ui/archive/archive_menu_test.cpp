@@ -26,9 +26,9 @@
 #include "archive/source_import.h"
 #include "archive/trend_query.h"
 #include "ui/archive/passes_window.h"
-#include "ui/main/archive_password.h"
-#include "ui/main/main_window.h"
-#include "ui/main/user_settings.h"
+#include "ui/live/archive_password.h"
+#include "ui/live/user_settings.h"
+#include "ui/shell/main_window.h"
 #include "ui/trends/trend_chart.h"
 #include "ui/trends/trends_window.h"
 

@@ -12,7 +12,7 @@
 
 #include "tests/ui/aux/aux_fixture.h"
 #include "ui/aux/status_bit_members.h"
-#include "ui/main/look.h"
+#include "ui/look/look.h"
 
 namespace quilmar::testing {
 namespace {

@@ -1,6 +1,6 @@
 // The chart component: its rows, labels and null points, the label spacing on the axis, the
 // value text it reads back, and the extras around it (zoom, context menu, picture).
-#include "ui/main/chart_adapter.h"
+#include "ui/chart/chart_adapter.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The Connect dialog's TCP fields: what the operator typed is taken as typed or refused with
 // the reason, never quietly changed into another port or tried forever.
-#include "ui/main/connect_dialog.h"
+#include "ui/live/connect_dialog.h"
 
 #include <gtest/gtest.h>
 

@@ -11,9 +11,9 @@
 #include <QTimer>
 
 #include "main_window_fixture.h"
-#include "ui/main/export_frames.h"
-#include "ui/main/parameter_graph.h"
-#include "ui/main/recent_logs.h"
+#include "ui/chart/parameter_graph.h"
+#include "ui/shell/export_frames.h"
+#include "ui/shell/recent_logs.h"
 
 namespace quilmar::testing {
 namespace {

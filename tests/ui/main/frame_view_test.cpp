@@ -1,5 +1,5 @@
 // Frame view: controls built on the tabs, ShowFrame's texts, colours, blanking and kinds.
-#include "ui/main/frame_view.h"
+#include "ui/frame/frame_view.h"
 
 #include <gtest/gtest.h>
 
@@ -15,9 +15,9 @@
 #include <memory>
 
 #include "panel_pixels.h"
-#include "ui/main/look.h"
-#include "ui/main/panel_picture.h"
-#include "ui/main/twips.h"
+#include "ui/frame/panel_picture.h"
+#include "ui/look/look.h"
+#include "ui/look/twips.h"
 
 namespace quilmar {
 namespace {

@@ -1,6 +1,6 @@
 // The hex dump: which characters turn red for a charted row, and the highlight table against
 // the information bytes each catalogue row is decoded from.
-#include "ui/main/hex_dump.h"
+#include "ui/frame/hex_dump.h"
 
 #include <gtest/gtest.h>
 

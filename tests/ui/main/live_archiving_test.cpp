@@ -2,7 +2,7 @@
 // and the TNC, an archive that is away is named in the status bar with the frames waiting,
 // and ending the session does not wait for a locked archive nor lose the frames it waited
 // with. The Connect dialog names the window's archive and shares the station with Add Logs.
-#include "ui/main/live_archiving.h"
+#include "ui/live/live_archiving.h"
 
 #include <QCheckBox>
 #include <QElapsedTimer>

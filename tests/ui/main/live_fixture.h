@@ -11,7 +11,7 @@
 
 #include "core/parameter_catalogue.h"
 #include "main_window_fixture.h"
-#include "ui/main/frame_view.h"
+#include "ui/frame/frame_view.h"
 
 namespace quilmar::testing {
 

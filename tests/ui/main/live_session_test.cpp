@@ -1,7 +1,7 @@
 // The window's live session against a real TCP server in the test: KISS bytes sent in pieces
 // give the window a file load of the same bytes gives, the view follows the newest frame only
 // from the last one, and a recording that cannot be written stops reception with a message.
-#include "ui/main/live_session.h"
+#include "ui/live/live_session.h"
 
 #include <QAction>
 #include <QApplication>
@@ -15,10 +15,10 @@
 
 #include "core/parameter_catalogue.h"
 #include "live_fixture.h"
-#include "ui/main/chart_adapter.h"
-#include "ui/main/frame_view.h"
-#include "ui/main/missing_frames_model.h"
-#include "ui/main/parameter_graph.h"
+#include "ui/chart/chart_adapter.h"
+#include "ui/chart/parameter_graph.h"
+#include "ui/frame/frame_view.h"
+#include "ui/frame/missing_frames_model.h"
 
 namespace quilmar::testing {
 namespace {

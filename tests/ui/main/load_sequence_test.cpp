@@ -1,6 +1,6 @@
 // The window's load sequence: what a load leaves on the window, the parameter choice after
 // it, cancelling, unreadable logs, a second open during a load, and the status-bar report.
-#include "ui/main/load_sequence.h"
+#include "ui/shell/load_sequence.h"
 
 #include <QAction>
 #include <QApplication>
@@ -15,13 +15,13 @@
 #include <functional>
 
 #include "main_window_fixture.h"
-#include "ui/main/frame_view.h"
-#include "ui/main/hex_dump.h"
-#include "ui/main/load_progress.h"
-#include "ui/main/look.h"
-#include "ui/main/missing_frames_model.h"
-#include "ui/main/parameter_graph.h"
-#include "ui/main/path_label.h"
+#include "ui/chart/parameter_graph.h"
+#include "ui/frame/frame_view.h"
+#include "ui/frame/hex_dump.h"
+#include "ui/frame/missing_frames_model.h"
+#include "ui/look/look.h"
+#include "ui/shell/load_progress.h"
+#include "ui/shell/path_label.h"
 
 namespace quilmar::testing {
 namespace {

@@ -18,8 +18,8 @@
 
 #include "core/parameter_catalogue.h"
 #include "tests/support/kiss_builder.h"
-#include "ui/main/main_window.h"
-#include "ui/main/recent_logs.h"
+#include "ui/shell/main_window.h"
+#include "ui/shell/recent_logs.h"
 
 namespace quilmar::testing {
 

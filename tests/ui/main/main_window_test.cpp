@@ -17,11 +17,11 @@
 #include <QTest>
 
 #include "main_window_fixture.h"
-#include "ui/main/chart_adapter.h"
-#include "ui/main/frame_view.h"
-#include "ui/main/hex_dump.h"
-#include "ui/main/missing_frames_model.h"
-#include "ui/main/parameter_graph.h"
+#include "ui/chart/chart_adapter.h"
+#include "ui/chart/parameter_graph.h"
+#include "ui/frame/frame_view.h"
+#include "ui/frame/hex_dump.h"
+#include "ui/frame/missing_frames_model.h"
 
 namespace quilmar::testing {
 namespace {

@@ -1,5 +1,5 @@
 // Panel picture: current-to-colour rule, face drawing read back from rendered pixels.
-#include "ui/main/panel_picture.h"
+#include "ui/frame/panel_picture.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 #include <QRect>
 #include <array>
 
-#include "ui/main/panel_picture.h"
+#include "ui/frame/panel_picture.h"
 
 namespace quilmar {
 

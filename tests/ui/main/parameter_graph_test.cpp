@@ -1,6 +1,6 @@
 // The "Graph" tab: charting a parameter over all frames or a range, the axis spacing, point
 // selection, tips, zoom and drops on the chart, and the range selection controls.
-#include "ui/main/parameter_graph.h"
+#include "ui/chart/parameter_graph.h"
 
 #include <gtest/gtest.h>
 
@@ -24,7 +24,7 @@
 #include <memory>
 #include <vector>
 
-#include "ui/main/chart_adapter.h"
+#include "ui/chart/chart_adapter.h"
 
 namespace quilmar {
 namespace {

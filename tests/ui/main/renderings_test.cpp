@@ -1,5 +1,5 @@
 // Renderings of telemetry values: rounding rules, ranges, separators, status words.
-#include "ui/main/renderings.h"
+#include "ui/frame/renderings.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The settings file: reading lines as numbers, the written format and failures to write.
-#include "ui/main/settings_file.h"
+#include "ui/shell/settings_file.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>

@@ -10,12 +10,12 @@
 #include <functional>
 
 #include "live_fixture.h"
-#include "ui/main/chart_adapter.h"
-#include "ui/main/export_frames.h"
-#include "ui/main/live_session.h"
-#include "ui/main/look.h"
-#include "ui/main/parameter_graph.h"
+#include "ui/chart/chart_adapter.h"
+#include "ui/chart/parameter_graph.h"
+#include "ui/live/live_session.h"
+#include "ui/look/look.h"
 #include "ui/model/frame_table_model.h"
+#include "ui/shell/export_frames.h"
 
 namespace quilmar::testing {
 namespace {

@@ -9,9 +9,9 @@
 #include <functional>
 #include <optional>
 
-#include "connect_dialog.h"
 #include "core/kiss_reader.h"
-#include "user_settings.h"
+#include "ui/live/connect_dialog.h"
+#include "ui/live/user_settings.h"
 
 class QAction;
 class QLabel;

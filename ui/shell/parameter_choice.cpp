@@ -2,12 +2,12 @@
 // marked light yellow, the chart shows it and the hex dump marks its bytes red.
 #include <QRadioButton>
 
-#include "chart_follower.h"
-#include "frame_navigator.h"
-#include "frame_view.h"
-#include "hex_dump.h"
-#include "look.h"
 #include "main_window.h"
+#include "ui/chart/chart_follower.h"
+#include "ui/frame/frame_navigator.h"
+#include "ui/frame/frame_view.h"
+#include "ui/frame/hex_dump.h"
+#include "ui/look/look.h"
 #include "ui/model/frame_table_model.h"
 
 namespace quilmar {

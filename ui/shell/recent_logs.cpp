@@ -6,7 +6,7 @@
 #include <QMenu>
 #include <QSettings>
 
-#include "user_settings.h"
+#include "ui/live/user_settings.h"
 
 namespace quilmar {
 namespace {

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "frame_view_controls.h"
-#include "look.h"
+#include "ui/look/look.h"
 
 namespace quilmar {
 namespace {

@@ -9,9 +9,9 @@
 #include <string_view>
 
 #include "frame_view_controls.h"
-#include "look.h"
 #include "panel_picture.h"
 #include "renderings.h"
+#include "ui/look/look.h"
 
 namespace quilmar {
 namespace {

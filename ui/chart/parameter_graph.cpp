@@ -11,8 +11,8 @@
 #include <functional>
 
 #include "chart_adapter.h"
-#include "look.h"
-#include "twips.h"
+#include "ui/look/look.h"
+#include "ui/look/twips.h"
 
 namespace quilmar {
 

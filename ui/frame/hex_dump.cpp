@@ -9,7 +9,7 @@
 #include <QTextOption>
 #include <algorithm>
 
-#include "look.h"
+#include "ui/look/look.h"
 
 namespace quilmar {
 namespace {

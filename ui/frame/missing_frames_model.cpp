@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "look.h"
+#include "ui/look/look.h"
 
 namespace quilmar {
 

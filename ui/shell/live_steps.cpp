@@ -12,11 +12,11 @@
 #include <QTimer>
 #include <algorithm>
 
-#include "connect_dialog.h"
 #include "export_frames.h"
-#include "live_archiving.h"
-#include "live_session.h"
 #include "recent_logs.h"
+#include "ui/live/connect_dialog.h"
+#include "ui/live/live_archiving.h"
+#include "ui/live/live_session.h"
 #include "ui/model/frame_table_model.h"
 
 namespace quilmar {

@@ -7,17 +7,17 @@
 #include <QTimer>
 #include <algorithm>
 
-#include "chart_follower.h"
 #include "export_frames.h"
 #include "file_commands.h"
-#include "frame_navigator.h"
-#include "frame_view.h"
-#include "live_session.h"
 #include "main_window.h"
-#include "missing_frames_model.h"
-#include "parameter_graph.h"
 #include "path_label.h"
 #include "recent_logs.h"
+#include "ui/chart/chart_follower.h"
+#include "ui/chart/parameter_graph.h"
+#include "ui/frame/frame_navigator.h"
+#include "ui/frame/frame_view.h"
+#include "ui/frame/missing_frames_model.h"
+#include "ui/live/live_session.h"
 #include "ui/model/frame_table_model.h"
 
 namespace quilmar {

@@ -19,7 +19,7 @@
 
 #include "archive_password.h"
 #include "live_archiving.h"
-#include "look.h"
+#include "ui/look/look.h"
 
 namespace quilmar {
 namespace {

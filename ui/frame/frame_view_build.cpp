@@ -13,9 +13,9 @@
 #include <algorithm>
 
 #include "frame_view_controls.h"
-#include "look.h"
 #include "panel_picture.h"
-#include "twips.h"
+#include "ui/look/look.h"
+#include "ui/look/twips.h"
 #include "value_row_layout.h"
 
 namespace quilmar {

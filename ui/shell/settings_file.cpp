@@ -12,7 +12,7 @@
 #include <cmath>
 #include <string>
 
-#include "twips.h"
+#include "ui/look/twips.h"
 
 namespace quilmar {
 namespace {

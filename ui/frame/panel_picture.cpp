@@ -8,8 +8,8 @@
 #include <cmath>
 #include <limits>
 
-#include "look.h"
-#include "twips.h"
+#include "ui/look/look.h"
+#include "ui/look/twips.h"
 
 namespace quilmar {
 namespace {

@@ -17,7 +17,7 @@
 #include "core/csv_writer.h"
 #include "core/json_writer.h"
 #include "core/missing_frames.h"
-#include "parameter_graph.h"
+#include "ui/chart/parameter_graph.h"
 
 namespace quilmar {
 namespace {

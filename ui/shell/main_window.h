@@ -10,12 +10,12 @@
 #include <functional>
 #include <optional>
 
-#include "connect_dialog.h"
 #include "core/frame_table.h"
 #include "core/kiss_reader.h"
 #include "file_commands.h"
 #include "live_steps.h"
 #include "load_sequence.h"
+#include "ui/live/connect_dialog.h"
 #include "ui/model/frame_table_model.h"
 
 class QAction;

@@ -17,18 +17,18 @@
 #include <QTextEdit>
 #include <string_view>
 
-#include "chart_follower.h"
 #include "core/version.h"
-#include "frame_navigator.h"
-#include "frame_view.h"
-#include "hex_dump.h"
 #include "load_progress.h"
-#include "look.h"
-#include "missing_frames_model.h"
-#include "parameter_graph.h"
 #include "path_label.h"
 #include "settings_file.h"
-#include "twips.h"
+#include "ui/chart/chart_follower.h"
+#include "ui/chart/parameter_graph.h"
+#include "ui/frame/frame_navigator.h"
+#include "ui/frame/frame_view.h"
+#include "ui/frame/hex_dump.h"
+#include "ui/frame/missing_frames_model.h"
+#include "ui/look/look.h"
+#include "ui/look/twips.h"
 #include "ui/model/frame_table_model.h"
 
 namespace quilmar {
