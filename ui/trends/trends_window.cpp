@@ -1,11 +1,14 @@
 // The Trends window; see trends_window.h.
 #include "trends_window.h"
 
+#include <QCoreApplication>
+#include <QCursor>
 #include <QDateTimeEdit>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QElapsedTimer>
 #include <QHBoxLayout>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -14,6 +17,7 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
+#include <QToolTip>
 #include <QTreeWidget>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -28,6 +32,7 @@
 #include "core/parameter_catalogue.h"
 #include "no_archive_yet.h"
 #include "trend_chart.h"
+#include "trends_query.h"
 #include "utc_minute_field.h"
 
 namespace quilmar {
@@ -38,11 +43,13 @@ constexpr double kDay = 86400.0;
 // How often the window looks for frames a live session added: the newest time is one
 // indexed row, cheap on any archive.
 constexpr int kPollMilliseconds = 5000;
+// How long a read of the archive runs before the status bar says the window waits for it.
+constexpr int kBusyAfterMilliseconds = 400;
 
 }  // namespace
 
 TrendsWindow::TrendsWindow(const ArchiveLocation& location, QWidget* parent)
-    : QMainWindow(parent), location(location), archive(std::make_unique<Archive>()) {
+    : QMainWindow(parent), location(location), queries(new TrendsQueries(location, this)) {
   setWindowTitle(tr("Trends - %1").arg(location.display));
   setAcceptDrops(true);
   chart = new TrendChart;
@@ -60,10 +67,13 @@ TrendsWindow::TrendsWindow(const ArchiveLocation& location, QWidget* parent)
   pollTimer = new QTimer(this);
   pollTimer->setInterval(kPollMilliseconds);
   connect(pollTimer, &QTimer::timeout, this, &TrendsWindow::PollArchive);
+  busyTimer = new QTimer(this);
+  busyTimer->setSingleShot(true);
+  busyTimer->setInterval(kBusyAfterMilliseconds);
+  connect(busyTimer, &QTimer::timeout, this, &TrendsWindow::ShowBusy);
+  connect(queries, &TrendsQueries::pendingChanged, this, &TrendsWindow::OnPendingChanged);
   connect(chart, &TrendChart::ViewChanged, this, &TrendsWindow::ShowViewInRangeFields);
-  // A closed connection (no archive yet, a server gone) makes the stations "unknown".
-  chart->SetStationLookup(
-      [this](std::int64_t frameKey) { return FrameStations(*archive, frameKey); });
+  chart->SetStationLookup([this](std::int64_t frameKey) { return StationsOf(frameKey); });
 
   OpenArchive(location);
 }
@@ -78,26 +88,7 @@ void TrendsWindow::OpenArchive(const ArchiveLocation& location) {
     pollTimer->start();
     return;
   }
-  if (!archive->Open(location, true)) {
-    chart->SetMessage(archive->Error());
-    status->setText(archive->Error());
-    list->setEnabled(false);
-    return;
-  }
-  // An archive without timed frames yet may be the one a live session is filling.
-  pollTimer->start();
-  const auto key = NewestFrameKey(*archive);
-  const auto span = key ? HousekeepingTimeSpan(*archive) : std::nullopt;
-  if (!span) {
-    const QString reason =
-        archive->Error().isEmpty() ? tr("no timed housekeeping frames") : archive->Error();
-    const QString text = tr("%1: %2").arg(location.display, reason);
-    chart->SetMessage(text);
-    status->setText(text);
-    return;
-  }
-  lastKey = *key;
-  StartCharting(static_cast<double>(span->fromUtc), static_cast<double>(span->toUtc));
+  LookAtArchive(true);
 }
 
 void TrendsWindow::StartCharting(double from, double to) {
@@ -111,10 +102,61 @@ void TrendsWindow::StartCharting(double from, double to) {
   chart->SetView(firstTime, lastTime);
 }
 
-TrendsWindow::~TrendsWindow() {
-  closing = true;
-  for (auto& [id, read] : fullReads) {
-    read.join();
+// Reads still waiting for the database are dropped, never waited for.
+TrendsWindow::~TrendsWindow() { delete queries; }
+
+int TrendsWindow::PendingReads() const { return queries->Pending(); }
+
+// A read that takes longer than a moment shows in the status bar with a button to drop it.
+void TrendsWindow::OnPendingChanged(int pending) {
+  if (pending > 0) {
+    if (waitingText.isEmpty() && !busyTimer->isActive()) {
+      busyTimer->start();
+    }
+    return;
+  }
+  busyTimer->stop();
+  cancelReads->hide();
+  if (!waitingText.isEmpty() && status->text() == waitingText) {
+    status->setText(statusBeforeWait);
+  }
+  waitingText.clear();
+}
+
+void TrendsWindow::ShowBusy() {
+  if (queries->Pending() == 0) {
+    return;
+  }
+  statusBeforeWait = status->text();
+  waitingText = tr("Waiting for the archive %1...").arg(location.display);
+  status->setText(waitingText);
+  cancelReads->show();
+}
+
+void TrendsWindow::CancelReads() {
+  const bool wasWaiting = !waitingText.isEmpty();
+  queries->CancelAll();
+  looking = false;
+  hoursRequests.clear();
+  fullRequests.clear();
+  stationsAsked = 0;
+  // A parameter whose overview was dropped is unticked: ticking it again reads it anew.
+  for (int g = 0; g < list->topLevelItemCount(); ++g) {
+    QTreeWidgetItem* group = list->topLevelItem(g);
+    for (int i = 0; i < group->childCount(); ++i) {
+      QTreeWidgetItem* item = group->child(i);
+      if (item->checkState(0) == Qt::Checked && !IsCharted(item->data(0, kRowRole).toInt())) {
+        item->setCheckState(0, Qt::Unchecked);
+      }
+    }
+  }
+  // An archive still being opened is looked at again with the new frames.
+  if (list->isEnabled() && !pollTimer->isActive()) {
+    pollTimer->start();
+  }
+  if (wasWaiting) {
+    status->setText(tr("Reading cancelled; the archive is looked at again in %1 s")
+                        .arg(pollTimer->interval() / 1000.0, 0, 'g', 3));
   }
 }
 
@@ -124,6 +166,11 @@ void TrendsWindow::BuildStatusBar() {
   status = new QLabel;
   status->setObjectName(QStringLiteral("trendsStatus"));
   statusBar()->addWidget(status, 1);
+  cancelReads = new QPushButton(tr("Cancel"));
+  cancelReads->setObjectName(QStringLiteral("cancelReads"));
+  cancelReads->hide();
+  connect(cancelReads, &QPushButton::clicked, this, &TrendsWindow::CancelReads);
+  statusBar()->addWidget(cancelReads);
   // The mouse gestures at the bottom right, where they leave the preset bar room for the
   // range fields on a small screen.
   auto* hint = new QLabel(
@@ -226,19 +273,38 @@ void TrendsWindow::OnItemChanged(QTreeWidgetItem* item, int) {
     return;
   }
   const bool checked = item->checkState(0) == Qt::Checked;
-  const bool shown = [&] {
-    for (int i = 0; i < chart->CurveCount(); ++i) {
-      if (chart->Curve(i).parameterRow == row.toInt()) {
-        return true;
+  const bool shown = IsCharted(row.toInt());
+  if (checked && !shown) {
+    AddParameter(row.toInt());
+  } else if (!checked) {
+    // Reads of it under way are dropped when they answer.
+    hoursRequests.erase(row.toInt());
+    fullRequests.erase(row.toInt());
+    if (shown) {
+      chart->RemoveCurve(row.toInt());
+    }
+  }
+}
+
+bool TrendsWindow::IsCharted(int parameterRow) const {
+  for (int i = 0; i < chart->CurveCount(); ++i) {
+    if (chart->Curve(i).parameterRow == parameterRow) {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool TrendsWindow::IsTicked(int parameterRow) const {
+  for (int g = 0; g < list->topLevelItemCount(); ++g) {
+    QTreeWidgetItem* group = list->topLevelItem(g);
+    for (int i = 0; i < group->childCount(); ++i) {
+      if (group->child(i)->data(0, kRowRole).toInt() == parameterRow) {
+        return group->child(i)->checkState(0) == Qt::Checked;
       }
     }
-    return false;
-  }();
-  if (checked && !shown && ReopenIfClosed()) {
-    AddParameter(row.toInt());
-  } else if (!checked && shown) {
-    chart->RemoveCurve(row.toInt());
   }
+  return false;
 }
 
 void TrendsWindow::ShowParameter(int parameterRow, bool shown) {
@@ -257,8 +323,10 @@ void TrendsWindow::ChartTickedParameters() {
   for (int g = 0; g < list->topLevelItemCount(); ++g) {
     QTreeWidgetItem* group = list->topLevelItem(g);
     for (int i = 0; i < group->childCount(); ++i) {
-      if (group->child(i)->checkState(0) == Qt::Checked) {
-        AddParameter(group->child(i)->data(0, kRowRole).toInt());
+      const int row = group->child(i)->data(0, kRowRole).toInt();
+      if (group->child(i)->checkState(0) == Qt::Checked && !IsCharted(row) &&
+          hoursRequests.count(row) == 0) {
+        AddParameter(row);
       }
     }
   }
@@ -268,14 +336,59 @@ void TrendsWindow::ShowLastPass() {
   if (!haveFrames) {
     return;
   }
-  if (const std::optional<QDateTime> start = LastPassStart(*archive)) {
-    const double from = static_cast<double>(start->toSecsSinceEpoch());
-    // A little room on both sides, so the pass's first and last points are not on the frame.
-    const double margin = std::max(30.0, (lastTime - from) * 0.02);
-    chart->SetView(from - margin, lastTime + margin);
-  } else {
-    status->setText(archive->Error());
+  const int request = ++lastPassRequest;
+  queries->Run<std::optional<QDateTime>>(
+      [](Archive& archive, std::optional<QDateTime>& start, const std::atomic<bool>&) {
+        start = LastPassStart(archive);
+        return start || archive.Error().isEmpty();
+      },
+      [this, request](bool ok, const QString& error, std::optional<QDateTime>& start) {
+        if (request != lastPassRequest) {
+          return;
+        }
+        if (!ok || !start) {
+          status->setText(error);
+          return;
+        }
+        const double from = static_cast<double>(start->toSecsSinceEpoch());
+        // A little room on both sides, so the pass's first and last points are not on the
+        // frame.
+        const double margin = std::max(30.0, (lastTime - from) * 0.02);
+        chart->SetView(from - margin, lastTime + margin);
+      });
+}
+
+// The stations of a hovered frame: read in the background the first time, the hover text
+// saying so meanwhile and shown again when they are in. A failed read says "unknown".
+std::optional<QStringList> TrendsWindow::StationsOf(std::int64_t frameKey) {
+  if (const auto known = stations.find(frameKey); known != stations.end()) {
+    return known->second;
   }
+  if (stationsAsked != frameKey) {
+    stationsAsked = frameKey;
+    queries->Run<std::optional<QStringList>>(
+        [frameKey](Archive& archive, std::optional<QStringList>& names, const std::atomic<bool>&) {
+          names = FrameStations(archive, frameKey);
+          return true;
+        },
+        [this, frameKey](bool ok, const QString&, std::optional<QStringList>& names) {
+          if (stations.size() > 10000) {
+            stations.clear();
+          }
+          stations[frameKey] = ok ? names : std::nullopt;
+          if (stationsAsked == frameKey) {
+            stationsAsked = 0;
+          }
+          // The chart asks again, and a hover text on screen is shown anew.
+          chart->SetStationLookup([this](std::int64_t key) { return StationsOf(key); });
+          if (QToolTip::isVisible() && chart->underMouse()) {
+            const QPoint global = QCursor::pos();
+            QHelpEvent rest(QEvent::ToolTip, chart->mapFromGlobal(global), global);
+            QCoreApplication::sendEvent(chart, &rest);
+          }
+        });
+  }
+  return QStringList{tr("reading...")};
 }
 
 void TrendsWindow::ShowLast(double seconds) {

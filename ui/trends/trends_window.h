@@ -1,7 +1,9 @@
 // The Trends window: housekeeping parameters over the whole mission archive. A list of the
 // parameters grouped by section with a filter box; ticking one charts it with the others on
 // one UTC time axis, at once from the archive's hourly overview, then with every frame's
-// value, read in a thread of its own so that the window never waits for it; presets show
+// value. Every read of the archive runs in a thread of its own, so that the window never
+// waits for the database: one that takes longer than a moment says so in the status bar,
+// with a button that drops it, and the chart stays usable meanwhile. Presets show
 // the last day, week or month before the newest archived frame, or everything, and two UTC
 // fields choose any range. The window looks at the archive every few seconds and, while
 // frames are added (a live session here or in another program), extends the curves and a
@@ -9,10 +11,9 @@
 #pragma once
 
 #include <QMainWindow>
-#include <atomic>
+#include <cstdint>
 #include <map>
-#include <memory>
-#include <thread>
+#include <optional>
 #include <vector>
 
 #include "archive/archive_location.h"
@@ -20,14 +21,15 @@
 class QDateTimeEdit;
 class QLabel;
 class QLineEdit;
+class QPushButton;
 class QTimer;
 class QTreeWidget;
 class QTreeWidgetItem;
 
 namespace quilmar {
 
-class Archive;
 class TrendChart;
+class TrendsQueries;
 
 // A parameter's name and unit as the list and the status bar show it: "Battery Volts [V]".
 QString TrendParameterLabel(int parameterRow);
@@ -57,8 +59,13 @@ class TrendsWindow : public QMainWindow {
   QDateTimeEdit* RangeTo() const { return rangeTo; }
   // Looks for frames newer than the newest charted one and extends the curves with them; a
   // view that ended at the newest time moves on to end at the new newest time. The window
-  // calls it every few seconds.
+  // calls it every few seconds; a look still under way is not started again.
   void PollArchive();
+  // The reads of the archive under way (opening, a parameter's values, a look for new
+  // frames...); those that take longer than a moment show in the status bar.
+  int PendingReads() const;
+  // Drops every read under way, as the status bar's Cancel does.
+  void CancelReads();
   void SetPollInterval(int milliseconds);
 
  signals:
@@ -70,7 +77,13 @@ class TrendsWindow : public QMainWindow {
   void dropEvent(QDropEvent* event) override;
 
  private:
+  struct Look;
   void OpenArchive(const ArchiveLocation& location);
+  void LookAtArchive(bool opening);
+  void ApplyOpening(bool ok, const QString& error, const Look& look);
+  void ApplyLook(bool ok, const QString& error, Look& look);
+  void OnPendingChanged(int pending);
+  void ShowBusy();
   QWidget* BuildSidePanel();
   QWidget* BuildPresetBar();
   void BuildStatusBar();
@@ -78,25 +91,38 @@ class TrendsWindow : public QMainWindow {
   void ApplyFilter(const QString& text);
   void OnItemChanged(QTreeWidgetItem* item, int column);
   void AddParameter(int parameterRow);
+  struct HoursRead;
+  void ApplyHours(int parameterRow, HoursRead& read);
   void StartFullRead(int parameterRow);
   struct FullRead;
   void ApplyFullRead(int parameterRow, FullRead& read);
+  bool IsCharted(int parameterRow) const;
+  bool IsTicked(int parameterRow) const;
   void StartCharting(double from, double to);
   void ChartTickedParameters();
-  bool ExtendCurves(std::int64_t afterKey);
-  bool AddFramesArchivedAfter(int parameterRow, std::int64_t afterKey);
-  void ReportPollFailure();
-  bool ReopenIfClosed();
+  void CatchUp(int parameterRow, std::int64_t afterKey);
+  void ReportPollFailure(const QString& error);
+  std::optional<QStringList> StationsOf(std::int64_t frameKey);
   void FollowNewestTime(double oldLast, double oldFirst);
   void ShowViewInRangeFields(double from, double to);
 
   ArchiveLocation location;
-  std::unique_ptr<Archive> archive;
-  // The reads under way, each with a connection of its own; a finished one is joined when
-  // its values are applied, so ticking parameters again and again keeps no threads behind.
-  std::map<int, std::thread> fullReads;
-  int nextRead = 0;
-  std::atomic<bool> closing{false};
+  TrendsQueries* queries = nullptr;
+  // Each kind of read counts its requests: an answer to an older one than the last is stale
+  // and dropped.
+  int lookRequest = 0;
+  bool looking = false;              // a look for new frames is under way
+  std::map<int, int> hoursRequests;  // by parameter row: the overview asked for last
+  std::map<int, int> fullRequests;
+  int nextRequest = 0;
+  int lastPassRequest = 0;
+  // The stations of hovered frames, read in the background: the hover text says so meanwhile.
+  std::map<std::int64_t, std::optional<QStringList>> stations;
+  std::int64_t stationsAsked = 0;
+  QPushButton* cancelReads = nullptr;
+  QTimer* busyTimer = nullptr;
+  QString waitingText;  // the status while reads are pending, to restore what it said before
+  QString statusBeforeWait;
   bool haveFrames = false;
   double firstTime = 0.0;  // of the archive's timed housekeeping frames
   double lastTime = 0.0;

@@ -4,6 +4,9 @@
 // follows.
 #include <QLabel>
 #include <QTimer>
+#include <QTreeWidget>
+#include <algorithm>
+#include <atomic>
 #include <vector>
 
 #include "archive/archive.h"
@@ -11,106 +14,189 @@
 #include "chart_axes.h"
 #include "no_archive_yet.h"
 #include "trend_chart.h"
+#include "trends_query.h"
 #include "trends_window.h"
 
 namespace quilmar {
 
 void TrendsWindow::SetPollInterval(int milliseconds) { pollTimer->setInterval(milliseconds); }
 
-// A connection that failed (a PostgreSQL server restarted, the network gone) is closed and
-// opened again when next needed, so the window catches up once the archive is back.
-bool TrendsWindow::ReopenIfClosed() {
-  if (archive->IsOpen()) {
-    return true;
+// What one look at the archive found, in the look's thread.
+struct TrendsWindow::Look {
+  std::int64_t afterKey = 0;  // the window's newest frame key when the look began
+  bool extend = false;        // the window charted frames: the curves take the new ones
+  std::vector<int> rows;      // of the curves charted when the look began
+  std::optional<std::int64_t> key;
+  std::optional<TrendRange> span;  // read when there are new frames
+  QString error;                   // why there is no span (empty: no timed frames)
+  struct Added {
+    int row = 0;
+    std::vector<TimedValue> samples;
+    std::vector<TrendTimeKind> kinds;
+    std::vector<std::int64_t> keys;
+  };
+  std::vector<Added> added;
+};
+
+namespace {
+
+bool ReadAdded(Archive& archive, int parameterRow, std::int64_t afterKey,
+               std::vector<TimedValue>& samples, std::vector<TrendTimeKind>& kinds,
+               std::vector<std::int64_t>& keys, const std::atomic<bool>& cancelled) {
+  return ReadTrendAdded(archive, parameterRow, afterKey, [&](const TrendSample& s) {
+    samples.push_back({static_cast<double>(s.utcSeconds), s.value});
+    kinds.push_back(s.kind);
+    keys.push_back(s.key);
+    return !cancelled;
+  });
+}
+
+}  // namespace
+
+// Opening reads the newest key and the time span whatever they are; a later look reads on
+// only when frames were added, and then every curve's new values.
+void TrendsWindow::LookAtArchive(bool opening) {
+  Look start;
+  start.afterKey = lastKey;
+  start.extend = haveFrames && !opening;
+  for (int i = 0; i < chart->CurveCount(); ++i) {
+    start.rows.push_back(chart->Curve(i).parameterRow);
   }
-  if (!ArchiveExistsYet(location)) {
-    return false;  // the window says so already
+  const int request = ++lookRequest;
+  looking = true;
+  queries->Run<Look>(
+      [opening, start](Archive& archive, Look& look, const std::atomic<bool>& cancelled) {
+        look = start;
+        look.key = NewestFrameKey(archive);
+        if (!look.key) {
+          look.error = archive.Error();
+          return opening;
+        }
+        if (!opening && *look.key <= look.afterKey) {
+          return true;
+        }
+        look.span = HousekeepingTimeSpan(archive);
+        if (!look.span) {
+          look.error = archive.Error();
+          return opening || look.error.isEmpty();
+        }
+        if (look.extend) {
+          for (int row : look.rows) {
+            Look::Added& added = look.added.emplace_back();
+            added.row = row;
+            if (!ReadAdded(archive, row, look.afterKey, added.samples, added.kinds, added.keys,
+                           cancelled)) {
+              return false;
+            }
+          }
+        }
+        return true;
+      },
+      [this, request, opening](bool ok, const QString& error, Look& look) {
+        if (request != lookRequest) {
+          return;
+        }
+        looking = false;
+        if (opening) {
+          ApplyOpening(ok, error, look);
+        } else {
+          ApplyLook(ok, error, look);
+        }
+      });
+}
+
+void TrendsWindow::ApplyOpening(bool ok, const QString& error, const Look& look) {
+  if (!ok) {
+    chart->SetMessage(error);
+    status->setText(error);
+    list->setEnabled(false);
+    return;
   }
-  if (archive->Open(location, true)) {
-    return true;
+  // An archive without timed frames yet may be the one a live session is filling.
+  pollTimer->start();
+  if (!look.span) {
+    const QString reason = look.error.isEmpty() ? tr("no timed housekeeping frames") : look.error;
+    const QString text = tr("%1: %2").arg(location.display, reason);
+    chart->SetMessage(text);
+    status->setText(text);
+    return;
   }
-  status->setText(archive->Error());
-  return false;
+  lastKey = *look.key;
+  StartCharting(static_cast<double>(look.span->fromUtc), static_cast<double>(look.span->toUtc));
+  // Parameters ticked while the archive was being opened.
+  ChartTickedParameters();
 }
 
 void TrendsWindow::PollArchive() {
-  if (!ReopenIfClosed()) {
+  if (looking || !ArchiveExistsYet(location)) {
+    return;  // the window says so already
+  }
+  LookAtArchive(false);
+}
+
+// Until every curve has its new values the old key stays, so a failed read is tried again
+// at the next look and no frame is skipped.
+void TrendsWindow::ApplyLook(bool ok, const QString& error, Look& look) {
+  if (!ok) {
+    ReportPollFailure(error);
     return;
   }
-  const auto key = NewestFrameKey(*archive);
-  if (!key) {
-    ReportPollFailure();
+  if (!look.span || look.afterKey != lastKey) {
     return;
   }
-  if (*key <= lastKey) {
-    return;
-  }
-  const auto span = HousekeepingTimeSpan(*archive);
-  if (!span) {
-    if (!archive->Error().isEmpty()) {
-      ReportPollFailure();
-    }
-    return;
-  }
-  const double newest = static_cast<double>(span->toUtc);
+  const double newest = static_cast<double>(look.span->toUtc);
   if (!haveFrames) {
-    lastKey = *key;
-    StartCharting(static_cast<double>(span->fromUtc), newest);
+    lastKey = *look.key;
+    StartCharting(static_cast<double>(look.span->fromUtc), newest);
     ChartTickedParameters();
     status->setText(tr("First frames, up to %1").arg(UtcLabel(newest)));
     return;
   }
-  // Until every curve has its new values the old key stays, so a failed read is tried
-  // again at the next look and no frame is skipped.
-  if (!ExtendCurves(lastKey)) {
-    ReportPollFailure();
-    return;
+  // New frames may be receptions of a frame whose stations were read.
+  stations.clear();
+  for (const Look::Added& added : look.added) {
+    chart->MergeSamples(added.row, added.samples, added.kinds, added.keys);
   }
-  lastKey = *key;
+  // A curve charted while the look ran takes the new frames too.
+  for (int i = 0; i < chart->CurveCount(); ++i) {
+    const int row = chart->Curve(i).parameterRow;
+    if (std::find(look.rows.begin(), look.rows.end(), row) == look.rows.end()) {
+      CatchUp(row, look.afterKey);
+    }
+  }
+  lastKey = *look.key;
   const double oldLast = lastTime;
   const double oldFirst = firstTime;
   lastTime = std::max(lastTime, newest);
-  firstTime = std::min(firstTime, static_cast<double>(span->fromUtc));
+  firstTime = std::min(firstTime, static_cast<double>(look.span->fromUtc));
   FollowNewestTime(oldLast, oldFirst);
   status->setText(newest > oldLast ? tr("New frames up to %1").arg(UtcLabel(newest))
                                    : tr("Frames of older times added"));
 }
 
-// The chart keeps what it has; the reason is named and the connection closed, to be opened
-// afresh at the next look.
-void TrendsWindow::ReportPollFailure() {
-  status->setText(tr("%1; trying again in %2 s")
-                      .arg(archive->Error())
-                      .arg(pollTimer->interval() / 1000.0, 0, 'g', 3));
-  archive->Close();
+// The chart keeps what it has; the reason is named, and the next look tries afresh with a
+// connection of its own.
+void TrendsWindow::ReportPollFailure(const QString& error) {
+  status->setText(
+      tr("%1; trying again in %2 s").arg(error).arg(pollTimer->interval() / 1000.0, 0, 'g', 3));
 }
 
-// Reads each curve's values of the frames archived after the one with key afterKey and
-// adds them at their times.
-bool TrendsWindow::ExtendCurves(std::int64_t afterKey) {
-  for (int i = 0; i < chart->CurveCount(); ++i) {
-    const int row = chart->Curve(i).parameterRow;
-    if (!AddFramesArchivedAfter(row, afterKey)) {
-      return false;
-    }
-  }
-  return true;
-}
-
-bool TrendsWindow::AddFramesArchivedAfter(int parameterRow, std::int64_t afterKey) {
-  std::vector<TimedValue> samples;
-  std::vector<TrendTimeKind> kinds;
-  std::vector<std::int64_t> keys;
-  const bool read = ReadTrendAdded(*archive, parameterRow, afterKey, [&](const TrendSample& s) {
-    samples.push_back({static_cast<double>(s.utcSeconds), s.value});
-    kinds.push_back(s.kind);
-    keys.push_back(s.key);
-    return true;
-  });
-  if (read) {
-    chart->MergeSamples(parameterRow, samples, kinds, keys);
-  }
-  return read;
+// Reads a curve's values of the frames archived after the one with key afterKey and adds
+// them at their times; those it has already stay once.
+void TrendsWindow::CatchUp(int parameterRow, std::int64_t afterKey) {
+  queries->Run<Look::Added>(
+      [parameterRow, afterKey](Archive& archive, Look::Added& added,
+                               const std::atomic<bool>& cancelled) {
+        return ReadAdded(archive, parameterRow, afterKey, added.samples, added.kinds, added.keys,
+                         cancelled);
+      },
+      [this, parameterRow](bool ok, const QString& error, Look::Added& added) {
+        if (!ok) {
+          ReportPollFailure(error);
+          return;
+        }
+        chart->MergeSamples(parameterRow, added.samples, added.kinds, added.keys);
+      });
 }
 
 // A view whose right edge was at the old newest time (within a pixel) moves on by what the

@@ -1,7 +1,8 @@
 // The Trends window on a small SQLite archive of two passes: charting and unticking a
 // parameter, gaps and extremes in what is drawn, zoom, pan, box zoom and double-click, the
 // hover text with its stations, the filter box, the range fields, frames added while the
-// window is open (also across a PostgreSQL restart), and an archive that is not there.
+// window is open (also across a PostgreSQL restart), an archive that is not there, and one
+// another program holds locked, which never holds the window.
 #include "ui/trends/trends_window.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDateTimeEdit>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -17,15 +19,18 @@
 #include <QPushButton>
 #include <QRubberBand>
 #include <QSignalSpy>
+#include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolTip>
 #include <QTreeWidget>
 #include <QVariant>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "archive/archive.h"
 #include "archive/trend_overview.h"
@@ -136,6 +141,15 @@ bool EveryFrameArrives(const TrendChart& chart) {
       20000);
 }
 
+// Waits until every read of the archive the window began has answered.
+bool ReadsSettle(const TrendsWindow& window) {
+  return QTest::qWaitFor([&] { return window.PendingReads() == 0; }, 20000);
+}
+
+bool Charted(const TrendsWindow& window, int curves) {
+  return QTest::qWaitFor([&] { return window.Chart()->CurveCount() == curves; }, 20000);
+}
+
 class TrendsWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -147,7 +161,7 @@ class TrendsWindowTest : public ::testing::Test {
     window->resize(1100, 600);
     window->show();
     window->ShowParameter(kBatteryVolts, true);
-    ASSERT_EQ(Chart().CurveCount(), 1);
+    ASSERT_TRUE(Charted(*window, 1));
     firstCurve = Chart().Curve(0);
     firstDrawn = Chart().DrawnPoints(0);
     ASSERT_TRUE(EveryFrameArrives(Chart()));
@@ -222,6 +236,9 @@ TEST_F(TrendsWindowTest, HoverNamesTimeValueTimeKindAndStations) {
   const double x = plot.left() + (spikeTime - kFirstPass) / 600 * plot.width();
   // The spike is the highest value: the top of the plot, inside the axis margin.
   const double y = plot.top() + plot.height() * 0.05 / 1.1;
+  // The stations are read in the background; the hover text says so until they are in.
+  EXPECT_TRUE(Chart().HoverText(QPointF(x, y)).contains("stations: reading...\n"));
+  ASSERT_TRUE(ReadsSettle(*window));
   const QString text = Chart().HoverText(QPointF(x, y));
   EXPECT_TRUE(text.contains("2026-07-15 19:05:10 UTC")) << text.toStdString();
   EXPECT_TRUE(text.contains("Battery Volts (EPS/TCS): 4.6 V")) << text.toStdString();
@@ -234,6 +251,7 @@ TEST_F(TrendsWindowTest, HoverNamesTimeValueTimeKindAndStations) {
   for (int down = plot.top(); down <= plot.bottom() && correlated.isEmpty(); ++down) {
     correlated = Chart().HoverText(QPointF(correlatedX, down));
   }
+  ASSERT_TRUE(ReadsSettle(*window));
   EXPECT_TRUE(correlated.contains("2026-07-15 19:05:30 UTC")) << correlated.toStdString();
   EXPECT_TRUE(correlated.contains("time: correlated\n")) << correlated.toStdString();
 
@@ -273,8 +291,10 @@ TEST_F(TrendsWindowTest, HoverStaysWhileThePointerRests) {
   const QPoint spike(static_cast<int>(std::lround(x)),
                      static_cast<int>(std::lround(plot.top() + plot.height() * 0.05 / 1.1)));
   QTest::mouseMove(&Chart(), spike);
+  // The hover text on screen is shown anew once the stations are in.
+  ASSERT_TRUE(ReadsSettle(*window));
   const QString text = Chart().HoverText(spike);
-  ASSERT_FALSE(text.isEmpty());
+  ASSERT_TRUE(text.contains("stations: DL1ABC, W6XYZ")) << text.toStdString();
   ASSERT_EQ(QToolTip::text(), text);
   // What the application sends the widget under a resting pointer.
   QHelpEvent rest(QEvent::ToolTip, spike, Chart().mapToGlobal(spike));
@@ -327,6 +347,7 @@ TEST(TrendsWindowArchive, MissingArchiveIsNamedAndNotCreated) {
   window.ShowParameter(kBatteryVolts, true);
   EXPECT_EQ(window.Chart()->CurveCount(), 0);
   window.PollArchive();
+  ASSERT_TRUE(ReadsSettle(window));
   EXPECT_FALSE(QFileInfo::exists(location.path));
   // Instead of the engine's "no such file" over an axis of 1970, what to do.
   const QString status = window.StatusText();
@@ -348,7 +369,7 @@ TEST(TrendsWindowArchive, MissingArchiveIsNamedAndNotCreated) {
   // Once frames are added (a log dropped here) the ticked parameter is charted.
   ASSERT_TRUE(AddPass(location, 0, kFirstPass, {"W6XYZ"}));
   window.PollArchive();
-  ASSERT_EQ(window.Chart()->CurveCount(), 1);
+  ASSERT_TRUE(Charted(window, 1));
   EXPECT_TRUE(window.RangeFrom()->isEnabled());
 }
 
@@ -387,6 +408,7 @@ TEST_F(TrendsWindowTest, SavesTheVisibleValuesAndTheChart) {
 // to its last, with a little room on both sides.
 TEST_F(TrendsWindowTest, LastPassShowsTheNewestPassAlone) {
   window->ShowLastPass();
+  ASSERT_TRUE(ReadsSettle(*window));
   EXPECT_NEAR(Chart().ViewFrom(), kSecondPass - 30, 1.0);
   EXPECT_NEAR(Chart().ViewTo(), kSecondPass + 590 + 30, 1.0);
 }
@@ -576,10 +598,11 @@ TEST(TrendsWindowArchive, AnEmptyArchiveChartsItsFirstFrames) {
   ASSERT_TRUE(Archive().Open(location));
   TrendsWindow window(location);
   window.ShowParameter(kBatteryVolts, true);
+  ASSERT_TRUE(ReadsSettle(window));
   EXPECT_EQ(window.Chart()->CurveCount(), 0);
   ASSERT_TRUE(AddPass(location, 0, kFirstPass, {"W6XYZ"}));
   window.PollArchive();
-  ASSERT_EQ(window.Chart()->CurveCount(), 1);
+  ASSERT_TRUE(Charted(window, 1));
   ASSERT_TRUE(EveryFrameArrives(*window.Chart()));
   EXPECT_EQ(window.Chart()->Curve(0).samples.size(), 60u);
   EXPECT_DOUBLE_EQ(window.Chart()->ViewTo(), kFirstPass + 590);
@@ -593,19 +616,159 @@ TEST(TrendsWindowArchive, CatchesUpAfterThePostgresqlServerRestarts) {
   ASSERT_TRUE(FillArchive(location));
   TrendsWindow window(location);
   window.ShowParameter(kBatteryVolts, true);
-  ASSERT_EQ(window.Chart()->CurveCount(), 1);
+  ASSERT_TRUE(Charted(window, 1));
   ASSERT_TRUE(EveryFrameArrives(*window.Chart()));
   auto* status = window.findChild<QLabel*>("trendsStatus");
 
   ASSERT_TRUE(testing::StopPostgres());
   window.PollArchive();
+  ASSERT_TRUE(ReadsSettle(window));
   EXPECT_TRUE(status->text().contains("trying again")) << status->text().toStdString();
   EXPECT_EQ(window.Chart()->Curve(0).samples.size(), 120u);
 
   ASSERT_TRUE(testing::RestartPostgres());
   ASSERT_TRUE(AddPass(location, 120, kSecondPass + 3 * 3600, {"W6XYZ"}));
   window.PollArchive();
+  ASSERT_TRUE(ReadsSettle(window));
   EXPECT_EQ(window.Chart()->Curve(0).samples.size(), 180u) << status->text().toStdString();
+}
+
+// Another program that took the SQLite archive for itself: in WAL mode only an exclusive
+// locking mode keeps readers out, until its connection closes.
+class LockHolder {
+ public:
+  explicit LockHolder(const ArchiveLocation& location) {
+    QSqlDatabase holder = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), kName);
+    holder.setDatabaseName(location.path);
+    QSqlQuery lock(holder.open() ? holder : QSqlDatabase());
+    held = lock.exec("PRAGMA locking_mode=EXCLUSIVE") && lock.exec("BEGIN EXCLUSIVE") &&
+           lock.exec("CREATE TABLE held (x INTEGER)");
+  }
+  ~LockHolder() { Release(); }
+  bool Held() const { return held; }
+  void Release() {
+    if (QSqlDatabase::contains(kName)) {
+      {
+        QSqlDatabase holder = QSqlDatabase::database(kName, false);
+        QSqlQuery(holder).exec("ROLLBACK");
+        holder.close();
+      }
+      QSqlDatabase::removeDatabase(kName);
+    }
+  }
+
+ private:
+  static constexpr const char* kName = "lockHolder";
+  bool held = false;
+};
+
+// Another program holding the SQLite archive locked (an import's write) never holds the
+// window: opening it, ticking a parameter and looking for new frames all return at once, the
+// window's timers fire on time, the status bar says it waits, and once the lock is let go the
+// chart fills. A window closed while its reads still wait does not wait for them either.
+TEST(TrendsWindowArchive, ALockedArchiveNeverHoldsTheWindow) {
+  enum class Locked { kOpening, kTicking, kPolling, kClosing };
+  struct Case {
+    const char* name;
+    Locked locked;
+    std::size_t samples;  // of the curve once the lock is let go
+  };
+  const Case cases[] = {
+      {"opening", Locked::kOpening, 120},
+      {"ticking", Locked::kTicking, 120},
+      {"polling", Locked::kPolling, 180},
+      {"closing", Locked::kClosing, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    QTemporaryDir folder;
+    ArchiveLocation location;
+    location.path = folder.filePath("locked.sqlite");
+    location.display = location.path;
+    ASSERT_TRUE(FillArchive(location));
+    std::optional<LockHolder> lock;
+
+    auto window = std::make_unique<TrendsWindow>(location);
+    if (c.locked != Locked::kOpening) {
+      ASSERT_TRUE(ReadsSettle(*window));
+    }
+    if (c.locked == Locked::kPolling) {
+      window->ShowParameter(kBatteryVolts, true);
+      ASSERT_TRUE(Charted(*window, 1));
+      ASSERT_TRUE(EveryFrameArrives(*window->Chart()));
+      ASSERT_TRUE(ReadsSettle(*window));
+      ASSERT_TRUE(AddPass(location, 120, kSecondPass + 3 * 3600, {"W6XYZ"}));
+    }
+    lock.emplace(location);
+    ASSERT_TRUE(lock->Held());
+    QElapsedTimer clock;
+    clock.start();
+    if (c.locked == Locked::kOpening) {
+      window = std::make_unique<TrendsWindow>(location);
+    }
+    if (c.locked != Locked::kPolling) {
+      window->ShowParameter(kBatteryVolts, true);
+    }
+    window->PollArchive();
+    EXPECT_LT(clock.elapsed(), 1000);
+    bool fired = false;
+    QTimer::singleShot(50, [&] { fired = true; });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return fired; }, 1000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return window->StatusText().startsWith("Waiting for the archive"); }, 3000))
+        << window->StatusText().toStdString();
+    auto* cancel = window->findChild<QPushButton*>("cancelReads");
+    ASSERT_NE(cancel, nullptr);
+    EXPECT_TRUE(cancel->isVisibleTo(window.get()));
+    EXPECT_GT(window->PendingReads(), 0);
+
+    if (c.locked == Locked::kClosing) {
+      clock.restart();
+      window.reset();
+      EXPECT_LT(clock.elapsed(), 1000);
+      continue;
+    }
+    lock.reset();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+          return window->Chart()->CurveCount() == 1 && !window->Chart()->Curve(0).hourly &&
+                 window->Chart()->Curve(0).samples.size() >= c.samples;
+        },
+        20000));
+    ASSERT_TRUE(ReadsSettle(*window));
+    EXPECT_EQ(window->Chart()->Curve(0).samples.size(), c.samples);
+    EXPECT_FALSE(window->StatusText().startsWith("Waiting")) << window->StatusText().toStdString();
+    EXPECT_FALSE(cancel->isVisibleTo(window.get()));
+  }
+}
+
+// Cancel in the status bar drops the reads that wait: the parameter whose values never came
+// is unticked, and ticking it again once the archive answers charts it.
+TEST(TrendsWindowArchive, CancelDropsTheReadsThatWait) {
+  QTemporaryDir folder;
+  ArchiveLocation location;
+  location.path = folder.filePath("locked.sqlite");
+  location.display = location.path;
+  ASSERT_TRUE(FillArchive(location));
+  TrendsWindow window(location);
+  window.show();
+  ASSERT_TRUE(ReadsSettle(window));
+  std::optional<LockHolder> lock(std::in_place, location);
+  ASSERT_TRUE(lock->Held());
+  window.ShowParameter(kBatteryVolts, true);
+  auto* cancel = window.findChild<QPushButton*>("cancelReads");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return cancel->isVisible(); }, 3000));
+  QTest::mouseClick(cancel, Qt::LeftButton);
+  EXPECT_EQ(window.PendingReads(), 0);
+  EXPECT_FALSE(cancel->isVisible());
+  EXPECT_TRUE(window.StatusText().startsWith("Reading cancelled"))
+      << window.StatusText().toStdString();
+  lock.reset();
+  // The dropped read, answering now, changes nothing.
+  QTest::qWait(300);
+  EXPECT_EQ(window.Chart()->CurveCount(), 0);
+  window.ShowParameter(kBatteryVolts, true);
+  ASSERT_TRUE(Charted(window, 1));
 }
 
 // Every frame's values, read while a live frame was appended to the hourly curve, replace the
