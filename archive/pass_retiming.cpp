@@ -86,35 +86,42 @@ struct StoredPass {
   QString stations;
 };
 
-// The stored passes that reach into [from, to]. Passes never overlap, so they are the last one
-// to start before `from` (if it lasts into it) and those that start within: two lookups in the
-// start index, however many passes the archive holds before or after.
-bool PassesReaching(Archive& archive, std::int64_t from, std::int64_t to,
-                    std::vector<StoredPass>& passes) {
+// The stored passes that reach into any of the parts (merged, in time order). Passes never
+// overlap, so those are among the last one to start before the first part and those that
+// start from there to the end of the last: two lookups in the start index, however many parts
+// and passes there are.
+bool PassesReaching(Archive& archive, const Intervals& parts, std::vector<StoredPass>& passes) {
+  if (parts.empty()) {
+    return true;
+  }
+  std::vector<StoredPass> found;
   QSqlQuery query(archive.Database());
   query.setForwardOnly(true);
-  const auto take = [&](std::int64_t minimumEnd) {
+  const auto take = [&] {
     while (query.next()) {
-      StoredPass pass{query.value(0).toLongLong(), query.value(1).toLongLong(),
-                      query.value(2).toLongLong(), query.value(3).toString()};
-      if (pass.endMs >= minimumEnd) {
-        passes.push_back(std::move(pass));
-      }
+      found.push_back({query.value(0).toLongLong(), query.value(1).toLongLong(),
+                       query.value(2).toLongLong(), query.value(3).toString()});
     }
     return !query.lastError().isValid() || archive.Fail(query);
   };
   query.prepare(
       "SELECT id, start_ms, end_ms, stations FROM pass WHERE start_ms <= ? "
       "ORDER BY start_ms DESC LIMIT 1");
-  query.addBindValue(static_cast<qint64>(from));
-  if (!query.exec() || !take(from)) {
+  query.addBindValue(static_cast<qint64>(parts.front().first));
+  if (!query.exec() || !take()) {
     return query.lastError().isValid() ? archive.Fail(query) : false;
   }
   query.prepare("SELECT id, start_ms, end_ms, stations FROM pass WHERE start_ms > ? AND start_ms <= ?");
-  query.addBindValue(static_cast<qint64>(from));
-  query.addBindValue(static_cast<qint64>(to));
-  if (!query.exec() || !take(from)) {
+  query.addBindValue(static_cast<qint64>(parts.front().first));
+  query.addBindValue(static_cast<qint64>(parts.back().second));
+  if (!query.exec() || !take()) {
     return query.lastError().isValid() ? archive.Fail(query) : false;
+  }
+  for (StoredPass& pass : found) {
+    const auto after = std::upper_bound(parts.begin(), parts.end(), std::pair{pass.endMs, INT64_MAX});
+    if (after != parts.begin() && std::prev(after)->second >= pass.startMs) {
+      passes.push_back(std::move(pass));
+    }
   }
   return true;
 }
@@ -171,13 +178,16 @@ class Retiming {
 // The regions of a long import are timed a group at a time, each group once it holds this
 // many frames, so that memory stays bounded by a group and the largest pass.
 constexpr std::size_t kFramesPerGroup = 1 << 16;
+constexpr std::int64_t kReadTogetherMs = std::int64_t{7} * 86400 * 1000;
 
 bool Retiming::Run(Intervals touched) {
   for (auto& [from, to] : touched) {
     from -= kGapMs;
     to += kGapMs;
   }
-  Merge(touched, 0);
+  // Times within a week are read together: on PostgreSQL every statement is a round trip,
+  // and the few frames read beside the touched ones are timed again to the same result.
+  Merge(touched, kReadTogetherMs);
   for (std::size_t i = 0; i < touched.size(); ++i) {
     region.push_back(touched[i]);
     if (!ReadFrames({touched[i]})) {
@@ -254,14 +264,12 @@ std::set<QString> Retiming::StationsOf(const TimedPass& pass) const {
 // A stored pass that reaches into the region is read whole: its frames may have to move.
 bool Retiming::WidenByStoredPasses() {
   Intervals found;
-  for (const auto& [from, to] : region) {
-    std::vector<StoredPass> passes;
-    if (!PassesReaching(archive, from, to, passes)) {
-      return false;
-    }
-    for (const StoredPass& pass : passes) {
-      found.emplace_back(pass.startMs - kGapMs, pass.endMs + kGapMs);
-    }
+  std::vector<StoredPass> passes;
+  if (!PassesReaching(archive, region, passes)) {
+    return false;
+  }
+  for (const StoredPass& pass : passes) {
+    found.emplace_back(pass.startMs - kGapMs, pass.endMs + kGapMs);
   }
   region.insert(region.end(), found.begin(), found.end());
   Merge(region, 0);
@@ -447,10 +455,8 @@ QString MissingRanges(const MissingFrames& missing) {
 // The stored passes of the region give way to the passes its frames form now.
 bool Retiming::WritePasses(const Timing& timing) {
   std::vector<StoredPass> stored;
-  for (const auto& [from, to] : read) {
-    if (!PassesReaching(archive, from, to, stored)) {
-      return false;
-    }
+  if (!PassesReaching(archive, read, stored)) {
+    return false;
   }
   QSqlQuery remove(archive.Database());
   remove.prepare("DELETE FROM pass WHERE id = ?");
@@ -460,27 +466,36 @@ bool Retiming::WritePasses(const Timing& timing) {
       return archive.Fail(remove);
     }
   }
-  QSqlQuery insert(archive.Database());
-  insert.prepare(
-      "INSERT INTO pass (start_utc, end_utc, start_ms, end_ms, frames, missing, missing_ranges,"
-      " stations, clock_offset_s) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
+  // In one batch: an import of a long log forms thousands of passes.
+  using Type = BatchInsert::Type;
+  BatchInsert insert(archive, "pass",
+                     {{"start_utc", Type::kTimestamp},
+                      {"end_utc", Type::kTimestamp},
+                      {"start_ms", Type::kBigint},
+                      {"end_ms", Type::kBigint},
+                      {"frames", Type::kBigint},
+                      {"missing", Type::kBigint},
+                      {"missing_ranges", Type::kText},
+                      {"stations", Type::kText},
+                      {"clock_offset_s", Type::kDouble}},
+                     QString());
+  if (!insert.Begin()) {
+    return false;
+  }
   for (const TimedPass& pass : timing.passes) {
     const std::set<QString> stations = StationsOf(pass);
-    insert.addBindValue(MsText(pass.startMs));
-    insert.addBindValue(MsText(pass.endMs));
-    insert.addBindValue(static_cast<qint64>(pass.startMs));
-    insert.addBindValue(static_cast<qint64>(pass.endMs));
-    insert.addBindValue(static_cast<qint64>(pass.frames));
-    insert.addBindValue(static_cast<qint64>(pass.missing.Count()));
-    insert.addBindValue(NotNull(MissingRanges(pass.missing)));
-    insert.addBindValue(NotNull(QStringList(stations.begin(), stations.end()).join(", ")));
-    insert.addBindValue(pass.clockOffsetMs ? QVariant(*pass.clockOffsetMs / 1000.0)
-                                           : QVariant(QMetaType(QMetaType::Double)));
-    if (!insert.exec()) {
-      return archive.Fail(insert);
-    }
+    insert.Add(static_cast<qint64>(pass.startMs));
+    insert.Add(static_cast<qint64>(pass.endMs));
+    insert.Add(static_cast<qint64>(pass.startMs));
+    insert.Add(static_cast<qint64>(pass.endMs));
+    insert.Add(static_cast<qint64>(pass.frames));
+    insert.Add(static_cast<qint64>(pass.missing.Count()));
+    insert.Add(NotNull(MissingRanges(pass.missing)));
+    insert.Add(NotNull(QStringList(stations.begin(), stations.end()).join(", ")));
+    insert.Add(pass.clockOffsetMs ? BatchValue(*pass.clockOffsetMs / 1000.0) : BatchValue());
   }
-  return true;
+  std::int64_t inserted = 0;
+  return insert.Execute(inserted);
 }
 
 }  // namespace
@@ -514,14 +529,12 @@ bool RetimePasses(Archive& archive, TouchedTimes& touched) {
 
 bool AddStationToPasses(Archive& archive, TouchedTimes& frameTimes, const QString& station) {
   std::map<qint64, QString> listed;
-  for (const auto& [from, to] : frameTimes.Intervals()) {
-    std::vector<StoredPass> passes;
-    if (!PassesReaching(archive, from, to, passes)) {
-      return false;
-    }
-    for (const StoredPass& pass : passes) {
-      listed.emplace(pass.id, pass.stations);
-    }
+  std::vector<StoredPass> passes;
+  if (!PassesReaching(archive, frameTimes.Intervals(), passes)) {
+    return false;
+  }
+  for (const StoredPass& pass : passes) {
+    listed.emplace(pass.id, pass.stations);
   }
   QSqlQuery update(archive.Database());
   update.prepare("UPDATE pass SET stations = ? WHERE id = ?");
