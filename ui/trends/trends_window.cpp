@@ -295,18 +295,6 @@ bool TrendsWindow::IsCharted(int parameterRow) const {
   return false;
 }
 
-bool TrendsWindow::IsTicked(int parameterRow) const {
-  for (int g = 0; g < list->topLevelItemCount(); ++g) {
-    QTreeWidgetItem* group = list->topLevelItem(g);
-    for (int i = 0; i < group->childCount(); ++i) {
-      if (group->child(i)->data(0, kRowRole).toInt() == parameterRow) {
-        return group->child(i)->checkState(0) == Qt::Checked;
-      }
-    }
-  }
-  return false;
-}
-
 void TrendsWindow::ShowParameter(int parameterRow, bool shown) {
   for (int g = 0; g < list->topLevelItemCount(); ++g) {
     QTreeWidgetItem* group = list->topLevelItem(g);

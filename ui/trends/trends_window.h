@@ -97,7 +97,6 @@ class TrendsWindow : public QMainWindow {
   struct FullRead;
   void ApplyFullRead(int parameterRow, FullRead& read);
   bool IsCharted(int parameterRow) const;
-  bool IsTicked(int parameterRow) const;
   void StartCharting(double from, double to);
   void ChartTickedParameters();
   void CatchUp(int parameterRow, std::int64_t afterKey);

@@ -743,7 +743,8 @@ TEST(TrendsWindowArchive, ALockedArchiveNeverHoldsTheWindow) {
 }
 
 // Cancel in the status bar drops the reads that wait: the parameter whose values never came
-// is unticked, and ticking it again once the archive answers charts it.
+// is unticked, and ticking it again once the archive answers charts it. An answer for a
+// parameter unticked meanwhile is dropped as well.
 TEST(TrendsWindowArchive, CancelDropsTheReadsThatWait) {
   QTemporaryDir folder;
   ArchiveLocation location;
@@ -769,6 +770,17 @@ TEST(TrendsWindowArchive, CancelDropsTheReadsThatWait) {
   EXPECT_EQ(window.Chart()->CurveCount(), 0);
   window.ShowParameter(kBatteryVolts, true);
   ASSERT_TRUE(Charted(window, 1));
+
+  // A parameter unticked while its values were on their way stays off the chart.
+  window.ShowParameter(kBatteryVolts, false);
+  lock.emplace(location);
+  ASSERT_TRUE(lock->Held());
+  window.ShowParameter(kBatteryVolts, true);
+  window.ShowParameter(kBatteryVolts, false);
+  lock.reset();
+  ASSERT_TRUE(ReadsSettle(window));
+  QTest::qWait(100);
+  EXPECT_EQ(window.Chart()->CurveCount(), 0);
 }
 
 // Every frame's values, read while a live frame was appended to the hourly curve, replace the
