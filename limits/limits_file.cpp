@@ -2,10 +2,11 @@
 #include "limits_file.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 
 // Parse errors come back as a result, not as an exception across the reader.
@@ -273,10 +274,16 @@ LimitsLoad ParseLimits(std::string_view text, const std::string& file) {
 }
 
 LimitsLoad LoadLimitsFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  // A folder or a FIFO is no limits file; reading one would fail or wait for a writer.
+  std::error_code error;
+  std::ifstream in;
+  if (std::filesystem::is_regular_file(path, error)) {
+    in.open(path, std::ios::binary);
+  }
   std::string text;
-  if (in) {
-    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  std::array<char, 1 << 14> buffer;
+  while (in.is_open() && (in.read(buffer.data(), buffer.size()) || in.gcount() > 0)) {
+    text.append(buffer.data(), static_cast<std::size_t>(in.gcount()));
   }
   if (!in.is_open() || in.bad()) {
     return {std::nullopt, {path, 0, 0, "cannot be read"}};
@@ -299,7 +306,8 @@ LimitsLoad LoadLimits(const std::optional<std::string>& given) {
   if (given) {
     return LoadLimitsFile(*given);
   }
-  if (const std::string user = UserLimitsPath(); std::ifstream(user).good()) {
+  // A user's file that is there but cannot be read is refused, not passed over.
+  if (const std::string user = UserLimitsPath(); std::filesystem::exists(user)) {
     return LoadLimitsFile(user);
   }
   return LoadDefaultLimits();

@@ -122,6 +122,13 @@ TEST_F(EventsCommand, ABadLimitsFileIsRefusedWithStatus2AndItsPlace) {
   EXPECT_EQ(userRefused.exitCode, 2);
   EXPECT_THAT(userRefused.err, HasSubstr(UserFile().toStdString() + ":2:"));
 
+  QFile::remove(UserFile());
+  ASSERT_TRUE(QDir().mkdir(UserFile()));  // there, but no file to read
+  const EventsRun unreadable = Run({"events"});
+  QDir().rmdir(UserFile());
+  EXPECT_EQ(unreadable.exitCode, 2);
+  EXPECT_THAT(unreadable.err, HasSubstr(UserFile().toStdString() + ": cannot be read"));
+
   const EventsRun elsewhere = Run({"export", "--limits", given});
   EXPECT_EQ(elsewhere.exitCode, 2);
   EXPECT_THAT(elsewhere.err, HasSubstr("--limits belongs to events"));

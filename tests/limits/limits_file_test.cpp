@@ -4,7 +4,10 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "limits/value_names.h"
@@ -104,10 +107,21 @@ TEST(LimitsFile, RefusesEachKindOfBadFileAtItsLineAndColumn) {
   }
 }
 
-TEST(LimitsFile, AFileThatCannotBeReadIsRefusedByName) {
-  const LimitsLoad load = LoadLimitsFile("/nonexistent/limits.toml");
-  ASSERT_FALSE(load.limits);
-  EXPECT_EQ(load.error.Text(), "/nonexistent/limits.toml: cannot be read");
+TEST(LimitsFile, AFileThatCannotBeReadIsRefusedByNameAndAnEmptyOneGivesNoLimits) {
+  const std::filesystem::path folder = std::filesystem::temp_directory_path() /
+                                       ("quilmar_limits_file_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(folder);
+  std::ofstream(folder / "empty.toml").close();
+  const LimitsLoad empty = LoadLimitsFile((folder / "empty.toml").string());
+  ASSERT_TRUE(empty.limits) << empty.error.Text();
+  EXPECT_TRUE(empty.limits->Values().empty());
+  for (const std::string& path : {std::string("/nonexistent/limits.toml"), folder.string()}) {
+    SCOPED_TRACE(path);
+    const LimitsLoad load = LoadLimitsFile(path);
+    ASSERT_FALSE(load.limits);
+    EXPECT_EQ(load.error.Text(), path + ": cannot be read");
+  }
+  std::filesystem::remove_all(folder);
 }
 
 }  // namespace
