@@ -55,8 +55,17 @@ double MedianStepMs(quilmar::TrendChart& chart, bool zoom) {
   return Median(times);
 }
 
-// Until no curve shows hourly extremes any more; the milliseconds since the timer's start.
-qint64 WaitForEveryFrame(const quilmar::TrendChart& chart, const QElapsedTimer& timer) {
+// Until the window's reads of the archive have all answered (the overviews, opening).
+void WaitForReads(const quilmar::TrendsWindow& window) {
+  while (window.PendingReads() > 0) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  }
+}
+
+// Until no read is under way and no curve shows hourly extremes any more; the milliseconds
+// since the timer's start.
+qint64 WaitForEveryFrame(const quilmar::TrendsWindow& window, const QElapsedTimer& timer) {
+  const quilmar::TrendChart& chart = *window.Chart();
   const auto hourly = [&] {
     for (int i = 0; i < chart.CurveCount(); ++i) {
       if (chart.Curve(i).hourly) {
@@ -65,10 +74,17 @@ qint64 WaitForEveryFrame(const quilmar::TrendChart& chart, const QElapsedTimer& 
     }
     return false;
   };
-  while (hourly()) {
+  while (window.PendingReads() > 0 || hourly()) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
   }
   return timer.elapsed();
+}
+
+// Until the chart shows curves curves, from their hourly overviews.
+void WaitForCurves(const quilmar::TrendsWindow& window, int curves) {
+  while (window.Chart()->CurveCount() < curves && window.PendingReads() > 0) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  }
 }
 
 int Measure(const quilmar::ArchiveLocation& location, const QStringList& rows) {
@@ -77,15 +93,17 @@ int Measure(const quilmar::ArchiveLocation& location, const QStringList& rows) {
   quilmar::TrendsWindow window(location);
   window.show();
   window.ShowParameter(rows.value(0).toInt(), true);
+  WaitForCurves(window, 1);
   window.grab();
   std::cout << "open with one parameter, painted: " << timer.elapsed() << " ms\n";
   timer.start();
   window.ShowParameter(rows.value(1).toInt(), true);
+  WaitForCurves(window, 2);
   window.Chart()->grab();
   std::cout << "second parameter, painted: " << timer.elapsed() << " ms ("
             << window.StatusText().toStdString() << ")\n";
   std::cout << "every frame of both read in the background after: "
-            << WaitForEveryFrame(*window.Chart(), timer) << " ms\n";
+            << WaitForEveryFrame(window, timer) << " ms\n";
   std::cout << "zoom step, painted (median of 21): " << MedianStepMs(*window.Chart(), true)
             << " ms\n";
   std::cout << "pan step, painted (median of 21): " << MedianStepMs(*window.Chart(), false)
@@ -115,6 +133,7 @@ int main(int argc, char** argv) {
   }
   quilmar::TrendsWindow window(*location);
   window.show();
+  WaitForReads(window);  // the archive opened: its time span known
   QString screenshot;
   for (int i = 2; i + 1 < arguments.size(); i += 2) {
     if (arguments[i] == "--show") {
@@ -131,7 +150,7 @@ int main(int argc, char** argv) {
     QTimer::singleShot(500, &window, [&] {
       QElapsedTimer timer;
       timer.start();
-      WaitForEveryFrame(*window.Chart(), timer);  // the picture shows every frame, not hours
+      WaitForEveryFrame(window, timer);  // the picture shows every frame, not hours
       window.grab().save(screenshot);
       application.quit();
     });
