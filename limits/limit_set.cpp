@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <sstream>
 
 #include "value_names.h"
 
@@ -124,6 +125,14 @@ LimitCheck LimitSet::Check(int row, const FrameRecord& record) const {
   return Check(row, std::span<const double, kParameterCount>(record.values));
 }
 
+std::array<LimitCheck, kParameterCount> LimitSet::CheckFrame(const FrameRecord& record) const {
+  std::array<LimitCheck, kParameterCount> checks;
+  for (const ValueLimits& value : values) {
+    checks[static_cast<std::size_t>(value.row)] = Check(value.row, record);
+  }
+  return checks;
+}
+
 LimitPersistence::LimitPersistence() { Reset(); }
 
 void LimitPersistence::Reset() { held.fill(Held{}); }
@@ -183,6 +192,33 @@ const char* BoundKindText(BoundKind kind) {
       return "red_high";
   }
   return "";
+}
+
+std::string LimitSourceText(const LimitCheck& check, double value) {
+  if (check.Normal() || check.limits == nullptr) {
+    return {};
+  }
+  std::string text = std::string(LevelText(check.level)) + ' ' + DirectionText(check.direction);
+  if (std::isnan(value)) {
+    return std::string(LevelText(check.level)) + ": NaN reading";
+  }
+  if (check.direction == LimitDirection::kState) {
+    return text + ": " + ShownStateText(check.limits->row, value).value_or("") + " (" +
+           (check.level == LimitLevel::kRed ? check.limits->redStatesSource
+                                            : check.limits->yellowStatesSource) +
+           ")";
+  }
+  const LimitBound* bound = check.Bound();
+  if (bound == nullptr) {
+    return text;
+  }
+  std::ostringstream limit;
+  limit << check.boundValue;
+  text += std::string(check.direction == LimitDirection::kLow ? ": below " : ": above ") +
+          BoundKindText(*check.bound) + ' ' +
+          (bound->otherRow >= 0 ? bound->text + " = " + limit.str() : limit.str()) + " (" +
+          bound->source + (bound->note.empty() ? "" : "; " + bound->note) + ")";
+  return text;
 }
 
 }  // namespace quilmar

@@ -36,8 +36,9 @@ struct ValueLimits {
   std::array<std::optional<LimitBound>, kBoundKindCount> bounds;  // by BoundKind
   std::vector<std::string> redStates;                             // shown texts ("EMERGENCY")
   std::vector<std::string> yellowStates;
-  std::string statesSource;  // where the state lists were read
-  int persistence = 1;       // frames in a row before the state changes
+  std::string redStatesSource;  // where each list was read
+  std::string yellowStatesSource;
+  int persistence = 1;  // frames in a row before the state changes
 };
 
 // A value's state in one frame and what decided it.
@@ -72,6 +73,8 @@ class LimitSet {
   LimitCheck Check(int row, std::span<const double, kParameterCount> frameValues) const;
   // Normal when the frame did not carry the value's section.
   LimitCheck Check(int row, const FrameRecord& record) const;
+  // Every value of the frame, by catalogue row (what a view colours at once).
+  std::array<LimitCheck, kParameterCount> CheckFrame(const FrameRecord& record) const;
 
  private:
   static LimitLevel StateLevel(const ValueLimits& limits, double value);
@@ -106,5 +109,10 @@ const char* LevelText(LimitLevel level);
 const char* DirectionText(LimitDirection direction);
 // "red_low", ... as in the file.
 const char* BoundKindText(BoundKind kind);
+
+// What decided a state, for a tooltip or an alarm list: "red low: below red_low
+// eps_tcs_limit_volt_em = 3.3333 (limits.toml:2:11; Limit Volt EM ...)", "red state:
+// EMERGENCY (limits.toml:9:7)", "red: NaN reading"; empty when normal.
+std::string LimitSourceText(const LimitCheck& check, double value);
 
 }  // namespace quilmar

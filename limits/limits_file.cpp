@@ -214,7 +214,7 @@ std::optional<ValueLimits> Reader::Value(const toml::key& name, const toml::node
     bool ok = true;
     if (k == "red" || k == "yellow") {
       ok = States(*row, key, entry, k == "red" ? limits.redStates : limits.yellowStates);
-      limits.statesSource = Source(entry.source());
+      (k == "red" ? limits.redStatesSource : limits.yellowStatesSource) = Source(entry.source());
     } else if (k == "persistence") {
       const auto frames = entry.value_exact<std::int64_t>();
       ok = (frames && *frames >= 1 && *frames <= kLongestPersistence) ||

@@ -145,6 +145,40 @@ TEST(LimitPersistence, AStateChangesAfterItHeldForThePersistence) {
   }
 }
 
+// What a tooltip says of each state: the bound, its value in this frame and where it was
+// read, with the line's comment.
+TEST(LimitSet, SourceTextNamesTheBoundItsValueAndItsPlace) {
+  const LimitsLoad load = ParseLimits(
+      "[eps_tcs_battery_volts]\nred_low = \"eps_tcs_limit_volt_em\" # the EPS's own\n"
+      "yellow_high = 4.2\n\n[eps_tcs_power_level]\nyellow = [\"POWERSAFE\"]\n"
+      "red = [\"EMERGENCY\"]\n",
+      "tip.toml");
+  ASSERT_TRUE(load.limits) << load.error.Text();
+  FrameRecord record = EpsFrame();
+  const int battery = Row("eps_tcs_battery_volts");
+  const int power = Row("eps_tcs_power_level");
+  const struct {
+    int row;
+    double reading;
+    const char* text;
+  } kCases[] = {
+      {battery, 3.9, ""},
+      {battery, 3.2,
+       "red low: below red_low eps_tcs_limit_volt_em = 3.3 (tip.toml:2:11; the EPS's own)"},
+      {battery, 4.5, "yellow high: above yellow_high 4.2 (tip.toml:3:15)"},
+      {battery, NAN, "red: NaN reading"},
+      {power, 2, "red state: EMERGENCY (tip.toml:7:7)"},
+      {power, 1, "yellow state: POWERSAFE (tip.toml:6:10)"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.text);
+    record.values[static_cast<std::size_t>(c.row)] = c.reading;
+    const auto checks = load.limits->CheckFrame(record);
+    EXPECT_EQ(LimitSourceText(checks[static_cast<std::size_t>(c.row)], c.reading), c.text);
+    EXPECT_TRUE(checks[static_cast<std::size_t>(Row("cdhs_rtc_temp"))].Normal());
+  }
+}
+
 TEST(ValueNames, StateTextsAsTheWindowShowsThem) {
   EXPECT_EQ(ShownStateText(Row("eps_tcs_power_level"), 2), "EMERGENCY");
   EXPECT_EQ(ShownStateText(Row("com_enabled"), 0), "TRX OFF");
