@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <thread>
 
@@ -114,6 +115,36 @@ TEST(LiveOutputTest, ExistingOutputIsEmptiedBeforeTheRows) {
           << rows.substr(rows.size() - std::min<std::size_t>(rows.size(), 80));
     }
   }
+  fs::remove_all(folder);
+}
+
+// The recording is the source of truth of a live session: when its last sync fails (a disk that
+// drops the writes), the command says so and ends with status 1 instead of reporting success.
+TEST(LiveOutputTest, RecordingThatCannotBeSyncedIsReported) {
+  std::vector<testing::Bytes> frames;
+  for (int n = 1; n <= 3; ++n) {
+    frames.push_back(testing::HousekeepingFrame(static_cast<std::uint16_t>(n), 41, 20));
+  }
+  const testing::Bytes log = testing::KissLog(std::span<const testing::Bytes>(frames));
+  const fs::path folder =
+      fs::temp_directory_path() / ("quilmar_live_sync_" + std::to_string(::getpid()));
+  fs::create_directories(folder);
+  const fs::path recording = folder / "pass.kss";
+  testing::WriteFile(recording, {});
+  TncServer tnc(log);
+  ASSERT_GT(tnc.port, 0);
+  ::setenv("QUILMAR_FAIL_SYNC_OF", recording.c_str(), 1);
+  ::setenv("LD_PRELOAD", QUILMAR_FAILING_SYNC, 1);
+  ::setenv("ASAN_OPTIONS", "verify_asan_link_order=0", 1);
+  const auto result = testing::RunCommand(
+      QUILMAR_EXPORT_EXE, {"--connect", "127.0.0.1:" + std::to_string(tnc.port), "--frames", "3",
+                           "--record", recording.string(), "--output", (folder / "rows.csv").string()});
+  ::unsetenv("LD_PRELOAD");
+  ::unsetenv("QUILMAR_FAIL_SYNC_OF");
+  ::unsetenv("ASAN_OPTIONS");
+  EXPECT_EQ(result.exitCode, 1) << result.err;
+  EXPECT_NE(result.err.find(recording.filename().string()), std::string::npos) << result.err;
+  EXPECT_NE(result.err.find("Input/output error"), std::string::npos) << result.err;
   fs::remove_all(folder);
 }
 
