@@ -87,13 +87,9 @@ bool Flush(std::ostream& out, std::string& chunk) {
 
 bool WriteEvents(Archive& archive, const LimitSet& limits, const ExportRange& range,
                  ArchiveFormat format, std::ostream& out) {
-  std::vector<ArchivedPass> passes;
-  if (!ForEachPass(archive, [&](const ArchivedPass& pass) {
-        if ((!range.from || pass.endTime >= *range.from) &&
-            (!range.to || pass.startTime <= *range.to)) {
-          passes.push_back(pass);
-        }
-      })) {
+  const std::optional<std::vector<ArchivedPass>> passes =
+      PassesBetween(archive, range.from, range.to);
+  if (!passes) {
     return false;
   }
   std::string chunk;
@@ -136,7 +132,7 @@ bool WriteEvents(Archive& archive, const LimitSet& limits, const ExportRange& ra
     tracker.Frame(record, time, stations);
     return true;
   };
-  for (const ArchivedPass& pass : passes) {
+  for (const ArchivedPass& pass : *passes) {
     const QDateTime first = range.from ? std::max(pass.startTime, *range.from) : pass.startTime;
     const QDateTime last = range.to ? std::min(pass.endTime, *range.to) : pass.endTime;
     if (!ReadFramesBetween(archive, first, last, eachFrame) || !tracker.EndPass() || !written) {

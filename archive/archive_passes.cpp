@@ -51,6 +51,20 @@ bool ForEachPass(Archive& archive, const std::function<void(const ArchivedPass&)
   return !query.lastError().isValid() || archive.Fail(query);
 }
 
+std::optional<std::vector<ArchivedPass>> PassesBetween(Archive& archive,
+                                                       const std::optional<QDateTime>& from,
+                                                       const std::optional<QDateTime>& to) {
+  std::vector<ArchivedPass> passes;
+  if (!ForEachPass(archive, [&](const ArchivedPass& pass) {
+        if ((!from || pass.endTime >= *from) && (!to || pass.startTime <= *to)) {
+          passes.push_back(pass);
+        }
+      })) {
+    return std::nullopt;
+  }
+  return passes;
+}
+
 std::optional<QDateTime> LastPassStart(Archive& archive) {
   QSqlQuery query(archive.Database());
   if (!query.exec("SELECT max(start_ms) FROM pass")) {

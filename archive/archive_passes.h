@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <vector>
 
 #include "core/missing_frames.h"
 #include "core/pass_gap.h"
@@ -42,6 +43,12 @@ struct ArchivedPass {
 // Calls each for every pass in time order, from the pass table. False with the archive's
 // Error() set.
 bool ForEachPass(Archive& archive, const std::function<void(const ArchivedPass&)>& each);
+
+// The passes that reach into from .. to (either end open when not given), in time order;
+// nullopt with the archive's Error() set when they could not be read.
+std::optional<std::vector<ArchivedPass>> PassesBetween(Archive& archive,
+                                                       const std::optional<QDateTime>& from,
+                                                       const std::optional<QDateTime>& to);
 
 // The time of the newest pass's first frame. nullopt when no frame is timed or the archive
 // failed (Error() set then).

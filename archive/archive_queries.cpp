@@ -103,13 +103,9 @@ bool Run(Archive& archive, QSqlQuery& query, const QString& sql,
 // and only when no range is given.
 bool ExportArchive(Archive& archive, const ExportRange& range, ArchiveFormat format,
                    std::ostream& out) {
-  std::vector<ArchivedPass> passes;
-  if (!ForEachPass(archive, [&](const ArchivedPass& pass) {
-        if ((!range.from || pass.endTime >= *range.from) &&
-            (!range.to || pass.startTime <= *range.to)) {
-          passes.push_back(pass);
-        }
-      })) {
+  const std::optional<std::vector<ArchivedPass>> passes =
+      PassesBetween(archive, range.from, range.to);
+  if (!passes) {
     return false;
   }
   std::string chunk;
@@ -129,7 +125,7 @@ bool ExportArchive(Archive& archive, const ExportRange& range, ArchiveFormat for
     written = chunk.size() < kChunkSize || Flush(out, chunk);
     return written;
   };
-  for (const ArchivedPass& pass : passes) {
+  for (const ArchivedPass& pass : *passes) {
     const QDateTime first = range.from ? std::max(pass.startTime, *range.from) : pass.startTime;
     const QDateTime last = range.to ? std::min(pass.endTime, *range.to) : pass.endTime;
     if (!ReadFramesBetween(archive, first, last, emitFrame) || !written) {
