@@ -59,6 +59,16 @@ class TrendsQueries : public QObject {
   };
   void Answered(const std::shared_ptr<Shared>& shared);
 
+  // Counts a query's thread while it runs (see trends_query.cpp: the application waits a
+  // moment for them as it ends).
+  class Running {
+   public:
+    Running();
+    ~Running();
+    Running(const Running&) = delete;
+    Running& operator=(const Running&) = delete;
+  };
+
   ArchiveLocation location;
   std::shared_ptr<Shared> current;
 };
@@ -69,7 +79,7 @@ void TrendsQueries::Run(Work<Result> work, Done<Result> done) {
   ++shared->pending;
   emit pendingChanged(shared->pending);
   std::thread([shared, location = location, work = std::move(work),
-               done = std::move(done)]() mutable {
+               done = std::move(done), running = std::make_shared<Running>()]() mutable {
     auto result = std::make_shared<Result>();
     bool ok = false;
     QString error;
