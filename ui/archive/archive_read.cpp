@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include "archive/archive.h"
+#include "ui/trends/trends_query.h"
 
 namespace quilmar {
 
@@ -52,7 +53,8 @@ ArchiveRead::~ArchiveRead() {
 
 void ArchiveRead::Start(Work work) {
   busyTimer->start();
-  thread = std::thread([state = state, location = location, work = std::move(work)] {
+  thread = std::thread([state = state, location = location, work = std::move(work),
+                        running = std::make_shared<TrendsQueries::Running>()] {
     bool ok = false;
     QString error;
     {

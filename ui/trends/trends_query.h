@@ -44,6 +44,16 @@ class TrendsQueries : public QObject {
   // Drops every query under way: no Done follows for them.
   void CancelAll();
 
+  // Held by a thread that reads the archive while it runs (see trends_query.cpp: as the
+  // application ends it waits a moment for such threads); the Archive menu's reads hold one too.
+  class Running {
+   public:
+    Running();
+    ~Running();
+    Running(const Running&) = delete;
+    Running& operator=(const Running&) = delete;
+  };
+
  signals:
   void pendingChanged(int pending);
 
@@ -58,16 +68,6 @@ class TrendsQueries : public QObject {
     int pending = 0;  // on the window's thread only
   };
   void Answered(const std::shared_ptr<Shared>& shared);
-
-  // Counts a query's thread while it runs (see trends_query.cpp: the application waits a
-  // moment for them as it ends).
-  class Running {
-   public:
-    Running();
-    ~Running();
-    Running(const Running&) = delete;
-    Running& operator=(const Running&) = delete;
-  };
 
   ArchiveLocation location;
   std::shared_ptr<Shared> current;
