@@ -1,0 +1,178 @@
+// The mission's web page: the four sections' newest values, trend charts, the passes and the
+// limit episodes of the archive, a frame's detail, and the push of new frames. The latest
+// values are read and painted first; everything else follows.
+import {getJson, query} from './api.js';
+import {LatestValues} from './values.js';
+import {TrendChart} from './trend_chart.js';
+import {showPasses, showEvents, eventField} from './lists.js';
+import {FrameDetail} from './frame_detail.js';
+import {LiveLink} from './live.js';
+import {utcText} from './time_axis.js';
+
+const kDefaultParameter = 'eps_tcs_battery_volts';
+const kLatestEveryMs = 1000;
+
+const page = {
+  parameters: new Map(),
+  parameterList: [],
+  charts: [],
+  newest: null, // newest frame time known (Unix ms)
+  latestBusy: false,
+  latestAgain: false,
+};
+
+const $ = (selector) => document.querySelector(selector);
+
+function status(text) {
+  $('#status').textContent = text;
+}
+
+// Marks the first paint with values, for measuring: `values-painted` in the performance
+// timeline, milliseconds since the navigation started.
+function markPainted() {
+  requestAnimationFrame(() => setTimeout(() => {
+    if (!performance.getEntriesByName('values-painted').length) performance.mark('values-painted');
+    document.body.dataset.valuesPainted = 'yes';
+  }));
+}
+
+async function readLatest() {
+  if (page.latestBusy) {
+    page.latestAgain = true;
+    return;
+  }
+  page.latestBusy = true;
+  try {
+    const latest = await getJson('/api/latest');
+    page.latest.show(latest);
+    markPainted();
+    $('#newest').textContent = latest.newest_frame === null || latest.newest_frame === undefined
+      ? 'no frames archived yet' : `newest frame ${latest.newest_frame}`;
+    document.body.dataset.newestFrame = latest.newest_frame ?? '';
+    for (const s of Object.values(latest.sections || {})) {
+      const t = Date.parse(s.time);
+      if (Number.isFinite(t)) noteNewest(t);
+    }
+  } catch (e) {
+    status(`latest values not read: ${e.message}`);
+  } finally {
+    page.latestBusy = false;
+    if (page.latestAgain) {
+      page.latestAgain = false;
+      setTimeout(readLatest, kLatestEveryMs);
+    }
+  }
+}
+
+function noteNewest(ms) {
+  if (page.newest !== null && ms <= page.newest) return;
+  page.newest = ms;
+  for (const chart of page.charts) chart.follow(ms);
+}
+
+function addChart(column) {
+  const chart = new TrendChart($('#charts'), page.parameterList, {
+    onPoint: openFrameAt,
+    onRemove: (c) => (page.charts = page.charts.filter((x) => x !== c)),
+  });
+  if (page.newest !== null) chart.follow(page.newest);
+  page.charts.push(chart);
+  if (column) chart.choose(column);
+  return chart;
+}
+
+// A pass is charted in every chart (the first one gets battery volts if it shows nothing).
+function chartPass(pass) {
+  const from = Date.parse(pass.start);
+  const to = Date.parse(pass.end);
+  const margin = Math.max((to - from) * 0.05, 5000);
+  if (!page.charts.length) addChart();
+  const charted = page.charts.filter((c) => c.parameter);
+  if (!charted.length) page.charts[0].choose(kDefaultParameter, {from: from - margin, to: to + margin});
+  for (const chart of charted) chart.setView(from - margin, to + margin);
+  page.charts[0].panel.scrollIntoView({behavior: 'smooth', block: 'nearest'});
+}
+
+// A chart point or an episode names a time; the frame is found by its key where the server
+// gives one, else by the frame lookup at that time.
+async function openFrameAt(timeMs, point) {
+  const key = point && point.length > 3 ? point[3] : null;
+  if (key !== null && key !== undefined) {
+    page.detail.open(key);
+    return;
+  }
+  try {
+    const found = await getJson(query('/api/frame', {time: new Date(timeMs)}));
+    page.detail.open(found.key);
+  } catch (e) {
+    status(`no frame found at ${utcText(timeMs)}: ${e.message}`);
+  }
+}
+
+function openEvent(event) {
+  const key = eventField(event, 'first_frame', 'firstFrame');
+  if (key !== null && key !== undefined) {
+    page.detail.open(key);
+  } else {
+    openFrameAt(Date.parse(eventField(event, 'first_utc', 'firstUtc')));
+  }
+}
+
+async function readLists() {
+  try {
+    const answer = await getJson('/api/passes');
+    showPasses($('#pass-list'), answer.passes || [], chartPass);
+  } catch (e) {
+    status(`passes not read: ${e.message}`);
+  }
+  try {
+    const answer = await getJson('/api/events');
+    showEvents($('#event-list'), answer.events || answer.episodes || [], page.parameters, openEvent);
+  } catch (e) {
+    status(`events not read: ${e.message}`);
+  }
+}
+
+function liveState(state, seconds) {
+  const badge = $('#live');
+  badge.className = `live ${state}`;
+  badge.textContent = state === 'live' ? 'live' : `offline, again in ${seconds} s`;
+  document.body.dataset.live = state;
+}
+
+// New frames: the latest values are read again (at most once a second) and charts ending at
+// the newest time are extended.
+let latestTimer = 0;
+function framesArrived(frames) {
+  for (const f of frames) {
+    const t = Date.parse(f.time);
+    if (Number.isFinite(t)) noteNewest(t);
+  }
+  if (!latestTimer) {
+    latestTimer = setTimeout(() => {
+      latestTimer = 0;
+      readLatest();
+    }, frames.length ? 250 : 0);
+  }
+}
+
+async function start() {
+  page.detail = new FrameDetail($('#frame-dialog'), page.parameters);
+  page.latest = new LatestValues($('#latest'), (key) => page.detail.open(key));
+  const latestRead = readLatest();
+  setInterval(() => page.latest.tick(), 1000);
+  try {
+    page.parameterList = await getJson('/api/parameters');
+  } catch (e) {
+    status(`parameters not read: ${e.message}`);
+  }
+  if (!Array.isArray(page.parameterList)) page.parameterList = page.parameterList.parameters || [];
+  for (const p of page.parameterList) page.parameters.set(p.column, p);
+  await latestRead;
+  addChart();
+  $('#add-chart').addEventListener('click', () => addChart());
+  readLists();
+  new LiveLink(framesArrived, liveState).connect();
+}
+
+start();
