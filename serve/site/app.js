@@ -10,6 +10,8 @@ import {LiveLink} from './live.js';
 import {utcText} from './time_axis.js';
 
 const kDefaultParameter = 'eps_tcs_battery_volts';
+// Debian's Chart.js (the UMD build: it defines window.Chart), read once the values are shown.
+const kChartLibrary = '/javascript/chart.js/chart.min.js';
 const kLatestEveryMs = 1000;
 
 const page = {
@@ -70,6 +72,18 @@ function noteNewest(ms) {
   for (const chart of page.charts) chart.follow(ms);
 }
 
+let chartLibrary = null;
+function loadChartLibrary() {
+  chartLibrary ??= new Promise((resolve, reject) => {
+    const script = document.createElement('script');
+    script.src = kChartLibrary;
+    script.onload = () => resolve();
+    script.onerror = () => reject(new Error(`${kChartLibrary} not read`));
+    document.head.append(script);
+  });
+  return chartLibrary;
+}
+
 function addChart(column) {
   const chart = new TrendChart($('#charts'), page.parameterList, {
     onPoint: openFrameAt,
@@ -82,7 +96,8 @@ function addChart(column) {
 }
 
 // A pass is charted in every chart (the first one gets battery volts if it shows nothing).
-function chartPass(pass) {
+async function chartPass(pass) {
+  await loadChartLibrary();
   const from = Date.parse(pass.start);
   const to = Date.parse(pass.end);
   const margin = Math.max((to - from) * 0.05, 5000);
@@ -169,9 +184,14 @@ async function start() {
   if (!Array.isArray(page.parameterList)) page.parameterList = page.parameterList.parameters || [];
   for (const p of page.parameterList) page.parameters.set(p.column, p);
   await latestRead;
-  addChart();
-  $('#add-chart').addEventListener('click', () => addChart());
   readLists();
+  try {
+    await loadChartLibrary();
+    addChart();
+    $('#add-chart').addEventListener('click', () => addChart());
+  } catch (e) {
+    status(`no charts: ${e.message}`);
+  }
   new LiveLink(framesArrived, liveState).connect();
 }
 
