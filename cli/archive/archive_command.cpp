@@ -17,6 +17,7 @@
 #include "archive/source_import.h"
 #include "cli/output_file.h"
 #include "limits/limits_file.h"
+#include "serve/serve_command.h"
 
 namespace quilmar {
 namespace {
@@ -29,6 +30,8 @@ constexpr char kUsage[] =
     " [--format csv|json] [--output FILE]\n"
     "       quilmar-hk-archive [--archive URL] passes\n"
     "       quilmar-hk-archive [--archive URL] summary\n"
+    "       quilmar-hk-archive [--archive URL] serve [--listen HOST:PORT] [--token-file FILE]"
+    " [--limits FILE] [--site DIR]\n"
     "       quilmar-hk-archive --help\n"
     "URL: a file path, sqlite:PATH or postgresql://user@host:port/dbname;\n"
     "QUILMAR_HK_ARCHIVE sets the default (archive.sqlite in the user's data folder).\n"
@@ -266,6 +269,9 @@ int RunArchiveCommand(const QStringList& arguments) {
   if (arguments.contains("--help") || arguments.contains("-h")) {
     std::cout << kUsage;
     return 0;
+  }
+  if (const auto served = RunServeIfAsked(arguments)) {
+    return *served;
   }
   Options options;
   if (const auto problem = ParseOptions(arguments, options)) {

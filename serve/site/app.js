@@ -38,6 +38,17 @@ function markPainted() {
   }));
 }
 
+// The catalogue's order of the values, from /api/parameters (read once, beside the first
+// latest values).
+let parametersRead = null;
+function readParameters() {
+  parametersRead ??= getJson('/api/parameters').then((list) => {
+    page.parameterList = Array.isArray(list) ? list : list.parameters || [];
+    for (const p of page.parameterList) page.parameters.set(p.column, p);
+  }).catch((e) => status(`parameters not read: ${e.message}`));
+  return parametersRead;
+}
+
 async function readLatest() {
   if (page.latestBusy) {
     page.latestAgain = true;
@@ -45,8 +56,8 @@ async function readLatest() {
   }
   page.latestBusy = true;
   try {
-    const latest = await getJson('/api/latest');
-    page.latest.show(latest);
+    const [latest] = await Promise.all([getJson('/api/latest'), readParameters()]);
+    page.latest.show(latest, page.parameterList.map((p) => p.column));
     markPainted();
     $('#newest').textContent = latest.newest_frame === null || latest.newest_frame === undefined
       ? 'no frames archived yet' : `newest frame ${latest.newest_frame}`;
@@ -174,16 +185,8 @@ function framesArrived(frames) {
 async function start() {
   page.detail = new FrameDetail($('#frame-dialog'), page.parameters);
   page.latest = new LatestValues($('#latest'), (key) => page.detail.open(key));
-  const latestRead = readLatest();
+  await readLatest();
   setInterval(() => page.latest.tick(), 1000);
-  try {
-    page.parameterList = await getJson('/api/parameters');
-  } catch (e) {
-    status(`parameters not read: ${e.message}`);
-  }
-  if (!Array.isArray(page.parameterList)) page.parameterList = page.parameterList.parameters || [];
-  for (const p of page.parameterList) page.parameters.set(p.column, p);
-  await latestRead;
   readLists();
   try {
     await loadChartLibrary();

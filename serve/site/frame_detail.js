@@ -1,7 +1,7 @@
 // A frame's detail: its key, times and stations, its bytes as a hex dump (16 a line with
 // offsets and the printable characters) and its values section by section.
 import {getJson} from './api.js';
-import {valueTable, kSections} from './values.js';
+import {inOrder, kSections, valueTable} from './values.js';
 import {utcText} from './time_axis.js';
 
 export function hexDump(hex) {
@@ -55,7 +55,8 @@ export class FrameDetail {
     ].join(' · ');
     d.querySelector('.hex').textContent = hexDump(frame.hex || '');
     const bySection = new Map(kSections.map((s) => [s, []]));
-    for (const column of Object.keys(frame.values || {})) {
+    const order = [...this.parameters.keys()];
+    for (const column of inOrder(frame.values || {}, order)) {
       const section = this.parameters.get(column)?.section ?? 'other';
       if (!bySection.has(section)) bySection.set(section, []);
       bySection.get(section).push(column);

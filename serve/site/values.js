@@ -44,6 +44,13 @@ export function valueRow(column, value) {
   return row;
 }
 
+// The value columns of `values` in the order of `order`, any it does not list after them.
+export function inOrder(values, order) {
+  const listed = order.filter((column) => column in values);
+  const known = new Set(listed);
+  return listed.concat(Object.keys(values).filter((column) => !known.has(column)));
+}
+
 export function valueTable(values, columns = Object.keys(values)) {
   const table = element('table', 'values');
   const body = element('tbody');
@@ -54,11 +61,14 @@ export function valueTable(values, columns = Object.keys(values)) {
   return table;
 }
 
-// The four section cards of /api/latest. onFrame(key) opens a frame's detail.
+// The four section cards of /api/latest, each value in catalogue order (`order`: the columns
+// of /api/parameters; the server's objects come in no particular order). onFrame(key) opens
+// a frame's detail.
 export class LatestValues {
   constructor(host, onFrame) {
     this.host = host;
     this.onFrame = onFrame;
+    this.order = [];
     this.cards = new Map();
     for (const name of kSections) {
       const card = element('section', 'card');
@@ -77,7 +87,8 @@ export class LatestValues {
     }
   }
 
-  show(latest) {
+  show(latest, order = this.order) {
+    this.order = order;
     const readAt = performance.now();
     for (const [name, parts] of this.cards) {
       const section = latest.sections ? latest.sections[name] : undefined;
@@ -88,7 +99,7 @@ export class LatestValues {
       parts.frame.textContent = `frame ${section.frame}`;
       parts.frame.title = 'Show this frame with its bytes';
       parts.card.dataset.frame = section.frame;
-      parts.body.replaceChildren(valueTable(section.values || {}));
+      parts.body.replaceChildren(valueTable(section.values || {}, inOrder(section.values || {}, order)));
     }
     this.tick();
   }

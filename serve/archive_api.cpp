@@ -1,0 +1,161 @@
+// The JSON API over the archive; see archive_api.h.
+#include "archive_api.h"
+
+#include <QDateTime>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <cmath>
+#include <optional>
+#include <sstream>
+
+#include "archive/archive_events.h"
+#include "archive/archive_passes.h"
+#include "archive/frame_stations.h"
+#include "archive/trend_query.h"
+#include "limits/value_names.h"
+#include "serve/api_json.h"
+
+namespace quilmar {
+
+QueryRange RangeOf(const QUrlQuery& query) {
+  QueryRange range;
+  for (const char* name : {"from", "to"}) {
+    const QString key = QLatin1String(name);
+    if (!query.hasQueryItem(key)) {
+      continue;
+    }
+    const QString text = query.queryItemValue(key, QUrl::FullyDecoded);
+    const auto time = ParseQueryTime(text);
+    if (!time) {
+      range.problem =
+          QStringLiteral("%1: not a time: '%2' (use 2026-03-05T14:02:11Z)").arg(key, text.left(64));
+      return range;
+    }
+    (key == QLatin1String("from") ? range.from : range.to) = time;
+  }
+  if (range.from && range.to && *range.from > *range.to) {
+    range.problem = QStringLiteral("from is later than to");
+  }
+  return range;
+}
+
+HttpReply ArchiveFailed(ArchiveReader& reader) {
+  const QString reason = reader.Store().Error();
+  return ErrorReply(503, reason.isEmpty() ? QStringLiteral("the archive failed") : reason);
+}
+
+namespace {
+
+HttpReply Latest(ArchiveReader& reader, const LimitSet& limits) {
+  const qint64 now = QDateTime::currentMSecsSinceEpoch();
+  QJsonObject sections;
+  for (const SectionInfo& info : kSections) {
+    bool failed = false;
+    const auto frame = reader.NewestWithSection(info.section, failed);
+    if (failed) {
+      return ArchiveFailed(reader);
+    }
+    const QString name = QString::fromLatin1(info.name);
+    if (!frame) {
+      sections[name] = QJsonValue();
+      continue;
+    }
+    QJsonObject section;
+    section[QStringLiteral("frame")] = static_cast<qint64>(frame->key);
+    section[QStringLiteral("time")] = IsoTimeOfMs(*frame->timeMs);
+    section[QStringLiteral("time_kind")] = frame->timeKind;
+    section[QStringLiteral("age_s")] = std::floor(static_cast<double>(now - *frame->timeMs) / 1000);
+    section[QStringLiteral("values")] = SectionValuesJson(frame->record, info.section, limits);
+    sections[name] = section;
+  }
+  const auto newest = NewestFrameKey(reader.Store());
+  if (!newest) {
+    return ArchiveFailed(reader);
+  }
+  return JsonReply(QJsonObject{{QStringLiteral("sections"), sections},
+                               {QStringLiteral("newest_frame"), static_cast<qint64>(*newest)},
+                               {QStringLiteral("now"), IsoTimeOfMs(now)}});
+}
+
+HttpReply Passes(ArchiveReader& reader, const QUrlQuery& query) {
+  const QueryRange range = RangeOf(query);
+  if (!range.problem.isEmpty()) {
+    return ErrorReply(400, range.problem);
+  }
+  const auto passes = PassesBetween(reader.Store(), range.from, range.to);
+  if (!passes) {
+    return ArchiveFailed(reader);
+  }
+  QJsonArray list;
+  for (const ArchivedPass& pass : *passes) {
+    list.append(PassJson(pass));
+  }
+  return JsonReply(QJsonObject{{QStringLiteral("passes"), list}});
+}
+
+HttpReply Events(ArchiveReader& reader, const LimitSet& limits, const QUrlQuery& query) {
+  const QueryRange range = RangeOf(query);
+  if (!range.problem.isEmpty()) {
+    return ErrorReply(400, range.problem);
+  }
+  std::ostringstream out;
+  if (!WriteEvents(reader.Store(), limits, ExportRange{range.from, range.to}, ArchiveFormat::kJson,
+                   out)) {
+    return ArchiveFailed(reader);
+  }
+  const QJsonDocument written = QJsonDocument::fromJson(QByteArray::fromStdString(out.str()));
+  return JsonReply(
+      QJsonObject{{QStringLiteral("events"), written.object().value(QStringLiteral("episodes"))}});
+}
+
+HttpReply Frame(ArchiveReader& reader, const LimitSet& limits, QByteArrayView keyText) {
+  bool number = false;
+  const qlonglong key = keyText.toByteArray().toLongLong(&number);
+  if (!number || key <= 0) {
+    return ErrorReply(400, QStringLiteral("a frame's key is a positive whole number"));
+  }
+  bool failed = false;
+  const auto frame = reader.FrameByKey(key, failed);
+  if (failed) {
+    return ArchiveFailed(reader);
+  }
+  if (!frame) {
+    return ErrorReply(404, QStringLiteral("no frame with key %1").arg(key));
+  }
+  const auto stations = FrameStations(reader.Store(), key);
+  if (!stations) {
+    return ArchiveFailed(reader);
+  }
+  QJsonObject object = FrameJson(*frame);
+  object[QStringLiteral("stations")] = QJsonArray::fromStringList(*stations);
+  object[QStringLiteral("values")] = FrameValuesJson(frame->record, limits);
+  return JsonReply(object);
+}
+
+}  // namespace
+
+HttpReply AnswerApi(ArchiveReader& reader, const LimitSet& limits, QByteArrayView path,
+                    const QUrlQuery& query) {
+  if (path == "/api/latest") {
+    return Latest(reader, limits);
+  }
+  if (path == "/api/passes") {
+    return Passes(reader, query);
+  }
+  if (path == "/api/events") {
+    return Events(reader, limits, query);
+  }
+  if (path == "/api/series") {
+    return AnswerSeries(reader, query);
+  }
+  if (path == "/api/parameters") {
+    return JsonReply(QJsonObject{{QStringLiteral("parameters"), ParametersJson()}});
+  }
+  constexpr QByteArrayView kFramePrefix = "/api/frame/";
+  if (path.startsWith(kFramePrefix) && path.size() > kFramePrefix.size()) {
+    return Frame(reader, limits, path.sliced(kFramePrefix.size()));
+  }
+  return ErrorReply(404, QStringLiteral("no such endpoint"));
+}
+
+}  // namespace quilmar

@@ -1,0 +1,48 @@
+// The archive as the web server reads it: opened for reading only (a SQLite file through a
+// read-only connection after its schema was found up to date, a PostgreSQL session whose
+// transactions are read-only), and the reads the API needs beyond archive/'s own: the newest
+// housekeeping frame that carried a section, and one frame by its key, decoded again from its
+// stored bytes.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <optional>
+
+#include "archive/archive.h"
+#include "core/frame_table.h"
+
+namespace quilmar {
+
+struct StoredFrame {
+  std::int64_t key = 0;
+  std::optional<std::int64_t> timeMs;  // none for a frame without any time
+  QString timeKind;
+  std::int32_t frameNumber = 0;
+  QString frameType;
+  QByteArray bytes;  // the AX.25 frame as archived
+  FrameRecord record;
+};
+
+class ArchiveReader {
+ public:
+  // Opens the archive without ever writing it: a SQLite archive whose schema is not this
+  // program's (older or newer) is refused rather than upgraded. False with the reason in error.
+  bool Open(const ArchiveLocation& location, QString& error);
+  Archive& Store() { return archive; }
+
+  // The housekeeping frame of the latest time that carried the section; nullopt with
+  // failed set when the archive failed, without it when no frame carried the section.
+  std::optional<StoredFrame> NewestWithSection(Section section, bool& failed);
+  // The frame with the key; nullopt as above when there is none.
+  std::optional<StoredFrame> FrameByKey(std::int64_t key, bool& failed);
+
+ private:
+  bool ReopenReadOnly();
+
+  Archive archive;
+};
+
+}  // namespace quilmar
