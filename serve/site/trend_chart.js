@@ -9,6 +9,38 @@ const kDebounceMs = 200;
 const kShortestViewMs = 10 * 1000;
 const kDragPixels = 5;
 
+const kLineColour = '#1d4ed8';
+
+// A point with a gap on both sides (an hour holding one short pass) joins no line: it is drawn
+// as a bar from its lowest to its highest value, a few pixels tall at least.
+const isolatedBars = {
+  id: 'isolatedBars',
+  afterDatasetsDraw(chart) {
+    const [lows, highs] = chart.data.datasets.map((d) => d.data);
+    const {x, y} = chart.scales;
+    const area = chart.chartArea;
+    const ctx = chart.ctx;
+    ctx.save();
+    ctx.beginPath();
+    ctx.rect(area.left, area.top, area.right - area.left, area.bottom - area.top);
+    ctx.clip();
+    ctx.strokeStyle = kLineColour;
+    ctx.lineWidth = 2;
+    ctx.beginPath();
+    for (let i = 0; i < lows.length; i++) {
+      const open = (j) => j < 0 || j >= lows.length || lows[j].y === null;
+      if (lows[i].y === null || !open(i - 1) || !open(i + 1)) continue;
+      const px = Math.round(x.getPixelForValue(lows[i].x)) + 0.5;
+      const bottom = y.getPixelForValue(lows[i].y);
+      const top = Math.min(y.getPixelForValue(highs[i].y), bottom - 3);
+      ctx.moveTo(px, bottom + 1.5);
+      ctx.lineTo(px, top - 1.5);
+    }
+    ctx.stroke();
+    ctx.restore();
+  },
+};
+
 export class TrendChart {
   // parameters: [{column, name, unit, section}]; onPoint(timeMs, point) when a point is clicked.
   constructor(host, parameters, {onPoint, onRemove} = {}) {
@@ -94,7 +126,8 @@ export class TrendChart {
     });
     return {
       type: 'line',
-      data: {datasets: [line('#1d4ed8', false), line('#1d4ed8', '-1')]},
+      data: {datasets: [line(kLineColour, false), line(kLineColour, '-1')]},
+      plugins: [isolatedBars],
       options: {
         animation: false,
         parsing: false,
