@@ -214,7 +214,15 @@ void DecodeAdcsSection(const FrameBuffer& frame, FrameRecord& record) {
   }
 }
 
-void FillFrameRecord(const FrameBuffer& frame, FrameRecord& record) {
+void WriteSpacecraftClock(const FrameBuffer& frame, std::string& dateTime) {
+  if (Recognised(frame, kFirstPlace, Section::kCdhs)) {
+    WriteClockText(frame, dateTime);
+  } else {
+    dateTime.clear();
+  }
+}
+
+void FillFrameValues(const FrameBuffer& frame, FrameRecord& record) {
   constexpr int kInfo = kInformationFieldStart;
   record.frameNumber = frame[kInfo] * 256 + frame[kInfo + 1];
   record.frameType = frame[kInfo + 2];
@@ -225,6 +233,10 @@ void FillFrameRecord(const FrameBuffer& frame, FrameRecord& record) {
   DecodeComSection(frame, record);
   DecodeCdhsSection(frame, record);
   DecodeAdcsSection(frame, record);
+}
+
+void FillFrameRecord(const FrameBuffer& frame, FrameRecord& record) {
+  FillFrameValues(frame, record);
   WriteHexDump(frame, record.hexDump);
 }
 

@@ -24,5 +24,10 @@ void DecodeAdcsSection(const FrameBuffer& frame, FrameRecord& record);
 // Header fields, the four section decoders in their order, and the hex text: everything a
 // stored frame's record gets from its bytes. The record must have been cleared.
 void FillFrameRecord(const FrameBuffer& frame, FrameRecord& record);
+// The same without the hex text: what the archive keeps of a frame (it keeps the bytes).
+void FillFrameValues(const FrameBuffer& frame, FrameRecord& record);
+// The spacecraft clock text alone, as FillFrameValues writes it to dateTime (empty without a
+// CDHS section): what an import needs first of a frame the archive may hold already.
+void WriteSpacecraftClock(const FrameBuffer& frame, std::string& dateTime);
 
 }  // namespace quilmar

@@ -66,6 +66,10 @@ TEST_P(SectionRecognitionTest, DecodesExactlyTheRecognisedSections) {
   EXPECT_EQ(record.dateTime.empty(), !cdhs);
   EXPECT_EQ(record.weekday.empty(), !cdhs);
   EXPECT_EQ(record.hexDump.size(), 402u);
+  // The clock alone, as an import reads it first, over whatever the text held before.
+  std::string clock = "07.03.2009 14:05:09";
+  WriteSpacecraftClock(ToBuffer(frame), clock);
+  EXPECT_EQ(clock, record.dateTime);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -205,6 +209,9 @@ TEST_P(ClockTextTest, WritesDateTimeAndWeekday) {
   const FrameRecord record = Decode(frame);
   EXPECT_EQ(record.dateTime, c.dateTime);
   EXPECT_EQ(record.weekday, c.weekday);
+  std::string clock;
+  WriteSpacecraftClock(ToBuffer(frame), clock);
+  EXPECT_EQ(clock, c.dateTime);
 }
 
 INSTANTIATE_TEST_SUITE_P(
