@@ -106,7 +106,7 @@ QStringList SchemaStatements(bool postgresql) {
       " name TEXT NOT NULL, unit TEXT NOT NULL)",
       TrendHourTableStatement(),
   };
-  return statements + FrameTableStatements(postgresql);
+  return statements + TrendMinuteStatements() + FrameTableStatements(postgresql);
 }
 
 bool FillParameterTable(Archive& archive) {
@@ -152,9 +152,16 @@ bool DropReceptionKeys(Archive& archive) {
              "DROP CONSTRAINT IF EXISTS reception_frame_digest_fkey");
 }
 
+// An archive of version 3 or older has its frames added again, which fills the overviews as an
+// import does; one of version 4 only lacks the per-minute overview and the hours' starts in
+// milliseconds, summed up from its frames.
 bool UpgradeSchema(Archive& archive, int version) {
-  return (version >= 2 || archive.Execute(TrendHourTableStatement())) &&
-         DropReceptionKeys(archive) && RebuildFramesByIdentity(archive) && WriteVersion(archive);
+  if (!AddTrendOverviewTables(archive)) {
+    return false;
+  }
+  const bool rebuilt = version >= 4 ? RebuildTrendOverviews(archive)
+                                    : DropReceptionKeys(archive) && RebuildFramesByIdentity(archive);
+  return rebuilt && WriteVersion(archive);
 }
 
 // The schema version, 0 when the archive is empty; nullopt when it cannot be read.

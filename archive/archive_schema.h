@@ -18,6 +18,7 @@
 //                 values
 //   trend_hour    per clock hour, the first and last housekeeping time and each value's
 //                 lowest and highest (see trend_overview.h)
+//   trend_minute  the same per UTC minute
 #pragma once
 
 #include <QString>
@@ -28,7 +29,7 @@
 
 namespace quilmar {
 
-inline constexpr int kSchemaVersion = 4;
+inline constexpr int kSchemaVersion = 5;
 
 // The column of catalogue row `row` in the frame table: section and name in lower case,
 // "+" and "-" in front of an axis spelled plus_ and minus_, other runs of punctuation "_"

@@ -59,8 +59,6 @@ BatchValue Optional(const std::optional<std::int64_t>& value) {
 
 BatchValue OptionalText(const QString& text) { return text.isEmpty() ? BatchValue() : text; }
 
-QString MsText(std::int64_t ms) { return UtcTextOfMs(ms); }
-
 // The time a new frame is written with, before its passes are timed again: what it would get
 // if it were the only frame of its pass from a single source.
 struct FirstTime {
@@ -195,7 +193,7 @@ bool FrameImporter::HandOver() {
     row.key = (*nextKey)++;
     const FirstTime first = FirstTimeOf(row);
     if (first.ms) {
-      hours.Add(MsText(*first.ms), row.record);
+      hours.Add(*first.ms, row.record);
     }
   }
   try {

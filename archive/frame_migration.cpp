@@ -31,7 +31,7 @@ bool SetOldTablesAside(Archive& archive) {
                          "ALTER TABLE frame RENAME TO frame_v3",
                          "ALTER TABLE reception RENAME TO reception_v3",
                          "DELETE FROM archive_meta WHERE key = 'next_order'",
-                         "DELETE FROM trend_hour"};
+                         "DELETE FROM trend_hour", "DELETE FROM trend_minute"};
   if (archive.IsPostgresql()) {
     statements << "ALTER INDEX IF EXISTS frame_pkey RENAME TO frame_v3_pkey"
                << "ALTER INDEX IF EXISTS frame_digest_key RENAME TO frame_v3_digest_key"

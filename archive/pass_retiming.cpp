@@ -410,7 +410,7 @@ bool Retiming::Settled(const Timing& timing) {
 bool Retiming::WriteTimes(const Timing& timing) {
   QSqlQuery update(archive.Database());
   update.prepare("UPDATE frame SET time_utc = ?, time_ms = ?, time_kind = ? WHERE id = ?");
-  std::set<QString> hours;
+  std::set<std::int64_t> moved;  // where frames of the overviews left and went
   for (const TimedFrame& timed : timing.frames) {
     StoredFrame& frame = frames.at(timed.key);
     if (frame.timeMs == timed.timeMs && frame.timeKind == timed.kind) {
@@ -420,9 +420,9 @@ bool Retiming::WriteTimes(const Timing& timing) {
     const QString text = MsText(timed.timeMs);
     if (frame.housekeeping) {
       if (frame.timeMs) {
-        hours.insert(TrendHourOf(MsText(*frame.timeMs)));
+        moved.insert(*frame.timeMs);
       }
-      hours.insert(TrendHourOf(text));
+      moved.insert(timed.timeMs);
     }
     update.addBindValue(text);
     update.addBindValue(static_cast<qint64>(timed.timeMs));
@@ -432,7 +432,7 @@ bool Retiming::WriteTimes(const Timing& timing) {
       return archive.Fail(update);
     }
   }
-  return RecomputeTrendHoursExactly(archive, hours);
+  return RecomputeTrendOverviewsExactly(archive, moved);
 }
 
 // Qt SQL binds a null string as NULL; these columns hold text, empty or not.

@@ -1,9 +1,12 @@
-// An hourly overview of the housekeeping values for charts over the whole mission: per clock
-// hour ("2026-03-05T14"), the first and last frame time and each parameter's lowest and
-// highest value (table trend_hour). A chart of four years reads some ten thousand hours
-// instead of a million frames, and since each hour keeps its extremes, a single spike still
-// shows. Importers keep it up to date in the same transaction as the frames; an hour only
-// ever widens (extremes are merged), so importers running at once never undo each other.
+// Overviews of the housekeeping values for charts over the whole mission, at two levels: per
+// clock hour (table trend_hour, keyed "2026-03-05T14") and per UTC minute (table trend_minute,
+// keyed by the minute's start in Unix milliseconds). Each bucket keeps the first and last frame
+// time (as text and as milliseconds) and each parameter's lowest and highest value. A chart of
+// four years reads some ten thousand hours instead of a million frames, a day some thousand
+// minutes, and since each bucket keeps its extremes, a single spike still shows. Importers keep
+// both up to date in the same transaction as the frames; a bucket only ever widens (extremes are
+// merged), so importers running at once never undo each other. A NaN reading is no extreme:
+// the overviews never hold NaN.
 #pragma once
 
 #include <QString>
@@ -12,8 +15,8 @@
 #include <cstdint>
 #include <functional>
 #include <map>
-#include <set>
 #include <memory>
+#include <set>
 
 #include "core/parameter_catalogue.h"
 #include "core/section_decoders.h"
@@ -23,10 +26,30 @@ namespace quilmar {
 class Archive;
 class BatchInsert;
 
-// The CREATE TABLE statement of the overview.
-QString TrendHourTableStatement();
+// One level of the overview as stored: its table, the column of a bucket's start (Unix
+// milliseconds, a multiple of the bucket's width) and that width.
+struct TrendLevelTable {
+  const char* table;
+  const char* startColumn;
+  std::int64_t bucketMs;
+};
+inline constexpr TrendLevelTable kTrendHourTable{"trend_hour", "hour_ms", 3'600'000};
+inline constexpr TrendLevelTable kTrendMinuteTable{"trend_minute", "minute_ms", 60'000};
 
-// The housekeeping frames of one batch, summed up by hour before they are written.
+// The columns of a value's extremes in both tables ("eps_tcs_battery_volts_min", "..._max").
+QString TrendLowColumn(int row);
+QString TrendHighColumn(int row);
+
+// The CREATE statements of the overviews of a new archive.
+QString TrendHourTableStatement();
+QStringList TrendMinuteStatements();
+
+// Gives an archive of an earlier schema version what it lacks of the overviews (the hours'
+// start and millisecond columns, the per-minute table), left empty; nothing for what is there.
+bool AddTrendOverviewTables(Archive& archive);
+
+// The housekeeping frames of one batch, summed up by hour and by minute before they are
+// written.
 class TrendHourAccumulator {
  public:
   explicit TrendHourAccumulator(Archive& archive);
@@ -34,38 +57,45 @@ class TrendHourAccumulator {
   TrendHourAccumulator(const TrendHourAccumulator&) = delete;
   TrendHourAccumulator& operator=(const TrendHourAccumulator&) = delete;
 
-  // A housekeeping frame with its time ("YYYY-MM-DDTHH:MM:SSZ"); others are ignored.
-  void Add(const QString& timeUtc, const FrameRecord& record);
+  // A housekeeping frame with its time (Unix milliseconds); others are ignored.
+  void Add(std::int64_t timeMs, const FrameRecord& record);
   bool Empty() const { return hours.empty(); }
-  void Clear() { hours.clear(); }
+  void Clear();
 
-  // Widens the archive's hours by this batch's; for a batch whose frames were all new.
+  // Widens the archive's buckets by this batch's; for a batch whose frames were all new.
   bool MergeIn();
-  // Recomputes this batch's hours from the archive's frames; for a batch of which only some
+  // Recomputes this batch's buckets from the archive's frames; for a batch of which only some
   // frames were new, where the batch's own extremes may belong to frames kept elsewhere.
   bool RecomputeIn();
 
- private:
-  struct Hour {
-    QString first;
-    QString last;
+  struct Bucket {
+    std::int64_t firstMs = 0;
+    std::int64_t lastMs = 0;
     std::array<double, kParameterCount> low{};
     std::array<double, kParameterCount> high{};
     std::bitset<kParameterCount> seen;
   };
+  using Buckets = std::map<std::int64_t, Bucket>;  // by the bucket's start
+
+ private:
   Archive& archive;
-  std::unique_ptr<BatchInsert> merge;  // prepared once, used by every batch
-  std::map<QString, Hour> hours;
+  std::unique_ptr<BatchInsert> hourMerge;  // prepared once, used by every batch
+  std::unique_ptr<BatchInsert> minuteMerge;
+  Buckets hours;
+  Buckets minutes;
 };
 
 // The hour a time ("YYYY-MM-DDTHH:MM:SSZ") counts in: "YYYY-MM-DDTHH".
 QString TrendHourOf(const QString& timeUtc);
 
-// Sums these hours up again from the frames alone, after frames moved out of or into them.
-bool RecomputeTrendHoursExactly(Archive& archive, const std::set<QString>& hours);
+// Sums the hours and minutes these times (Unix milliseconds) fall in up again from the frames
+// alone, after frames moved out of or into them.
+bool RecomputeTrendOverviewsExactly(Archive& archive, const std::set<std::int64_t>& timesMs);
 
-// Recomputes every hour from the frames (an archive written before the overview existed).
-bool RebuildTrendHours(Archive& archive);
+// Recomputes every hour and minute from the frames (an archive written before an overview
+// existed, or frames written by hand).
+bool RebuildTrendOverviews(Archive& archive);
+inline bool RebuildTrendHours(Archive& archive) { return RebuildTrendOverviews(archive); }
 
 struct TrendHour {
   std::int64_t firstUtc = 0;  // seconds since the Unix epoch
