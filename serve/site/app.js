@@ -144,6 +144,29 @@ function openEvent(event) {
   }
 }
 
+// Episodes are found by judging every frame of their range, so the list covers the 30 days up
+// to the newest frame, and 30 more days a click.
+const kEventDaysAtOnce = 30;
+const events = {from: null, list: []};
+
+async function readEvents() {
+  const button = $('#events-earlier');
+  const to = events.from ?? (page.newest ?? Date.now()) + 1000;
+  const from = to - kEventDaysAtOnce * 86400 * 1000;
+  button.disabled = true;
+  try {
+    const answer = await getJson(query('/api/events', {from: new Date(from), to: new Date(to - 1)}));
+    events.list = events.list.concat(answer.events || answer.episodes || []);
+    events.from = from;
+    showEvents($('#event-list'), events.list, page.parameters, openEvent);
+    $('#events-since').textContent = `since ${utcText(from)}`;
+  } catch (e) {
+    status(`events not read: ${e.message}`);
+  } finally {
+    button.disabled = false;
+  }
+}
+
 async function readLists() {
   try {
     const answer = await getJson('/api/passes');
@@ -151,12 +174,8 @@ async function readLists() {
   } catch (e) {
     status(`passes not read: ${e.message}`);
   }
-  try {
-    const answer = await getJson('/api/events');
-    showEvents($('#event-list'), answer.events || answer.episodes || [], page.parameters, openEvent);
-  } catch (e) {
-    status(`events not read: ${e.message}`);
-  }
+  $('#events-earlier').addEventListener('click', readEvents);
+  await readEvents();
 }
 
 function liveState(state, seconds) {

@@ -20,6 +20,7 @@ import tempfile
 import time
 
 kSkipped = 77
+sys.dont_write_bytecode = True  # no __pycache__ beside the sources
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 

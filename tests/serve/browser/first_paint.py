@@ -11,6 +11,7 @@ import sys
 
 from selenium.webdriver.support.ui import WebDriverWait
 
+sys.dont_write_bytecode = True  # no __pycache__ beside the sources
 sys.path.insert(0, __import__('os').path.dirname(__file__))
 from page_test import Browser  # noqa: E402
 
