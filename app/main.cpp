@@ -1,5 +1,5 @@
 // The window program: quilmar-hk [LOG] [--screenshot FILE] [--connect ADDRESS [--baud N]]
-// [--trends].
+// [--trends] [--limits FILE].
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDateTime>
@@ -16,6 +16,7 @@
 #include "ui/archive/archive_menu.h"
 #include "ui/aux/aux_windows.h"
 #include "ui/frame/frame_view.h"
+#include "ui/limits/frame_limits.h"
 #include "ui/live/connect_dialog.h"
 #include "ui/look/look.h"
 #include "ui/shell/main_window.h"
@@ -138,6 +139,12 @@ int main(int argc, char** argv) {
       QStringLiteral("trends"),
       QStringLiteral("Open the Trends window on the mission archive (Archive > Trends...)."));
   parser.addOption(trends);
+  const QCommandLineOption limitsFile(
+      QStringLiteral("limits"),
+      QStringLiteral("Judge values by the limits in FILE rather than the user's limits file or "
+                     "the default one."),
+      QStringLiteral("FILE"));
+  parser.addOption(limitsFile);
   if (!ParseCommandLine(parser, help)) {
     return 2;
   }
@@ -162,9 +169,23 @@ int main(int argc, char** argv) {
     return 1;
   }
   quilmar::MainWindow window;
+  // A refused limits file is said on standard error too (a --screenshot has no one to read
+  // the window's message); the window goes on with the default limits.
+  std::optional<std::string> givenLimits;
+  if (parser.isSet(limitsFile)) {
+    givenLimits = QFile::encodeName(parser.value(limitsFile)).toStdString();
+  }
+  const quilmar::WindowLimitsLoad limits = quilmar::LoadWindowLimits(givenLimits);
+  if (!limits.problem.isEmpty()) {
+    SayOnStandardError(limits.problem.simplified());
+  }
+  window.SetLimitsFile(givenLimits);
+  window.UseLimits(limits);
   // Declared after the main window so the auxiliary windows go first at exit.
   quilmar::AuxWindows aux([&window](int row) { return window.frameView().ValueBox(row); },
                           window.tableModel(), [&window](int i) { window.ShowFrameAt(i); });
+  aux.SetFrameLevels(
+      [&window](int frameIndex) { return window.frameLimits().WorstAt(frameIndex); });
   QObject::connect(&window, &quilmar::MainWindow::statusBitWindowRequested, &aux,
                    &quilmar::AuxWindows::OpenStatusBitWindow);
   QObject::connect(&window, &quilmar::MainWindow::memoryDumpRequested, &aux,

@@ -89,6 +89,9 @@ void AuxWindows::OpenStatusBitWindow(int row) {
 void AuxWindows::OpenMemoryDump() {
   if (memoryDump.isNull()) {
     memoryDump = new MemoryDumpWindow(model.Table(), showFrame);
+    if (frameLevel) {
+      memoryDump->SetFrameLevels(frameLevel);
+    }
     PlaceNewWindow(memoryDump, kMemoryDumpKind);
   }
   memoryDump->Open();

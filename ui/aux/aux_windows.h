@@ -9,6 +9,8 @@
 #include <array>
 #include <functional>
 
+#include "limits/limit_set.h"
+
 class QLineEdit;
 class QWidget;
 
@@ -32,6 +34,12 @@ class AuxWindows : public QObject {
   AuxWindows(ValueBoxLookup lookup, const FrameTableModel& tableModel, ShowFrame show,
              QObject* parent = nullptr);
   ~AuxWindows() override;
+
+  // The worst limit state of a frame of the table: the Memory Dump window marks such frames
+  // when it draws them.
+  void SetFrameLevels(std::function<LimitLevel(int frameIndex)> levelOf) {
+    frameLevel = std::move(levelOf);
+  }
 
   // Row 69..74: the status-bit window that explains that row's status byte. Other rows are
   // ignored.
@@ -66,6 +74,7 @@ class AuxWindows : public QObject {
   ValueBoxLookup valueBox;
   const FrameTableModel& model;
   ShowFrame showFrame;
+  std::function<LimitLevel(int)> frameLevel;
   std::array<QPointer<StatusBitWindow>, 6> statusWindows;
   QPointer<MemoryDumpWindow> memoryDump;
   QPointer<InfoWindow> info;

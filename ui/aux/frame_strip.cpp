@@ -11,6 +11,7 @@
 
 #include "core/frame_table.h"
 #include "ui/aux/frame_type_legend.h"
+#include "ui/limits/limit_look.h"
 #include "ui/look/look.h"
 
 namespace quilmar {
@@ -43,7 +44,12 @@ FrameStrip::FrameStrip(QWidget* parent) : QFrame(parent) {
   setMouseTracking(true);
 }
 
-void FrameStrip::Draw(const FrameTable& table) {
+int FrameStrip::LimitBlockHeight(LimitLevel level) const {
+  const int height = innerHeight();
+  return level == LimitLevel::kRed ? height / 4 : level == LimitLevel::kYellow ? height / 8 : 0;
+}
+
+void FrameStrip::Draw(const FrameTable& table, const FrameLevel& levelOf) {
   const int width = innerWidth();
   const int height = innerHeight();
   drawing = QPixmap(width, height);
@@ -61,8 +67,14 @@ void FrameStrip::Draw(const FrameTable& table) {
       painter.setPen(LegendFor(record.frameTypeLetter).colour());
       // Row 0 stays clear; later frames paint over earlier ones in a shared column.
       painter.drawLine(column, 1, column, height - 1);
+      const LimitLevel level = levelOf ? levelOf(i) : LimitLevel::kNormal;
+      if (level != LimitLevel::kNormal) {
+        painter.setPen(LimitColour(level));
+        painter.drawLine(column, 1, column, LimitBlockHeight(level));
+      }
       if (column >= 0 && column < width) {
-        columns[static_cast<std::size_t>(column)] = {i, record.frameNumber, record.frameTypeLetter};
+        columns[static_cast<std::size_t>(column)] = {i, record.frameNumber, record.frameTypeLetter,
+                                                     level};
       }
     }
     FindNearestLines(step);
@@ -135,11 +147,17 @@ QString FrameStrip::ToolTipAt(QPoint position) const {
     return QString();
   }
   const ColumnFrame& frame = columns[static_cast<std::size_t>(column)];
-  return QStringLiteral("Frame %1 of %2\nFrame number %3\nType %4: %5")
-      .arg(frame.index)
-      .arg(frameCount)
-      .arg(frame.frameNumber)
-      .arg(TypeText(frame.letter), QString::fromLatin1(LegendFor(frame.letter).caption));
+  QString text =
+      QStringLiteral("Frame %1 of %2\nFrame number %3\nType %4: %5")
+          .arg(frame.index)
+          .arg(frameCount)
+          .arg(frame.frameNumber)
+          .arg(TypeText(frame.letter), QString::fromLatin1(LegendFor(frame.letter).caption));
+  if (frame.level != LimitLevel::kNormal) {
+    text += QStringLiteral("\nValues beyond their limits: %1")
+                .arg(QString::fromLatin1(LevelText(frame.level)));
+  }
+  return text;
 }
 
 bool FrameStrip::event(QEvent* event) {

@@ -5,8 +5,11 @@
 
 #include <QFrame>
 #include <QPixmap>
+#include <functional>
 #include <string>
 #include <vector>
+
+#include "limits/limit_set.h"
 
 namespace quilmar {
 
@@ -19,9 +22,16 @@ class FrameStrip : public QFrame {
  public:
   explicit FrameStrip(QWidget* parent = nullptr);
 
+  // The worst limit state of a frame by its 1-based index.
+  using FrameLevel = std::function<LimitLevel(int frameIndex)>;
+
   // Draws the strip of the table's current frames. The strip keeps what it read, so a later
-  // load does not change it.
-  void Draw(const FrameTable& table);
+  // load does not change it. A frame with a value beyond its limits gets a block of the
+  // level's colour on top of its line, a quarter of the height for red and an eighth for
+  // yellow, so the two differ without their colours.
+  void Draw(const FrameTable& table, const FrameLevel& levelOf = {});
+  // The height of the block on top of a frame's line at a level; 0 for normal.
+  int LimitBlockHeight(LimitLevel level) const;
 
   // Size of the drawing surface inside the sunken border, in pixels.
   int innerWidth() const { return contentsRect().width(); }
@@ -56,6 +66,7 @@ class FrameStrip : public QFrame {
     int index = 0;
     int frameNumber = 0;
     std::string letter;
+    LimitLevel level = LimitLevel::kNormal;
   };
 
   int ColumnAt(QPoint position) const;

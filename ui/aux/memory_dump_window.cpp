@@ -46,10 +46,15 @@ MemoryDumpWindow::MemoryDumpWindow(const FrameTable& frameTable,
 }
 
 void MemoryDumpWindow::Redraw() {
-  frameStrip->Draw(table);
+  frameStrip->Draw(table, frameLevel);
   // An empty table shows no count, not the count of the table before it.
   countLabel->setText(table.frameCount > 0 ? QStringLiteral("%1 frames").arg(table.frameCount)
                                            : QString());
+}
+
+void MemoryDumpWindow::SetFrameLevels(std::function<LimitLevel(int frameIndex)> levelOf) {
+  frameLevel = std::move(levelOf);
+  Redraw();
 }
 
 void MemoryDumpWindow::BuildLegend() {

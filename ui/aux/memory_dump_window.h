@@ -6,6 +6,8 @@
 #include <QWidget>
 #include <functional>
 
+#include "limits/limit_set.h"
+
 class QLabel;
 
 namespace quilmar {
@@ -25,6 +27,8 @@ class MemoryDumpWindow : public QWidget {
   void Open();
   // Draws the table's frames again, as when a live session has added frames.
   void Redraw();
+  // Marks the frames with values beyond their limits from now on.
+  void SetFrameLevels(std::function<LimitLevel(int frameIndex)> levelOf);
 
   FrameStrip* strip() const { return frameStrip; }
 
@@ -35,6 +39,7 @@ class MemoryDumpWindow : public QWidget {
   FrameStrip* frameStrip = nullptr;
   QLabel* countLabel = nullptr;
   std::function<void(int)> showFrame;
+  std::function<LimitLevel(int)> frameLevel;
 };
 
 }  // namespace quilmar

@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include "ui/aux/aux_look.h"
+#include "ui/limits/limit_look.h"
 #include "ui/look/look.h"
 #include "ui/look/twips.h"
 
@@ -82,7 +83,9 @@ void StatusBitWindow::Refresh() {
     return;
   }
   const QString sourceText = source->text();
-  valueField->setText(sourceText);
+  ShowLimits();
+  const QString mark = source->property(kLimitMarkProperty).toString();
+  valueField->setText(mark.isEmpty() ? sourceText : mark + u' ' + sourceText);
   // A frame without the section has no status byte: the lines go back to naming their bits
   // rather than explaining an earlier frame's.
   const bool explained = !sourceText.trimmed().isEmpty();
@@ -102,6 +105,18 @@ void StatusBitWindow::Refresh() {
     if (const auto text = ExplainedLineText(kind, line, sourceText, mode)) {
       lines[static_cast<std::size_t>(line)]->setText(*text);
     }
+  }
+}
+
+// The status byte beyond its limits as the main window's box shows it: its colour, its mark
+// before the byte and what decided it in the tooltip.
+void StatusBitWindow::ShowLimits() {
+  const auto level = static_cast<LimitLevel>(source->property(kLimitLevelProperty).toInt());
+  const QColor colour = LimitColour(level);
+  SetPaletteColour(valueField, QPalette::Base, colour.isValid() ? colour : kLightGrey);
+  const QString note = level == LimitLevel::kNormal ? QString() : source->toolTip();
+  if (valueField->toolTip() != note) {
+    valueField->setToolTip(note);
   }
 }
 

@@ -38,6 +38,7 @@ class StatusBitWindow : public QWidget {
  private:
   void BuildControls();
   void NameFrame(bool explained);
+  void ShowLimits();
 
   const StatusBitMember& kind;
   QPointer<const QLineEdit> source;

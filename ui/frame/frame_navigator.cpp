@@ -11,6 +11,7 @@
 
 #include "frame_view.h"
 #include "hex_dump.h"
+#include "ui/limits/frame_limits.h"
 #include "ui/model/frame_table_model.h"
 
 namespace quilmar {
@@ -119,6 +120,7 @@ void FrameNavigator::ScrollBarChanged() {
   position = index;
   view.ShowFrame(model.Table(), index);
   ShowLatestValues(index);
+  ShowLimitMarks(index);
   const HighlightRange range = HighlightFor(highlightRow);
   ShowHexDump(index, range.first, range.last);
 }
@@ -148,6 +150,32 @@ void FrameNavigator::ShowLatestValues(int index) {
     }
   }
   WriteLatestValuesNote();
+}
+
+void FrameNavigator::SetLimits(const FrameLimits* frameLimits) {
+  limits = frameLimits;
+  if (limits != nullptr) {
+    connect(limits, &FrameLimits::limitsChanged, this, [this] {
+      if (model.Table().IsCurrent(Current())) {
+        ShowLimitMarks(Current());
+      }
+    });
+  }
+}
+
+// A greyed section's values are marked as they stood in the frame they come from.
+void FrameNavigator::ShowLimitMarks(int index) {
+  if (limits == nullptr) {
+    return;
+  }
+  for (int row = 0; row < kParameterCount; ++row) {
+    const Section section = kParameterCatalogue[static_cast<std::size_t>(row)].section;
+    const int latest = latestRows[static_cast<std::size_t>(section)];
+    const int from = latest != 0 ? latest : index;
+    const LimitState state = limits->StateAt(from, row);
+    view.SetLimitMark(row, state.level, state.direction,
+                      state.Normal() ? QString() : limits->SourceTextAt(from, row));
+  }
 }
 
 // "Latest values in grey: ADCS 4 s ago, frame 65432; COM 2 s ago, frame 65431".

@@ -14,6 +14,7 @@ class QTextEdit;
 
 namespace quilmar {
 
+class FrameLimits;
 class FrameTableModel;
 class FrameView;
 
@@ -37,6 +38,9 @@ class FrameNavigator : public QObject {
   void SetLatestValuesNote(QLabel* note) { latestNote = note; }
   // Writes the ages of the latest values anew (they grow without a frame arriving).
   void WriteLatestValuesNote();
+  // The states the frame view marks, each with the frame its value comes from; new limits
+  // mark the frame on display anew.
+  void SetLimits(const FrameLimits* frameLimits);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -49,6 +53,7 @@ class FrameNavigator : public QObject {
   void WritePositionText();
   bool ScrollBarKey(int key);
   void ShowLatestValues(int index);
+  void ShowLimitMarks(int index);
 
   const FrameTableModel& model;
   FrameView& view;
@@ -58,6 +63,7 @@ class FrameNavigator : public QObject {
   int highlightRow = 0;
   int position = 1;  // the last frame shown, kept across an empty table
   QLabel* latestNote = nullptr;
+  const FrameLimits* limits = nullptr;
   // The rows whose sections stand in for those the newest frame did not carry, per section.
   std::array<int, 4> latestRows{};
 };

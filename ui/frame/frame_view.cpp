@@ -163,6 +163,7 @@ void FrameView::BlankAbsentSections(const FrameRecord& record) {
 void FrameView::ClearValues() {
   for (int row = 0; row < kParameterCount; ++row) {
     SetGreyed(row, false);
+    SetLimitMark(row, LimitLevel::kNormal, LimitDirection::kNone, QString());
     EmptyBox(controls->values[row]);
   }
   ClearAdcsFields();

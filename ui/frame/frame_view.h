@@ -3,12 +3,14 @@
 // stored frame on these controls; it keeps no state, the controls are its only memory.
 #pragma once
 
+#include <QColor>
 #include <QObject>
 #include <array>
 
 #include "core/frame_table.h"
+#include "limits/limit_set.h"
 
-class QColor;
+class QString;
 class QLineEdit;
 class QRadioButton;
 class QWidget;
@@ -63,6 +65,15 @@ class FrameView : public QObject {
   void ShowLatestSection(const FrameRecord& from, Section section);
   bool IsGreyed(int row) const;
 
+  // A value beyond its limits: its box takes the level's colour over its own (grey, the
+  // charted parameter's light yellow, the System Status colour), a mark before the text that
+  // does not rely on colour ("▲" high, "▼" low, "!" a state or NaN) and what decided it in
+  // its tooltip. A normal level gives the box back its own colour. The level and the note
+  // also stay on the box as properties, for the windows that follow it.
+  void SetLimitMark(int row, LimitLevel level, LimitDirection direction, const QString& note);
+  LimitLevel LimitLevelOf(int row) const;
+  QString LimitMarkOf(int row) const;
+
  signals:
   void parameterButtonClicked(int row);    // Option2(row) clicked by the user
   void statusBitWindowRequested(int row);  // a picture button beside rows 69..74 clicked
@@ -76,10 +87,13 @@ class FrameView : public QObject {
   void ClearAdcsFields();
   void ColourPanelFaces();
   void SetGreyed(int row, bool on);
+  void ApplyBoxColour(int row);
 
   struct Controls;
   Controls* controls;  // owned; the widgets themselves belong to their Qt parents
-  std::array<bool, kParameterCount> greyed{};  // rows showing an earlier frame's value
+  std::array<bool, kParameterCount> greyed{};      // rows showing an earlier frame's value
+  std::array<QColor, kParameterCount> ownColours;  // as SetValueBoxColour gave them
+  std::array<LimitLevel, kParameterCount> limitLevels{};
 };
 
 }  // namespace quilmar

@@ -14,6 +14,7 @@
 
 #include "frame_view_controls.h"
 #include "panel_picture.h"
+#include "ui/limits/limit_look.h"
 #include "ui/look/look.h"
 #include "ui/look/twips.h"
 #include "value_row_layout.h"
@@ -206,6 +207,7 @@ static void BuildHeader(FrameViewControls& c, QWidget* clientArea) {
 FrameView::FrameView(QWidget* epsTcsTab, QWidget* comCdhsTab, QWidget* adcsTab, QWidget* clientArea)
     : QObject(clientArea), controls(new Controls) {
   Controls& c = *controls;
+  ownColours.fill(kLightGrey);
   const std::array<QGroupBox*, 4> frames = BuildFrames(epsTcsTab, comCdhsTab, adcsTab);
   BuildAdcsExtras(this, c, frames[static_cast<int>(RowFrame::kAdcs)]);
   for (const RowRun& run : kRowRuns) {
@@ -250,9 +252,46 @@ QRadioButton* FrameView::ParameterButton(int row) const {
 PanelPicture* FrameView::Panel() const { return controls->panel; }
 
 void FrameView::SetValueBoxColour(int row, const QColor& colour) {
-  if (QLineEdit* box = ValueBox(row)) {
-    SetPaletteColour(box, QPalette::Base, colour);
+  if (row >= 0 && row < kParameterCount) {
+    ownColours[static_cast<std::size_t>(row)] = colour;
+    ApplyBoxColour(row);
   }
+}
+
+void FrameView::ApplyBoxColour(int row) {
+  const auto r = static_cast<std::size_t>(row);
+  const QColor limit = LimitColour(limitLevels[r]);
+  SetPaletteColour(controls->values[r], QPalette::Base, limit.isValid() ? limit : ownColours[r]);
+}
+
+void FrameView::SetLimitMark(int row, LimitLevel level, LimitDirection direction,
+                             const QString& note) {
+  if (row < 0 || row >= kParameterCount) {
+    return;
+  }
+  const auto r = static_cast<std::size_t>(row);
+  if (level == LimitLevel::kNormal && limitLevels[r] == LimitLevel::kNormal) {
+    return;  // most boxes of most frames: nothing to take away
+  }
+  QLineEdit* box = controls->values[r];
+  if (limitLevels[r] != level) {
+    limitLevels[r] = level;
+    box->setProperty(kLimitLevelProperty, static_cast<int>(level));
+    ApplyBoxColour(row);
+  }
+  const QString mark = LimitMarkText(level, direction);
+  box->setProperty(kLimitMarkProperty, mark);
+  MarkBox(box, mark, note);
+}
+
+LimitLevel FrameView::LimitLevelOf(int row) const {
+  return row >= 0 && row < kParameterCount ? limitLevels[static_cast<std::size_t>(row)]
+                                           : LimitLevel::kNormal;
+}
+
+QString FrameView::LimitMarkOf(int row) const {
+  const QLineEdit* box = ValueBox(row);
+  return box != nullptr ? BoxMark(box) : QString();
 }
 
 QColor FrameView::ValueBoxColour(int row) const {

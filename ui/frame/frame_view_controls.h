@@ -58,5 +58,9 @@ void KeepOwnFont(QLineEdit* box, const QFont& font);
 void FitText(QLineEdit* box, const QString& text);
 // Empties a box built by the frame view, unless it is empty already.
 void EmptyBox(QLineEdit* box);
+// Puts a mark before the box's text ("▲", or none when empty) and a note on its limits in
+// its tooltip, after the cut-off text if any.
+void MarkBox(QLineEdit* box, const QString& mark, const QString& note);
+QString BoxMark(const QLineEdit* box);
 
 }  // namespace quilmar

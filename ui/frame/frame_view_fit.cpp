@@ -3,6 +3,7 @@
 // smallest size cannot show it. A box is only written when its text changes, so a scroll step
 // repaints just the boxes whose value moved.
 #include <QFontDatabase>
+#include <QLabel>
 #include <QLineEdit>
 #include <QStyle>
 #include <QStyleOptionFrame>
@@ -19,6 +20,10 @@ namespace {
 
 // The font a box was designed with, kept on the box for FitText.
 constexpr char kOwnFont[] = "quilmarOwnFont";
+// Whether the box's text is cut off, and the note on its limits, which share the tooltip.
+constexpr char kCutOff[] = "quilmarCutOff";
+constexpr char kLimitNote[] = "quilmarLimitNote";
+constexpr char kMarkName[] = "LimitMark";
 
 // The smallest size a long text shrinks to.
 constexpr double kSmallestPoints = 6;
@@ -98,6 +103,39 @@ Fitting FittingFont(const QFont& own, const QString& text, int room) {
   }
 }
 
+// The whole text when it is cut off, then the note on the value's limits.
+void ApplyToolTip(QLineEdit* box) {
+  QStringList lines;
+  if (box->property(kCutOff).toBool()) {
+    lines << box->text();
+  }
+  if (const QString note = box->property(kLimitNote).toString(); !note.isEmpty()) {
+    lines << note;
+  }
+  const QString toolTip = lines.join(u'\n');
+  if (box->toolTip() != toolTip) {
+    box->setToolTip(toolTip);
+  }
+}
+
+QLabel* MarkLabel(QLineEdit* box, bool make) {
+  auto* mark = box->findChild<QLabel*>(QString::fromLatin1(kMarkName), Qt::FindDirectChildrenOnly);
+  if (mark != nullptr || !make) {
+    return mark;
+  }
+  mark = new QLabel(box);
+  mark->setObjectName(QString::fromLatin1(kMarkName));
+  QFont font = box->property(kOwnFont).value<QFont>();
+  font.setBold(true);
+  mark->setFont(font);
+  mark->setAlignment(Qt::AlignCenter);
+  // Hovering the mark shows the box's tooltip.
+  mark->setAttribute(Qt::WA_TransparentForMouseEvents);
+  const int width = QFontMetrics(font).horizontalAdvance(QChar(0x25B2)) + 2;
+  mark->setGeometry(kTextInset, 0, width, box->height());
+  return mark;
+}
+
 }  // namespace
 
 // The memory fill labels were designed in Arial Narrow.
@@ -131,16 +169,39 @@ void FitText(QLineEdit* box, const QString& text) {
   if (box->font() != fitting.font) {
     box->setFont(fitting.font);
   }
-  const QString toolTip = fitting.whole ? QString() : text;
-  if (box->toolTip() != toolTip) {
-    box->setToolTip(toolTip);
-  }
+  box->setProperty(kCutOff, !fitting.whole);
   box->setText(text);
+  ApplyToolTip(box);
   if (!fitting.whole) {
     box->setCursorPosition(0);  // setText leaves the cursor at the end, scrolled into view
   }
 }
 
 void EmptyBox(QLineEdit* box) { FitText(box, QString()); }
+
+// The mark takes room before the text, so a text that fitted may now need the narrow face:
+// the box's text is fitted again whenever that room changes.
+void MarkBox(QLineEdit* box, const QString& mark, const QString& note) {
+  QLabel* label = MarkLabel(box, !mark.isEmpty());
+  const int room = mark.isEmpty() || label == nullptr ? 0 : label->width();
+  if (label != nullptr && label->text() != mark) {
+    label->setText(mark);
+    label->setVisible(!mark.isEmpty());
+  }
+  box->setProperty(kLimitNote, note);
+  if (box->textMargins().left() != room) {
+    box->setTextMargins(room, 0, 0, 0);
+    const QString text = box->text();
+    box->setText(QString());
+    FitText(box, text);
+  }
+  ApplyToolTip(box);
+}
+
+QString BoxMark(const QLineEdit* box) {
+  const QLabel* label =
+      box->findChild<QLabel*>(QString::fromLatin1(kMarkName), Qt::FindDirectChildrenOnly);
+  return label != nullptr ? label->text() : QString();
+}
 
 }  // namespace quilmar

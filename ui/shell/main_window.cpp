@@ -27,6 +27,7 @@
 #include "ui/frame/frame_view.h"
 #include "ui/frame/hex_dump.h"
 #include "ui/frame/missing_frames_model.h"
+#include "ui/limits/frame_limits.h"
 #include "ui/look/look.h"
 #include "ui/look/twips.h"
 #include "ui/model/frame_table_model.h"
@@ -124,6 +125,7 @@ MainWindow::~MainWindow() = default;
 
 void MainWindow::BuildClientArea() {
   model = new FrameTableModel(this);
+  limits = new FrameLimits(*model, this);
   auto* clientArea = new QWidget(this);
   clientArea->setFixedSize(Px(kClientWidth), Px(kClientHeight));
   setCentralWidget(clientArea);
@@ -147,6 +149,7 @@ void MainWindow::BuildClientArea() {
   look.setColor(QPalette::Text, look.color(QPalette::WindowText));
   positionText->setPalette(look);
   navigator = new FrameNavigator(*model, *view, frameScrollBar, positionText, hexDumpView, this);
+  navigator->SetLimits(limits);
   chartFollower = new ChartFollower(*model, *graph, *rangeControls, this);
   auto* latestNote = Placed(new QLabel(clientArea), "LatestValuesNote");
   latestNote->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -198,6 +201,7 @@ void MainWindow::BuildMenus() {
   writeTlm->setObjectName(QStringLiteral("WriteTLMFile"));
   writeTlm->setCheckable(true);
   writeTlm->setChecked(true);
+  BuildLimitsCommands(settings);
 
   // Commands on the menu bar itself, without a drop-down.
   QAction* memory = menuBar()->addAction(QStringLiteral("Memory"));
@@ -220,6 +224,9 @@ void MainWindow::BuildStatusBar() {
   // The path first, then the session's line the live steps put there.
   statusBar()->insertWidget(0, pathLabel, 1);
   statusBar()->addPermanentWidget(loadMessage);
+  limitsStatus = new QLabel(this);
+  limitsStatus->setObjectName(QStringLiteral("LimitsStatus"));
+  statusBar()->addPermanentWidget(limitsStatus);
   statusBar()->addPermanentWidget(progress);
   // Room for the progress bar from the start, so the window does not grow when a long load
   // shows it.

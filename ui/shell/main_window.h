@@ -15,6 +15,7 @@
 #include "file_commands.h"
 #include "live_steps.h"
 #include "load_sequence.h"
+#include "ui/limits/window_limits.h"
 #include "ui/live/connect_dialog.h"
 #include "ui/model/frame_table_model.h"
 
@@ -31,6 +32,7 @@ namespace quilmar {
 
 class ChartFollower;
 class FrameExporter;
+class FrameLimits;
 class FrameNavigator;
 class FrameView;
 class GraphRangeControls;
@@ -108,6 +110,17 @@ class MainWindow : public QMainWindow {
   void Disconnect();
   bool IsLive() const;
   LiveSession* liveSession() const;
+  // The limits the views judge values by, loaded from the file given (--limits FILE), else
+  // the user's file, else the default file. A refused file is reported and said in the
+  // status bar; the window goes on with the default limits.
+  void LoadLimitsAtStart(const std::optional<std::string>& given);
+  void SetLimitsFile(std::optional<std::string> given) { limitsFile = std::move(given); }
+  // Settings > Reload Limits: the same file read again; a refused file keeps the limits in
+  // use, and says so.
+  void ReloadLimits();
+  void UseLimits(const WindowLimitsLoad& load);
+  FrameLimits& frameLimits() { return *limits; }
+
   // Where the window's archive and the receiving station are kept, for the Connect dialog's
   // "Add received frames to the archive" (the Archive menu's store; the user's by default).
   void SetArchiveStore(SettingsOpener opener);
@@ -130,6 +143,7 @@ class MainWindow : public QMainWindow {
   void BuildFileCommands(QMenu* file);
   void BuildLiveSteps(QMenu* file);
   void BuildStatusBar();
+  void BuildLimitsCommands(QMenu* settings);
   void ConnectParts();
   void StartUp();
   void PlaceFromSettings();
@@ -146,6 +160,9 @@ class MainWindow : public QMainWindow {
   void SetLoading(bool on);
 
   FrameTableModel* model = nullptr;
+  FrameLimits* limits = nullptr;  // follows the model before every view
+  std::optional<std::string> limitsFile;
+  QLabel* limitsStatus = nullptr;
   QString currentLogPath;
   QString settingsPath;
   int exitCode = 0;  // 1 once the settings could not be saved
