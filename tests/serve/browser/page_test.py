@@ -93,6 +93,7 @@ class Server:
             except subprocess.TimeoutExpired:
                 self.process.kill()
                 self.process.wait()
+        self.log.close()
 
 
 def Browser(width=1400, height=1000):
@@ -380,6 +381,32 @@ class PageTest(unittest.TestCase):
         newest = max(IsoMs(s['time']) for s in latest['sections'].values())
         Wait(self.driver, lambda d: int(panel.get_attribute('data-view-to')) >= newest, 10,
              'the chart did not follow the new frames')
+
+    def test_login_keeps_the_token_the_server_accepts(self):
+        token_file = os.path.join(self.dir, 'token')
+        with open(token_file, 'w') as f:
+            f.write('c2VjcmV0LXRva2Vu-0123456789\n')
+        server = Server(self.archive, token_file=token_file)
+        self.addCleanup(server.stop)
+        self.driver.get(server.url('/'))
+        Wait(self.driver, lambda d: d.current_url.endswith('/login'), 10, 'not sent to /login')
+        cases = [('wrong-token', 'not the archive', '/login'),
+                 ('has space', 'no spaces', '/login'),
+                 ('c2VjcmV0LXRva2Vu-0123456789', None, '/')]
+        for token, message, page in cases:
+            with self.subTest(token=token):
+                field = self.driver.find_element(By.ID, 'token')
+                field.clear()
+                field.send_keys(token)
+                self.driver.find_element(By.CSS_SELECTOR, 'button[type=submit]').click()
+                if message:
+                    Wait(self.driver, lambda d: message in d.find_element(
+                        By.ID, 'login-message').text, 10)
+                    self.assertEqual(self.driver.get_cookies(), [])
+                else:
+                    Wait(self.driver, lambda d: d.execute_script(
+                        'return document.body.dataset.valuesPainted'), 15, 'no values')
+                self.assertTrue(self.driver.current_url.endswith(page), self.driver.current_url)
 
     def test_the_page_connects_again_after_the_server_restarts(self):
         server = Server(self.archive)
