@@ -5,75 +5,12 @@
 #include <QPainterPath>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "chart_axes.h"
 
 namespace quilmar {
 namespace {
-
-// The samples a curve holds, taken apart so that new ones can be merged in.
-struct Columns {
-  std::vector<TimedValue> samples;
-  std::vector<TrendTimeKind> kinds;
-  std::vector<std::int64_t> keys;
-
-  void Reserve(std::size_t count) {
-    samples.reserve(count);
-    kinds.reserve(count);
-    keys.reserve(count);
-  }
-  void Push(const TimedValue& sample, TrendTimeKind kind, std::int64_t key) {
-    samples.push_back(sample);
-    kinds.push_back(kind);
-    keys.push_back(key);
-  }
-  // Whether the frame of `sample` is at the end already, among the samples of its time: the
-  // same key, or without keys the same value.
-  bool Has(const TimedValue& sample, std::int64_t key) const {
-    for (std::size_t i = samples.size(); i-- > 0 && samples[i].time == sample.time;) {
-      if (key != 0 && keys[i] != 0 ? keys[i] == key : samples[i].value == sample.value) {
-        return true;
-      }
-    }
-    return false;
-  }
-};
-
-// Adds `added` (in time order) to the curve's samples at their places. Frames arriving
-// live are newer than the curve and are simply appended; a log of an older pass is merged
-// in, in one pass over both.
-void MergeInto(TrendCurve& curve, const std::vector<TimedValue>& added,
-               const std::vector<TrendTimeKind>& addedKinds,
-               const std::vector<std::int64_t>& addedKeys) {
-  const std::size_t count = std::min(added.size(), addedKinds.size());
-  if (count == 0) {
-    return;
-  }
-  const auto keyOf = [&](std::size_t j) { return j < addedKeys.size() ? addedKeys[j] : 0; };
-  curve.keys.resize(curve.samples.size());
-  const std::size_t old = curve.samples.size();
-  Columns merged;
-  std::size_t i = 0;
-  if (old > 0 && added.front().time > curve.samples.back().time) {
-    merged = {std::move(curve.samples), std::move(curve.kinds), std::move(curve.keys)};
-    i = old;
-  }
-  merged.Reserve(old + count);
-  for (std::size_t j = 0; i < old || j < count;) {
-    if (j == count || (i < old && curve.samples[i].time <= added[j].time)) {
-      merged.Push(curve.samples[i], curve.kinds[i], curve.keys[i]);
-      ++i;
-    } else {
-      if (!merged.Has(added[j], keyOf(j))) {
-        merged.Push(added[j], addedKinds[j], keyOf(j));
-      }
-      ++j;
-    }
-  }
-  curve.samples = std::move(merged.samples);
-  curve.kinds = std::move(merged.kinds);
-  curve.keys = std::move(merged.keys);
-}
 
 constexpr int kAxisWidth = 62;
 constexpr int kTopMargin = 26;
@@ -94,56 +31,50 @@ TrendChart::TrendChart(QWidget* parent) : QWidget(parent) {
   setAutoFillBackground(true);
 }
 
-void TrendChart::AddCurve(TrendCurve curve) {
+void TrendChart::AddCurve(TrendCurve curve, std::vector<std::pair<TileKey, Tile>> read) {
   curves.push_back({std::move(curve), {}, 0.0, 1.0});
-  Redecimate();
+  PutTiles(std::move(read));
 }
 
 void TrendChart::RemoveCurve(int parameterRow) {
   std::erase_if(curves, [&](const Shown& c) { return c.data.parameterRow == parameterRow; });
-  Redecimate();
+  tiles.DropParameter(parameterRow);
+  Regather();
 }
 
-bool TrendChart::ReplaceSamples(int parameterRow, std::vector<TimedValue> samples,
-                                std::vector<TrendTimeKind> kinds, std::vector<std::int64_t> keys,
-                                double readUpTo) {
-  for (Shown& curve : curves) {
-    if (curve.data.parameterRow != parameterRow) {
-      continue;
-    }
-    // Frames appended while the samples were being read stay, after them.
-    TrendCurve& data = curve.data;
-    data.keys.resize(data.samples.size());
-    keys.resize(samples.size());
-    const double last = samples.empty() ? readUpTo : std::max(readUpTo, samples.back().time);
-    for (std::size_t i = 0; i < data.samples.size(); ++i) {
-      if (data.samples[i].time > last) {
-        samples.push_back(data.samples[i]);
-        kinds.push_back(data.kinds[i]);
-        keys.push_back(data.keys[i]);
-      }
-    }
-    data.samples = std::move(samples);
-    data.kinds = std::move(kinds);
-    data.keys = std::move(keys);
-    data.hourly = false;
-    Redecimate();
-    return true;
+std::vector<TileKey> TrendChart::MissingTiles() const {
+  std::vector<TileKey> missing;
+  for (const Shown& curve : curves) {
+    missing.insert(missing.end(), curve.drawn.missing.begin(), curve.drawn.missing.end());
   }
-  return false;
+  return missing;
 }
 
-void TrendChart::MergeSamples(int parameterRow, const std::vector<TimedValue>& samples,
-                              const std::vector<TrendTimeKind>& kinds,
-                              const std::vector<std::int64_t>& keys) {
-  for (Shown& curve : curves) {
-    if (curve.data.parameterRow == parameterRow) {
-      MergeInto(curve.data, samples, kinds, keys);
+void TrendChart::PutTiles(std::vector<std::pair<TileKey, Tile>> read) {
+  for (auto& [key, tile] : read) {
+    const int row = key.parameterRow;
+    if (std::any_of(curves.begin(), curves.end(),
+                    [&](const Shown& c) { return c.data.parameterRow == row; })) {
+      tiles.Put(key, std::move(tile));
     }
   }
+  Regather();
+}
+
+void TrendChart::InvalidateTiles(int parameterRow, const std::vector<double>& times) {
+  for (const double time : times) {
+    tiles.Invalidate(parameterRow, time);
+  }
+  ++tileChanges;
   // New frames may be receptions of a frame already hovered.
   stationsKey.reset();
-  Redecimate();
+  Regather();
+}
+
+void TrendChart::DropTiles(int parameterRow) {
+  tiles.DropParameter(parameterRow);
+  ++tileChanges;
+  Regather();
 }
 
 void TrendChart::SetFullRange(double from, double to) {
@@ -160,7 +91,7 @@ void TrendChart::SetView(double from, double to) {
   }
   viewFrom = from;
   viewTo = to;
-  Redecimate();
+  Regather();
   emit ViewChanged(viewFrom, viewTo);
 }
 
@@ -176,28 +107,33 @@ QRect TrendChart::PlotRect() const {
   return rect().adjusted(left, kTopMargin, -right, -kBottomMargin);
 }
 
-// Decimates every curve to the plot's columns and fits each value axis to what is shown. A
+// Gathers every curve from the tiles held and fits each value axis to what is shown. A
 // curve that is flat in the view has no height of its own: the flat curves are spread over
 // the plot's height, so that two of them never lie on one line and hide each other.
-void TrendChart::Redecimate() {
-  const DecimationRange range{viewFrom, viewTo, std::max(1, PlotRect().width())};
+void TrendChart::Regather() {
+  const int columns = std::max(1, PlotRect().width());
   std::vector<Shown*> flat;
+  bool missing = false;
   for (Shown& curve : curves) {
-    curve.drawn = DecimateMinMax(curve.data.samples, range);
-    if (curve.drawn.empty()) {
+    curve.drawn = tiles.Gather(curve.data.parameterRow, viewFrom, viewTo, columns);
+    missing = missing || !curve.drawn.missing.empty();
+    double low = std::numeric_limits<double>::infinity();
+    double high = -low;
+    for (const DrawnPoint& point : curve.drawn.points) {
+      if (point.time >= viewFrom && point.time <= viewTo) {
+        low = std::min(low, point.low);
+        high = std::max(high, point.high);
+      }
+    }
+    if (!(low <= high)) {
       curve.low = 0.0;
       curve.high = 1.0;
-      continue;
-    }
-    const auto [low, high] = std::minmax_element(
-        curve.drawn.begin(), curve.drawn.end(),
-        [](const DecimatedPoint& a, const DecimatedPoint& b) { return a.value < b.value; });
-    if (high->value > low->value) {
-      const double margin = (high->value - low->value) * 0.05;
-      curve.low = low->value - margin;
-      curve.high = high->value + margin;
+    } else if (high > low) {
+      const double margin = (high - low) * 0.05;
+      curve.low = low - margin;
+      curve.high = high + margin;
     } else {
-      curve.low = curve.high = low->value;
+      curve.low = curve.high = low;
       flat.push_back(&curve);
     }
   }
@@ -210,6 +146,9 @@ void TrendChart::Redecimate() {
     flat[k]->high = value + 2.0 * (1.0 - share);
   }
   update();
+  if (missing) {
+    emit tilesWanted();
+  }
 }
 
 double TrendChart::XOf(double time) const {
@@ -286,6 +225,7 @@ void TrendChart::PaintValueAxis(QPainter& painter, int index) const {
   }
 }
 
+// A column's lowest and highest value are joined by a vertical stroke, columns by lines.
 void TrendChart::PaintCurve(QPainter& painter, const Shown& curve) const {
   painter.setPen(QPen(curve.data.colour, 1.5));
   QPolygonF line;
@@ -297,11 +237,15 @@ void TrendChart::PaintCurve(QPainter& painter, const Shown& curve) const {
     }
     line.clear();
   };
-  for (const DecimatedPoint& point : curve.drawn) {
+  for (const DrawnPoint& point : curve.drawn.points) {
     if (point.startsLine) {
       flush();
     }
-    line << QPointF(XOf(point.time), YOf(curve, point.value));
+    const double x = XOf(point.time);
+    line << QPointF(x, YOf(curve, point.low));
+    if (point.high != point.low) {
+      line << QPointF(x, YOf(curve, point.high));
+    }
   }
   flush();
 }
@@ -328,26 +272,19 @@ std::optional<TrendChart::NearPoint> TrendChart::PointNear(QPointF position) con
   std::optional<NearPoint> nearest;
   for (int index = 0; index < CurveCount(); ++index) {
     const Shown& curve = curves[index];
+    const auto& points = curve.drawn.points;
     const double fromTime = TimeAt(position.x() - kHoverReach);
-    auto it = std::lower_bound(curve.drawn.begin(), curve.drawn.end(), fromTime,
-                               [](const DecimatedPoint& p, double t) { return p.time < t; });
-    for (; it != curve.drawn.end() && XOf(it->time) <= position.x() + kHoverReach; ++it) {
-      const double distance =
-          std::hypot(XOf(it->time) - position.x(), YOf(curve, it->value) - position.y());
-      if (distance >= best) {
-        continue;
+    auto it = std::lower_bound(points.begin(), points.end(), fromTime,
+                               [](const DrawnPoint& p, double t) { return p.time < t; });
+    for (; it != points.end() && XOf(it->time) <= position.x() + kHoverReach; ++it) {
+      for (const bool high : {false, true}) {
+        const double distance = std::hypot(XOf(it->time) - position.x(),
+                                           YOf(curve, high ? it->high : it->low) - position.y());
+        if (distance < best) {
+          best = distance;
+          nearest = NearPoint{index, *it, high};
+        }
       }
-      best = distance;
-      // The sample drawn: of those at its time, the one with its value.
-      const auto& samples = curve.data.samples;
-      auto sample = std::lower_bound(samples.begin(), samples.end(), it->time,
-                                     [](const TimedValue& s, double t) { return s.time < t; });
-      while (std::next(sample) != samples.end() && std::next(sample)->time == it->time &&
-             sample->value != it->value) {
-        ++sample;
-      }
-      const auto at = static_cast<std::size_t>(sample - samples.begin());
-      nearest = NearPoint{index, *it, curve.data.kinds[at], at};
     }
   }
   return nearest;
@@ -381,17 +318,22 @@ QString TrendChart::HoverText(QPointF position) const {
     return {};
   }
   const TrendCurve& curve = curves[near->curve].data;
-  if (curve.hourly) {
-    return QStringLiteral("%1\n%2: %3 %4\nan hour's extreme; every frame is still being read")
-        .arg(UtcLabel(near->point.time), curve.name, QString::number(near->point.value, 'g', 6),
-             curve.unit);
+  const DrawnPoint& point = near->point;
+  if (point.bucketSeconds > 0) {
+    // A column of the archive's overview: its span and its extremes, not one frame.
+    const double from = std::floor(point.time / point.bucketSeconds) * point.bucketSeconds;
+    return QStringLiteral(
+               "%1 to %2\n%3: %4 to %5 %6\nlowest and highest of the frames then;"
+               " click to open the frame of the %7")
+        .arg(UtcLabel(from), UtcLabel(from + point.bucketSeconds), curve.name,
+             QString::number(point.low, 'g', 6), QString::number(point.high, 'g', 6), curve.unit,
+             near->high ? tr("highest") : tr("lowest"));
   }
   return QStringLiteral("%1\n%2: %3 %4\ntime: %5\n%6click to open its pass")
-      .arg(UtcLabel(near->point.time), curve.name, QString::number(near->point.value, 'g', 6),
-           curve.unit, QString::fromLatin1(TrendTimeKindName(near->kind)),
-           StationsText(near->sample < curve.keys.size() ? curve.keys[near->sample] : 0));
+      .arg(UtcLabel(point.time), curve.name, QString::number(point.low, 'g', 6), curve.unit,
+           QString::fromLatin1(TrendTimeKindName(point.kind)), StationsText(point.key));
 }
 
-void TrendChart::resizeEvent(QResizeEvent*) { Redecimate(); }
+void TrendChart::resizeEvent(QResizeEvent*) { Regather(); }
 
 }  // namespace quilmar

@@ -2,10 +2,13 @@
 // colour of its own (the first on the left, the second on the right, further ones stacked
 // outwards). One shared axis keeps events in different parameters at the same x, which
 // stacked panes would too, but a single plot lets the eye compare slopes directly where
-// two or three curves are shown. Each curve is drawn min/max decimated to the plot's pixel
-// columns and broken at pass gaps. Mouse wheel zooms about the cursor, dragging pans,
-// Shift+dragging zooms to the dragged box's time span, a double-click shows the whole range,
-// and hovering names the time, value, time kind and the stations that received the frame.
+// two or three curves are shown. Each curve is painted from the tiles of the archive's
+// series held (at most two points per pixel column, a coarser tile where a finer one is
+// still being read) and broken at pass gaps; the chart names the tiles it misses and the
+// window reads them. Mouse wheel zooms about the cursor, dragging pans, Shift+dragging zooms
+// to the dragged box's time span, a double-click shows the whole range, and hovering names
+// the time, value, time kind and the stations that received the frame (or a column's
+// extremes where the view is wider than the frames).
 #pragma once
 
 #include <QColor>
@@ -18,7 +21,7 @@
 #include <vector>
 
 #include "archive/trend_query.h"
-#include "min_max_decimation.h"
+#include "series_tiles.h"
 
 class QPainter;
 class QRubberBand;
@@ -30,23 +33,30 @@ struct TrendCurve {
   QString name;  // "Battery Volts (EPS/TCS)"
   QString unit;
   QColor colour;
-  std::vector<TimedValue> samples;   // in time order
-  std::vector<TrendTimeKind> kinds;  // one per sample
-  // One per sample: the key of the frame that carried the value; 0 for an hour's extreme.
-  std::vector<std::int64_t> keys;
-  // The samples are each archived hour's lowest and highest value (in pairs, lowest first)
-  // while every frame's is still being read.
-  bool hourly = false;
 };
 
-// A point clicked on the chart, as the frame behind it is found again: by its frame's key, or
-// for an hour's extreme (key 0) as the hour's lowest or highest value of the parameter.
+// A point clicked on the chart, as the frame behind it is found again: by its frame's key,
+// or for a column's extreme (key 0) as the lowest or highest value of the parameter in the
+// column's time span (an hour's when no span is given).
 struct TrendPointRef {
   int parameterRow = -1;
   double time = 0.0;  // seconds since the Unix epoch
   std::int64_t key = 0;
-  bool hourHighest = false;
+  bool hourHighest = false;     // the column's highest value rather than its lowest
+  std::int64_t bucketFrom = 0;  // the column's first and last second, for a key of 0
+  std::int64_t bucketTo = 0;
 };
+
+// One curve's values of the frames in view, as exported.
+struct TrendCurveValues {
+  QString name;
+  QString unit;
+  std::vector<TrendSample> samples;  // in time order
+};
+
+// The values as CSV: one row per value with its UTC time, time kind, parameter, unit and
+// value, what "Export Visible Range as CSV..." saves.
+QString TrendValuesCsv(const std::vector<TrendCurveValues>& curves);
 
 class TrendChart : public QWidget {
   Q_OBJECT
@@ -54,27 +64,33 @@ class TrendChart : public QWidget {
  public:
   explicit TrendChart(QWidget* parent = nullptr);
 
-  void AddCurve(TrendCurve curve);
+  // A curve with the tiles first read for it; RemoveCurve drops its tiles too.
+  void AddCurve(TrendCurve curve, std::vector<std::pair<TileKey, Tile>> tiles = {});
   void RemoveCurve(int parameterRow);
-  // Replaces a shown curve's samples by its every frame's, read up to readUpTo after its
-  // hourly overview was charted; samples appended since, newer than those, are kept. False
-  // when the parameter is not shown.
-  bool ReplaceSamples(int parameterRow, std::vector<TimedValue> samples,
-                      std::vector<TrendTimeKind> kinds, std::vector<std::int64_t> keys,
-                      double readUpTo);
-  // Adds samples in time order to a shown curve, each at its place in time, as frames
-  // arrive in the archive; kinds and keys hold one per sample. A sample of a frame the curve
-  // has (its key, or without keys its time and value) is taken as read twice and left out.
-  void MergeSamples(int parameterRow, const std::vector<TimedValue>& samples,
-                    const std::vector<TrendTimeKind>& kinds, const std::vector<std::int64_t>& keys);
   int CurveCount() const { return static_cast<int>(curves.size()); }
   const TrendCurve& Curve(int index) const { return curves[index].data; }
   // The value axis of a curve: its value at the plot's bottom and top edges.
   std::pair<double, double> ValueAxis(int index) const {
     return {curves[index].low, curves[index].high};
   }
-  // What is drawn of a curve now: at most two points per pixel column.
-  const std::vector<DecimatedPoint>& DrawnPoints(int index) const { return curves[index].drawn; }
+  // What is painted of a curve now: at most two tile columns per pixel column.
+  const std::vector<DrawnPoint>& DrawnPoints(int index) const { return curves[index].drawn.points; }
+  // The coarsest level of the archive a curve is painted from now.
+  SeriesLevel DrawnLevel(int index) const { return curves[index].drawn.coarsest; }
+
+  // The tiles held, and those the view still lacks (of every curve, left to right).
+  const SeriesTiles& Tiles() const { return tiles; }
+  std::vector<TileKey> MissingTiles() const;
+  // Every curve painted from tiles of the view's width.
+  bool Refined() const { return MissingTiles().empty(); }
+  // Tiles read for the view; a tile of a parameter no longer shown is dropped.
+  void PutTiles(std::vector<std::pair<TileKey, Tile>> read);
+  // Frames archived at these times: the tiles holding them are read again. Counts as a change
+  // of what the tiles hold (see TileChanges).
+  void InvalidateTiles(int parameterRow, const std::vector<double>& times);
+  void DropTiles(int parameterRow);
+  // Grows whenever tiles held are dropped for new frames: tiles read before then may miss them.
+  int TileChanges() const { return tileChanges; }
 
   // The whole range (a double-click returns to it) and the range shown.
   void SetFullRange(double from, double to);
@@ -95,26 +111,33 @@ class TrendChart : public QWidget {
 
   // The hover text at a widget position, empty when no drawn point is near.
   QString HoverText(QPointF position) const;
-  // The values of every curve in the range shown, as CSV (UTC time, time kind, parameter,
-  // unit, value), what the right-click menu exports.
-  QString VisibleRangeCsv() const;
-  // Saves the chart as PNG or SVG, or the visible range as CSV, chosen by the file name's
-  // ending; the file is replaced only once complete. False with the reason in error.
+  // Saves the chart as a PNG picture or an SVG drawing, chosen by the file name's ending; the
+  // file is replaced only once complete. False with the reason in error.
   bool SaveAs(const QString& path, QString& error);
 
-  // The drawn point nearest a widget position, if one is within reach.
+  // The drawn point nearest a widget position, if one is within reach: its low or its high end.
   struct NearPoint {
     int curve = -1;
-    DecimatedPoint point;
-    TrendTimeKind kind{};
-    std::size_t sample = 0;  // its index in the curve's samples
+    DrawnPoint point;
+    bool high = false;  // nearer the column's highest value than its lowest
   };
   std::optional<NearPoint> PointNear(QPointF position) const;
+
+  // Finds the frame of a column's extreme that was clicked (in the background) and hands it
+  // to Clicked; without one, the click names the column's time and its hour is searched.
+  using ExtremeFinder = std::function<void(const TrendPointRef& point)>;
+  void SetExtremeFinder(ExtremeFinder finder) { extremeFinder = std::move(finder); }
+  // The frame behind a click, found: announced as pointClicked.
+  void Clicked(const TrendPointRef& point) { emit pointClicked(point); }
 
  signals:
   void ViewChanged(double from, double to);
   // A click (not a drag) on a drawn point: the frame behind it.
   void pointClicked(const quilmar::TrendPointRef& point);
+  // The view lacks tiles (MissingTiles) that no one has asked for yet.
+  void tilesWanted();
+  // "Export Visible Range as CSV..." chose a file: the values in view are read for it.
+  void valuesExportChosen(const QString& path);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -130,12 +153,13 @@ class TrendChart : public QWidget {
  private:
   struct Shown {
     TrendCurve data;
-    std::vector<DecimatedPoint> drawn;
+    GatheredView drawn;
     double low = 0.0;  // the value axis
     double high = 1.0;
   };
 
-  void Redecimate();
+  // Gathers every curve's points for the view from the tiles and fits the value axes.
+  void Regather();
   double XOf(double time) const;
   double YOf(const Shown& curve, double value) const;
   double TimeAt(double x) const;
@@ -149,6 +173,9 @@ class TrendChart : public QWidget {
   void ShowHover(QPointF position, QPoint globalPosition);
 
   std::vector<Shown> curves;
+  SeriesTiles tiles;
+  int tileChanges = 0;
+  ExtremeFinder extremeFinder;
   double fullFrom = 0.0;
   double fullTo = 1.0;
   bool hasRange = false;  // a full range was given: there are times to put on the axis

@@ -1,5 +1,6 @@
 // What the Trends chart's right-click menu saves: the chart as a PNG or SVG picture, and the
-// values in the visible range as CSV, one row per value.
+// values in the visible range as CSV, one row per frame's value (read from the archive by
+// the window, as the chart holds only each column's extremes).
 #include <QContextMenuEvent>
 #include <QDateTime>
 #include <QFileDialog>
@@ -28,24 +29,22 @@ QString CsvCell(const QString& text) {
   return u'"' + quoted + u'"';
 }
 
-QString IsoUtc(double seconds) {
-  return QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(seconds * 1000.0), QTimeZone::utc())
+QString IsoUtc(std::int64_t seconds) {
+  return QDateTime::fromSecsSinceEpoch(seconds, QTimeZone::utc())
       .toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss'Z'"));
 }
 
 }  // namespace
 
-QString TrendChart::VisibleRangeCsv() const {
+QString TrendValuesCsv(const std::vector<TrendCurveValues>& curves) {
   QString csv = QStringLiteral("timeUtc,timeKind,parameter,unit,value\r\n");
-  for (const Shown& curve : curves) {
-    const auto& samples = curve.data.samples;
-    auto it = std::lower_bound(samples.begin(), samples.end(), viewFrom,
-                               [](const TimedValue& s, double t) { return s.time < t; });
-    for (; it != samples.end() && it->time <= viewTo; ++it) {
-      const TrendTimeKind kind = curve.data.kinds[static_cast<std::size_t>(it - samples.begin())];
-      csv += IsoUtc(it->time) + u',' + QString::fromLatin1(TrendTimeKindName(kind)) + u',' +
-             CsvCell(curve.data.name) + u',' + CsvCell(curve.data.unit) + u',' +
-             QString::number(it->value, 'g', QLocale::FloatingPointShortest) +
+  for (const TrendCurveValues& curve : curves) {
+    const QString name = CsvCell(curve.name);
+    const QString unit = CsvCell(curve.unit);
+    for (const TrendSample& sample : curve.samples) {
+      csv += IsoUtc(sample.utcSeconds) + u',' +
+             QString::fromLatin1(TrendTimeKindName(sample.kind)) + u',' + name + u',' + unit +
+             u',' + QString::number(sample.value, 'g', QLocale::FloatingPointShortest) +
              QStringLiteral("\r\n");
     }
   }
@@ -66,8 +65,6 @@ bool TrendChart::SaveAs(const QString& path, QString& error) {
     svg.setTitle(windowTitle());
     QPainter painter(&svg);
     render(&painter);
-  } else if (path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive)) {
-    file.write(VisibleRangeCsv().toUtf8());
   } else if (!grab().save(&file, "PNG")) {
     error = QStringLiteral("cannot write %1: the picture could not be encoded").arg(path);
     file.cancelWriting();
@@ -104,6 +101,10 @@ void TrendChart::contextMenuEvent(QContextMenuEvent* event) {
       }
       if (!path.endsWith(u'.' + extension, Qt::CaseInsensitive)) {
         path += u'.' + extension;
+      }
+      if (choice.needsValues) {
+        emit valuesExportChosen(path);
+        return;
       }
       QString error;
       if (!SaveAs(path, error)) {

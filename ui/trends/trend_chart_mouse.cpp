@@ -1,6 +1,6 @@
 // The Trends chart under the mouse: the wheel zooms about the pointer, dragging pans,
 // Shift+dragging draws a rubber band and zooms to its time span, a double-click shows the
-// whole range, hovering shows a point's text and a click on a point names its frame's time.
+// whole range, hovering shows a point's text and a click on a point names its frame.
 #include <QMouseEvent>
 #include <QRubberBand>
 #include <QToolTip>
@@ -133,14 +133,23 @@ void TrendChart::mouseReleaseEvent(QMouseEvent* event) {
   dragging = false;
   if (!dragMoved) {
     if (const std::optional<NearPoint> near = PointNear(event->position())) {
-      const TrendCurve& curve = curves[static_cast<std::size_t>(near->curve)].data;
+      const DrawnPoint& drawn = near->point;
       TrendPointRef point;
-      point.parameterRow = curve.parameterRow;
-      point.time = near->point.time;
-      point.key = near->sample < curve.keys.size() ? curve.keys[near->sample] : 0;
-      // An hour's lowest and highest value come in pairs, the lowest first.
-      point.hourHighest = curve.hourly && near->sample % 2 == 1;
-      emit pointClicked(point);
+      point.parameterRow = curves[static_cast<std::size_t>(near->curve)].data.parameterRow;
+      point.time = drawn.time;
+      point.key = drawn.key;
+      point.hourHighest = near->high;
+      if (drawn.bucketSeconds > 0) {
+        // A column's extreme: the frame that carries it is looked for in the column's span.
+        const auto from = static_cast<std::int64_t>(std::floor(drawn.time / drawn.bucketSeconds));
+        point.bucketFrom = from * drawn.bucketSeconds;
+        point.bucketTo = point.bucketFrom + drawn.bucketSeconds - 1;
+      }
+      if (point.key == 0 && extremeFinder) {
+        extremeFinder(point);
+      } else {
+        emit pointClicked(point);
+      }
     }
   }
 }

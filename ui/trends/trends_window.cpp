@@ -27,7 +27,6 @@
 #include "archive/archive.h"
 #include "archive/archive_passes.h"
 #include "archive/frame_stations.h"
-#include "archive/trend_overview.h"
 #include "archive/trend_query.h"
 #include "core/parameter_catalogue.h"
 #include "no_archive_yet.h"
@@ -74,6 +73,9 @@ TrendsWindow::TrendsWindow(const ArchiveLocation& location, QWidget* parent)
   connect(queries, &TrendsQueries::pendingChanged, this, &TrendsWindow::OnPendingChanged);
   connect(chart, &TrendChart::ViewChanged, this, &TrendsWindow::ShowViewInRangeFields);
   chart->SetStationLookup([this](std::int64_t frameKey) { return StationsOf(frameKey); });
+  connect(chart, &TrendChart::tilesWanted, this, &TrendsWindow::ReadMissingTiles);
+  connect(chart, &TrendChart::valuesExportChosen, this, &TrendsWindow::SaveVisibleValues);
+  chart->SetExtremeFinder([this](const TrendPointRef& point) { FindExtremeFrame(point); });
 
   OpenArchive(location);
 }
@@ -137,8 +139,8 @@ void TrendsWindow::CancelReads() {
   const bool wasWaiting = !waitingText.isEmpty();
   queries->CancelAll();
   looking = false;
-  hoursRequests.clear();
-  fullRequests.clear();
+  firstReads.clear();
+  readingTiles = false;
   stationsAsked = 0;
   // A parameter whose overview was dropped is unticked: ticking it again reads it anew.
   for (int g = 0; g < list->topLevelItemCount(); ++g) {
@@ -278,8 +280,7 @@ void TrendsWindow::OnItemChanged(QTreeWidgetItem* item, int) {
     AddParameter(row.toInt());
   } else if (!checked) {
     // Reads of it under way are dropped when they answer.
-    hoursRequests.erase(row.toInt());
-    fullRequests.erase(row.toInt());
+    firstReads.erase(row.toInt());
     if (shown) {
       chart->RemoveCurve(row.toInt());
     }
@@ -313,7 +314,7 @@ void TrendsWindow::ChartTickedParameters() {
     for (int i = 0; i < group->childCount(); ++i) {
       const int row = group->child(i)->data(0, kRowRole).toInt();
       if (group->child(i)->checkState(0) == Qt::Checked && !IsCharted(row) &&
-          hoursRequests.count(row) == 0) {
+          firstReads.count(row) == 0) {
         AddParameter(row);
       }
     }

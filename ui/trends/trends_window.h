@@ -1,10 +1,11 @@
 // The Trends window: housekeeping parameters over the whole mission archive. A list of the
 // parameters grouped by section with a filter box; ticking one charts it with the others on
-// one UTC time axis, at once from the archive's hourly overview, then with every frame's
-// value. Every read of the archive runs in a thread of its own, so that the window never
-// waits for the database: one that takes longer than a moment says so in the status bar,
-// with a button that drops it, and the chart stays usable meanwhile. Presets show
-// the last day, week or month before the newest archived frame, or everything, and two UTC
+// one UTC time axis, painted from tiles of the archive's series by level of detail (hours,
+// minutes, frames) that the window reads as the view asks for them. Every read of the archive
+// runs in a thread of its own, so that the window never waits for the database: a zoom or a
+// pan paints at once from the tiles held and refines when the finer ones arrive, and a read
+// that takes longer than a moment says so in the status bar, with a button that drops it. Presets
+// show the last day, week or month before the newest archived frame, or everything, and two UTC
 // fields choose any range. The window looks at the archive every few seconds and, while
 // frames are added (a live session here or in another program), extends the curves and a
 // view that shows the newest time.
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include "archive/archive_location.h"
+#include "tile_read.h"
 
 class QDateTimeEdit;
 class QLabel;
@@ -30,6 +32,8 @@ namespace quilmar {
 
 class TrendChart;
 class TrendsQueries;
+struct TrendPointRef;
+struct TrendTileBatch;
 
 // A parameter's name and unit as the list and the status bar show it: "Battery Volts [V]".
 QString TrendParameterLabel(int parameterRow);
@@ -67,6 +71,11 @@ class TrendsWindow : public QMainWindow {
   // Drops every read under way, as the status bar's Cancel does.
   void CancelReads();
   void SetPollInterval(int milliseconds);
+  // Reads the values of the frames in view from the archive and saves them as CSV at path,
+  // as the chart's "Export Visible Range as CSV..." does; the status bar says how it went.
+  void SaveVisibleValues(const QString& path);
+  // What the tiles are read with (ReadTile unless a test hands in another).
+  void SetTileReader(TileReader reader);
 
  signals:
   // KISS logs or SatNOGS downloads dropped on the window, to be added to the archive.
@@ -91,15 +100,13 @@ class TrendsWindow : public QMainWindow {
   void ApplyFilter(const QString& text);
   void OnItemChanged(QTreeWidgetItem* item, int column);
   void AddParameter(int parameterRow);
-  struct HoursRead;
-  void ApplyHours(int parameterRow, HoursRead& read);
-  void StartFullRead(int parameterRow);
-  struct FullRead;
-  void ApplyFullRead(int parameterRow, FullRead& read);
+  void ApplyFirstTiles(int parameterRow, TrendTileBatch& batch);
+  void ReadMissingTiles();
+  void ApplyTiles(bool ok, const QString& error, TrendTileBatch& batch);
+  void FindExtremeFrame(const TrendPointRef& point);
   bool IsCharted(int parameterRow) const;
   void StartCharting(double from, double to);
   void ChartTickedParameters();
-  void CatchUp(int parameterRow, std::int64_t afterKey);
   void ReportPollFailure(const QString& error);
   std::optional<QStringList> StationsOf(std::int64_t frameKey);
   void FollowNewestTime(double oldLast, double oldFirst);
@@ -110,10 +117,14 @@ class TrendsWindow : public QMainWindow {
   // Each kind of read counts its requests: an answer to an older one than the last is stale
   // and dropped.
   int lookRequest = 0;
-  bool looking = false;              // a look for new frames is under way
-  std::map<int, int> hoursRequests;  // by parameter row: the overview asked for last
-  std::map<int, int> fullRequests;
+  bool looking = false;           // a look for new frames is under way
+  std::map<int, int> firstReads;  // by parameter row: its first tiles, asked for last
   int nextRequest = 0;
+  bool readingTiles = false;  // a read of missing tiles is under way; its answer asks again
+  int tileRequest = 0;
+  int extremeRequest = 0;
+  int valuesRequest = 0;
+  TileReader tileReader = ReadTile;
   int lastPassRequest = 0;
   // The stations of hovered frames, read in the background: the hover text says so meanwhile.
   std::map<std::int64_t, std::optional<QStringList>> stations;

@@ -1,12 +1,14 @@
 // The Trends window while the archive grows: a timer looks for frames archived since the
 // last look, as a live session (in this program or another) adds them, or a log of an older
-// pass is added; the curves take them at their times, and a view that shows the newest time
-// follows.
+// pass is added; the tiles that hold their times are read again, and a view that shows the
+// newest time follows.
 #include <QLabel>
 #include <QTimer>
 #include <QTreeWidget>
 #include <algorithm>
 #include <atomic>
+#include <cmath>
+#include <set>
 #include <vector>
 
 #include "archive/archive.h"
@@ -24,31 +26,34 @@ void TrendsWindow::SetPollInterval(int milliseconds) { pollTimer->setInterval(mi
 // What one look at the archive found, in the look's thread.
 struct TrendsWindow::Look {
   std::int64_t afterKey = 0;  // the window's newest frame key when the look began
-  bool extend = false;        // the window charted frames: the curves take the new ones
+  bool extend = false;        // the window charted frames: the tiles of new ones are read again
   std::vector<int> rows;      // of the curves charted when the look began
   std::optional<std::int64_t> key;
   std::optional<TrendRange> span;  // read when there are new frames
   QString error;                   // why there is no span (empty: no timed frames)
   struct Added {
     int row = 0;
-    std::vector<TimedValue> samples;
-    std::vector<TrendTimeKind> kinds;
-    std::vector<std::int64_t> keys;
+    std::vector<double> times;  // one in each finest tile that holds new frames
   };
   std::vector<Added> added;
 };
 
 namespace {
 
+// The times of the frames archived after afterKey that carry the parameter, one per finest
+// tile: a log of a year added at once is a few thousand tiles, not a million times.
 bool ReadAdded(Archive& archive, int parameterRow, std::int64_t afterKey,
-               std::vector<TimedValue>& samples, std::vector<TrendTimeKind>& kinds,
-               std::vector<std::int64_t>& keys, const std::atomic<bool>& cancelled) {
-  return ReadTrendAdded(archive, parameterRow, afterKey, [&](const TrendSample& s) {
-    samples.push_back({static_cast<double>(s.utcSeconds), s.value});
-    kinds.push_back(s.kind);
-    keys.push_back(s.key);
+               std::vector<double>& times, const std::atomic<bool>& cancelled) {
+  std::set<std::int64_t> tiles;
+  const auto span = TileSeconds(kFrameRung);
+  const bool ok = ReadTrendAdded(archive, parameterRow, afterKey, [&](const TrendSample& s) {
+    tiles.insert(static_cast<std::int64_t>(std::floor(static_cast<double>(s.utcSeconds) / span)));
     return !cancelled;
   });
+  for (const std::int64_t tile : tiles) {
+    times.push_back(static_cast<double>(tile * span + span / 2));
+  }
+  return ok;
 }
 
 }  // namespace
@@ -84,8 +89,7 @@ void TrendsWindow::LookAtArchive(bool opening) {
           for (int row : look.rows) {
             Look::Added& added = look.added.emplace_back();
             added.row = row;
-            if (!ReadAdded(archive, row, look.afterKey, added.samples, added.kinds, added.keys,
-                           cancelled)) {
+            if (!ReadAdded(archive, row, look.afterKey, added.times, cancelled)) {
               return false;
             }
           }
@@ -155,13 +159,14 @@ void TrendsWindow::ApplyLook(bool ok, const QString& error, Look& look) {
   // New frames may be receptions of a frame whose stations were read.
   stations.clear();
   for (const Look::Added& added : look.added) {
-    chart->MergeSamples(added.row, added.samples, added.kinds, added.keys);
+    chart->InvalidateTiles(added.row, added.times);
   }
-  // A curve charted while the look ran takes the new frames too.
+  // A curve charted while the look ran may have been read before the new frames: it is read
+  // again.
   for (int i = 0; i < chart->CurveCount(); ++i) {
     const int row = chart->Curve(i).parameterRow;
     if (std::find(look.rows.begin(), look.rows.end(), row) == look.rows.end()) {
-      CatchUp(row, look.afterKey);
+      chart->DropTiles(row);
     }
   }
   lastKey = *look.key;
@@ -179,24 +184,6 @@ void TrendsWindow::ApplyLook(bool ok, const QString& error, Look& look) {
 void TrendsWindow::ReportPollFailure(const QString& error) {
   status->setText(
       tr("%1; trying again in %2 s").arg(error).arg(pollTimer->interval() / 1000.0, 0, 'g', 3));
-}
-
-// Reads a curve's values of the frames archived after the one with key afterKey and adds
-// them at their times; those it has already stay once.
-void TrendsWindow::CatchUp(int parameterRow, std::int64_t afterKey) {
-  queries->Run<Look::Added>(
-      [parameterRow, afterKey](Archive& archive, Look::Added& added,
-                               const std::atomic<bool>& cancelled) {
-        return ReadAdded(archive, parameterRow, afterKey, added.samples, added.kinds, added.keys,
-                         cancelled);
-      },
-      [this, parameterRow](bool ok, const QString& error, Look::Added& added) {
-        if (!ok) {
-          ReportPollFailure(error);
-          return;
-        }
-        chart->MergeSamples(parameterRow, added.samples, added.kinds, added.keys);
-      });
 }
 
 // A view whose right edge was at the old newest time (within a pixel) moves on by what the

@@ -1,13 +1,16 @@
-// Charting a ticked parameter: its hourly overview first, then its every frame's values, each
-// read in a thread of its own; see trends_window.h.
+// Charting a ticked parameter: the tiles of the view first, then whatever tiles a zoom or a
+// pan finds missing, each read in a thread of its own; a click on a column's extreme looks up
+// its frame, and the values in view are read for a CSV export. See trends_window.h.
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLocale>
+#include <QSaveFile>
+#include <algorithm>
 #include <array>
 #include <atomic>
+#include <cmath>
 
 #include "archive/archive.h"
-#include "archive/trend_overview.h"
 #include "archive/trend_query.h"
 #include "core/parameter_catalogue.h"
 #include "trend_chart.h"
@@ -20,6 +23,9 @@ namespace {
 // Colours that stay apart on a white background and for the common colour-vision deficiencies.
 constexpr std::array<QRgb, 8> kColours{0x0072B2, 0xD55E00, 0x009E73, 0xCC79A7,
                                        0xE69F00, 0x56B4E9, 0x000000, 0xF0E442};
+// Tiles read on one connection before the window looks again at what the view lacks: a
+// pan that went on meanwhile is not read for where it has been.
+constexpr std::size_t kTilesPerRead = 8;
 
 }  // namespace
 
@@ -31,42 +37,52 @@ QString TrendParameterLabel(int row) {
                                  name, QLatin1String(info.unit.data(), info.unit.size()));
 }
 
-// The hourly overview of a parameter, as read in its thread.
-struct TrendsWindow::HoursRead {
-  std::vector<TrendHour> hours;
+// Tiles as read in their thread.
+struct TrendTileBatch {
+  std::vector<std::pair<TileKey, Tile>> tiles;
+  int changes = 0;  // the chart's TileChanges when asked: tiles read before new frames go
   qint64 milliseconds = 0;
 };
 
+namespace {
+
+TrendsQueries::Work<TrendTileBatch> ReadTiles(std::vector<TileKey> keys, TileReader reader);
+
+}  // namespace
+
+void TrendsWindow::SetTileReader(TileReader reader) { tileReader = std::move(reader); }
+
+// The parameter is charted once the tiles of the view are in, so that a read that never
+// answers (and is cancelled) leaves it unticked.
 void TrendsWindow::AddParameter(int parameterRow) {
   if (!haveFrames) {
     return;
   }
   const int request = ++nextRequest;
-  hoursRequests[parameterRow] = request;
-  queries->Run<HoursRead>(
-      [parameterRow](Archive& archive, HoursRead& read, const std::atomic<bool>&) {
-        QElapsedTimer timer;
-        timer.start();
-        const bool ok = ReadTrendHours(archive, parameterRow,
-                                       [&](const TrendHour& hour) { read.hours.push_back(hour); });
-        read.milliseconds = timer.elapsed();
-        return ok;
-      },
-      [this, parameterRow, request](bool ok, const QString& error, HoursRead& read) {
-        const auto asked = hoursRequests.find(parameterRow);
-        if (asked == hoursRequests.end() || asked->second != request) {
+  firstReads[parameterRow] = request;
+  const std::vector<TileKey> keys = SeriesTiles::TilesOf(
+      parameterRow, chart->ViewFrom(), chart->ViewTo(), std::max(1, chart->PlotRect().width()));
+  const int changes = chart->TileChanges();
+  queries->Run<TrendTileBatch>(
+      ReadTiles(keys, tileReader),
+      [this, parameterRow, request, changes](bool ok, const QString& error, TrendTileBatch& batch) {
+        const auto asked = firstReads.find(parameterRow);
+        if (asked == firstReads.end() || asked->second != request) {
           return;  // unticked meanwhile, or ticked again
         }
-        hoursRequests.erase(asked);
+        firstReads.erase(asked);
         if (!ok) {
           status->setText(error);
           return;
         }
-        ApplyHours(parameterRow, read);
+        if (changes != chart->TileChanges()) {
+          batch.tiles.clear();  // frames came meanwhile: read again
+        }
+        ApplyFirstTiles(parameterRow, batch);
       });
 }
 
-void TrendsWindow::ApplyHours(int parameterRow, HoursRead& read) {
+void TrendsWindow::ApplyFirstTiles(int parameterRow, TrendTileBatch& batch) {
   if (IsCharted(parameterRow)) {
     return;
   }
@@ -77,82 +93,144 @@ void TrendsWindow::ApplyHours(int parameterRow, HoursRead& read) {
                                              QLatin1String(SectionInfoOf(info.section).name));
   curve.unit = QString::fromLatin1(info.unit.data(), info.unit.size());
   curve.colour = QColor::fromRgb(kColours[coloursUsed++ % kColours.size()]);
-  curve.hourly = true;
-  // Each hour's extremes at the hour's first and last frame time: its lowest first, as the
-  // order within the hour is not kept.
-  for (const TrendHour& hour : read.hours) {
-    curve.samples.push_back({static_cast<double>(hour.firstUtc), hour.low});
-    curve.samples.push_back({static_cast<double>(hour.lastUtc), hour.high});
-    curve.kinds.insert(curve.kinds.end(), 2, TrendTimeKind::kSpacecraft);
-    curve.keys.insert(curve.keys.end(), 2, 0);
-  }
-  const qsizetype hours = static_cast<qsizetype>(read.hours.size());
-  chart->AddCurve(std::move(curve));
-  status->setText(tr("%1: %2 hours in %3 ms; reading every frame...")
-                      .arg(TrendParameterLabel(parameterRow), QLocale().toString(hours))
-                      .arg(read.milliseconds));
-  StartFullRead(parameterRow);
+  chart->AddCurve(std::move(curve), std::move(batch.tiles));
+  const int index = chart->CurveCount() - 1;
+  status->setText(tr("%1: charted from the archive's %2 level in %3 ms")
+                      .arg(TrendParameterLabel(parameterRow),
+                           QLatin1String(SeriesLevelName(chart->DrawnLevel(index))))
+                      .arg(batch.milliseconds));
 }
 
-struct TrendsWindow::FullRead {
-  std::vector<TimedValue> samples;
-  std::vector<TrendTimeKind> kinds;
-  std::vector<std::int64_t> keys;
-  qint64 milliseconds = 0;
-  double readUpTo = 0.0;        // the newest time the read covered
-  std::int64_t keyAtStart = 0;  // the window's newest frame key when the read began
-};
-
-void TrendsWindow::StartFullRead(int parameterRow) {
-  const TrendRange range{static_cast<std::int64_t>(firstTime), static_cast<std::int64_t>(lastTime)};
-  const int request = ++nextRequest;
-  fullRequests[parameterRow] = request;
-  const std::int64_t keyAtStart = lastKey;
-  queries->Run<FullRead>(
-      [parameterRow, range, keyAtStart](Archive& archive, FullRead& read,
-                                        const std::atomic<bool>& cancelled) {
-        QElapsedTimer timer;
-        timer.start();
-        const bool ok = ReadTrend(archive, parameterRow, range, [&](const TrendSample& s) {
-          read.samples.push_back({static_cast<double>(s.utcSeconds), s.value});
-          read.kinds.push_back(s.kind);
-          read.keys.push_back(s.key);
-          return !cancelled;
-        });
-        read.readUpTo = static_cast<double>(range.toUtc);
-        read.keyAtStart = keyAtStart;
-        read.milliseconds = timer.elapsed();
-        return ok;
-      },
-      [this, parameterRow, request](bool ok, const QString& error, FullRead& read) {
-        const auto asked = fullRequests.find(parameterRow);
-        if (asked == fullRequests.end() || asked->second != request) {
+// One read at a time: what the view lacks when it answers is read next, so a long pan costs
+// the tiles where it stops rather than every tile it crossed.
+void TrendsWindow::ReadMissingTiles() {
+  if (readingTiles) {
+    return;
+  }
+  std::vector<TileKey> missing = chart->MissingTiles();
+  if (missing.empty()) {
+    return;
+  }
+  missing.resize(std::min(missing.size(), kTilesPerRead));
+  readingTiles = true;
+  const int request = ++tileRequest;
+  const int changes = chart->TileChanges();
+  queries->Run<TrendTileBatch>(
+      ReadTiles(std::move(missing), tileReader),
+      [this, request, changes](bool ok, const QString& error, TrendTileBatch& batch) {
+        if (request != tileRequest) {
           return;
         }
-        fullRequests.erase(asked);
-        if (!ok) {
-          status->setText(tr("%1: only hourly extremes, every frame could not be read: %2")
-                              .arg(TrendParameterLabel(parameterRow), error));
-          return;
-        }
-        ApplyFullRead(parameterRow, read);
+        batch.changes = changes;
+        ApplyTiles(ok, error, batch);
       });
 }
 
-void TrendsWindow::ApplyFullRead(int parameterRow, FullRead& read) {
-  const qsizetype count = static_cast<qsizetype>(read.samples.size());
-  if (!chart->ReplaceSamples(parameterRow, std::move(read.samples), std::move(read.kinds),
-                             std::move(read.keys), read.readUpTo)) {
+void TrendsWindow::ApplyTiles(bool ok, const QString& error, TrendTileBatch& batch) {
+  readingTiles = false;
+  if (!ok) {
+    // The chart keeps its coarser picture; the next zoom, pan or look asks again.
+    status->setText(tr("The chart could not be refined: %1").arg(error));
     return;
   }
-  // Frames the window took in while the read ran may be older than what it kept: they are
-  // read again and merged (what the read had already is left out).
-  if (lastKey > read.keyAtStart) {
-    CatchUp(parameterRow, read.keyAtStart);
+  if (batch.changes != chart->TileChanges()) {
+    ReadMissingTiles();
+    return;
   }
-  status->setText(tr("%1: %2 values read in %3 ms")
-                      .arg(TrendParameterLabel(parameterRow), QLocale().toString(count))
-                      .arg(read.milliseconds));
+  chart->PutTiles(std::move(batch.tiles));
 }
+
+// The frame behind a column's clicked extreme, found in the background and then opened.
+void TrendsWindow::FindExtremeFrame(const TrendPointRef& point) {
+  const int request = ++extremeRequest;
+  queries->Run<std::optional<TrendFrame>>(
+      [point](Archive& archive, std::optional<TrendFrame>& frame, const std::atomic<bool>&) {
+        frame = FrameOfExtreme(archive, point.parameterRow, {point.bucketFrom, point.bucketTo},
+                               point.hourHighest);
+        return frame || archive.Error().isEmpty();
+      },
+      [this, request, point](bool ok, const QString& error, std::optional<TrendFrame>& frame) {
+        if (request != extremeRequest) {
+          return;
+        }
+        if (!ok || !frame) {
+          status->setText(ok ? tr("No frame of that time carries the value any more") : error);
+          return;
+        }
+        TrendPointRef found = point;
+        found.key = frame->key;
+        found.time = static_cast<double>(frame->utcSeconds);
+        chart->Clicked(found);
+      });
+}
+
+void TrendsWindow::SaveVisibleValues(const QString& path) {
+  std::vector<std::pair<int, TrendCurveValues>> curves;
+  for (int i = 0; i < chart->CurveCount(); ++i) {
+    const TrendCurve& curve = chart->Curve(i);
+    curves.push_back({curve.parameterRow, {curve.name, curve.unit, {}}});
+  }
+  const TrendRange range{static_cast<std::int64_t>(std::ceil(chart->ViewFrom())),
+                         static_cast<std::int64_t>(std::floor(chart->ViewTo()))};
+  const int request = ++valuesRequest;
+  queries->Run<std::vector<TrendCurveValues>>(
+      [curves, range](Archive& archive, std::vector<TrendCurveValues>& read,
+                      const std::atomic<bool>& cancelled) {
+        for (const auto& [row, empty] : curves) {
+          TrendCurveValues& values = read.emplace_back(empty);
+          if (!ReadTrend(archive, row, range, [&](const TrendSample& sample) {
+                values.samples.push_back(sample);
+                return !cancelled;
+              })) {
+            return false;
+          }
+        }
+        return true;
+      },
+      [this, request, path](bool ok, const QString& error, std::vector<TrendCurveValues>& read) {
+        if (request != valuesRequest) {
+          return;
+        }
+        if (!ok) {
+          status->setText(tr("The values in view could not be read: %1").arg(error));
+          return;
+        }
+        QSaveFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(TrendValuesCsv(read).toUtf8()) < 0 ||
+            !file.commit()) {
+          status->setText(tr("cannot write %1: %2").arg(path, file.errorString()));
+          return;
+        }
+        qsizetype count = 0;
+        for (const TrendCurveValues& values : read) {
+          count += static_cast<qsizetype>(values.samples.size());
+        }
+        status->setText(tr("%1 values in view saved to %2").arg(QLocale().toString(count), path));
+      });
+}
+
+namespace {
+
+TrendsQueries::Work<TrendTileBatch> ReadTiles(std::vector<TileKey> keys, TileReader reader) {
+  return [keys = std::move(keys), reader = std::move(reader)](
+             Archive& archive, TrendTileBatch& batch, const std::atomic<bool>& cancelled) {
+    QElapsedTimer timer;
+    timer.start();
+    for (const TileKey& key : keys) {
+      std::optional<Tile> tile = reader(archive, key);
+      if (!tile) {
+        return false;
+      }
+      batch.tiles.emplace_back(key, std::move(*tile));
+      if (cancelled) {
+        break;
+      }
+    }
+    batch.milliseconds = timer.elapsed();
+    return true;
+  };
+}
+
+}  // namespace
 
 }  // namespace quilmar

@@ -1,8 +1,9 @@
 // The Trends window on a small SQLite archive of two passes: charting and unticking a
-// parameter, gaps and extremes in what is drawn, zoom, pan, box zoom and double-click, the
-// hover text with its stations, the filter box, the range fields, frames added while the
-// window is open (also across a PostgreSQL restart), an archive that is not there, and one
-// another program holds locked, which never holds the window.
+// parameter, gaps and extremes in what is drawn, zoom, pan, box zoom and double-click, a
+// zoom painted from a coarser tile until the finer one is read, the hover text with its
+// stations, a click on a column's extreme, the filter box, the range fields, frames added
+// while the window is open (also across a PostgreSQL restart), an archive that is not there,
+// and one another program holds locked, which never holds the window.
 #include "ui/trends/trends_window.h"
 
 #include <gtest/gtest.h>
@@ -29,8 +30,12 @@
 #include <QVariant>
 #include <QWheelEvent>
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cmath>
+#include <memory>
 #include <optional>
+#include <thread>
 
 #include "archive/archive.h"
 #include "archive/trend_overview.h"
@@ -127,16 +132,32 @@ bool FillArchive(const ArchiveLocation& location) {
          AddPass(location, 60, kSecondPass, {"W6XYZ"});
 }
 
-// Waits until no curve shows hourly extremes any more: every frame's values have arrived.
-bool EveryFrameArrives(const TrendChart& chart) {
+// Waits until every curve is painted from tiles of the view's own width.
+bool Refines(const TrendsWindow& window) {
+  return QTest::qWaitFor([&] { return window.PendingReads() == 0 && window.Chart()->Refined(); },
+                         20000);
+}
+
+// The drawn points of the first curve whose first frame lies in [from, to].
+std::vector<DrawnPoint> DrawnWithin(const TrendChart& chart, double from, double to) {
+  std::vector<DrawnPoint> within;
+  if (chart.CurveCount() > 0) {
+    for (const DrawnPoint& point : chart.DrawnPoints(0)) {
+      if (point.time >= from && point.time <= to) {
+        within.push_back(point);
+      }
+    }
+  }
+  return within;
+}
+
+// Waits until the first curve draws a point of the pass that began at start, from tiles of the
+// view's width (a window that looks for new frames all the time has reads under way).
+bool DrawsPass(const TrendsWindow& window, double start) {
   return QTest::qWaitFor(
       [&] {
-        for (int i = 0; i < chart.CurveCount(); ++i) {
-          if (chart.Curve(i).hourly) {
-            return false;
-          }
-        }
-        return true;
+        return window.Chart()->Refined() &&
+               !DrawnWithin(*window.Chart(), start, start + 590).empty();
       },
       20000);
 }
@@ -162,9 +183,9 @@ class TrendsWindowTest : public ::testing::Test {
     window->show();
     window->ShowParameter(kBatteryVolts, true);
     ASSERT_TRUE(Charted(*window, 1));
-    firstCurve = Chart().Curve(0);
+    firstLevel = Chart().DrawnLevel(0);
     firstDrawn = Chart().DrawnPoints(0);
-    ASSERT_TRUE(EveryFrameArrives(Chart()));
+    ASSERT_TRUE(Refines(*window));
   }
 
   TrendChart& Chart() { return *window->Chart(); }
@@ -178,29 +199,111 @@ class TrendsWindowTest : public ::testing::Test {
   QTemporaryDir folder;
   ArchiveLocation location;
   std::unique_ptr<TrendsWindow> window;
-  TrendCurve firstCurve;  // as first charted, from the hourly overview
-  std::vector<DecimatedPoint> firstDrawn;
+  SeriesLevel firstLevel = SeriesLevel::kHour;  // as first charted
+  std::vector<DrawnPoint> firstDrawn;
 };
 
-TEST_F(TrendsWindowTest, FirstChartComesFromTheHoursAndKeepsTheSpike) {
-  EXPECT_TRUE(firstCurve.hourly);
-  EXPECT_EQ(firstCurve.samples.size(), 4u);  // two hours, each its lowest and highest
+// The whole archive is three hours: its columns are narrower than a minute, so the first
+// chart already shows the frames, spike and all.
+TEST_F(TrendsWindowTest, FirstChartIsTheViewsOwnTilesAndKeepsTheSpike) {
+  EXPECT_EQ(firstLevel, SeriesLevel::kFrame);
   EXPECT_TRUE(
-      std::any_of(firstDrawn.begin(), firstDrawn.end(), [](auto& p) { return p.value == kSpike; }));
-  EXPECT_FALSE(Chart().Curve(0).hourly);
-  EXPECT_EQ(Chart().Curve(0).samples.size(), 120u);
+      std::any_of(firstDrawn.begin(), firstDrawn.end(), [](auto& p) { return p.high == kSpike; }));
+  EXPECT_TRUE(Chart().Refined());
+  EXPECT_EQ(Chart().DrawnPoints(0).size(), 120u);  // a column of its own for every frame
 }
 
 TEST_F(TrendsWindowTest, DrawsEveryExtremeAndBreaksTheLineAtThePassGap) {
   ASSERT_EQ(Chart().CurveCount(), 1);
-  EXPECT_EQ(Chart().Curve(0).samples.size(), 120u);
   const auto& drawn = Chart().DrawnPoints(0);
   EXPECT_LE(drawn.size(), 2u * Chart().PlotRect().width());
-  EXPECT_TRUE(std::any_of(drawn.begin(), drawn.end(), [](auto& p) { return p.value == kSpike; }));
+  EXPECT_TRUE(std::any_of(drawn.begin(), drawn.end(), [](auto& p) { return p.high == kSpike; }));
   EXPECT_EQ(std::count_if(drawn.begin(), drawn.end(), [](auto& p) { return p.startsLine; }), 2);
 
   window->ShowParameter(kBatteryVolts, false);
   EXPECT_EQ(Chart().CurveCount(), 0);
+}
+
+// Sixty days around the two passes: columns of an hour or more.
+void ShowSixtyDays(TrendChart& chart) {
+  chart.SetView(kFirstPass - 30 * 86400.0, kFirstPass + 30 * 86400.0);
+}
+
+// A zoom from months to minutes is painted at once from the hour's tile held, spike and all,
+// while the frames are read; once they are in, each frame is a point of its own.
+TEST_F(TrendsWindowTest, AZoomPaintsTheCoarseLevelFirstAndTheFineOneOnceRead) {
+  // Charted anew over sixty days: the only tiles held are of hours.
+  window->ShowParameter(kBatteryVolts, false);
+  ShowSixtyDays(Chart());
+  window->ShowParameter(kBatteryVolts, true);
+  ASSERT_TRUE(Charted(*window, 1));
+  ASSERT_TRUE(Refines(*window));
+  ASSERT_EQ(Chart().DrawnLevel(0), SeriesLevel::kHour);
+  auto open = std::make_shared<std::atomic<bool>>(false);
+  window->SetTileReader([open](Archive& archive, const TileKey& key) {
+    while (!*open) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return ReadTile(archive, key);
+  });
+  Chart().SetView(kFirstPass, kFirstPass + 600);
+  for (const int wait : {0, 200}) {
+    SCOPED_TRACE(wait);
+    QTest::qWait(wait);
+    EXPECT_EQ(Chart().DrawnLevel(0), SeriesLevel::kHour);
+    EXPECT_FALSE(Chart().Refined());
+    const auto& drawn = Chart().DrawnPoints(0);
+    EXPECT_TRUE(std::any_of(drawn.begin(), drawn.end(), [](auto& p) { return p.high == kSpike; }));
+  }
+  *open = true;
+  ASSERT_TRUE(Refines(*window));
+  EXPECT_EQ(Chart().DrawnLevel(0), SeriesLevel::kFrame);
+  const auto& drawn = Chart().DrawnPoints(0);
+  EXPECT_EQ(drawn.size(), 60u);
+  EXPECT_TRUE(std::all_of(drawn.begin(), drawn.end(), [](auto& p) { return p.key > 0; }));
+}
+
+// Where a column sums up many frames, its hover text names its span and extremes, and a click
+// on its highest or lowest value opens the frame that carries it, looked up in the background.
+TEST_F(TrendsWindowTest, AClickOnAColumnsExtremeOpensTheFrameThatCarriesIt) {
+  ShowSixtyDays(Chart());
+  ASSERT_TRUE(Refines(*window));
+  struct Case {
+    const char* name;
+    bool highest;
+    std::int64_t key;
+    double time;
+  };
+  const Case cases[] = {
+      {"highest", true, kSpikeFrame + 1, kFirstPass + kSpikeFrame * 10},
+      {"lowest, the earliest of equal ones", false, 1, kFirstPass},
+  };
+  const auto& drawn = Chart().DrawnPoints(0);
+  const auto hour =
+      std::find_if(drawn.begin(), drawn.end(), [](auto& p) { return p.high == kSpike; });
+  ASSERT_NE(hour, drawn.end());
+  const QRect plot = Chart().PlotRect();
+  const auto [low, high] = Chart().ValueAxis(0);
+  const double x = plot.left() + (hour->time - Chart().ViewFrom()) /
+                                     (Chart().ViewTo() - Chart().ViewFrom()) * plot.width();
+  QSignalSpy clicked(&Chart(), &TrendChart::pointClicked);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const double value = c.highest ? hour->high : hour->low;
+    const QPointF at(x, plot.bottom() - (value - low) / (high - low) * plot.height());
+    const QString text = Chart().HoverText(at);
+    EXPECT_TRUE(text.contains("2026-07-15 19:00:00 UTC to 2026-07-15 20:00:00 UTC"))
+        << text.toStdString();
+    EXPECT_TRUE(text.contains(c.highest ? "frame of the highest" : "frame of the lowest"))
+        << text.toStdString();
+    clicked.clear();
+    SendMouse(QEvent::MouseButtonPress, at, Qt::LeftButton);
+    SendMouse(QEvent::MouseButtonRelease, at, Qt::NoButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return clicked.size() == 1; }, 20000));
+    const auto point = clicked[0][0].value<TrendPointRef>();
+    EXPECT_EQ(point.key, c.key);
+    EXPECT_DOUBLE_EQ(point.time, c.time);
+  }
 }
 
 TEST_F(TrendsWindowTest, WheelZoomsAboutTheCursorDragPansDoubleClickShowsAll) {
@@ -231,6 +334,7 @@ TEST_F(TrendsWindowTest, WheelZoomsAboutTheCursorDragPansDoubleClickShowsAll) {
 
 TEST_F(TrendsWindowTest, HoverNamesTimeValueTimeKindAndStations) {
   Chart().SetView(kFirstPass, kFirstPass + 600);
+  ASSERT_TRUE(Refines(*window));  // each frame a point of its own, with its key
   const QRect plot = Chart().PlotRect();
   const double spikeTime = kFirstPass + kSpikeFrame * 10;
   const double x = plot.left() + (spikeTime - kFirstPass) / 600 * plot.width();
@@ -286,6 +390,7 @@ TEST_F(TrendsWindowTest, HoverStaysWhileThePointerRests) {
   window->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
   Chart().SetView(kFirstPass, kFirstPass + 600);
+  ASSERT_TRUE(Refines(*window));
   const QRect plot = Chart().PlotRect();
   const double x = plot.left() + (kSpikeFrame * 10.0) / 600 * plot.width();
   const QPoint spike(static_cast<int>(std::lround(x)),
@@ -373,11 +478,16 @@ TEST(TrendsWindowArchive, MissingArchiveIsNamedAndNotCreated) {
   EXPECT_TRUE(window.RangeFrom()->isEnabled());
 }
 
-// The CSV export holds exactly the values in view, with their kind, and each file the
-// right-click menu saves is complete; a path that cannot be written is named with its reason.
+// The CSV export holds exactly the values in view, with their kind, read from the archive as
+// the chart holds only each column's extremes; each file the right-click menu saves is
+// complete; a path that cannot be written is named with its reason.
 TEST_F(TrendsWindowTest, SavesTheVisibleValuesAndTheChart) {
   Chart().SetView(kFirstPass + 300, kFirstPass + 400);  // frames 30 to 40 of the first pass
-  const QStringList rows = Chart().VisibleRangeCsv().split("\r\n", Qt::SkipEmptyParts);
+  window->SaveVisibleValues(folder.filePath("values.csv"));
+  ASSERT_TRUE(ReadsSettle(*window));
+  QFile values(folder.filePath("values.csv"));
+  ASSERT_TRUE(values.open(QIODevice::ReadOnly)) << window->StatusText().toStdString();
+  const QStringList rows = QString::fromUtf8(values.readAll()).split("\r\n", Qt::SkipEmptyParts);
   ASSERT_EQ(rows.size(), 1 + 11);
   EXPECT_EQ(rows[0], "timeUtc,timeKind,parameter,unit,value");
   EXPECT_EQ(
@@ -388,20 +498,24 @@ TEST_F(TrendsWindowTest, SavesTheVisibleValuesAndTheChart) {
   EXPECT_EQ(rows[2].toStdString(), "2026-07-15T19:05:10Z,estimated,Battery Volts (EPS/TCS),V,4.6");
   EXPECT_TRUE(rows[4].startsWith("2026-07-15T19:05:30Z,correlated,Battery Volts (EPS/TCS),V,3.90"))
       << rows[4].toStdString();
-  for (const char* name : {"chart.png", "chart.svg", "values.csv"}) {
+  EXPECT_TRUE(window->StatusText().contains("11 values in view saved"))
+      << window->StatusText().toStdString();
+  for (const char* name : {"chart.png", "chart.svg"}) {
     SCOPED_TRACE(name);
     QString error;
     ASSERT_TRUE(Chart().SaveAs(folder.filePath(name), error)) << error.toStdString();
     QFile saved(folder.filePath(name));
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
     const QByteArray head = saved.read(8);
-    EXPECT_TRUE(head.startsWith("\x89PNG") || head.startsWith("<?xml") ||
-                head.startsWith("timeUtc"))
-        << head.toStdString();
+    EXPECT_TRUE(head.startsWith("\x89PNG") || head.startsWith("<?xml")) << head.toStdString();
   }
   QString error;
   EXPECT_FALSE(Chart().SaveAs(folder.filePath("no/such/folder/chart.png"), error));
   EXPECT_TRUE(error.contains("no/such/folder/chart.png")) << error.toStdString();
+  window->SaveVisibleValues(folder.filePath("no/such/folder/values.csv"));
+  ASSERT_TRUE(ReadsSettle(*window));
+  EXPECT_TRUE(window->StatusText().contains("no/such/folder/values.csv"))
+      << window->StatusText().toStdString();
 }
 
 // "Last pass" shows the newest pass alone: from its first frame (after the three-hour gap)
@@ -548,7 +662,6 @@ TEST_F(TrendsWindowTest, FramesAddedToTheArchiveExtendTheOpenChart) {
   };
   window->SetPollInterval(10);
   double newest = kSecondPass + 590;
-  std::size_t samples = 120;
   int pass = 2;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -557,10 +670,12 @@ TEST_F(TrendsWindowTest, FramesAddedToTheArchiveExtendTheOpenChart) {
     const double start = kSecondPass + pass * 3 * 3600;
     ASSERT_TRUE(AddPass(location, pass * 60, start, {"W6XYZ"}));
     ++pass;
-    samples += 60;
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Chart().Curve(0).samples.size() >= samples; }, 5000));
-    EXPECT_EQ(Chart().Curve(0).samples.size(), samples);
-    EXPECT_DOUBLE_EQ(Chart().Curve(0).samples.back().time, start + 590);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Chart().FullTo() == start + 590; }, 5000));
+    // Where the view follows, the new pass is drawn from tiles read again.
+    if (c.follows) {
+      ASSERT_TRUE(DrawsPass(*window, start));
+      EXPECT_LE(Chart().DrawnPoints(0).back().last, start + 590);
+    }
     const double grown = start + 590 - newest;
     newest = start + 590;
     EXPECT_DOUBLE_EQ(Chart().FullTo(), newest);
@@ -576,13 +691,14 @@ TEST_F(TrendsWindowTest, FramesOfAnOlderPassAddedMeanwhileShowAtTheirTimes) {
   const double from = Chart().ViewFrom(), to = Chart().ViewTo();
   const double between = kFirstPass + 3600;
   ASSERT_TRUE(AddPass(location, 120, between, {"W6XYZ"}));
-  ASSERT_TRUE(QTest::qWaitFor([&] { return Chart().Curve(0).samples.size() >= 180; }, 5000));
-  const std::vector<TimedValue>& samples = Chart().Curve(0).samples;
-  EXPECT_EQ(samples.size(), 180u);
+  ASSERT_TRUE(DrawsPass(*window, between));
+  const std::vector<DrawnPoint>& drawn = Chart().DrawnPoints(0);
   EXPECT_TRUE(
-      std::is_sorted(samples.begin(), samples.end(),
-                     [](const TimedValue& a, const TimedValue& b) { return a.time < b.time; }));
-  EXPECT_DOUBLE_EQ(samples[60].time, between);
+      std::is_sorted(drawn.begin(), drawn.end(),
+                     [](const DrawnPoint& a, const DrawnPoint& b) { return a.time < b.time; }));
+  EXPECT_DOUBLE_EQ(DrawnWithin(Chart(), between, between + 590).front().time, between);
+  // Its own line between the two passes' lines.
+  EXPECT_EQ(std::count_if(drawn.begin(), drawn.end(), [](auto& p) { return p.startsLine; }), 3);
   EXPECT_DOUBLE_EQ(Chart().FullTo(), kSecondPass + 590);
   EXPECT_DOUBLE_EQ(Chart().ViewFrom(), from);
   EXPECT_DOUBLE_EQ(Chart().ViewTo(), to);
@@ -603,8 +719,8 @@ TEST(TrendsWindowArchive, AnEmptyArchiveChartsItsFirstFrames) {
   ASSERT_TRUE(AddPass(location, 0, kFirstPass, {"W6XYZ"}));
   window.PollArchive();
   ASSERT_TRUE(Charted(window, 1));
-  ASSERT_TRUE(EveryFrameArrives(*window.Chart()));
-  EXPECT_EQ(window.Chart()->Curve(0).samples.size(), 60u);
+  ASSERT_TRUE(Refines(window));
+  EXPECT_EQ(window.Chart()->DrawnPoints(0).size(), 60u);
   EXPECT_DOUBLE_EQ(window.Chart()->ViewTo(), kFirstPass + 590);
 }
 
@@ -617,20 +733,25 @@ TEST(TrendsWindowArchive, CatchesUpAfterThePostgresqlServerRestarts) {
   TrendsWindow window(location);
   window.ShowParameter(kBatteryVolts, true);
   ASSERT_TRUE(Charted(window, 1));
-  ASSERT_TRUE(EveryFrameArrives(*window.Chart()));
+  ASSERT_TRUE(Refines(window));
   auto* status = window.findChild<QLabel*>("trendsStatus");
+  const std::size_t drawn = window.Chart()->DrawnPoints(0).size();
 
   ASSERT_TRUE(testing::StopPostgres());
   window.PollArchive();
   ASSERT_TRUE(ReadsSettle(window));
   EXPECT_TRUE(status->text().contains("trying again")) << status->text().toStdString();
-  EXPECT_EQ(window.Chart()->Curve(0).samples.size(), 120u);
+  EXPECT_EQ(window.Chart()->DrawnPoints(0).size(), drawn);  // what it had stays
 
   ASSERT_TRUE(testing::RestartPostgres());
-  ASSERT_TRUE(AddPass(location, 120, kSecondPass + 3 * 3600, {"W6XYZ"}));
+  const double third = kSecondPass + 3 * 3600;
+  ASSERT_TRUE(AddPass(location, 120, third, {"W6XYZ"}));
   window.PollArchive();
   ASSERT_TRUE(ReadsSettle(window));
-  EXPECT_EQ(window.Chart()->Curve(0).samples.size(), 180u) << status->text().toStdString();
+  ASSERT_TRUE(DrawsPass(window, third)) << status->text().toStdString();
+  window.Chart()->SetView(third, third + 600);
+  ASSERT_TRUE(Refines(window));
+  EXPECT_EQ(window.Chart()->DrawnPoints(0).size(), 60u) << status->text().toStdString();
 }
 
 // Another program that took the SQLite archive for itself: in WAL mode only an exclusive
@@ -671,14 +792,15 @@ TEST(TrendsWindowArchive, ALockedArchiveNeverHoldsTheWindow) {
   struct Case {
     const char* name;
     Locked locked;
-    std::size_t samples;  // of the curve once the lock is let go
+    bool thirdPass;  // drawn once the lock is let go
   };
   const Case cases[] = {
-      {"opening", Locked::kOpening, 120},
-      {"ticking", Locked::kTicking, 120},
-      {"polling", Locked::kPolling, 180},
-      {"closing", Locked::kClosing, 0},
+      {"opening", Locked::kOpening, false},
+      {"ticking", Locked::kTicking, false},
+      {"polling", Locked::kPolling, true},
+      {"closing", Locked::kClosing, false},
   };
+  const double third = kSecondPass + 3 * 3600;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     QTemporaryDir folder;
@@ -695,9 +817,8 @@ TEST(TrendsWindowArchive, ALockedArchiveNeverHoldsTheWindow) {
     if (c.locked == Locked::kPolling) {
       window->ShowParameter(kBatteryVolts, true);
       ASSERT_TRUE(Charted(*window, 1));
-      ASSERT_TRUE(EveryFrameArrives(*window->Chart()));
-      ASSERT_TRUE(ReadsSettle(*window));
-      ASSERT_TRUE(AddPass(location, 120, kSecondPass + 3 * 3600, {"W6XYZ"}));
+      ASSERT_TRUE(Refines(*window));
+      ASSERT_TRUE(AddPass(location, 120, third, {"W6XYZ"}));
     }
     lock.emplace(location);
     ASSERT_TRUE(lock->Held());
@@ -729,14 +850,11 @@ TEST(TrendsWindowArchive, ALockedArchiveNeverHoldsTheWindow) {
       continue;
     }
     lock.reset();
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] {
-          return window->Chart()->CurveCount() == 1 && !window->Chart()->Curve(0).hourly &&
-                 window->Chart()->Curve(0).samples.size() >= c.samples;
-        },
-        20000));
+    ASSERT_TRUE(Charted(*window, 1));
+    ASSERT_TRUE(DrawsPass(*window, c.thirdPass ? third : kSecondPass));
     ASSERT_TRUE(ReadsSettle(*window));
-    EXPECT_EQ(window->Chart()->Curve(0).samples.size(), c.samples);
+    EXPECT_FALSE(DrawnWithin(*window->Chart(), kFirstPass, kFirstPass + 590).empty());
+    EXPECT_EQ(DrawnWithin(*window->Chart(), third, third + 590).empty(), !c.thirdPass);
     EXPECT_FALSE(window->StatusText().startsWith("Waiting")) << window->StatusText().toStdString();
     EXPECT_FALSE(cancel->isVisibleTo(window.get()));
   }
@@ -783,89 +901,29 @@ TEST(TrendsWindowArchive, CancelDropsTheReadsThatWait) {
   EXPECT_EQ(window.Chart()->CurveCount(), 0);
 }
 
-// Every frame's values, read while a live frame was appended to the hourly curve, replace the
-// hours but keep that frame.
-TEST(TrendChartSamples, EveryFrameReadKeepsFramesAppendedMeanwhile) {
-  using enum TrendTimeKind;
-  TrendChart chart;
-  TrendCurve hours;
-  hours.parameterRow = kBatteryVolts;
-  hours.hourly = true;
-  hours.samples = {{100, 1.0}, {200, 2.0}};
-  hours.kinds = {kSpacecraft, kSpacecraft};
-  chart.AddCurve(hours);
-  chart.MergeSamples(kBatteryVolts, {{300, 3.0}}, {kReception}, {7});
-  ASSERT_TRUE(chart.ReplaceSamples(kBatteryVolts, {{100, 1.0}, {150, 5.0}, {200, 2.0}},
-                                   {kSpacecraft, kEstimated, kSpacecraft}, {1, 2, 3}, 200));
-  const TrendCurve& curve = chart.Curve(0);
-  EXPECT_FALSE(curve.hourly);
-  std::vector<double> times;
-  for (const TimedValue& sample : curve.samples) {
-    times.push_back(sample.time);
-  }
-  EXPECT_EQ(times, (std::vector<double>{100, 150, 200, 300}));
-  EXPECT_EQ(curve.kinds,
-            (std::vector<TrendTimeKind>{kSpacecraft, kEstimated, kSpacecraft, kReception}));
-  EXPECT_EQ(curve.keys, (std::vector<std::int64_t>{1, 2, 3, 7}));
-}
-
-// Samples added to a curve go to their places; a frame read twice (its key again) is left
-// out, another frame of the same time is kept even with the same value.
-TEST(TrendChartSamples, MergedSamplesGoToTheirPlacesOnce) {
-  using enum TrendTimeKind;
-  struct Case {
-    const char* name;
-    std::vector<TimedValue> added;
-    std::vector<std::int64_t> keys;
-    std::vector<double> times;  // of the curve afterwards
-  };
-  const Case cases[] = {
-      {"newer", {{400, 4.0}, {500, 5.0}}, {4, 5}, {100, 200, 300, 400, 500}},
-      {"older and between", {{50, 0.5}, {150, 1.5}}, {6, 7}, {50, 100, 150, 200, 300}},
-      {"read twice", {{200, 2.0}, {300, 3.0}}, {2, 3}, {100, 200, 300}},
-      {"same time, other value", {{200, 2.5}}, {8}, {100, 200, 200, 300}},
-      {"same time and value, other frame", {{300, 3.0}}, {9}, {100, 200, 300, 300}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    TrendChart chart;
-    TrendCurve curve;
-    curve.parameterRow = kBatteryVolts;
-    curve.samples = {{100, 1.0}, {200, 2.0}, {300, 3.0}};
-    curve.kinds = {kSpacecraft, kSpacecraft, kSpacecraft};
-    curve.keys = {1, 2, 3};
-    chart.AddCurve(curve);
-    chart.MergeSamples(kBatteryVolts, c.added,
-                       std::vector<TrendTimeKind>(c.added.size(), kReception), c.keys);
-    std::vector<double> times;
-    for (const TimedValue& sample : chart.Curve(0).samples) {
-      times.push_back(sample.time);
-    }
-    EXPECT_EQ(times, c.times);
-    EXPECT_EQ(chart.Curve(0).kinds.size(), times.size());
-  }
-}
-
 // Curves that are flat in the view each get a height of their own, with their value where
 // their axis says; a curve that varies fills the height as before.
 TEST(TrendChartAxes, FlatCurvesNeverLieOnOneLine) {
   TrendChart chart;
   chart.resize(800, 400);
-  const std::vector<std::vector<TimedValue>> series = {
+  const std::vector<std::vector<std::pair<double, double>>> series = {
       {{100, 5.0}, {200, 5.0}}, {{100, -3.0}, {200, -3.0}}, {{100, 0.0}, {200, 8.0}}};
   for (std::size_t i = 0; i < series.size(); ++i) {
     TrendCurve curve;
     curve.parameterRow = static_cast<int>(i);
-    curve.samples = series[i];
-    curve.kinds.assign(series[i].size(), TrendTimeKind::kSpacecraft);
-    chart.AddCurve(curve);
+    // Each frame at its time, in the tile the view of [0, 300] s is painted from.
+    Tile tile;
+    for (const auto& [time, value] : series[i]) {
+      tile.points.push_back({time, value, value, time});
+    }
+    chart.AddCurve(curve, {{TileKey{curve.parameterRow, kFrameRung, 0}, tile}});
   }
   chart.SetView(0, 300);
   std::vector<double> heights;  // of each curve's first value, as a share of the plot
   for (int i = 0; i < chart.CurveCount(); ++i) {
     const auto [low, high] = chart.ValueAxis(i);
     ASSERT_LT(low, high);
-    heights.push_back((series[static_cast<std::size_t>(i)][0].value - low) / (high - low));
+    heights.push_back((series[static_cast<std::size_t>(i)][0].second - low) / (high - low));
   }
   EXPECT_GT(std::abs(heights[0] - heights[1]), 0.2);
   for (const double height : {heights[0], heights[1]}) {

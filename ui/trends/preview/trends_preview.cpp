@@ -2,7 +2,9 @@
 // Trends window on an archive by itself, for trying it out before it has a menu entry, with
 // parameters ticked by catalogue row and the window saved as a picture if asked.
 // trends-preview ARCHIVE --measure ROW,ROW: times opening with the first parameter, adding
-// the second, and zoom and pan steps (each painted), and prints the peak memory.
+// the second, zoom and pan steps (each painted from the tiles held, from the whole archive's
+// view and from a zoomed one), how long the finer picture takes to arrive after a step, and
+// prints the peak memory.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -10,6 +12,7 @@
 #include <QStringList>
 #include <QTimer>
 #include <algorithm>
+#include <cmath>
 #include <iostream>
 #include <vector>
 
@@ -37,11 +40,17 @@ QByteArray PeakMemory() {
   return "unknown";
 }
 
-// Each step changes the view and paints the chart, as a wheel turn or a drag does.
-double MedianStepMs(quilmar::TrendChart& chart, bool zoom) {
+// Each step changes the view and paints the chart, as a wheel turn or a drag does; what is
+// not held yet is painted from a coarser tile. From the full view, each step starts there
+// again (the return is not timed).
+double MedianStepMs(quilmar::TrendChart& chart, bool zoom, bool fromFullView) {
   std::vector<double> times;
   QElapsedTimer timer;
   for (int step = 0; step < 21; ++step) {
+    if (fromFullView) {
+      chart.SetView(chart.FullFrom(), chart.FullTo());
+      chart.grab();
+    }
     const double from = chart.ViewFrom(), span = chart.ViewTo() - chart.ViewFrom();
     timer.start();
     if (zoom) {
@@ -62,25 +71,36 @@ void WaitForReads(const quilmar::TrendsWindow& window) {
   }
 }
 
-// Until no read is under way and no curve shows hourly extremes any more; the milliseconds
-// since the timer's start.
-qint64 WaitForEveryFrame(const quilmar::TrendsWindow& window, const QElapsedTimer& timer) {
-  const quilmar::TrendChart& chart = *window.Chart();
-  const auto hourly = [&] {
-    for (int i = 0; i < chart.CurveCount(); ++i) {
-      if (chart.Curve(i).hourly) {
-        return true;
-      }
-    }
-    return false;
-  };
-  while (window.PendingReads() > 0 || hourly()) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+// Until no read is under way and every curve is painted from tiles of the view's width; the
+// milliseconds since the timer's start.
+qint64 WaitForRefined(const quilmar::TrendsWindow& window, const QElapsedTimer& timer) {
+  while (window.PendingReads() > 0 || !window.Chart()->Refined()) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
   }
   return timer.elapsed();
 }
 
-// Until the chart shows curves curves, from their hourly overviews.
+// A zoom step to a view not read yet (a tenth of the one before, about a point further on
+// each time), painted from coarser tiles at once and then with the finer ones once read.
+double MedianRefinedMs(quilmar::TrendsWindow& window) {
+  quilmar::TrendChart& chart = *window.Chart();
+  const double fullFrom = chart.FullFrom(), fullSpan = chart.FullTo() - chart.FullFrom();
+  std::vector<double> times;
+  QElapsedTimer timer;
+  for (int step = 0; step < 9; ++step) {
+    const double middle = fullFrom + fullSpan * (0.05 + 0.1 * step);
+    const double span = fullSpan / std::pow(10.0, 1 + step % 4);
+    timer.start();
+    chart.SetView(middle - span / 2, middle + span / 2);
+    chart.grab();
+    WaitForRefined(window, timer);
+    chart.grab();
+    times.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
+  }
+  return Median(times);
+}
+
+// Until the chart shows curves curves.
 void WaitForCurves(const quilmar::TrendsWindow& window, int curves) {
   while (window.Chart()->CurveCount() < curves && window.PendingReads() > 0) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
@@ -102,12 +122,20 @@ int Measure(const quilmar::ArchiveLocation& location, const QStringList& rows) {
   window.Chart()->grab();
   std::cout << "second parameter, painted: " << timer.elapsed() << " ms ("
             << window.StatusText().toStdString() << ")\n";
-  std::cout << "every frame of both read in the background after: "
-            << WaitForEveryFrame(window, timer) << " ms\n";
-  std::cout << "zoom step, painted (median of 21): " << MedianStepMs(*window.Chart(), true)
+  std::cout << "whole view refined in the background after: " << WaitForRefined(window, timer)
             << " ms\n";
-  std::cout << "pan step, painted (median of 21): " << MedianStepMs(*window.Chart(), false)
+  quilmar::TrendChart& chart = *window.Chart();
+  std::cout << "full-view zoom step, painted (median of 21): " << MedianStepMs(chart, true, true)
             << " ms\n";
+  std::cout << "full-view pan step, painted (median of 21): " << MedianStepMs(chart, false, true)
+            << " ms\n";
+  chart.SetView(chart.FullFrom(), chart.FullTo());
+  std::cout << "zoom step, painted (median of 21): " << MedianStepMs(chart, true, false) << " ms\n";
+  std::cout << "pan step, painted (median of 21): " << MedianStepMs(chart, false, false) << " ms\n";
+  std::cout << "zoom to a view not read yet, refined (median of 9): " << MedianRefinedMs(window)
+            << " ms\n";
+  std::cout << "tiles held: " << chart.Tiles().Count() << " of " << chart.Tiles().Capacity() << ", "
+            << chart.Tiles().PointCount() << " points\n";
   std::cout << "peak memory: " << PeakMemory().toStdString() << '\n';
   return 0;
 }
@@ -150,7 +178,7 @@ int main(int argc, char** argv) {
     QTimer::singleShot(500, &window, [&] {
       QElapsedTimer timer;
       timer.start();
-      WaitForEveryFrame(window, timer);  // the picture shows every frame, not hours
+      WaitForRefined(window, timer);  // the picture shows the view's own tiles
       window.grab().save(screenshot);
       application.quit();
     });
