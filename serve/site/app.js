@@ -119,19 +119,14 @@ async function chartPass(pass) {
   page.charts[0].panel.scrollIntoView({behavior: 'smooth', block: 'nearest'});
 }
 
-// A chart point or an episode names a time; the frame is found by its key where the server
-// gives one, else by the frame lookup at that time.
-async function openFrameAt(timeMs, point) {
+// A chart point or an episode names a time: the frame shown is the one of its key where the
+// server gives one, else the housekeeping frame nearest to that time.
+function openFrameAt(timeMs, point) {
   const key = point && point.length > 3 ? point[3] : null;
   if (key !== null && key !== undefined) {
     page.detail.open(key);
-    return;
-  }
-  try {
-    const found = await getJson(query('/api/frame', {time: new Date(timeMs)}));
-    page.detail.open(found.key);
-  } catch (e) {
-    status(`no frame found at ${utcText(timeMs)}: ${e.message}`);
+  } else {
+    page.detail.openNear(timeMs);
   }
 }
 
@@ -140,7 +135,7 @@ function openEvent(event) {
   if (key !== null && key !== undefined) {
     page.detail.open(key);
   } else {
-    openFrameAt(Date.parse(eventField(event, 'first_utc', 'firstUtc')));
+    page.detail.openNear(Date.parse(eventField(event, 'first_utc', 'firstUtc')));
   }
 }
 

@@ -1,6 +1,6 @@
 // A frame's detail: its key, times and stations, its bytes as a hex dump (16 a line with
 // offsets and the printable characters) and its values section by section.
-import {getJson} from './api.js';
+import {getJson, query} from './api.js';
 import {inOrder, kSections, valueTable} from './values.js';
 import {utcText} from './time_axis.js';
 
@@ -25,17 +25,27 @@ export class FrameDetail {
     dialog.querySelector('.close').addEventListener('click', () => dialog.close());
   }
 
-  async open(key) {
+  // The frame of that key.
+  open(key) {
+    return this.read(`/api/frame/${encodeURIComponent(key)}`, `Frame ${key}`);
+  }
+
+  // The housekeeping frame nearest to a time (Unix ms): a chart's point, an episode's start.
+  openNear(timeMs) {
+    return this.read(query('/api/frame', {time: new Date(timeMs)}), `Frame at ${utcText(timeMs)}`);
+  }
+
+  async read(path, title) {
     const sequence = ++this.sequence;
     const d = this.dialog;
-    d.querySelector('h2').textContent = `Frame ${key}`;
+    d.querySelector('h2').textContent = title;
     d.querySelector('.meta').textContent = 'reading…';
     d.querySelector('.hex').textContent = '';
     d.querySelector('.frame-values').replaceChildren();
     if (!d.open) d.showModal();
     let frame;
     try {
-      frame = await getJson(`/api/frame/${encodeURIComponent(key)}`);
+      frame = await getJson(path);
     } catch (e) {
       if (sequence === this.sequence) d.querySelector('.meta').textContent = `not read: ${e.message}`;
       return;
@@ -46,6 +56,7 @@ export class FrameDetail {
   show(frame) {
     const d = this.dialog;
     d.dataset.frame = frame.key;
+    d.querySelector('h2').textContent = `Frame ${frame.key}`;
     const time = frame.time ? `${utcText(Date.parse(frame.time))} (${frame.time_kind})` : 'no time';
     d.querySelector('.meta').textContent = [
       time,

@@ -303,6 +303,47 @@ class PageTest(unittest.TestCase):
         self.assertEqual(hex_lines[1][:4], '0010')
         self.assertEqual(len(hex_lines), (len(frame['hex']) // 2 + 15) // 16)
 
+    def test_an_event_or_a_chart_point_opens_its_frame(self):
+        self.Open()
+        dialog = self.driver.find_element(By.ID, 'frame-dialog')
+
+        def Shown():
+            Wait(self.driver, lambda d: dialog.get_attribute('open') is not None
+                 and dialog.get_attribute('data-frame'), 10, 'no frame shown')
+            key = dialog.get_attribute('data-frame')
+            Wait(self.driver, lambda d: dialog.find_element(By.CSS_SELECTOR, '.hex').text, 10)
+            frame = self.server.get(f'/api/frame/{key}')
+            dialog.find_element(By.CSS_SELECTOR, '.close').click()
+            Wait(self.driver, lambda d: dialog.get_attribute('open') is None, 5)
+            self.driver.execute_script('arguments[0].removeAttribute("data-frame")', dialog)
+            return IsoMs(frame['time'])
+
+        # The list is newest first; each episode opens the frame it starts with.
+        episodes = sorted(self.server.get('/api/events')['events'],
+                          key=lambda e: e.get('first_utc') or e.get('firstUtc'), reverse=True)
+        Wait(self.driver, lambda d: len(d.find_elements(By.CSS_SELECTOR, '#event-list li button'))
+             == len(episodes), 20)
+        for index, episode in enumerate(episodes):
+            with self.subTest(episode=episode['parameter']):
+                self.driver.find_elements(By.CSS_SELECTOR, '#event-list li button')[index].click()
+                first = IsoMs(episode.get('first_utc') or episode.get('firstUtc'))
+                self.assertEqual(Shown() // 1000, first // 1000)
+        # A frame-level chart of the demo pass: a click on a point opens the frame of that time.
+        self.driver.find_element(By.CSS_SELECTOR, '#pass-list button').click()
+        panel = self.driver.find_element(By.CSS_SELECTOR, '.chart-panel')
+        Wait(self.driver, lambda d: panel.get_attribute('data-level') == 'frame', 15)
+        canvas = panel.find_element(By.CSS_SELECTOR, 'canvas')
+        for index in (3, 40):
+            with self.subTest(point=index):
+                x, y, time_ms = self.driver.execute_script(
+                    'const c = Chart.getChart(arguments[0]);'
+                    'const p = c.getDatasetMeta(0).data[arguments[1]];'
+                    'return [p.x, p.y, c.data.datasets[0].data[arguments[1]].x];', canvas, index)
+                size = canvas.size
+                ActionChains(self.driver).move_to_element_with_offset(
+                    canvas, int(x - size['width'] / 2), int(y - size['height'] / 2)).click().perform()
+                self.assertEqual(Shown(), time_ms)
+
     def test_phone_width_stacks_the_sections(self):
         driver = Browser(375, 800)
         self.addCleanup(driver.quit)
