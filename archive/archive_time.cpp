@@ -6,6 +6,7 @@
 #include <charconv>
 #include <chrono>
 #include <cstdio>
+#include <limits>
 
 namespace quilmar {
 namespace {
@@ -44,9 +45,22 @@ std::optional<std::array<int, 6>> ClockFields(std::string_view text) {
   return fields;
 }
 
+// The zone's offset from UTC, in seconds, for a wall-clock reading given as if it were UTC.
+// Of the offsets the zone can have that day, one is right when the zone, at the resulting
+// instant, has that offset itself; the daylight one is tried first.
+int PacificOffsetOfWallClock(const QDateTime& wall) {
+  const int standard = PacificZone().standardTimeOffset(wall);
+  for (const int offset : {standard + 3600, standard}) {
+    if (PacificZone().offsetFromUtc(wall.addSecs(-offset)) == offset) {
+      return offset;
+    }
+  }
+  return standard;
+}
+
 }  // namespace
 
-std::optional<QDateTime> SpacecraftClockToUtc(std::string_view dateTime) {
+std::optional<std::int64_t> SpacecraftClockToUtcMs(std::string_view dateTime) {
   const auto fields = ClockFields(dateTime);
   if (!fields) {
     return std::nullopt;
@@ -57,18 +71,28 @@ std::optional<QDateTime> SpacecraftClockToUtc(std::string_view dateTime) {
   if (!date.isValid() || !time.isValid()) {
     return std::nullopt;
   }
-  // The wall-clock reading as if it were UTC; subtracting the zone's offset gives UTC. Of
-  // the offsets the zone can have that day, one is right when the zone, at the resulting
-  // instant, has that offset itself; the daylight one is tried first.
-  const QDateTime wall(date, time, Qt::UTC);
-  const int standard = PacificZone().standardTimeOffset(wall);
-  for (const int offset : {standard + 3600, standard}) {
-    const QDateTime utc = wall.addSecs(-offset);
-    if (PacificZone().offsetFromUtc(utc) == offset) {
-      return utc;
-    }
+  // The wall-clock reading as if it were UTC; subtracting the zone's offset gives UTC.
+  constexpr std::int64_t kUnixEpochJulianDay = 2440588;
+  const std::int64_t wall =
+      (date.toJulianDay() - kUnixEpochJulianDay) * 86400 + time.msecsSinceStartOfDay() / 1000;
+  // The zone changes its offset only on the hour, so a whole wall-clock hour has one; an
+  // import reads a clock in every frame, mostly in the same hour as the frame before.
+  thread_local std::int64_t cachedHour = std::numeric_limits<std::int64_t>::min();
+  thread_local int cachedOffset = 0;
+  const std::int64_t hour = wall >= 0 ? wall / 3600 : (wall - 3599) / 3600;
+  if (hour != cachedHour) {
+    cachedOffset = PacificOffsetOfWallClock(QDateTime(date, time, Qt::UTC));
+    cachedHour = hour;
   }
-  return wall.addSecs(-standard);
+  return (wall - cachedOffset) * 1000;
+}
+
+std::optional<QDateTime> SpacecraftClockToUtc(std::string_view dateTime) {
+  const auto ms = SpacecraftClockToUtcMs(dateTime);
+  if (!ms) {
+    return std::nullopt;
+  }
+  return QDateTime::fromMSecsSinceEpoch(*ms, Qt::UTC);
 }
 
 QString UtcTextOfMs(std::int64_t ms) {

@@ -23,6 +23,8 @@ inline constexpr char kTimeEstimated[] = "estimated";
 // back the earlier (daylight) reading is taken; a time the change skipped is read at the
 // standard offset, as a clock not yet put forward would mean it.
 std::optional<QDateTime> SpacecraftClockToUtc(std::string_view dateTime);
+// The same as Unix milliseconds, without a QDateTime: an import reads one for every frame.
+std::optional<std::int64_t> SpacecraftClockToUtcMs(std::string_view dateTime);
 
 // The stored text of a time given as Unix milliseconds (whole seconds, as UtcText), made
 // without a QDateTime: an import writes one or two for every frame.

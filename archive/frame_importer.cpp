@@ -112,12 +112,19 @@ bool FrameImporter::Add(const FrameBuffer& frame, std::int64_t position,
     row.receivedMs = reception.receivedAt->toMSecsSinceEpoch();
     touched.Add(*row.receivedMs);
   }
-  // Decoded from the archived bytes, as every later reading of the frame will be.
-  FillFrameRecord(FrameBufferOf(row.bytes), row.record);
+  // Decoded from the archived bytes, as every later reading of the frame will be. While the
+  // source's frames turn out to be archived already (another station's log of a known pass),
+  // only the clock is read here, and a frame is decoded once it proves new.
+  if (lookUpFirst.load(std::memory_order_relaxed)) {
+    WriteSpacecraftClock(FrameBufferOf(row.bytes), row.record.dateTime);
+  } else {
+    FillFrameValues(FrameBufferOf(row.bytes), row.record);
+    row.decoded = true;
+  }
   const std::int64_t at = sequence++;
   row.sequence = at;
-  if (const auto clock = SpacecraftClockToUtc(row.record.dateTime)) {
-    row.clockMs = clock->toMSecsSinceEpoch();
+  if (const auto clock = SpacecraftClockToUtcMs(row.record.dateTime)) {
+    row.clockMs = *clock;
     touched.Add(*row.clockMs);
     const ClockReading reading{at, *row.clockMs};
     ResolveWaiting(reading);
@@ -191,10 +198,6 @@ bool FrameImporter::HandOver() {
   }
   for (Row& row : batch) {
     row.key = (*nextKey)++;
-    const FirstTime first = FirstTimeOf(row);
-    if (first.ms) {
-      hours.Add(*first.ms, row.record);
-    }
   }
   try {
     writer = std::async(std::launch::async,
@@ -294,6 +297,7 @@ bool FrameImporter::InsertFrames(std::span<Row> chunk, Written& written) {
   }
   lookUpFirst = found.known > 0;
   written.distinct += static_cast<std::int64_t>(distinct.size());
+  written.offered += offered;
   written.inserted += inserted;
   written.retimed += found.retimed;
   written.knownTimes.insert(written.knownTimes.end(), found.times.begin(), found.times.end());
@@ -327,19 +331,27 @@ bool FrameImporter::LookUp(std::span<Row> chunk, const std::vector<std::size_t>&
   return true;
 }
 
-// Frames already archived count in their hours with the time they were archived with, which
-// may differ from this source's: only a batch of new frames can be summed up here.
+// The overview holds the frames offered; frames already archived count in their hours with
+// the time they were archived with, which may differ from this source's: only a batch whose
+// offered frames were all new can be summed up here.
 bool FrameImporter::UpdateTrendHours(const Written& written) {
   if (written.inserted == 0) {
     return true;
   }
-  return written.inserted == written.distinct ? hours.MergeIn() : hours.RecomputeIn();
+  return written.inserted == written.offered ? hours.MergeIn() : hours.RecomputeIn();
 }
 
 // The values of the sections a frame does not carry are NULL.
-void FrameImporter::AddFrame(const Row& row) {
+void FrameImporter::AddFrame(Row& row) {
+  if (!row.decoded) {
+    FillFrameValues(FrameBufferOf(row.bytes), row.record);
+    row.decoded = true;
+  }
   const FrameRecord& record = row.record;
   const FirstTime first = FirstTimeOf(row);
+  if (first.ms) {
+    hours.Add(*first.ms, record);
+  }
   frameInsert.Add(static_cast<qint64>(row.key));
   frameInsert.Add(row.digest);
   frameInsert.Add(row.bytes);

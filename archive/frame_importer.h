@@ -21,6 +21,7 @@
 #include <QSet>
 #include <QDateTime>
 #include <QString>
+#include <atomic>
 #include <cstdint>
 #include <future>
 #include <optional>
@@ -75,7 +76,8 @@ class FrameImporter {
     std::int64_t position = 0;
     std::int64_t sequence = 0;  // the frame's place among this source's frames
     ReceptionFacts reception;
-    FrameRecord record;
+    FrameRecord record;    // the clock alone until decoded
+    bool decoded = false;  // the record holds every value
   };
   struct ClockReading {
     std::int64_t sequence = 0;
@@ -87,6 +89,7 @@ class FrameImporter {
     bool ok = true;
     std::int64_t rows = 0;
     std::int64_t distinct = 0;  // distinct frames, counted per chunk of batchRows
+    std::int64_t offered = 0;   // of which offered to the frame table
     std::int64_t inserted = 0;  // of which new to the archive
     std::int64_t retimed = 0;   // archived frames given an earlier reception or estimate
     std::vector<std::int64_t> knownTimes;  // the archived frames' times, where they have one
@@ -103,7 +106,7 @@ class FrameImporter {
               KnownFrames::Found& found);
   bool Finished();
   bool UpdateTrendHours(const Written& written);
-  void AddFrame(const Row& row);
+  void AddFrame(Row& row);
   bool InsertReceptions(std::span<const Row> chunk);
 
   Archive& archive;
@@ -118,14 +121,15 @@ class FrameImporter {
   std::int64_t added = 0;
   std::int64_t newFrames = 0;
   std::int64_t retimedFrames = 0;  // archived frames whose reception or estimate moved earlier
-  bool lookUpFirst = true;         // on the writing thread: the last chunk met archived frames
+  // Set on the writing thread: the last chunk met archived frames; read by the reading one.
+  std::atomic<bool> lookUpFirst = true;
   QSet<QString> stations;          // the stations of this source's receptions
   TouchedTimes knownTimes;         // where the frames this source shares with the archive lie
   BatchInsert frameInsert;
   BatchInsert receptionInsert;
   class KnownFrames knownFrames;
   TouchedTimes touched;         // the clock and reception times this source brought
-  TrendHourAccumulator hours;   // the housekeeping frames of the batch being written, by hour
+  TrendHourAccumulator hours;   // the frames the writing thread offers, by hour
   std::future<Written> writer;  // the batch being written; last, so it is waited for first
 };
 

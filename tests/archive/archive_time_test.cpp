@@ -35,6 +35,30 @@ TEST(ArchiveTime, SpacecraftClockBecomesUtcByTheZoneRules) {
   }
 }
 
+// An import reads the clocks of a pass one after another, minute by minute through the
+// changes: each reading must come out as if it were the only one read, whatever came before
+// (the hour just read, or the same wall hour of another day).
+TEST(ArchiveTime, SuccessiveClocksKeepTheirOwnOffsets) {
+  const QTimeZone pacific("America/Los_Angeles");
+  const auto expected = [&](const QDateTime& wall) {
+    for (const int offset : {-7 * 3600, -8 * 3600}) {
+      if (pacific.offsetFromUtc(wall.addSecs(-offset)) == offset) {
+        return wall.addSecs(-offset).toMSecsSinceEpoch();
+      }
+    }
+    return wall.addSecs(8 * 3600).toMSecsSinceEpoch();
+  };
+  for (const QDate day : {QDate(2026, 3, 8), QDate(2026, 11, 1), QDate(1945, 9, 30),
+                          QDate(2026, 3, 9), QDate(2026, 3, 8), QDate(2026, 10, 31)}) {
+    for (int minute = 0; minute < 24 * 60; minute += 7) {
+      const QDateTime wall(day, QTime(minute / 60, minute % 60, minute % 59), Qt::UTC);
+      const std::string clock = wall.toString("dd.MM.yyyy hh:mm:ss").toStdString();
+      SCOPED_TRACE(clock);
+      EXPECT_EQ(SpacecraftClockToUtcMs(clock), expected(wall));
+    }
+  }
+}
+
 TEST(ArchiveTime, UserTimesAreUtcUnlessTheyNameAnOffset) {
   const struct {
     const char* text;
