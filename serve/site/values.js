@@ -83,7 +83,7 @@ export class LatestValues {
       const body = element('div', 'card-body', 'no frame yet');
       card.append(head, body);
       host.append(card);
-      this.cards.set(name, {card, frame, when, body, section: null, readAt: 0});
+      this.cards.set(name, {card, frame, when, body, section: null, readAt: 0, shown: ''});
     }
   }
 
@@ -95,6 +95,11 @@ export class LatestValues {
       parts.section = section || null;
       parts.readAt = readAt;
       if (!section) continue;
+      // The same answer again (a reconnection reads it anew) leaves the table, and a tooltip
+      // someone is reading, as it is.
+      const shown = JSON.stringify([section.frame, section.values, order.length]);
+      if (shown === parts.shown) continue;
+      parts.shown = shown;
       parts.frame.dataset.frame = section.frame;
       parts.frame.textContent = `frame ${section.frame}`;
       parts.frame.title = 'Show this frame with its bytes';
