@@ -10,7 +10,6 @@
 
 #include "archive/archive_events.h"
 #include "archive/archive_passes.h"
-#include "archive/frame_stations.h"
 #include "archive/trend_query.h"
 #include "limits/value_names.h"
 #include "serve/api_json.h"
@@ -108,6 +107,24 @@ HttpReply Events(ArchiveReader& reader, const LimitSet& limits, const QUrlQuery&
       QJsonObject{{QStringLiteral("events"), written.object().value(QStringLiteral("episodes"))}});
 }
 
+HttpReply FrameReply(ArchiveReader& reader, const LimitSet& limits,
+                     const std::optional<StoredFrame>& frame, bool failed, const QString& missing) {
+  if (failed) {
+    return ArchiveFailed(reader);
+  }
+  if (!frame) {
+    return ErrorReply(404, missing);
+  }
+  const auto stations = reader.StationsOf(frame->key);
+  if (!stations) {
+    return ArchiveFailed(reader);
+  }
+  QJsonObject object = FrameJson(*frame);
+  object[QStringLiteral("stations")] = QJsonArray::fromStringList(*stations);
+  object[QStringLiteral("values")] = FrameValuesJson(frame->record, limits);
+  return JsonReply(object);
+}
+
 HttpReply Frame(ArchiveReader& reader, const LimitSet& limits, QByteArrayView keyText) {
   bool number = false;
   const qlonglong key = keyText.toByteArray().toLongLong(&number);
@@ -116,20 +133,18 @@ HttpReply Frame(ArchiveReader& reader, const LimitSet& limits, QByteArrayView ke
   }
   bool failed = false;
   const auto frame = reader.FrameByKey(key, failed);
-  if (failed) {
-    return ArchiveFailed(reader);
+  return FrameReply(reader, limits, frame, failed, QStringLiteral("no frame with key %1").arg(key));
+}
+
+HttpReply FrameNear(ArchiveReader& reader, const LimitSet& limits, const QUrlQuery& query) {
+  const QString text = query.queryItemValue(QStringLiteral("time"), QUrl::FullyDecoded);
+  const auto time = ParseQueryTime(text);
+  if (!time) {
+    return ErrorReply(400, QStringLiteral("time: not a time: '%1'").arg(text.left(64)));
   }
-  if (!frame) {
-    return ErrorReply(404, QStringLiteral("no frame with key %1").arg(key));
-  }
-  const auto stations = FrameStations(reader.Store(), key);
-  if (!stations) {
-    return ArchiveFailed(reader);
-  }
-  QJsonObject object = FrameJson(*frame);
-  object[QStringLiteral("stations")] = QJsonArray::fromStringList(*stations);
-  object[QStringLiteral("values")] = FrameValuesJson(frame->record, limits);
-  return JsonReply(object);
+  bool failed = false;
+  const auto frame = reader.HousekeepingFrameNear(time->toMSecsSinceEpoch(), failed);
+  return FrameReply(reader, limits, frame, failed, QStringLiteral("no housekeeping frame"));
 }
 
 }  // namespace
@@ -150,6 +165,9 @@ HttpReply AnswerApi(ArchiveReader& reader, const LimitSet& limits, QByteArrayVie
   }
   if (path == "/api/parameters") {
     return JsonReply(QJsonObject{{QStringLiteral("parameters"), ParametersJson()}});
+  }
+  if (path == "/api/frame") {
+    return FrameNear(reader, limits, query);
   }
   constexpr QByteArrayView kFramePrefix = "/api/frame/";
   if (path.startsWith(kFramePrefix) && path.size() > kFramePrefix.size()) {

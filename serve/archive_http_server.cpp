@@ -104,7 +104,7 @@ HttpReply ArchiveHttpServer::Answer(const QHttpServerRequest& request) const {
     }
     return AnswerApi(reader, limits, path, request.query());
   }
-  if (auto login = LoginPageReply(path)) {
+  if (auto login = LoginPageReply(path, settings.folders)) {
     return *login;
   }
   if (!authorized) {
@@ -117,6 +117,11 @@ HttpReply ArchiveHttpServer::Answer(const QHttpServerRequest& request) const {
 }
 
 bool ArchiveHttpServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) {
+  // A WebSocket upgrade the guard let through (its path and token checked) is answered by the
+  // HTTP server's WebSocket handshake once this returns; nothing is written here.
+  if (HeaderOf(request, "upgrade").toLower().contains("websocket")) {
+    return true;
+  }
   const bool headOnly = request.method() == QHttpServerRequest::Method::Head;
   const bool close = socket->property(kCloseAfterReply).toBool();
   socket->write(SerializedReply(Answer(request), headOnly, close));

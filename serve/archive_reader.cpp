@@ -8,6 +8,7 @@
 #include <atomic>
 
 #include "archive/archive_schema.h"
+#include "archive/archive_time.h"
 #include "archive/frame_identity.h"
 #include "core/section_decoders.h"
 
@@ -128,17 +129,57 @@ std::optional<StoredFrame> ArchiveReader::NewestWithSection(Section section, boo
   return query.next() ? FrameOfRow(query) : std::nullopt;
 }
 
-std::optional<StoredFrame> ArchiveReader::FrameByKey(std::int64_t key, bool& failed) {
+std::optional<StoredFrame> ArchiveReader::FirstFrame(const QString& sql, const QVariant& value,
+                                                     bool& failed) {
   QSqlQuery query(archive.Database());
   query.setForwardOnly(true);
-  query.prepare(QStringLiteral("SELECT %1 FROM frame WHERE id = ?").arg(kFrameColumns));
-  query.addBindValue(QVariant::fromValue(static_cast<qint64>(key)));
+  query.prepare(sql);
+  query.addBindValue(value);
   failed = !query.exec();
   if (failed) {
     archive.Fail(query);
     return std::nullopt;
   }
   return query.next() ? FrameOfRow(query) : std::nullopt;
+}
+
+std::optional<StoredFrame> ArchiveReader::FrameByKey(std::int64_t key, bool& failed) {
+  return FirstFrame(QStringLiteral("SELECT %1 FROM frame WHERE id = ?").arg(kFrameColumns),
+                    QVariant::fromValue(static_cast<qint64>(key)), failed);
+}
+
+std::optional<QStringList> ArchiveReader::StationsOf(std::int64_t key) {
+  QSqlQuery query(archive.Database());
+  query.setForwardOnly(true);
+  query.prepare(
+      QStringLiteral("SELECT DISTINCT station FROM reception WHERE frame_id = ? ORDER BY station"));
+  query.addBindValue(QVariant::fromValue(static_cast<qint64>(key)));
+  if (!query.exec()) {
+    archive.Fail(query);
+    return std::nullopt;
+  }
+  QStringList stations;
+  while (query.next()) {
+    stations << query.value(0).toString();
+  }
+  return stations;
+}
+
+// Two walks of the time index, one each way from the second of timeMs.
+std::optional<StoredFrame> ArchiveReader::HousekeepingFrameNear(std::int64_t timeMs, bool& failed) {
+  const QString sql = QStringLiteral(
+      "SELECT %1 FROM frame WHERE time_utc %2 ? AND frame_type = 'S' "
+      "ORDER BY time_utc %3, time_ms %3, id %3 LIMIT 1");
+  const QVariant second = UtcTextOfMs(timeMs);
+  auto before = FirstFrame(sql.arg(kFrameColumns, "<=", "DESC"), second, failed);
+  if (failed) {
+    return std::nullopt;
+  }
+  auto after = FirstFrame(sql.arg(kFrameColumns, ">=", "ASC"), second, failed);
+  if (failed || !before || !after) {
+    return before ? before : after;
+  }
+  return timeMs - *before->timeMs <= *after->timeMs - timeMs ? before : after;
 }
 
 }  // namespace quilmar

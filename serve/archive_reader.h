@@ -38,9 +38,16 @@ class ArchiveReader {
   std::optional<StoredFrame> NewestWithSection(Section section, bool& failed);
   // The frame with the key; nullopt as above when there is none.
   std::optional<StoredFrame> FrameByKey(std::int64_t key, bool& failed);
+  // The housekeeping frame whose time is nearest to timeMs (the earlier one on a tie): the
+  // frame behind a point of a chart. As above when there is none.
+  std::optional<StoredFrame> HousekeepingFrameNear(std::int64_t timeMs, bool& failed);
+  // The stations that received the frame, sorted, each once; nullopt when the archive failed.
+  std::optional<QStringList> StationsOf(std::int64_t key);
 
  private:
   bool ReopenReadOnly();
+  // The first row of a frame query with one bound value.
+  std::optional<StoredFrame> FirstFrame(const QString& sql, const QVariant& value, bool& failed);
 
   Archive archive;
 };

@@ -1,6 +1,9 @@
 // The login page; see login_page.h.
 #include "login_page.h"
 
+#include <QFileInfo>
+#include <array>
+
 namespace quilmar {
 namespace {
 
@@ -71,17 +74,34 @@ HttpReply Page(const char* type, const char* body) {
   return reply;
 }
 
+struct PublicFile {
+  const char* path;  // as requested
+  const char* site;  // the site's file that answers it
+  const char* type;  // the built-in one's type, or nullptr when there is none
+  const char* builtIn;
+};
+
+constexpr std::array<PublicFile, 5> kPublicFiles{{
+    {"/login", "/login.html", "text/html; charset=utf-8", kLoginHtml},
+    {"/login.js", "/login.js", "text/javascript; charset=utf-8", kLoginScript},
+    {"/login.css", "/login.css", "text/css; charset=utf-8", kLoginStyle},
+    {"/style.css", "/style.css", nullptr, nullptr},
+    {"/favicon.svg", "/favicon.svg", nullptr, nullptr},
+}};
+
 }  // namespace
 
-std::optional<HttpReply> LoginPageReply(QByteArrayView path) {
-  if (path == "/login") {
-    return Page("text/html; charset=utf-8", kLoginHtml);
-  }
-  if (path == "/login.js") {
-    return Page("text/javascript; charset=utf-8", kLoginScript);
-  }
-  if (path == "/login.css") {
-    return Page("text/css; charset=utf-8", kLoginStyle);
+std::optional<HttpReply> LoginPageReply(QByteArrayView path, const SiteFolders& folders) {
+  for (const PublicFile& file : kPublicFiles) {
+    if (path != file.path) {
+      continue;
+    }
+    // The built-in page comes as a set: the site's page goes with the site's script.
+    const bool siteHasPage = QFileInfo(folders.site + QLatin1String("/login.html")).isFile();
+    if (siteHasPage || !file.type) {
+      return SiteFileReply(file.site, folders);
+    }
+    return Page(file.type, file.builtIn);
   }
   return std::nullopt;
 }
