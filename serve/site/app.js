@@ -59,13 +59,14 @@ async function readLatest() {
     const [latest] = await Promise.all([getJson('/api/latest'), readParameters()]);
     page.latest.show(latest, page.parameterList.map((p) => p.column));
     markPainted();
-    $('#newest').textContent = latest.newest_frame === null || latest.newest_frame === undefined
-      ? 'no frames archived yet' : `newest frame ${latest.newest_frame}`;
     document.body.dataset.newestFrame = latest.newest_frame ?? '';
     for (const s of Object.values(latest.sections || {})) {
       const t = Date.parse(s.time);
       if (Number.isFinite(t)) noteNewest(t);
     }
+    $('#newest').textContent = latest.newest_frame === null || latest.newest_frame === undefined
+      ? 'no frames archived yet'
+      : `newest reading ${page.newest === null ? '–' : utcText(page.newest)} · last archived frame ${latest.newest_frame}`;
   } catch (e) {
     status(`latest values not read: ${e.message}`);
   } finally {

@@ -59,10 +59,22 @@ export function showPasses(list, passes, onPass) {
       'Click to chart this pass',
     ].filter(Boolean).join('\n');
     const li = item(`${utcSpan(start, end)} · ${pass.frames} frames${missing} · ${stations}`, title,
-                    () => onPass(pass));
+                    () => {
+                      list.querySelector('li.chosen')?.classList.remove('chosen');
+                      li.classList.add('chosen');
+                      onPass(pass);
+                    });
     li.dataset.pass = pass.id;
     return li;
   }, 'no passes');
+}
+
+// A number as an operator reads it (4.059, not the 4.058823585510254 the float holds); a
+// state's word as it is.
+export function numberText(value) {
+  const number = typeof value === 'number' ? value : Number(value);
+  if (value === null || value === '' || !Number.isFinite(number)) return String(value);
+  return number.toLocaleString('en-US', {maximumFractionDigits: 3, useGrouping: false});
 }
 
 // An episode's fields as the server names them (snake case, or the events command's JSON).
@@ -79,7 +91,7 @@ export function showEvents(list, events, parameters, onEvent) {
     const p = parameters.get(event.parameter);
     const name = p ? `${p.name} (${p.section})` : event.parameter;
     const mark = markOf({state: event.worst, direction: event.direction});
-    const worst = field(event, 'worst_value', 'worstValue');
+    const worst = numberText(field(event, 'worst_value', 'worstValue'));
     const unit = p && p.unit && !Number.isNaN(Number(worst)) ? ` ${p.unit}` : '';
     const li = item(`${mark} ${name} · ${utcSpan(first, last)} · ${event.frames} frames · ${worst}${unit}`,
                     `${event.worst} ${event.direction}, stations ${[].concat(event.stations || []).join(', ')}\nClick to open its first frame`,

@@ -159,7 +159,7 @@ export class TrendChart {
 
   buildTicks(scale) {
     const count = Math.max(2, Math.floor(scale.width / 90));
-    const ticks = timeTicks(scale.min, scale.max, count);
+    const ticks = this.view ? timeTicks(scale.min, scale.max, count) : [];
     this.tickLabels = new Map(ticks.map((t) => [t.value, t.label]));
     scale.ticks = ticks.map((t) => ({value: t.value}));
   }

@@ -9,6 +9,7 @@ Exit status 77 (skipped) when Chromium, its driver or Selenium is missing. With
 QUILMAR_SCREENSHOTS=DIR the desktop and phone screenshots are written there as web-page.png
 and web-phone.png.
 """
+import base64
 import json
 import os
 import shutil
@@ -100,8 +101,13 @@ def Browser(width=1400, height=1000):
     options = webdriver.ChromeOptions()
     options.binary_location = kChromium
     for argument in ('--headless=new', '--no-sandbox', '--disable-gpu',
-                     '--disable-dev-shm-usage', f'--window-size={width},{height}'):
+                     '--disable-dev-shm-usage', '--hide-scrollbars',
+                     f'--window-size={width},{height}'):
         options.add_argument(argument)
+    # A window is at least 500 pixels wide: a phone's width is the phone's screen emulated.
+    if width < 500:
+        options.add_experimental_option('mobileEmulation', {
+            'deviceMetrics': {'width': width, 'height': height, 'pixelRatio': 1, 'touch': True}})
     # The network log shows which /api/series requests the page made.
     options.set_capability('goog:loggingPrefs', {'performance': 'ALL', 'browser': 'ALL'})
     return webdriver.Chrome(service=Service(kDriver), options=options)
@@ -355,6 +361,8 @@ class PageTest(unittest.TestCase):
         driver = Browser(375, 800)
         self.addCleanup(driver.quit)
         self.Open(driver)
+        self.assertEqual(driver.execute_script('return window.innerWidth'), 375)
+        Wait(driver, lambda d: d.find_elements(By.CSS_SELECTOR, '.chart-panel canvas'))
         lefts = driver.execute_script(
             'return [...document.querySelectorAll(".card, #trends, #lists")]'
             '.map((e) => Math.round(e.getBoundingClientRect().left));')
@@ -373,10 +381,16 @@ class PageTest(unittest.TestCase):
             self.Screenshot(self.driver, 1400, os.path.join(shots, 'web-page.png'))
 
     def Screenshot(self, driver, width, path):
-        height = driver.execute_script('return document.documentElement.scrollHeight')
-        driver.set_window_size(width, min(height, 4000))
+        # The whole page from its top, however tall the window would have to be.
+        driver.execute_script('window.scrollTo(0, 0)')
         time.sleep(0.5)
-        driver.save_screenshot(path)
+        size = driver.execute_script('const d = document.documentElement;'
+                                     'return [d.scrollWidth, Math.min(d.scrollHeight, 4000)]')
+        shot = driver.execute_cdp_cmd('Page.captureScreenshot', {
+            'captureBeyondViewport': True,
+            'clip': {'x': 0, 'y': 0, 'width': size[0], 'height': size[1], 'scale': 1}})
+        with open(path, 'wb') as f:
+            f.write(base64.b64decode(shot['data']))
 
     def test_axis_ticks_are_utc_whatever_the_zone(self):
         # Run under TZ=America/Los_Angeles and Europe/Berlin too: a tick read in the browser's
