@@ -32,6 +32,7 @@ try:
     from selenium.webdriver.common.action_chains import ActionChains
     from selenium.webdriver.common.actions.wheel_input import ScrollOrigin
     from selenium.webdriver.common.by import By
+    from selenium.webdriver.common.keys import Keys
     from selenium.webdriver.support.ui import Select, WebDriverWait
 except ImportError:
     webdriver = None
@@ -246,8 +247,10 @@ class PageTest(unittest.TestCase):
     def test_zoom_reads_the_visible_range_finer(self):
         # Each way of zooming ends in one request for the range on screen, at a finer level
         # once the range is short: a pass of the demo log is read frame by frame.
-        cases = [('wheel', 'hour'), ('band', 'frame'), ('buttons', 'hour')]
-        for how, level in cases:
+        # how, the level then shown, the view's width after against before
+        cases = [('wheel', 'hour', 0.3), ('band', 'frame', 0.05), ('buttons', 'hour', 0.25),
+                 ('pan', 'hour', 1.0)]
+        for how, level, narrower in cases:
             with self.subTest(how=how):
                 self.Open()
                 panel = self.ChartParameter('eps_tcs_battery_volts')
@@ -272,9 +275,21 @@ class PageTest(unittest.TestCase):
                               int(panel.get_attribute('data-view-to')))
                     self.DragBand(canvas, IsoMs('2026-06-12T16:40:00Z'),
                                   IsoMs('2026-06-12T16:55:00Z'))
+                elif how == 'buttons':
+                    panel.find_element(By.CSS_SELECTOR, '[data-act="in"]').click()
+                    panel.find_element(By.CSS_SELECTOR, '[data-act="in"]').click()
                 else:
+                    # Zoomed in first, then the plot dragged 200 px to the right with shift:
+                    # the view moves earlier by as much time as 200 px show.
                     panel.find_element(By.CSS_SELECTOR, '[data-act="in"]').click()
-                    panel.find_element(By.CSS_SELECTOR, '[data-act="in"]').click()
+                    Wait(self.driver, lambda d: SeriesRequests(d) or None, 10)
+                    before = (int(panel.get_attribute('data-view-from')),
+                              int(panel.get_attribute('data-view-to')))
+                    plot = self.driver.execute_script(
+                        'return Chart.getChart(arguments[0]).chartArea.width', canvas)
+                    ActionChains(self.driver).move_to_element(canvas).key_down(
+                        Keys.SHIFT).click_and_hold().move_by_offset(200, 0).release().key_up(
+                        Keys.SHIFT).perform()
                 first = Wait(self.driver, lambda d: SeriesRequests(d) or None, 10,
                              'no series read after the zoom')
                 time.sleep(0.6)  # a second request would come after the debounce
@@ -282,7 +297,11 @@ class PageTest(unittest.TestCase):
                 self.assertEqual(len(requests), 1, requests)
                 view = (int(panel.get_attribute('data-view-from')),
                         int(panel.get_attribute('data-view-to')))
-                self.assertLess(view[1] - view[0], (before[1] - before[0]) * 0.8)
+                self.assertAlmostEqual((view[1] - view[0]) / (before[1] - before[0]), narrower,
+                                       delta=narrower * 0.15)
+                if how == 'pan':
+                    shift = 200 * (before[1] - before[0]) / plot
+                    self.assertAlmostEqual(before[0] - view[0], shift, delta=shift * 0.05)
                 self.assertAlmostEqual(IsoMs(requests[0]['from']), view[0], delta=1)
                 self.assertAlmostEqual(IsoMs(requests[0]['to']), view[1], delta=1)
                 Wait(self.driver, lambda d: panel.get_attribute('data-level') == level, 10,
