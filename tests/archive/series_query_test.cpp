@@ -11,8 +11,10 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QVariant>
+#include <algorithm>
 #include <cmath>
 #include <map>
+#include <numeric>
 #include <random>
 
 #include "archive/archive.h"
@@ -219,11 +221,20 @@ TEST_P(SeriesQuery, AgreesWithAScanOfTheFramesAtEveryLevel) {
   const std::vector<TestFrame> frames = RandomFrames(random);
   ASSERT_TRUE(archive.BeginWrite());
   TrendHourAccumulator overviews(archive);
-  for (std::size_t from = 0; from < frames.size();) {
-    const std::size_t to =
-        std::min(frames.size(), from + std::uniform_int_distribution<std::size_t>(1, 400)(random));
+  // Batches in random order, their frames too, as logs of several stations arrive.
+  std::vector<std::pair<std::size_t, std::size_t>> batches;
+  for (std::size_t from = 0; from < frames.size(); from = batches.back().second) {
+    batches.emplace_back(
+        from,
+        std::min(frames.size(), from + std::uniform_int_distribution<std::size_t>(1, 400)(random)));
+  }
+  std::shuffle(batches.begin(), batches.end(), random);
+  for (const auto& [from, to] : batches) {
     ASSERT_TRUE(Insert(archive, frames, from, to)) << archive.Error().toStdString();
-    for (std::size_t i = from; i < to; ++i) {
+    std::vector<std::size_t> order(to - from);
+    std::iota(order.begin(), order.end(), from);
+    std::shuffle(order.begin(), order.end(), random);
+    for (const std::size_t i : order) {
       if (frames[i].ms) {
         overviews.Add(*frames[i].ms, Record(frames[i]));
       }
@@ -232,7 +243,6 @@ TEST_P(SeriesQuery, AgreesWithAScanOfTheFramesAtEveryLevel) {
                                                          : overviews.RecomputeIn())
         << archive.Error().toStdString();
     overviews.Clear();
-    from = to;
   }
   ASSERT_TRUE(archive.Commit());
   const std::int64_t first = kStartMs,
@@ -280,6 +290,51 @@ TEST_P(SeriesQuery, AgreesWithAScanOfTheFramesAtEveryLevel) {
   ASSERT_FALSE(merged.at("trend_minute").empty());
   ASSERT_TRUE(RebuildTrendOverviews(archive)) << archive.Error().toStdString();
   EXPECT_EQ(Overviews(archive, {kBatteryVolts, kQuartComp0}), merged);
+}
+
+// The rule of series_query.h at its edges: a column's last millisecond, the range's last
+// millisecond, a silence of exactly the pass gap and one a millisecond longer, a minute whose
+// first frame lies before the range, and one that reaches beyond it.
+TEST_P(SeriesQuery, PlacesEachBucketByItsFirstFrame) {
+  constexpr std::int64_t t0 = 1'779'998'400'000;  // a whole hour
+  constexpr std::int64_t gap = kPassGapSeconds * 1000LL, m = t0 + 2 * kHourMs;
+  const std::vector<std::pair<std::int64_t, double>> timed = {
+      {t0 + 999, 1},        {t0 + 1000, 2},           {t0 + 1999, 3},
+      {t0 + 1999 + gap, 4}, {t0 + 2000 + 2 * gap, 5}, {m - 30'000, 10},
+      {m + 10, 11},         {m + 50'000, 12}};
+  std::vector<TestFrame> frames;
+  for (const auto& [ms, volts] : timed) {
+    frames.push_back({ms, 'S', false, volts});
+  }
+  ASSERT_TRUE(Insert(archive, frames, 0, frames.size()) && RebuildTrendOverviews(archive))
+      << archive.Error().toStdString();
+  const double nan = kNaN;
+  struct Case {
+    const char* name;
+    SeriesRequest request;
+    std::vector<SeriesPoint> points;
+  };
+  const Case cases[] = {
+      {"two columns of a second",
+       {kBatteryVolts, t0, t0 + 1999, 2},
+       {{t0 + 999, 1, 1, t0 + 999}, {t0 + 1000, 2, 3, t0 + 1999}}},
+      {"a gap only after more than the pass gap",
+       {kBatteryVolts, t0, t0 + 2000 + 2 * gap, 1000},
+       {{t0 + 999, 1, 2, t0 + 1000},
+        {t0 + 1999, 3, 3, t0 + 1999},
+        {t0 + 1999 + gap, 4, 4, t0 + 1999 + gap},
+        {t0 + 1999 + gap + (gap + 1) / 2, nan, nan, t0 + 1999 + gap + (gap + 1) / 2},
+        {t0 + 2000 + 2 * gap, 5, 5, t0 + 2000 + 2 * gap}}},
+      {"minutes by their first frame",
+       {kBatteryVolts, m - 20'000, m + 40'000, 1},
+       {{m + 10, 11, 12, m + 50'000}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::optional<Series> read = ReadSeries(archive, c.request);
+    ASSERT_TRUE(read) << archive.Error().toStdString();
+    ExpectSameSeries(*read, {SeriesLevelFor(c.request), c.points});
+  }
 }
 
 // A bucket is as wide as a column at most: the level changes where a column reaches a minute or
