@@ -487,6 +487,9 @@ class PageTest(unittest.TestCase):
                 else:
                     Wait(self.driver, lambda d: d.execute_script(
                         'return document.body.dataset.valuesPainted'), 15, 'no values')
+                    # The push takes the cookie too.
+                    Wait(self.driver, lambda d: d.execute_script(
+                        'return document.body.dataset.live') == 'live', 15, 'no push')
                 self.assertTrue(self.driver.current_url.endswith(page), self.driver.current_url)
 
     def test_the_page_connects_again_after_the_server_restarts(self):
