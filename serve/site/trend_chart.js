@@ -302,7 +302,8 @@ export class TrendChart {
       this.panel.dataset.viewFrom = Math.round(this.view.from);
       this.panel.dataset.viewTo = Math.round(this.view.to);
     }
-    this.chart.update('none');
+    // A full update: the 'none' mode keeps the points' resolved radius from before.
+    this.chart.update();
     this.panel.dataset.level = this.level || '';
     this.panel.dataset.points = this.points.length;
     this.levelText.textContent = this.parameter && this.level
