@@ -172,7 +172,13 @@ export class TrendChart {
     const point = this.points[item.dataIndex];
     if (!point || point[1] === null) return '';
     const unit = this.unit ? ` ${this.unit}` : '';
-    return point[1] === point[2] ? `${point[1]}${unit}` : `${point[1]} … ${point[2]}${unit}`;
+    // Six significant digits (all of a whole part longer than that): a float's reading
+    // without the noise of its last bits.
+    const text = (v) =>
+      String(Number(v.toPrecision(Math.min(21, Math.max(6, Math.floor(Math.log10(Math.abs(v))) + 1)))));
+    return point[1] === point[2]
+      ? `${text(point[1])}${unit}`
+      : `${text(point[1])} … ${text(point[2])}${unit}`;
   }
 
   // Charts `column`; over `view` ({from, to}) once the archive's span is known, else all of it.
