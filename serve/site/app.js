@@ -25,8 +25,13 @@ const page = {
 
 const $ = (selector) => document.querySelector(selector);
 
-function status(text) {
-  $('#status').textContent = text;
+// A line on what could not be read; `about` names the reading, whose next success clears it.
+function status(text, about = '') {
+  const line = $('#status');
+  if (text || line.dataset.about === about) {
+    line.textContent = text;
+    line.dataset.about = about;
+  }
 }
 
 // Marks the first paint with values, for measuring: `values-painted` in the performance
@@ -59,6 +64,7 @@ async function readLatest() {
     const [latest] = await Promise.all([getJson('/api/latest'), readParameters()]);
     page.latest.show(latest, page.parameterList.map((p) => p.column));
     markPainted();
+    status('', 'latest');
     document.body.dataset.newestFrame = latest.newest_frame ?? '';
     for (const s of Object.values(latest.sections || {})) {
       const t = Date.parse(s.time);
@@ -68,7 +74,7 @@ async function readLatest() {
       ? 'no frames archived yet'
       : `newest reading ${page.newest === null ? '–' : utcText(page.newest)} · last archived frame ${latest.newest_frame}`;
   } catch (e) {
-    status(`latest values not read: ${e.message}`);
+    status(`latest values not read: ${e.message}`, 'latest');
   } finally {
     page.latestBusy = false;
     if (page.latestAgain) {
