@@ -181,6 +181,7 @@ int main(int argc, char** argv) {
   }
   window.SetLimitsFile(givenLimits);
   window.UseLimits(limits);
+  window.SetAlarmSettings(&quilmar::OpenUserSettings);
   // Declared after the main window so the auxiliary windows go first at exit.
   quilmar::AuxWindows aux([&window](int row) { return window.frameView().ValueBox(row); },
                           window.tableModel(), [&window](int i) { window.ShowFrameAt(i); });

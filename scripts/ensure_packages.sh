@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev clang-format-15 pkg-config
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev qt6-svg-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth imagemagick fonts-liberation2 fonts-dejavu-core
+  xvfb xauth imagemagick fonts-liberation2 fonts-dejavu-core dbus
   openbox xdotool wmctrl x11-utils
   qt6-serialport-dev direwolf socat iproute2
   libqt6sql6-sqlite libqt6sql6-psql postgresql-15 sqlite3 libsqlite3-dev libpq-dev libssl-dev

@@ -28,6 +28,9 @@
 #include "ui/frame/hex_dump.h"
 #include "ui/frame/missing_frames_model.h"
 #include "ui/limits/frame_limits.h"
+#include "ui/live/alarm_window.h"
+#include "ui/live/desktop_notifier.h"
+#include "ui/live/limit_alarms.h"
 #include "ui/look/look.h"
 #include "ui/look/twips.h"
 #include "ui/model/frame_table_model.h"
@@ -210,6 +213,7 @@ void MainWindow::BuildMenus() {
   QAction* info = menuBar()->addAction(QStringLiteral("Info"));
   info->setObjectName(QStringLiteral("MnuInfo"));
   connect(info, &QAction::triggered, this, &MainWindow::infoRequested);
+  BuildAlarms(settings);
 }
 
 void MainWindow::BuildStatusBar() {

@@ -3,11 +3,13 @@
 // windows get the model handed in through tableModel().
 #pragma once
 
+#include <QDBusConnection>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPoint>
 #include <QString>
 #include <functional>
+#include <memory>
 #include <optional>
 
 #include "core/frame_table.h"
@@ -31,11 +33,15 @@ class QTextEdit;
 namespace quilmar {
 
 class ChartFollower;
+struct LimitAlarm;
+class AlarmWindow;
+class DesktopNotifier;
 class FrameExporter;
 class FrameLimits;
 class FrameNavigator;
 class FrameView;
 class GraphRangeControls;
+class LimitAlarms;
 class LiveSession;
 class LoadProgress;
 class MissingFramesList;
@@ -121,6 +127,19 @@ class MainWindow : public QMainWindow {
   void UseLimits(const WindowLimitsLoad& load);
   FrameLimits& frameLimits() { return *limits; }
 
+  // Alarms of a live pass (alarm_steps.cpp): a new red episode, or yellow too when Settings >
+  // Alarm on Yellow Too is ticked, is said in the status bar, joins the alarm list (shown
+  // without taking the focus) and, while the window is not the active one, goes to the
+  // desktop's notifications. Nothing of it waits for the user or for the bus.
+  LimitAlarms& limitAlarms() { return *alarms; }
+  AlarmWindow& alarmWindow() { return *alarmList; }
+  void SetAlarmOnYellow(bool on);
+  // Where Alarm on Yellow Too is kept (the user's settings store); unset, it is not kept.
+  void SetAlarmSettings(SettingsOpener opener);
+  // The bus notifications go to; the session bus, asked for at the first notification, by
+  // default.
+  void SetNotificationBus(const QDBusConnection& bus);
+
   // Where the window's archive and the receiving station are kept, for the Connect dialog's
   // "Add received frames to the archive" (the Archive menu's store; the user's by default).
   void SetArchiveStore(SettingsOpener opener);
@@ -144,6 +163,9 @@ class MainWindow : public QMainWindow {
   void BuildLiveSteps(QMenu* file);
   void BuildStatusBar();
   void BuildLimitsCommands(QMenu* settings);
+  void BuildAlarms(QMenu* settings);
+  void AlarmRaised(const LimitAlarm& alarm);
+  void WriteAlarmStatus();
   void ConnectParts();
   void StartUp();
   void PlaceFromSettings();
@@ -163,6 +185,13 @@ class MainWindow : public QMainWindow {
   FrameLimits* limits = nullptr;  // follows the model before every view
   std::optional<std::string> limitsFile;
   QLabel* limitsStatus = nullptr;
+  LimitAlarms* alarms = nullptr;
+  AlarmWindow* alarmList = nullptr;
+  QLabel* alarmStatus = nullptr;
+  QAction* alarmOnYellow = nullptr;
+  SettingsOpener alarmSettings;
+  std::unique_ptr<DesktopNotifier> notifier;  // made at the first notification
+  QString lastAlarm;
   QString currentLogPath;
   QString settingsPath;
   int exitCode = 0;  // 1 once the settings could not be saved

@@ -21,6 +21,7 @@
 #include "ui/chart/parameter_graph.h"
 #include "ui/frame/frame_view.h"
 #include "ui/frame/hex_dump.h"
+#include "ui/live/alarm_window.h"
 #include "ui/frame/missing_frames_model.h"
 
 namespace quilmar::testing {
@@ -70,7 +71,7 @@ TEST_F(MainWindowTest, MenusInOrderWithTheirCommands) {
   for (QAction* action : window->menuBar()->actions()) {
     titles << action->text();
   }
-  EXPECT_EQ(titles, (QStringList{"File", "Settings", "Memory", "Info"}));
+  EXPECT_EQ(titles, (QStringList{"File", "Settings", "Memory", "Info", "Alarms"}));
   EXPECT_EQ(Find<QAction>("MenuFileOpen")->text(), QStringLiteral("Open"));
   EXPECT_EQ(Find<QAction>("MenuFileExit")->text(), QStringLiteral("Exit"));
   EXPECT_EQ(window->menuBar()->actions().at(2)->menu(), nullptr);  // a command, no drop-down
@@ -88,6 +89,8 @@ TEST_F(MainWindowTest, MenusInOrderWithTheirCommands) {
   Find<QAction>("MnuInfo")->trigger();
   EXPECT_EQ(memory.count(), 1);
   EXPECT_EQ(info.count(), 1);
+  Find<QAction>("MnuAlarms")->trigger();
+  EXPECT_TRUE(window->alarmWindow().isVisible());
 }
 
 TEST_F(MainWindowTest, ScrollStepWritesPositionFrameAndHighlightedHexDump) {
