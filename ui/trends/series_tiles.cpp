@@ -81,27 +81,36 @@ void SeriesTiles::Append(GatheredView& view, const Tile& tile, std::int64_t buck
   }
 }
 
-// The tiles of the nearest coarser width held that together cover [from, to): the widths are
-// not all multiples of each other, so a stretch may take two of them.
+// The tiles of one width held that together cover [from, to), or none: the widths are not all
+// multiples of each other, so a stretch may take two of them.
+std::vector<std::pair<const Tile*, int>> SeriesTiles::Covering(int parameterRow, int rung,
+                                                               double from, double to) {
+  const auto span = static_cast<double>(TileSeconds(rung));
+  const auto first = static_cast<std::int64_t>(std::floor(from / span));
+  const auto last = std::max(first, static_cast<std::int64_t>(std::ceil(to / span)) - 1);
+  for (std::int64_t index = first; index <= last; ++index) {
+    if (!Has({parameterRow, rung, index})) {
+      return {};
+    }
+  }
+  std::vector<std::pair<const Tile*, int>> found;
+  for (std::int64_t index = first; index <= last; ++index) {
+    found.emplace_back(Use({parameterRow, rung, index}), rung);
+  }
+  return found;
+}
+
+// What stands in for a tile not read yet: the nearest coarser width held, else the width just
+// finer (a view a little wider than the one before, or a plot narrowed by another axis).
 std::vector<std::pair<const Tile*, int>> SeriesTiles::StandIns(int parameterRow, int rung,
                                                                double from, double to) {
-  std::vector<std::pair<const Tile*, int>> found;
-  while (++rung < kRungs) {
-    const auto span = static_cast<double>(TileSeconds(rung));
-    const auto first = static_cast<std::int64_t>(std::floor(from / span));
-    const auto last = static_cast<std::int64_t>(std::ceil(to / span)) - 1;
-    found.clear();
-    for (std::int64_t index = first; index <= std::max(first, last); ++index) {
-      if (!Has({parameterRow, rung, index})) {
-        break;
-      }
-      found.emplace_back(Use({parameterRow, rung, index}), rung);
-    }
-    if (found.size() == static_cast<std::size_t>(std::max(first, last) - first + 1)) {
+  for (int coarser = rung + 1; coarser < kRungs; ++coarser) {
+    if (auto found = Covering(parameterRow, coarser, from, to); !found.empty()) {
       return found;
     }
   }
-  return {};
+  return rung > 0 ? Covering(parameterRow, rung - 1, from, to)
+                  : std::vector<std::pair<const Tile*, int>>{};
 }
 
 GatheredView SeriesTiles::Gather(int parameterRow, double from, double to, int columns) {

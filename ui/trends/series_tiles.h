@@ -5,7 +5,8 @@
 // Unix epoch (seconds, minutes, hours), so a view of any range is covered by a handful of
 // tiles whose columns are no wider than its pixels: a repaint never touches more points
 // than the screen has columns, whatever the archive holds. Where a tile of the view's width
-// is not in yet, a coarser one held stands in for it until it arrives.
+// is not in yet, a coarser one held (else one a width finer) stands in for it until it
+// arrives.
 #pragma once
 
 #include <array>
@@ -29,8 +30,9 @@ inline constexpr std::array<std::int64_t, 29> kTileColumnSeconds = {
     3600 << 4,  3600 << 5,  3600 << 6,  3600 << 7,  3600 << 8, 3600 << 9, 3600 << 10, 3600 << 11,
     3600 << 12, 3600 << 13, 3600 << 14, 3600 << 15, 3600 << 16};
 inline constexpr int kTileColumns = 512;
-// Tiles kept before the least recently used go; a tile holds 512 columns' extremes at most
-// (some 20 KiB with the gaps), so the cache stays within some 20 MiB.
+// Tiles kept before the least recently used go. A tile holds at most 512 columns and the gaps
+// between them, 48 bytes a point: 24 KiB for a tile of one pass after another, 48 KiB at
+// worst, so the cache stays under 50 MiB; a view needs a handful of tiles per curve.
 inline constexpr std::size_t kTileCapacity = 1024;
 
 // The finest width: each frame is a point of its own and carries its key and time kind.
@@ -94,8 +96,8 @@ class SeriesTiles {
   // The tiles of the view's width that cover [from, to] over `columns` pixels.
   static std::vector<TileKey> TilesOf(int parameterRow, double from, double to, int columns);
   // What can be painted of [from, to] now: each tile of the view's width held, else the
-  // nearest coarser one held over its stretch, else nothing there (the line breaks). The
-  // tiles used count as used now.
+  // nearest coarser width held over its stretch, else the width just finer, else nothing
+  // there (the line breaks). The tiles used count as used now.
   GatheredView Gather(int parameterRow, double from, double to, int columns);
 
   bool Has(const TileKey& key) const { return tiles.count(key) != 0; }
@@ -115,6 +117,8 @@ class SeriesTiles {
     std::list<TileKey>::iterator used;
   };
   const Tile* Use(const TileKey& key);
+  std::vector<std::pair<const Tile*, int>> Covering(int parameterRow, int rung, double from,
+                                                    double to);
   std::vector<std::pair<const Tile*, int>> StandIns(int parameterRow, int rung, double from,
                                                     double to);
   void Append(GatheredView& view, const Tile& tile, std::int64_t bucketSeconds, double from,

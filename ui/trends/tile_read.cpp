@@ -1,6 +1,7 @@
-// Reading a tile of the Trends chart; see tile_read.h.
+// Reading tiles of the Trends chart; see tile_read.h.
 #include "tile_read.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -12,15 +13,28 @@ namespace {
 
 constexpr double kGap = std::numeric_limits<double>::quiet_NaN();
 
-// The frames of the tile, a gap where a pass ended: at this width every frame has a pixel
-// column of its own, so nothing is summed up.
-std::optional<Tile> ReadFrames(Archive& archive, const TileKey& key) {
-  Tile tile;
-  tile.level = SeriesLevel::kFrame;
-  const std::int64_t start = TileStart(key);
-  const TrendRange range{start, start + TileSeconds(key.rung) - 1};
-  const bool ok = ReadTrend(archive, key.parameterRow, range, [&](const TrendSample& sample) {
+// The tiles of a run, and which of them a time falls in.
+struct Run {
+  std::int64_t start = 0;  // seconds
+  std::int64_t span = 0;   // of one tile
+  std::vector<Tile> tiles;
+
+  Tile& At(double time) {
+    const double index =
+        std::floor((time - static_cast<double>(start)) / static_cast<double>(span));
+    const double last = static_cast<double>(tiles.size() - 1);
+    return tiles[static_cast<std::size_t>(std::clamp(index, 0.0, last))];
+  }
+};
+
+// The frames, a gap where a pass ended: at this width every frame has a pixel column of its
+// own, so nothing is summed up.
+bool ReadFrames(Archive& archive, int parameterRow, Run& run) {
+  const auto count = static_cast<std::int64_t>(run.tiles.size());
+  const TrendRange range{run.start, run.start + count * run.span - 1};
+  return ReadTrend(archive, parameterRow, range, [&](const TrendSample& sample) {
     const auto time = static_cast<double>(sample.utcSeconds);
+    Tile& tile = run.At(time);
     if (!tile.points.empty() && time - tile.points.back().time > kPassGapSeconds) {
       const double middle = (time + tile.points.back().time) / 2;
       tile.points.push_back({middle, kGap, kGap, middle});
@@ -28,35 +42,40 @@ std::optional<Tile> ReadFrames(Archive& archive, const TileKey& key) {
     tile.points.push_back({time, sample.value, sample.value, time, sample.key, sample.kind});
     return true;
   });
-  return ok ? std::optional<Tile>(std::move(tile)) : std::nullopt;
+}
+
+// The run as one series of 512 columns a tile, each column a whole number of the archive's
+// buckets; a point (or gap) goes to the tile its time lies in.
+bool ReadColumns(Archive& archive, int parameterRow, Run& run) {
+  const auto count = static_cast<std::int64_t>(run.tiles.size());
+  SeriesRequest request;
+  request.parameterRow = parameterRow;
+  request.fromMs = run.start * 1000;
+  request.toMs = (run.start + count * run.span) * 1000 - 1;  // both ends count
+  request.columns = static_cast<int>(count) * kTileColumns;
+  const std::optional<Series> series = ReadSeries(archive, request);
+  if (!series) {
+    return false;
+  }
+  for (Tile& tile : run.tiles) {
+    tile.level = series->level;
+  }
+  for (const SeriesPoint& point : series->points) {
+    const double time = static_cast<double>(point.timeMs) / 1000.0;
+    run.At(time).points.push_back(
+        {time, point.low, point.high, static_cast<double>(point.lastMs) / 1000.0});
+  }
+  return true;
 }
 
 }  // namespace
 
-std::optional<Tile> ReadTile(Archive& archive, const TileKey& key) {
-  if (key.rung == kFrameRung) {
-    return ReadFrames(archive, key);
-  }
-  const std::int64_t start = TileStart(key);
-  SeriesRequest request;
-  request.parameterRow = key.parameterRow;
-  request.fromMs = start * 1000;
-  // Both ends count: 512 columns of exactly the tile's width, each a whole number of the
-  // archive's buckets.
-  request.toMs = (start + TileSeconds(key.rung)) * 1000 - 1;
-  request.columns = kTileColumns;
-  std::optional<Series> series = ReadSeries(archive, request);
-  if (!series) {
-    return std::nullopt;
-  }
-  Tile tile;
-  tile.level = series->level;
-  tile.points.reserve(series->points.size());
-  for (const SeriesPoint& point : series->points) {
-    tile.points.push_back({static_cast<double>(point.timeMs) / 1000.0, point.low, point.high,
-                           static_cast<double>(point.lastMs) / 1000.0});
-  }
-  return tile;
+std::optional<std::vector<Tile>> ReadTiles(Archive& archive, const TileKey& first, int count) {
+  Run run{TileStart(first), TileSeconds(first.rung),
+          std::vector<Tile>(static_cast<std::size_t>(std::max(count, 1)))};
+  const bool ok = first.rung == kFrameRung ? ReadFrames(archive, first.parameterRow, run)
+                                           : ReadColumns(archive, first.parameterRow, run);
+  return ok ? std::optional<std::vector<Tile>>(std::move(run.tiles)) : std::nullopt;
 }
 
 }  // namespace quilmar

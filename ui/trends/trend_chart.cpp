@@ -100,8 +100,9 @@ void TrendChart::SetMessage(const QString& text) {
   update();
 }
 
-QRect TrendChart::PlotRect() const {
-  const int n = CurveCount();
+QRect TrendChart::PlotRect() const { return PlotRectWith(CurveCount()); }
+
+QRect TrendChart::PlotRectWith(int n) const {
   const int left = kOuterMargin + std::max(1, LeftAxes(n)) * kAxisWidth;
   const int right = kOuterMargin + RightAxes(n) * kAxisWidth;
   return rect().adjusted(left, kTopMargin, -right, -kBottomMargin);
@@ -225,9 +226,13 @@ void TrendChart::PaintValueAxis(QPainter& painter, int index) const {
   }
 }
 
-// A column's lowest and highest value are joined by a vertical stroke, columns by lines.
+// A column's lowest and highest value are joined by a vertical stroke, columns by lines. Where
+// the columns lie closer than two pixels, the curve is mostly such strokes, which smoothing
+// does not change but makes several times slower to draw: a thin crisp pen then.
 void TrendChart::PaintCurve(QPainter& painter, const Shown& curve) const {
-  painter.setPen(QPen(curve.data.colour, 1.5));
+  const bool dense = curve.drawn.points.size() * 2 > static_cast<std::size_t>(PlotRect().width());
+  painter.setRenderHint(QPainter::Antialiasing, !dense);
+  painter.setPen(QPen(curve.data.colour, dense ? 1.0 : 1.5));
   QPolygonF line;
   auto flush = [&] {
     if (line.size() == 1) {  // a lone frame between gaps

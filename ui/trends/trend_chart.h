@@ -100,6 +100,8 @@ class TrendChart : public QWidget {
   double FullFrom() const { return fullFrom; }
   double FullTo() const { return fullTo; }
   QRect PlotRect() const;
+  // The plot with n curves' value axes beside it: where a curve about to be added is drawn.
+  QRect PlotRectWith(int n) const;
   // A line shown in the empty chart (an archive that failed to open, no frames).
   void SetMessage(const QString& text);
 

@@ -74,7 +74,7 @@ class TrendsWindow : public QMainWindow {
   // Reads the values of the frames in view from the archive and saves them as CSV at path,
   // as the chart's "Export Visible Range as CSV..." does; the status bar says how it went.
   void SaveVisibleValues(const QString& path);
-  // What the tiles are read with (ReadTile unless a test hands in another).
+  // What the tiles are read with (ReadTiles unless a test hands in another).
   void SetTileReader(TileReader reader);
 
  signals:
@@ -124,7 +124,7 @@ class TrendsWindow : public QMainWindow {
   int tileRequest = 0;
   int extremeRequest = 0;
   int valuesRequest = 0;
-  TileReader tileReader = ReadTile;
+  TileReader tileReader = ReadTiles;
   int lastPassRequest = 0;
   // The stations of hovered frames, read in the background: the hover text says so meanwhile.
   std::map<std::int64_t, std::optional<QStringList>> stations;

@@ -46,7 +46,7 @@ struct TrendTileBatch {
 
 namespace {
 
-TrendsQueries::Work<TrendTileBatch> ReadTiles(std::vector<TileKey> keys, TileReader reader);
+TrendsQueries::Work<TrendTileBatch> ReadRuns(std::vector<TileKey> keys, TileReader reader);
 
 }  // namespace
 
@@ -60,11 +60,13 @@ void TrendsWindow::AddParameter(int parameterRow) {
   }
   const int request = ++nextRequest;
   firstReads[parameterRow] = request;
-  const std::vector<TileKey> keys = SeriesTiles::TilesOf(
-      parameterRow, chart->ViewFrom(), chart->ViewTo(), std::max(1, chart->PlotRect().width()));
+  // The tiles of the plot as it will be, with this curve's axis beside it.
+  const int columns = std::max(1, chart->PlotRectWith(chart->CurveCount() + 1).width());
+  const std::vector<TileKey> keys =
+      SeriesTiles::TilesOf(parameterRow, chart->ViewFrom(), chart->ViewTo(), columns);
   const int changes = chart->TileChanges();
   queries->Run<TrendTileBatch>(
-      ReadTiles(keys, tileReader),
+      ReadRuns(keys, tileReader),
       [this, parameterRow, request, changes](bool ok, const QString& error, TrendTileBatch& batch) {
         const auto asked = firstReads.find(parameterRow);
         if (asked == firstReads.end() || asked->second != request) {
@@ -116,7 +118,7 @@ void TrendsWindow::ReadMissingTiles() {
   const int request = ++tileRequest;
   const int changes = chart->TileChanges();
   queries->Run<TrendTileBatch>(
-      ReadTiles(std::move(missing), tileReader),
+      ReadRuns(std::move(missing), tileReader),
       [this, request, changes](bool ok, const QString& error, TrendTileBatch& batch) {
         if (request != tileRequest) {
           return;
@@ -211,20 +213,27 @@ void TrendsWindow::SaveVisibleValues(const QString& path) {
 
 namespace {
 
-TrendsQueries::Work<TrendTileBatch> ReadTiles(std::vector<TileKey> keys, TileReader reader) {
+// Reads the keys (left to right) as runs of neighbouring tiles of one parameter and width.
+TrendsQueries::Work<TrendTileBatch> ReadRuns(std::vector<TileKey> keys, TileReader reader) {
   return [keys = std::move(keys), reader = std::move(reader)](
              Archive& archive, TrendTileBatch& batch, const std::atomic<bool>& cancelled) {
     QElapsedTimer timer;
     timer.start();
-    for (const TileKey& key : keys) {
-      std::optional<Tile> tile = reader(archive, key);
-      if (!tile) {
+    for (std::size_t first = 0; first < keys.size() && !cancelled;) {
+      std::size_t end = first + 1;
+      while (end < keys.size() && keys[end].parameterRow == keys[first].parameterRow &&
+             keys[end].rung == keys[first].rung && keys[end].index == keys[end - 1].index + 1) {
+        ++end;
+      }
+      std::optional<std::vector<Tile>> tiles =
+          reader(archive, keys[first], static_cast<int>(end - first));
+      if (!tiles || tiles->size() != end - first) {
         return false;
       }
-      batch.tiles.emplace_back(key, std::move(*tile));
-      if (cancelled) {
-        break;
+      for (std::size_t i = first; i < end; ++i) {
+        batch.tiles.emplace_back(keys[i], std::move((*tiles)[i - first]));
       }
+      first = end;
     }
     batch.milliseconds = timer.elapsed();
     return true;

@@ -240,11 +240,11 @@ TEST_F(TrendsWindowTest, AZoomPaintsTheCoarseLevelFirstAndTheFineOneOnceRead) {
   ASSERT_TRUE(Refines(*window));
   ASSERT_EQ(Chart().DrawnLevel(0), SeriesLevel::kHour);
   auto open = std::make_shared<std::atomic<bool>>(false);
-  window->SetTileReader([open](Archive& archive, const TileKey& key) {
+  window->SetTileReader([open](Archive& archive, const TileKey& first, int count) {
     while (!*open) {
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    return ReadTile(archive, key);
+    return ReadTiles(archive, first, count);
   });
   Chart().SetView(kFirstPass, kFirstPass + 600);
   for (const int wait : {0, 200}) {
