@@ -322,13 +322,29 @@ bool TrendHourAccumulator::RecomputeIn() {
          SumUpAgain(archive, kTrendMinuteTable, minutes);
 }
 
+// The minutes from the frames, then the hours from the minutes: an hour's extremes and times
+// are those of its minutes, and reading some 90,000 minutes instead of a million frames halves
+// the work (the first time an archive gets the per-minute overview, it sums up both).
 bool RebuildTrendOverviews(Archive& archive) {
-  for (const TrendLevelTable& level : {kTrendHourTable, kTrendMinuteTable}) {
-    QSqlQuery query(archive.Database());
-    if (!archive.Execute(QStringLiteral("DELETE FROM %1").arg(level.table)) ||
-        !query.exec(SummingStatement(archive, level, "time_utc IS NOT NULL"))) {
-      return query.lastError().isValid() ? archive.Fail(query) : false;
-    }
+  QStringList names{"hour", "hour_ms", "first_utc", "last_utc", "first_ms", "last_ms"};
+  QStringList sums{"substr(min(first_utc), 1, " + QString::number(kHourLength) + ")",
+                   BucketStartSql("min(first_ms)", kTrendHourTable.bucketMs),
+                   "min(first_utc)",
+                   "max(last_utc)",
+                   "min(first_ms)",
+                   "max(last_ms)"};
+  for (int row = 0; row < kParameterCount; ++row) {
+    names << TrendLowColumn(row) << TrendHighColumn(row);
+    sums << "min(" + TrendLowColumn(row) + ")"
+         << "max(" + TrendHighColumn(row) + ")";
+  }
+  QSqlQuery query(archive.Database());
+  if (!archive.Execute("DELETE FROM trend_minute") || !archive.Execute("DELETE FROM trend_hour") ||
+      !query.exec(SummingStatement(archive, kTrendMinuteTable, "time_utc IS NOT NULL")) ||
+      !query.exec("INSERT INTO trend_hour (" + names.join(", ") + ") SELECT " + sums.join(", ") +
+                  " FROM trend_minute GROUP BY " +
+                  BucketStartSql("minute_ms", kTrendHourTable.bucketMs))) {
+    return query.lastError().isValid() ? archive.Fail(query) : false;
   }
   return true;
 }
