@@ -230,6 +230,41 @@ TEST(SeriesTiles, ACoarserTileStandsInUntilTheFinerOneIsRead) {
   }
 }
 
+// Where no coarser tile holds a stretch, the tile a width finer stands in (a view a little
+// wider than the one read, or a plot narrowed by another curve's axis); none further down.
+TEST(SeriesTiles, AWidthFinerStandsInWhereNoCoarserIsHeld) {
+  const double start = 1.75e9;
+  std::vector<Frame> series;
+  for (int i = 0; i < 2000; ++i) {
+    series.push_back({start + i * 5.0, 1.0 + (i % 11)});
+  }
+  const double from = start, to = start + 6 * 3600;
+  const int rung = SeriesTiles::TilesOf(kRow, from, to, 1000).front().rung;
+  struct Case {
+    const char* name;
+    int heldRung;
+    bool painted;
+  };
+  const Case cases[] = {{"a width finer", rung - 1, true},
+                        {"two widths finer", rung - 2, false},
+                        {"a width coarser", rung + 1, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SeriesTiles tiles;
+    const auto span = static_cast<double>(TileSeconds(c.heldRung));
+    for (auto index = static_cast<std::int64_t>(std::floor(from / span));
+         index <= static_cast<std::int64_t>(std::floor(to / span)); ++index) {
+      tiles.Put({kRow, c.heldRung, index}, TileOf(series, {kRow, c.heldRung, index}));
+    }
+    const GatheredView view = tiles.Gather(kRow, from, to, 1000);
+    EXPECT_FALSE(view.missing.empty());
+    EXPECT_EQ(!view.points.empty(), c.painted);
+    for (const DrawnPoint& point : view.points) {
+      EXPECT_EQ(point.bucketSeconds, kTileColumnSeconds[c.heldRung]);
+    }
+  }
+}
+
 // Panning a day's view step by step across ten years keeps at most the cache's capacity of
 // tiles, and still every tile the view needs once read; a view seen before and gone from the
 // cache is read again.

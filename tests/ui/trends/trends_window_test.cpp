@@ -30,6 +30,7 @@
 #include <QVariant>
 #include <QWheelEvent>
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -40,6 +41,7 @@
 #include "archive/archive.h"
 #include "archive/trend_overview.h"
 #include "tests/archive/test_archives.h"
+#include "ui/trends/tile_read.h"
 #include "ui/trends/trend_chart.h"
 
 namespace quilmar {
@@ -931,6 +933,60 @@ TEST(TrendChartAxes, FlatCurvesNeverLieOnOneLine) {
     EXPECT_LT(height, 0.9);
   }
   EXPECT_NEAR(heights[2], 0.05 / 1.1, 1e-9);
+}
+
+// Neighbouring tiles read by one statement hold what each would hold read alone, at every
+// level: each point in the tile its time lies in (gaps aside, which a run may place between
+// two of its tiles, where the line breaks anyway).
+TEST(TileReads, ARunOfTilesHoldsWhatEachTileReadAloneHolds) {
+  QTemporaryDir folder;
+  ArchiveLocation location;
+  location.path = folder.filePath("tiles.sqlite");
+  location.display = location.path;
+  ASSERT_TRUE(FillArchive(location));
+  Archive archive;
+  ASSERT_TRUE(archive.Open(location, true));
+  const auto points = [](const Tile& tile) {
+    std::vector<std::array<double, 4>> kept;
+    for (const TilePoint& p : tile.points) {
+      if (!std::isnan(p.low)) {
+        kept.push_back({p.time, p.low, p.high, p.last});
+      }
+    }
+    return kept;
+  };
+  struct Case {
+    std::int64_t width;  // of the columns
+    SeriesLevel level;
+  };
+  const Case cases[] = {{1, SeriesLevel::kFrame},
+                        {4, SeriesLevel::kFrame},
+                        {60, SeriesLevel::kMinute},
+                        {3600, SeriesLevel::kHour}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.width);
+    const auto rung =
+        static_cast<int>(std::find(kTileColumnSeconds.begin(), kTileColumnSeconds.end(), c.width) -
+                         kTileColumnSeconds.begin());
+    // Three tiles from the one before the first pass's: the passes lie in the second (and,
+    // for narrow tiles, later ones).
+    const TileKey first{kBatteryVolts, rung,
+                        static_cast<std::int64_t>(kFirstPass) / TileSeconds(rung) - 1};
+    const std::optional<std::vector<Tile>> run = ReadTiles(archive, first, 3);
+    ASSERT_TRUE(run.has_value()) << archive.Error().toStdString();
+    ASSERT_EQ(run->size(), 3u);
+    std::size_t total = 0;
+    for (int i = 0; i < 3; ++i) {
+      SCOPED_TRACE(i);
+      const std::optional<std::vector<Tile>> alone =
+          ReadTiles(archive, {first.parameterRow, rung, first.index + i}, 1);
+      ASSERT_TRUE(alone.has_value()) << archive.Error().toStdString();
+      EXPECT_EQ(points((*run)[i]), points(alone->front()));
+      EXPECT_EQ((*run)[i].level, c.level);
+      total += points((*run)[i]).size();
+    }
+    EXPECT_GT(total, 0u);
+  }
 }
 
 // The PostgreSQL server a test started is stopped when the tests end.
