@@ -504,7 +504,8 @@ class PageTest(unittest.TestCase):
         server.stop()
         Wait(self.driver, lambda d: live(d) == 'waiting', 10, 'the drop was not noticed')
         server.start()
-        Wait(self.driver, lambda d: live(d) == 'live', 15, 'no new connection')
+        # The next try comes at most 30 s after the last one.
+        Wait(self.driver, lambda d: live(d) == 'live', 40, 'no new connection')
 
 
 def main():
