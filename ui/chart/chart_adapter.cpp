@@ -49,8 +49,16 @@ ChartAdapter::ChartAdapter(QWidget* frame)
   commitTimer.setInterval(0);
   connect(&commitTimer, &QTimer::timeout, this, &ChartAdapter::Commit);
   connect(tickAxis, &QValueAxis::rangeChanged, this, &ChartAdapter::UpdateVisibleRows);
+  for (QValueAxis* axis : {tickAxis, valueAxis}) {
+    connect(axis, &QValueAxis::rangeChanged, this, [this] {
+      limitBands->update();
+      limitMarks->update();
+    });
+  }
   connect(view->chart(), &QChart::plotAreaChanged, this, [this](const QRectF& plot) {
     line->PlotAreaChanged();
+    limitBands->PlotAreaChanged();
+    limitMarks->PlotAreaChanged();
     if (std::abs(plot.width() - plottedWidth) > 0.5) {
       UpdateVisibleRows();
     }
@@ -89,10 +97,19 @@ QChart* ChartAdapter::BuildChart() {
   series->attachAxis(valueAxis);
   series->setMarkerSize(7);
   line = new BrokenLineItem(chart, series);
+  limitBands = new LimitItem(chart, series, LimitItem::Layer::kBands);
+  limitMarks = new LimitItem(chart, series, LimitItem::Layer::kMarks);
   return chart;
 }
 
+void ChartAdapter::SetLimits(ChartLimits newLimits) {
+  limits = std::move(newLimits);
+  limitBands->SetLimits(&limits);
+  limitMarks->SetLimits(&limits);
+}
+
 void ChartAdapter::ResetData() {
+  SetLimits({});
   rows.assign(1, Row{});
   currentRow = 1;
   ScheduleCommit();

@@ -10,6 +10,7 @@
 
 #include "broken_line_item.h"
 #include "chart_view.h"
+#include "limit_item.h"
 
 class QCategoryAxis;
 class QLineSeries;
@@ -61,6 +62,11 @@ class ChartAdapter : public QObject {
 
   // The row of the point under a viewport position, 0 when no point is near.
   int RowAt(QPoint viewportPosition);
+  // The charted value's limits by row: bands, bound lines and the points beyond them
+  // (limit_item.h). ResetData takes them away.
+  void SetLimits(ChartLimits newLimits);
+  const ChartLimits& Limits() const { return limits; }
+
   // "Frame <label>: <value>" for a row's point.
   QString ToolTipText(int r) const;
   void ShowWholeChart();
@@ -126,6 +132,9 @@ class ChartAdapter : public QObject {
   ChartView* view = nullptr;
   QLineSeries* series;
   BrokenLineItem* line = nullptr;
+  LimitItem* limitBands = nullptr;
+  LimitItem* limitMarks = nullptr;
+  ChartLimits limits;
   QValueAxis* tickAxis;
   QCategoryAxis* categoryAxis;
   QValueAxis* valueAxis;

@@ -9,8 +9,10 @@
 #include <QListView>
 #include <QMessageBox>
 #include <functional>
+#include <limits>
 
 #include "chart_adapter.h"
+#include "ui/limits/frame_limits.h"
 #include "ui/look/look.h"
 #include "ui/look/twips.h"
 
@@ -146,6 +148,7 @@ void ParameterGraph::DrawParameterGraph(const FrameTable& table, int row) {
   for (int f = 1; f <= frameCount; ++f) {
     SetFrameRow(*chart, table, f, row);
   }
+  ShowLimits(table, row, 1, frameCount);
   chart->Commit();
 }
 
@@ -167,6 +170,7 @@ void ParameterGraph::AppendNewFrames(const FrameTable& table, int row) {
   for (int f = drawn + 1; f <= frameCount; ++f) {
     SetFrameRow(*chart, table, f, row);
   }
+  ShowLimits(table, row, 1, frameCount);
   chart->CommitAppendedRows();
 }
 
@@ -196,6 +200,9 @@ void ParameterGraph::DrawGraphRange(const FrameTable& table, int row, int from, 
     }
     chart->SetRowLabel(QString::number(record.frameNumber));
   }
+  if (rowValid) {
+    ShowLimits(table, row, from + 1, to - from + 1);
+  }
   chart->Commit();
 }
 
@@ -218,6 +225,61 @@ void ParameterGraph::showEvent(QShowEvent* event) {
 }
 
 ChartAdapter& ParameterGraph::Chart() { return *chart; }
+
+void ParameterGraph::SetLimits(const FrameLimits* frameLimits) {
+  limits = frameLimits;
+  if (limits != nullptr) {
+    connect(limits, &FrameLimits::limitsChanged, this, [this] {
+      // Only over the rows still charted: a table reset while the chart was hidden waits for
+      // its drawing.
+      if (limitsTable != nullptr && chart->RowCount() == limitsCount) {
+        ShowLimits(*limitsTable, limitsRow, limitsFirst, limitsCount);
+      }
+    });
+  }
+}
+
+// A bound that is a number is the same in every frame; one that names another value is read
+// in each frame that carried the section, and a frame without it breaks its line.
+void ParameterGraph::ShowLimits(const FrameTable& table, int row, int first, int count) {
+  limitsTable = &table;
+  limitsRow = row;
+  limitsFirst = first;
+  limitsCount = count;
+  const ValueLimits* valueLimits = limits != nullptr ? limits->Limits().Of(row) : nullptr;
+  if (valueLimits == nullptr) {
+    chart->SetLimits({});
+    return;
+  }
+  ChartLimits shown;
+  const Section section = kParameterCatalogue[static_cast<std::size_t>(row)].section;
+  for (int kind = 0; kind < kBoundKindCount; ++kind) {
+    const auto& bound = valueLimits->bounds[static_cast<std::size_t>(kind)];
+    if (!bound) {
+      continue;
+    }
+    ChartLimitLine& line = shown.lines.emplace_back();
+    line.kind = static_cast<BoundKind>(kind);
+    line.follows = bound->otherRow >= 0;
+    line.values.assign(static_cast<std::size_t>(std::max(count, 0)), bound->number);
+    for (int r = 1; line.follows && r <= count; ++r) {
+      const int f = first + r - 1;
+      const bool carried = table.IsCurrent(f) && table.Record(f).HasSection(section);
+      line.values[static_cast<std::size_t>(r - 1)] =
+          carried ? table.Record(f).values[static_cast<std::size_t>(bound->otherRow)]
+                  : std::numeric_limits<double>::quiet_NaN();
+    }
+  }
+  for (int r = 1; r <= count; ++r) {
+    const int f = first + r - 1;
+    const LimitState state = limits->StateAt(f, row);
+    if (!state.Normal()) {
+      shown.points.push_back(
+          {r, table.Record(f).values[static_cast<std::size_t>(row)], state.level, state.direction});
+    }
+  }
+  chart->SetLimits(std::move(shown));
+}
 
 void ParameterGraph::ShowPointValue(int row) {
   chart->SetCurrentRow(row);

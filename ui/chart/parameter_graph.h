@@ -17,6 +17,7 @@ class QListView;
 namespace quilmar {
 
 class ChartAdapter;
+class FrameLimits;
 class FrameNumberModel;
 
 class ParameterGraph : public QGroupBox {
@@ -38,6 +39,9 @@ class ParameterGraph : public QGroupBox {
   void DrawGraphRange(const FrameTable& table, int row, int from, int to);
 
   ChartAdapter& Chart();
+  // The limits whose bands, bound lines and marked points the chart shows; new limits draw
+  // them anew over the frames charted.
+  void SetLimits(const FrameLimits* frameLimits);
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -51,6 +55,8 @@ class ParameterGraph : public QGroupBox {
   // Whether the chart shows row over the first frames of table, as DrawParameterGraph drew it.
   bool ChartsTheStartOf(const FrameTable& table, int row);
   void AppendNewFrames(const FrameTable& table, int row);
+  // The limits of row over frames first.. of table, one chart row each.
+  void ShowLimits(const FrameTable& table, int row, int first, int count);
 
   ChartAdapter* chart;
   // What DrawParameterGraph charted last; no table after a range chart.
@@ -59,6 +65,10 @@ class ParameterGraph : public QGroupBox {
   // What DrawParameterGraphWhenShown left to draw.
   const FrameTable* behindTable = nullptr;
   int behindRow = 0;
+  const FrameLimits* limits = nullptr;
+  // What ShowLimits showed last, for new limits.
+  const FrameTable* limitsTable = nullptr;
+  int limitsRow = 0, limitsFirst = 1, limitsCount = 0;
 };
 
 // Check1, List2, Label12 and List3 at their twip positions on clientArea.

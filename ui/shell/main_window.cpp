@@ -134,6 +134,7 @@ void MainWindow::BuildClientArea() {
   setCentralWidget(clientArea);
   QWidget* graphTab = BuildTabs(clientArea);
   graph = new ParameterGraph(graphTab);
+  graph->SetLimits(limits);
   rangeControls = new GraphRangeControls(clientArea);
 
   frameScrollBar = Placed(new QScrollBar(Qt::Horizontal, clientArea), "HScroll1");

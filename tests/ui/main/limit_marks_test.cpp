@@ -3,12 +3,15 @@
 // refused at start or on reload.
 #include <QLabel>
 #include <QRadioButton>
+#include <QTabWidget>
 #include <cmath>
 #include <fstream>
 
 #include "limits/limits_file.h"
 #include "limits/value_names.h"
 #include "main_window_fixture.h"
+#include "ui/chart/chart_adapter.h"
+#include "ui/chart/parameter_graph.h"
 #include "ui/frame/frame_view.h"
 #include "ui/limits/frame_limits.h"
 #include "ui/limits/limit_look.h"
@@ -215,6 +218,100 @@ TEST_F(LimitMarksTest, AReloadThatFindsABadFileKeepsTheLimitsInUse) {
   const ValueLimits* kept = window->frameLimits().Limits().Of(kTempSensor2);
   ASSERT_NE(kept, nullptr);
   EXPECT_EQ(kept->persistence, 2);
+}
+
+// The chart of a value with limits: a band beyond each bound that is a number, a line
+// following the value a bound names (broken where a frame lacks the section), and the points
+// beyond the limits (after persistence) marked.
+TEST_F(LimitMarksTest, TheChartShowsBandsBoundLinesAndMarkedPoints) {
+  UseLimits(kLimits);
+  struct Values {
+    double em, battery, sensor2, tempBattery;
+  };
+  const Values values[] = {
+      {3.3, 3.6, 20, 50}, {0, 0, 0, 0}, {3.25, 3.2, 80, 65}, {3.3, 3.4, 80, 55}};
+  std::vector<FrameRecord> records;
+  for (int i = 0; i < 4; ++i) {
+    records.push_back(i == 1 ? CdhsRecord(i + 1) : EpsRecord(i + 1));
+    if (i != 1) {
+      records.back().values[kLimitVoltEm] = values[i].em;
+      records.back().values[kBatteryVolts] = values[i].battery;
+      records.back().values[kTempSensor2] = values[i].sensor2;
+      records.back().values[kTempBattery] = values[i].tempBattery;
+    }
+  }
+  Show(records);
+  window->show();
+  Find<QTabWidget>("Hexdump")->setCurrentIndex(3);
+
+  const double none = std::numeric_limits<double>::quiet_NaN();
+  const struct {
+    const char* name;
+    int row;
+    std::vector<std::pair<BoundKind, std::vector<double>>> lines;  // NaN: no value there
+    std::vector<bool> follows;
+    std::vector<int> markedRows;
+    bool yellowBand, redBand;
+  } cases[] = {
+      {"a bound naming Limit Volt EM and a number",
+       kBatteryVolts,
+       {{BoundKind::kRedLow, {3.3, none, 3.25, 3.3}},
+        {BoundKind::kYellowLow, {3.5, 3.5, 3.5, 3.5}}},
+       {true, false},
+       {3, 4},
+       true,
+       false},
+      {"persistence 2",
+       kTempSensor2,
+       {{BoundKind::kYellowHigh, {70, 70, 70, 70}}},
+       {false},
+       {4},
+       true,
+       false},
+      {"a red high number",
+       kTempBattery,
+       {{BoundKind::kRedHigh, {60, 60, 60, 60}}},
+       {false},
+       {3},
+       false,
+       true},
+      {"no limits", kTempSensor3, {}, {}, {}, false, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    View().ParameterButton(c.row)->click();
+    ChartAdapter& chart = window->parameterGraph().Chart();
+    const ChartLimits& limits = chart.Limits();
+    ASSERT_EQ(limits.lines.size(), c.lines.size());
+    for (std::size_t i = 0; i < c.lines.size(); ++i) {
+      EXPECT_EQ(limits.lines[i].kind, c.lines[i].first);
+      EXPECT_EQ(limits.lines[i].follows, c.follows[i]);
+      ASSERT_EQ(limits.lines[i].values.size(), 4u);
+      for (std::size_t r = 0; r < 4; ++r) {
+        const double expected = c.lines[i].second[r];
+        const double got = limits.lines[i].values[r];
+        EXPECT_TRUE(std::isnan(expected) ? std::isnan(got) : got == expected) << "row " << r + 1;
+      }
+    }
+    std::vector<int> marked;
+    for (const ChartLimitPoint& point : limits.points) {
+      marked.push_back(point.row);
+    }
+    EXPECT_EQ(marked, c.markedRows);
+    chart.Commit();
+    const QImage picture = chart.View()->grab().toImage();
+    int yellow = 0;
+    int red = 0;
+    for (int y = 0; y < picture.height(); ++y) {
+      for (int x = 0; x < picture.width(); ++x) {
+        const QColor colour = picture.pixelColor(x, y);
+        yellow += colour == kLimitBandYellow;
+        red += colour == kLimitBandRed;
+      }
+    }
+    EXPECT_EQ(yellow > 100, c.yellowBand) << yellow;
+    EXPECT_EQ(red > 100, c.redBand) << red;
+  }
 }
 
 }  // namespace
