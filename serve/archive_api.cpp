@@ -40,21 +40,24 @@ QueryRange RangeOf(const QUrlQuery& query) {
 
 HttpReply ArchiveFailed(ArchiveReader& reader) {
   const QString reason = reader.Store().Error();
+  reader.ReopenAfterFailure();
   return ErrorReply(503, reason.isEmpty() ? QStringLiteral("the archive failed") : reason);
 }
 
 namespace {
 
-HttpReply Latest(ArchiveReader& reader, const LimitSet& limits) {
-  const qint64 now = QDateTime::currentMSecsSinceEpoch();
+// Reads the newest frame of each section into the cache; false when the archive failed.
+bool ReadLatest(ArchiveReader& reader, const LimitSet& limits, LatestCache& latest) {
   QJsonObject sections;
-  for (const SectionInfo& info : kSections) {
+  for (std::size_t i = 0; i < kSections.size(); ++i) {
+    const SectionInfo& info = kSections[i];
     bool failed = false;
     const auto frame = reader.NewestWithSection(info.section, failed);
     if (failed) {
-      return ArchiveFailed(reader);
+      return false;
     }
     const QString name = QString::fromLatin1(info.name);
+    latest.timesMs[i] = frame ? frame->timeMs : std::nullopt;
     if (!frame) {
       sections[name] = QJsonValue();
       continue;
@@ -63,16 +66,37 @@ HttpReply Latest(ArchiveReader& reader, const LimitSet& limits) {
     section[QStringLiteral("frame")] = static_cast<qint64>(frame->key);
     section[QStringLiteral("time")] = IsoTimeOfMs(*frame->timeMs);
     section[QStringLiteral("time_kind")] = frame->timeKind;
-    section[QStringLiteral("age_s")] = std::floor(static_cast<double>(now - *frame->timeMs) / 1000);
     section[QStringLiteral("values")] = SectionValuesJson(frame->record, info.section, limits);
     sections[name] = section;
   }
-  const auto newest = NewestFrameKey(reader.Store());
-  if (!newest) {
+  latest.sections = sections;
+  return true;
+}
+
+HttpReply Latest(ArchiveReader& reader, const LimitSet& limits, LatestCache& latest) {
+  const qint64 now = QDateTime::currentMSecsSinceEpoch();
+  const auto mark = reader.ChangeMark();
+  if (!mark) {
     return ArchiveFailed(reader);
   }
+  if (latest.mark != mark) {
+    latest.mark.reset();
+    if (!ReadLatest(reader, limits, latest)) {
+      return ArchiveFailed(reader);
+    }
+    latest.mark = mark;
+  }
+  QJsonObject sections = latest.sections;
+  for (std::size_t i = 0; i < kSections.size(); ++i) {
+    if (const auto timeMs = latest.timesMs[i]) {
+      const QString name = QString::fromLatin1(kSections[i].name);
+      QJsonObject section = sections.value(name).toObject();
+      section[QStringLiteral("age_s")] = std::floor(static_cast<double>(now - *timeMs) / 1000);
+      sections[name] = section;
+    }
+  }
   return JsonReply(QJsonObject{{QStringLiteral("sections"), sections},
-                               {QStringLiteral("newest_frame"), static_cast<qint64>(*newest)},
+                               {QStringLiteral("newest_frame"), mark->first},
                                {QStringLiteral("now"), IsoTimeOfMs(now)}});
 }
 
@@ -149,10 +173,10 @@ HttpReply FrameNear(ArchiveReader& reader, const LimitSet& limits, const QUrlQue
 
 }  // namespace
 
-HttpReply AnswerApi(ArchiveReader& reader, const LimitSet& limits, QByteArrayView path,
-                    const QUrlQuery& query) {
+HttpReply AnswerApi(ArchiveReader& reader, const LimitSet& limits, LatestCache& latest,
+                    QByteArrayView path, const QUrlQuery& query) {
   if (path == "/api/latest") {
-    return Latest(reader, limits);
+    return Latest(reader, limits, latest);
   }
   if (path == "/api/passes") {
     return Passes(reader, query);

@@ -5,9 +5,13 @@
 
 #include <QByteArrayView>
 #include <QDateTime>
+#include <QJsonObject>
 #include <QUrlQuery>
+#include <array>
 #include <optional>
+#include <utility>
 
+#include "core/parameter_catalogue.h"
 #include "limits/limit_set.h"
 #include "serve/archive_reader.h"
 #include "serve/http_reply.h"
@@ -18,10 +22,20 @@ namespace quilmar {
 inline constexpr int kDefaultSeriesPoints = 1000;
 inline constexpr int kMostSeriesPoints = 4000;
 
+// What /api/latest read last, used again while the archive's newest frame key and newest
+// source are the same: every import, live session and re-timing comes with new frames or a
+// new source (a file added again adds neither, and changes nothing). Only the ages and "now"
+// are made anew. It holds what the archive says, nothing of a client's.
+struct LatestCache {
+  std::optional<std::pair<qint64, qint64>> mark;  // newest frame key, newest source id
+  QJsonObject sections;                           // without their ages
+  std::array<std::optional<qint64>, kSections.size()> timesMs;
+};
+
 // The answer to a GET of an /api/ path: 200 with the JSON, 400 for a bad parameter, 404 for
 // an unknown path or frame, 503 when the archive failed (the archive's reason as the error).
-HttpReply AnswerApi(ArchiveReader& reader, const LimitSet& limits, QByteArrayView path,
-                    const QUrlQuery& query);
+HttpReply AnswerApi(ArchiveReader& reader, const LimitSet& limits, LatestCache& latest,
+                    QByteArrayView path, const QUrlQuery& query);
 
 // /api/series?parameter=COLUMN&from=T&to=T&points=N: the parameter's lowest and highest value
 // per point from the archive's coarsest level that resolves it (whole archive without from

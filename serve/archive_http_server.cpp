@@ -83,7 +83,7 @@ std::optional<HttpReply> ArchiveHttpServer::CheckUpgrade(const RequestHead& head
   return std::nullopt;
 }
 
-HttpReply ArchiveHttpServer::Answer(const QHttpServerRequest& request) const {
+HttpReply ArchiveHttpServer::Answer(const QHttpServerRequest& request) {
   const auto method = request.method();
   if (method != QHttpServerRequest::Method::Get && method != QHttpServerRequest::Method::Head) {
     HttpReply refused = ErrorReply(405, QStringLiteral("the archive is read-only: GET and HEAD"));
@@ -102,7 +102,7 @@ HttpReply ArchiveHttpServer::Answer(const QHttpServerRequest& request) const {
     if (path == "/api/live") {
       return ErrorReply(400, QStringLiteral("/api/live is a WebSocket"));
     }
-    return AnswerApi(reader, limits, path, request.query());
+    return AnswerApi(reader, limits, latest, path, request.query());
   }
   if (auto login = LoginPageReply(path, settings.folders)) {
     return *login;

@@ -10,6 +10,7 @@
 
 #include "limits/limit_set.h"
 #include "serve/access_token.h"
+#include "serve/archive_api.h"
 #include "serve/connection_guard.h"
 #include "serve/live_push.h"
 #include "serve/static_site.h"
@@ -41,7 +42,7 @@ class ArchiveHttpServer : public QAbstractHttpServer {
   void missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) override;
 
  private:
-  HttpReply Answer(const QHttpServerRequest& request) const;
+  HttpReply Answer(const QHttpServerRequest& request);
   bool Authorized(QByteArrayView authorization, QByteArrayView cookie) const;
   std::optional<HttpReply> CheckUpgrade(const RequestHead& head) const;
 
@@ -50,6 +51,7 @@ class ArchiveHttpServer : public QAbstractHttpServer {
   const LimitSet& limits;
   ConnectionGuard* guard;
   LivePush live;
+  LatestCache latest;
 };
 
 }  // namespace quilmar

@@ -75,7 +75,8 @@ std::optional<StoredFrame> FrameOfRow(const QSqlQuery& query) {
 
 }  // namespace
 
-bool ArchiveReader::Open(const ArchiveLocation& location, QString& error) {
+bool ArchiveReader::Open(const ArchiveLocation& where, QString& error) {
+  location = where;
   if (location.engine == ArchiveEngine::kSqlite) {
     if (!QFileInfo(location.path).isFile()) {
       error = QStringLiteral("archive %1: no such file").arg(location.display);
@@ -92,6 +93,17 @@ bool ArchiveReader::Open(const ArchiveLocation& location, QString& error) {
     return false;
   }
   return true;
+}
+
+void ArchiveReader::ReopenAfterFailure() {
+  constexpr qint64 kReopenMilliseconds = 1000;
+  if (sinceReopen.isValid() && sinceReopen.elapsed() < kReopenMilliseconds) {
+    return;
+  }
+  sinceReopen.start();
+  if (!archive.Open(location, true) || !ReopenReadOnly()) {
+    archive.Close();
+  }
 }
 
 // The connection the archive opened is opened again for reading only: SQLite's read-only
@@ -113,20 +125,39 @@ bool ArchiveReader::ReopenReadOnly() {
 }
 
 // Walks the time index from its newest end; housekeeping frames alternate between the
-// EPS/TCS+COM and the CDHS+ADCS pair, so the first match is a row or two away.
+// EPS/TCS+COM and the CDHS+ADCS pair, so the first match is a row or two away. The index holds
+// whole seconds: of the frames of the newest second, the one of the latest milliseconds (and
+// key) is taken. Ordering by those too would make the engines sort every matching frame.
 std::optional<StoredFrame> ArchiveReader::NewestWithSection(Section section, bool& failed) {
+  constexpr int kSameSecond = 8;
   const QString marker = QString::fromStdString(ParameterColumn(SectionInfoOf(section).firstRow));
   QSqlQuery query(archive.Database());
   query.setForwardOnly(true);
-  failed = !query.exec(QStringLiteral("SELECT %1 FROM frame WHERE time_utc IS NOT NULL AND "
-                                      "frame_type = 'S' AND %2 IS NOT NULL "
-                                      "ORDER BY time_utc DESC, time_ms DESC, id DESC LIMIT 1")
-                           .arg(QLatin1String(kFrameColumns), marker));
+  failed = !query.exec(QStringLiteral("SELECT %1, time_utc FROM frame WHERE time_utc IS NOT NULL "
+                                      "AND frame_type = 'S' AND %2 IS NOT NULL "
+                                      "ORDER BY time_utc DESC LIMIT %3")
+                           .arg(QLatin1String(kFrameColumns), marker)
+                           .arg(kSameSecond));
   if (failed) {
     archive.Fail(query);
     return std::nullopt;
   }
-  return query.next() ? FrameOfRow(query) : std::nullopt;
+  std::optional<StoredFrame> newest;
+  QVariant second;
+  std::pair<qint64, qint64> best{0, 0};  // time_ms, key
+  while (query.next()) {
+    if (!newest) {
+      second = query.value(6);
+    } else if (query.value(6) != second) {
+      break;
+    }
+    const std::pair<qint64, qint64> order{query.value(2).toLongLong(), query.value(0).toLongLong()};
+    if (!newest || order > best) {
+      best = order;
+      newest = FrameOfRow(query);
+    }
+  }
+  return newest;
 }
 
 std::optional<StoredFrame> ArchiveReader::FirstFrame(const QString& sql, const QVariant& value,
@@ -146,6 +177,18 @@ std::optional<StoredFrame> ArchiveReader::FirstFrame(const QString& sql, const Q
 std::optional<StoredFrame> ArchiveReader::FrameByKey(std::int64_t key, bool& failed) {
   return FirstFrame(QStringLiteral("SELECT %1 FROM frame WHERE id = ?").arg(kFrameColumns),
                     QVariant::fromValue(static_cast<qint64>(key)), failed);
+}
+
+std::optional<std::pair<qint64, qint64>> ArchiveReader::ChangeMark() {
+  QSqlQuery query(archive.Database());
+  query.setForwardOnly(true);
+  if (!query.exec(
+          QStringLiteral("SELECT (SELECT max(id) FROM frame), (SELECT max(id) FROM source)")) ||
+      !query.next()) {
+    archive.Fail(query);
+    return std::nullopt;
+  }
+  return std::pair{query.value(0).toLongLong(), query.value(1).toLongLong()};
 }
 
 std::optional<QStringList> ArchiveReader::StationsOf(std::int64_t key) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
@@ -32,6 +33,9 @@ class ArchiveReader {
   // program's (older or newer) is refused rather than upgraded. False with the reason in error.
   bool Open(const ArchiveLocation& location, QString& error);
   Archive& Store() { return archive; }
+  // After a read failed: opens the archive again (a PostgreSQL server that restarted, a
+  // connection the network dropped), at most once a second; the next request reads anew.
+  void ReopenAfterFailure();
 
   // The housekeeping frame of the latest time that carried the section; nullopt with
   // failed set when the archive failed, without it when no frame carried the section.
@@ -41,6 +45,9 @@ class ArchiveReader {
   // The housekeeping frame whose time is nearest to timeMs (the earlier one on a tie): the
   // frame behind a point of a chart. As above when there is none.
   std::optional<StoredFrame> HousekeepingFrameNear(std::int64_t timeMs, bool& failed);
+  // What changes whenever frames are added or re-timed: the newest frame key and the newest
+  // source id (0 for none); nullopt when the archive failed.
+  std::optional<std::pair<qint64, qint64>> ChangeMark();
   // The stations that received the frame, sorted, each once; nullopt when the archive failed.
   std::optional<QStringList> StationsOf(std::int64_t key);
 
@@ -50,6 +57,8 @@ class ArchiveReader {
   std::optional<StoredFrame> FirstFrame(const QString& sql, const QVariant& value, bool& failed);
 
   Archive archive;
+  ArchiveLocation location;
+  QElapsedTimer sinceReopen;
 };
 
 }  // namespace quilmar

@@ -52,9 +52,10 @@ HttpReply AnswerSeries(ArchiveReader& reader, const QUrlQuery& query) {
     return ErrorReply(400, range.problem);
   }
   SeriesRequest request{*row, 0, 0, *points};
+  // No span: no timed housekeeping frame yet (or a failed read, which the next one names).
+  std::optional<TrendRange> span;
   if (!range.from || !range.to) {
-    // No span: no timed housekeeping frame yet (or a failed read, which the next one names).
-    const auto span = HousekeepingTimeSpan(reader.Store());
+    span = HousekeepingTimeSpan(reader.Store());
     request.fromMs = span ? span->fromUtc * 1000 : 0;
     request.toMs = span ? span->toUtc * 1000 + 999 : 0;
   }
@@ -71,7 +72,7 @@ HttpReply AnswerSeries(ArchiveReader& reader, const QUrlQuery& query) {
       {QStringLiteral("to"), IsoTimeOfMs(request.toMs)},
   };
   QJsonArray list;
-  if (request.toMs > request.fromMs) {
+  if (span || (range.from && range.to)) {
     const auto series = ReadSeries(reader.Store(), request);
     if (!series) {
       return ArchiveFailed(reader);

@@ -84,6 +84,7 @@ void LivePush::Add(std::unique_ptr<QWebSocket> socket) {
 void LivePush::Check() {
   const auto newest = NewestFrameKey(reader.Store());
   if (!newest) {
+    reader.ReopenAfterFailure();
     return;  // tried again at the next look
   }
   const std::int64_t previous = lastKey;

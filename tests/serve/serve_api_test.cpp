@@ -7,9 +7,13 @@
 #include <QJsonObject>
 #include <QMap>
 #include <QRegularExpression>
+#include <QSet>
 #include <QSignalSpy>
+#include <QThread>
 #include <QWebSocket>
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "../archive/test_archives.h"
 #include "archive/archive_schema.h"
@@ -219,6 +223,67 @@ TEST_P(ServeApi, EventsAsTheEventsCommandListsThem) {
   }
 }
 
+TEST_P(ServeApi, SeriesHoldTheExtremesOfTheFrames) {
+  std::vector<double> volts;
+  QSet<QString> seconds;  // frames of one second share a point
+  for (const QJsonValue& frame : frames) {
+    if (ExportedValue(frame.toObject(), 0) != 0) {
+      volts.push_back(ExportedValue(frame.toObject(), 18));
+      seconds.insert(frame.toObject().value("timeUtc").toString());
+    }
+  }
+  const auto [lowest, highest] = std::minmax_element(volts.begin(), volts.end());
+  struct Case {
+    QByteArray query;
+    const char* level;  // nullptr: any
+    int mostPoints;
+  };
+  const Case cases[] = {
+      {"&points=1", nullptr, 1},
+      {"", nullptr, 1000},
+      {"&points=4000", "frame", 4000},
+      {"&points=999999", "frame", 4000},  // taken as the most
+      {"&from=2026-06-12T16:00:00Z&to=2026-06-12T17:00:00Z&points=2", nullptr, 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.query.toStdString());
+    const QJsonObject series = GetJson("/api/series?parameter=eps_tcs_battery_volts" + c.query);
+    EXPECT_EQ(series.value("parameter").toString(), "eps_tcs_battery_volts");
+    EXPECT_EQ(series.value("unit").toString(), "V");
+    if (c.level) {
+      EXPECT_EQ(series.value("level").toString(), c.level);
+    }
+    const QJsonArray points = series.value("points").toArray();
+    ASSERT_FALSE(points.isEmpty());
+    EXPECT_LE(points.size(), c.mostPoints);
+    double low = *highest;
+    double high = *lowest;
+    for (const QJsonValue& point : points) {
+      const QJsonArray triple = point.toArray();
+      ASSERT_EQ(triple.size(), 3);
+      EXPECT_TRUE(triple[0].toString().endsWith("Z"));
+      if (!triple[1].isNull()) {
+        low = std::min(low, triple[1].toDouble());
+        high = std::max(high, triple[2].toDouble());
+      }
+    }
+    // Every frame's value lies in some point: the extremes are the frames' own.
+    EXPECT_DOUBLE_EQ(low, *lowest);
+    EXPECT_DOUBLE_EQ(high, *highest);
+  }
+  // At the frames' level, one point per time: as many points as times of frames carrying it.
+  EXPECT_EQ(GetJson("/api/series?parameter=eps_tcs_battery_volts&points=4000")
+                .value("points")
+                .toArray()
+                .size(),
+            seconds.size());
+  // A range before any frame has no points.
+  EXPECT_TRUE(GetJson("/api/series?parameter=eps_tcs_battery_volts&from=2026-01-01&to=2026-01-02")
+                  .value("points")
+                  .toArray()
+                  .isEmpty());
+}
+
 TEST_P(ServeApi, ParametersInCatalogueOrder) {
   const QJsonArray parameters = GetJson("/api/parameters").value("parameters").toArray();
   ASSERT_EQ(parameters.size(), kParameterCount);
@@ -245,6 +310,11 @@ TEST_P(ServeApi, BadParametersAreRefused) {
       {"/api/frame?time=soon", 400},
       {"/api/nothing", 404},
       {"/api", 404},
+      {"/api/series?parameter=eps_tcs_batery_volts", 400},
+      {"/api/series", 400},
+      {"/api/series?parameter=eps_tcs_battery_volts&points=0", 400},
+      {"/api/series?parameter=eps_tcs_battery_volts&points=many", 400},
+      {"/api/series?parameter=eps_tcs_battery_volts&from=2026-06-13&to=2026-06-12", 400},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path.toStdString());
@@ -276,6 +346,57 @@ TEST_P(ServeApi, NewFramesArePushedWithinTwoSeconds) {
   EXPECT_TRUE(message.value("time").toString().endsWith("Z"));
   // One import, one message (not one per frame).
   EXPECT_LE(messages.count(), 2);
+}
+
+// The latest values follow a newer pass added while the server runs (what it read before is not
+// served again).
+TEST(ServeLatest, FollowsANewerPassAdded) {
+  for (const ArchiveEngine engine : {ArchiveEngine::kSqlite, ArchiveEngine::kPostgresql}) {
+    SCOPED_TRACE(static_cast<int>(engine));
+    const QString archive = testing::ArchiveArgument(testing::FreshArchive(engine));
+    const QString log = testing::TestFolder() + QStringLiteral("/older-%1.kss").arg(int(engine));
+    ASSERT_EQ(QProcess::execute(QUILMAR_MAKE_TREND_LOG, {log, "1"}), 0);
+    ASSERT_EQ(testing::RunArchiveCommand({"--archive", archive, "add", log}).exitCode, 0);
+    testing::ServeProcess server;
+    ASSERT_TRUE(server.Start({"--archive", archive, "serve", "--listen", "127.0.0.1:0"}));
+    const QJsonObject before = Get(server.Port(), "/api/latest").Json().object();
+    EXPECT_EQ(before.value("sections")["EPS/TCS"]["time"].toString(), "2026-01-02T06:03:08.000Z");
+    ASSERT_EQ(
+        testing::RunArchiveCommand({"--archive", archive, "add", QUILMAR_SAMPLES_DIR "/demo.kss"})
+            .exitCode,
+        0);
+    const QJsonObject after = Get(server.Port(), "/api/latest").Json().object();
+    EXPECT_EQ(after.value("sections")["EPS/TCS"]["time"].toString(), "2026-06-12T16:53:29.000Z");
+    EXPECT_EQ(after.value("sections")["ADCS"]["time"].toString(), "2026-06-12T16:53:34.000Z");
+    EXPECT_GT(after.value("newest_frame").toInteger(), before.value("newest_frame").toInteger());
+  }
+}
+
+// A PostgreSQL server that restarts: the requests meanwhile are answered 503 with the reason,
+// and once it is back the server reads again, by itself.
+TEST(ServePostgresql, AnswersAgainOnceTheDatabaseIsBack) {
+  const ArchiveLocation location = testing::FreshArchive(ArchiveEngine::kPostgresql);
+  ASSERT_FALSE(location.display.isEmpty());
+  const QString archive = testing::ArchiveArgument(location);
+  ASSERT_EQ(
+      testing::RunArchiveCommand({"--archive", archive, "add", QUILMAR_SAMPLES_DIR "/demo.kss"})
+          .exitCode,
+      0);
+  testing::ServeProcess server;
+  ASSERT_TRUE(server.Start({"--archive", archive, "serve", "--listen", "127.0.0.1:0"}));
+  ASSERT_EQ(Get(server.Port(), "/api/latest").status, 200);
+  ASSERT_TRUE(testing::StopPostgres());
+  const HttpAnswer down = Get(server.Port(), "/api/latest");
+  EXPECT_EQ(down.status, 503);
+  EXPECT_FALSE(down.Json().object().value("error").toString().isEmpty());
+  ASSERT_TRUE(testing::RestartPostgres());
+  int status = 0;
+  for (int attempt = 0; attempt < 20 && status != 200; ++attempt) {
+    QThread::msleep(250);
+    status = Get(server.Port(), "/api/latest").status;
+  }
+  EXPECT_EQ(status, 200);
+  EXPECT_EQ(Get(server.Port(), "/api/passes").status, 200);
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, ServeApi,
