@@ -132,12 +132,11 @@ bool WriteEvents(Archive& archive, const LimitSet& limits, const ExportRange& ra
     tracker.Frame(record, time, stations);
     return true;
   };
-  for (const ArchivedPass& pass : *passes) {
-    const QDateTime first = range.from ? std::max(pass.startTime, *range.from) : pass.startTime;
-    const QDateTime last = range.to ? std::min(pass.endTime, *range.to) : pass.endTime;
-    if (!ReadFramesBetween(archive, first, last, eachFrame) || !tracker.EndPass() || !written) {
-      return false;
-    }
+  bool handed = true;  // every pass's episodes went out
+  if (!ReadFramesOfPasses(archive, *passes, range.from, range.to, eachFrame,
+                          [&] { return handed = tracker.EndPass() && written; }) ||
+      !handed) {
+    return false;
   }
   if (format == ArchiveFormat::kJson) {
     chunk += count > 0 ? "\n  ],\n  \"episodeCount\": " : "],\n  \"episodeCount\": ";

@@ -1,16 +1,24 @@
 // The archive's passes; see archive_passes.h.
 #include "archive_passes.h"
 
+#include <sqlite3.h>
+
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
 #include <algorithm>
+#include <array>
+#include <string_view>
 #include <map>
 #include <optional>
+#include <span>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "archive.h"
 #include "archive_time.h"
+#include "batch_insert.h"
 #include "frame_identity.h"
 #include "pass_timing.h"
 
@@ -94,17 +102,24 @@ constexpr char kFrameRowColumns[] =
     "SELECT f.id, f.bytes, f.time_utc, f.time_kind, f.time_ms, f.frame_number, f.digest,"
     " r.station FROM frame f LEFT JOIN reception r ON r.frame_id = f.id ";
 
+// Passes are read together, up to about this many frames a query: a mission of short passes
+// takes a few hundred queries rather than one for each pass, and memory stays bounded.
+constexpr std::int64_t kFramesPerRead = 32768;
+
+// The frames of a read by key.
+using FrameRows = std::unordered_map<std::int64_t, FrameRow>;
+
 // Reads the query's rows (a row per reception) into frames by key.
 bool ReadFrameRows(Archive& archive, QSqlQuery& query,
-                   std::map<std::int64_t, FrameRow>& frames) {
+                   FrameRows& frames) {
   while (query.next()) {
     auto [place, isNew] = frames.try_emplace(query.value(0).toLongLong());
     FrameRow& row = place->second;
     if (isNew) {
       row.bytes = query.value(1).toByteArray();
-      row.time = StoredTimeText(query.value(2));
-      row.timeKind = query.value(3).toString();
       row.timeMs = query.value(4).toLongLong();
+      row.time = UtcTextOfMs(row.timeMs);
+      row.timeKind = query.value(3).toString();
       row.number = query.value(5).toInt();
       row.tie = FrameTie(query.value(6).toByteArray());
     }
@@ -116,40 +131,205 @@ bool ReadFrameRows(Archive& archive, QSqlQuery& query,
   return !query.lastError().isValid() || archive.Fail(query);
 }
 
+// The time kinds as shared texts: a read of a million frames makes no text for each.
+const QString& TimeKindText(std::string_view kind) {
+  static const std::array<QString, 4> kKinds{"spacecraft", "correlated", "reception", "estimated"};
+  for (const QString& known : kKinds) {
+    if (known.size() == static_cast<qsizetype>(kind.size()) && known == QLatin1StringView(kind)) {
+      return known;
+    }
+  }
+  thread_local QString other;
+  other = QString::fromUtf8(kind);
+  return other;
+}
+
+// As ReadFrameRows, through SQLite's own interface: Qt SQL's conversions of every value of
+// every row cost more than the database's reading on a large range.
+bool ReadFrameRowsSqlite(Archive& archive, const QString& fromText, const QString& toText,
+                         FrameRows& frames) {
+  sqlite3* sqlite = SqliteHandle(archive);
+  sqlite3_stmt* statement = nullptr;
+  const QByteArray sql = (QString::fromLatin1(kFrameRowColumns) +
+                          "WHERE f.time_utc >= ? AND f.time_utc < ?")
+                             .toUtf8();
+  if (!sqlite || sqlite3_prepare_v2(sqlite, sql.constData(), -1, &statement, nullptr) != SQLITE_OK) {
+    return archive.Fail(sqlite ? QString::fromUtf8(sqlite3_errmsg(sqlite))
+                               : QStringLiteral("the database driver gives no engine handle"));
+  }
+  const QByteArray from = fromText.toUtf8();
+  const QByteArray to = toText.toUtf8();
+  sqlite3_bind_text(statement, 1, from.constData(), static_cast<int>(from.size()), SQLITE_STATIC);
+  sqlite3_bind_text(statement, 2, to.constData(), static_cast<int>(to.size()), SQLITE_STATIC);
+  const auto text = [&](int column) {
+    return std::string_view(reinterpret_cast<const char*>(sqlite3_column_text(statement, column)),
+                            static_cast<std::size_t>(sqlite3_column_bytes(statement, column)));
+  };
+  int step = SQLITE_ROW;
+  while ((step = sqlite3_step(statement)) == SQLITE_ROW) {
+    auto [place, isNew] = frames.try_emplace(sqlite3_column_int64(statement, 0));
+    FrameRow& row = place->second;
+    if (isNew) {
+      row.bytes = QByteArray(static_cast<const char*>(sqlite3_column_blob(statement, 1)),
+                             sqlite3_column_bytes(statement, 1));
+      row.timeMs = sqlite3_column_int64(statement, 4);
+      row.time = UtcTextOfMs(row.timeMs);
+      row.timeKind = TimeKindText(text(3));
+      row.number = sqlite3_column_int(statement, 5);
+      row.tie = FrameTie(QByteArrayView(static_cast<const char*>(sqlite3_column_blob(statement, 6)),
+                                        sqlite3_column_bytes(statement, 6)));
+    }
+    if (sqlite3_column_type(statement, 7) != SQLITE_NULL) {
+      const QString station = QString::fromUtf8(text(7));
+      if (!row.stations.contains(station)) {
+        row.stations << station;
+      }
+    }
+  }
+  const QString reason = QString::fromUtf8(sqlite3_errmsg(sqlite));
+  sqlite3_finalize(statement);
+  return step == SQLITE_DONE || archive.Fail(archive.WithSystemReason(reason));
+}
+
 bool Hand(std::int64_t key, FrameRow& row,
           const std::function<bool(const ArchivedFrameRead& read)>& each) {
   row.stations.sort();
   return each({FrameBufferOf(row.bytes), row.time, key, row.timeKind, row.stations});
 }
 
-}  // namespace
+// One pass's span as read, in whole seconds since the Unix epoch (the stored text's
+// resolution), both ends included.
+struct Span {
+  std::int64_t first = 0;
+  std::int64_t last = 0;
+};
 
-bool ReadFramesBetween(Archive& archive, const QDateTime& first, const QDateTime& last,
-                       const std::function<bool(const ArchivedFrameRead& read)>& each) {
-  QSqlQuery query(archive.Database());
-  query.setForwardOnly(true);
-  query.prepare(QString::fromLatin1(kFrameRowColumns) +
-                "WHERE f.time_utc >= ? AND f.time_utc <= ?");
-  query.addBindValue(UtcText(first));
-  query.addBindValue(UtcText(last));
-  std::map<std::int64_t, FrameRow> frames;
-  if (!query.exec() || !ReadFrameRows(archive, query, frames)) {
-    return query.lastError().isValid() ? archive.Fail(query) : false;
-  }
+std::int64_t SecondOf(std::int64_t ms) { return ms >= 0 ? ms / 1000 : (ms - 999) / 1000; }
+
+Span SpanOf(const QDateTime& first, const QDateTime& last) {
+  return {SecondOf(first.toMSecsSinceEpoch()), SecondOf(last.toMSecsSinceEpoch())};
+}
+
+// The frames of one span, pass by pass in their counter's order; false when each stopped.
+bool HandInOrder(FrameRows& frames, std::vector<std::int64_t>& keys,
+                 const std::function<bool(const ArchivedFrameRead& read)>& each) {
+  std::sort(keys.begin(), keys.end());
   std::vector<TimingInput> order;
-  order.reserve(frames.size());
-  for (const auto& [key, row] : frames) {
+  order.reserve(keys.size());
+  for (const std::int64_t key : keys) {
+    const FrameRow& row = frames.at(key);
     order.push_back({key, row.tie, row.number, std::nullopt, false, row.timeMs});
   }
-  // Pass by pass, each in its frame counter's order, as the timing orders them.
   for (const TimedPass& pass : TimeFrames(order).passes) {
     for (const std::int64_t key : pass.keys) {
       if (!Hand(key, frames.at(key), each)) {
-        return true;
+        return false;
       }
     }
   }
   return true;
+}
+
+// Reads the spans in turn, several a query; after each span's frames, spanEnd.
+class SpanReader {
+ public:
+  SpanReader(Archive& archive, const std::function<bool(const ArchivedFrameRead& read)>& each,
+             const std::function<bool()>& spanEnd)
+      : archive(archive), query(archive.Database()), each(each), spanEnd(spanEnd) {
+    query.setForwardOnly(true);
+  }
+
+  // The spans of a read, with the frames each is expected to hold; false on a database error
+  // (Error() set), true also when each or spanEnd stopped the read.
+  bool Read(const std::vector<std::pair<Span, std::int64_t>>& spans) {
+    if (archive.IsPostgresql() && !query.prepare(QString::fromLatin1(kFrameRowColumns) +
+                                                  "WHERE f.time_utc >= ? AND f.time_utc < ?")) {
+      return archive.Fail(query);
+    }
+    for (std::size_t first = 0; first < spans.size();) {
+      std::size_t end = first + 1;
+      std::int64_t frames = spans[first].second;
+      while (end < spans.size() && frames + spans[end].second <= kFramesPerRead) {
+        frames += spans[end++].second;
+      }
+      if (!ReadGroup(std::span(spans).subspan(first, end - first))) {
+        return false;
+      }
+      if (stopped) {
+        return true;
+      }
+      first = end;
+    }
+    return true;
+  }
+
+ private:
+  bool ReadGroup(std::span<const std::pair<Span, std::int64_t>> group) {
+    // Up to the end of the last second: a time column with milliseconds (PostgreSQL's) keeps
+    // the frames within it.
+    const QString from = UtcTextOfMs(group.front().first.first * 1000);
+    const QString to = UtcTextOfMs((group.back().first.last + 1) * 1000);
+    FrameRows rows;
+    rows.reserve(static_cast<std::size_t>(kFramesPerRead));
+    if (!archive.IsPostgresql()) {
+      if (!ReadFrameRowsSqlite(archive, from, to, rows)) {
+        return false;
+      }
+    } else {
+      query.addBindValue(from);
+      query.addBindValue(to);
+      if (!query.exec() || !ReadFrameRows(archive, query, rows)) {
+        return query.lastError().isValid() ? archive.Fail(query) : false;
+      }
+      query.finish();
+    }
+    std::vector<std::vector<std::int64_t>> bySpan(group.size());
+    for (const auto& [key, row] : rows) {
+      const std::int64_t second = SecondOf(row.timeMs);
+      const auto after = std::upper_bound(
+          group.begin(), group.end(), second,
+          [](std::int64_t at, const auto& span) { return at < span.first.first; });
+      if (after != group.begin() && second <= std::prev(after)->first.last) {
+        bySpan[static_cast<std::size_t>(std::prev(after) - group.begin())].push_back(key);
+      }
+    }
+    for (std::vector<std::int64_t>& keys : bySpan) {
+      if (!HandInOrder(rows, keys, each) || (spanEnd && !spanEnd())) {
+        stopped = true;
+        return true;
+      }
+    }
+    return true;
+  }
+
+  Archive& archive;
+  QSqlQuery query;
+  const std::function<bool(const ArchivedFrameRead& read)>& each;
+  const std::function<bool()>& spanEnd;
+  bool stopped = false;
+};
+
+}  // namespace
+
+bool ReadFramesBetween(Archive& archive, const QDateTime& first, const QDateTime& last,
+                       const std::function<bool(const ArchivedFrameRead& read)>& each) {
+  const std::function<bool()> noEnd;
+  SpanReader reader(archive, each, noEnd);
+  return reader.Read({{SpanOf(first, last), 0}});
+}
+
+bool ReadFramesOfPasses(Archive& archive, const std::vector<ArchivedPass>& passes,
+                        const std::optional<QDateTime>& from, const std::optional<QDateTime>& to,
+                        const std::function<bool(const ArchivedFrameRead& read)>& each,
+                        const std::function<bool()>& passEnd) {
+  std::vector<std::pair<Span, std::int64_t>> spans;
+  for (const ArchivedPass& pass : passes) {
+    const QDateTime first = from ? std::max(pass.startTime, *from) : pass.startTime;
+    const QDateTime last = to ? std::min(pass.endTime, *to) : pass.endTime;
+    spans.push_back({SpanOf(first, last), pass.frames});
+  }
+  SpanReader reader(archive, each, passEnd);
+  return reader.Read(spans);
 }
 
 // Streams in key order, one frame at a time: there may be many of them.

@@ -71,6 +71,15 @@ struct ArchivedFrameRead {
 bool ReadFramesBetween(Archive& archive, const QDateTime& first, const QDateTime& last,
                        const std::function<bool(const ArchivedFrameRead& read)>& each);
 
+// The frames of the passes in turn (as PassesBetween gives them), each clipped to from .. to,
+// as ReadFramesBetween reads one, and after each pass's frames passEnd (when given). Passes
+// are read several at a time, so a mission of short passes takes few queries. each or
+// passEnd returns false to stop; false with the archive's Error() set on a database error.
+bool ReadFramesOfPasses(Archive& archive, const std::vector<ArchivedPass>& passes,
+                        const std::optional<QDateTime>& from, const std::optional<QDateTime>& to,
+                        const std::function<bool(const ArchivedFrameRead& read)>& each,
+                        const std::function<bool()>& passEnd = {});
+
 // The frames without any time (neither a clock, an estimate nor a reception), by key.
 bool ReadUntimedFrames(Archive& archive,
                        const std::function<bool(const ArchivedFrameRead& read)>& each);

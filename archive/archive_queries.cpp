@@ -125,12 +125,8 @@ bool ExportArchive(Archive& archive, const ExportRange& range, ArchiveFormat for
     written = chunk.size() < kChunkSize || Flush(out, chunk);
     return written;
   };
-  for (const ArchivedPass& pass : *passes) {
-    const QDateTime first = range.from ? std::max(pass.startTime, *range.from) : pass.startTime;
-    const QDateTime last = range.to ? std::min(pass.endTime, *range.to) : pass.endTime;
-    if (!ReadFramesBetween(archive, first, last, emitFrame) || !written) {
-      return false;
-    }
+  if (!ReadFramesOfPasses(archive, *passes, range.from, range.to, emitFrame) || !written) {
+    return false;
   }
   if (!range.from && !range.to && (!ReadUntimedFrames(archive, emitFrame) || !written)) {
     return false;

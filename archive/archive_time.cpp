@@ -101,14 +101,30 @@ QString UtcTextOfMs(std::int64_t ms) {
   const sys_days day = floor<days>(at);
   const year_month_day date{day};
   const hh_mm_ss clock{at - day};
-  char text[32];
-  const int length = std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02dZ",
-                                   static_cast<int>(date.year()), static_cast<unsigned>(date.month()),
-                                   static_cast<unsigned>(date.day()),
-                                   static_cast<int>(clock.hours().count()),
-                                   static_cast<int>(clock.minutes().count()),
-                                   static_cast<int>(clock.seconds().count()));
-  return QString::fromLatin1(text, length);
+  const int year = static_cast<int>(date.year());
+  if (year < 0 || year > 9999) {
+    char text[40];
+    const int length = std::snprintf(
+        text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02dZ", year,
+        static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+        static_cast<int>(clock.hours().count()), static_cast<int>(clock.minutes().count()),
+        static_cast<int>(clock.seconds().count()));
+    return QString::fromLatin1(text, length);
+  }
+  // Digit by digit: an import and a read of a large range make one for every frame.
+  char text[] = "0000-00-00T00:00:00Z";
+  const auto put = [&](int at, int value, int digits) {
+    for (int i = at + digits - 1; i >= at; --i, value /= 10) {
+      text[i] = static_cast<char>('0' + value % 10);
+    }
+  };
+  put(0, year, 4);
+  put(5, static_cast<int>(static_cast<unsigned>(date.month())), 2);
+  put(8, static_cast<int>(static_cast<unsigned>(date.day())), 2);
+  put(11, static_cast<int>(clock.hours().count()), 2);
+  put(14, static_cast<int>(clock.minutes().count()), 2);
+  put(17, static_cast<int>(clock.seconds().count()), 2);
+  return QString::fromLatin1(text, sizeof text - 1);
 }
 
 QString UtcText(const QDateTime& utc) {
