@@ -1,6 +1,7 @@
 // Reading tiles of the Trends chart; see tile_read.h.
 #include "tile_read.h"
 
+#include <QSqlQuery>
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -12,6 +13,11 @@ namespace quilmar {
 namespace {
 
 constexpr double kGap = std::numeric_limits<double>::quiet_NaN();
+// A SQLite connection that reads tiles keeps a small page cache: a tile over the hourly
+// overview scans the whole table once (some 45 MB at three million frames), which the
+// archive's reading cache would otherwise keep in the window's memory after every read,
+// growing with the mission. The system caches the file anyway.
+constexpr const char* kSmallPageCache = "PRAGMA cache_size=-4096";
 
 // The tiles of a run, and which of them a time falls in.
 struct Run {
@@ -71,6 +77,9 @@ bool ReadColumns(Archive& archive, int parameterRow, Run& run) {
 }  // namespace
 
 std::optional<std::vector<Tile>> ReadTiles(Archive& archive, const TileKey& first, int count) {
+  if (!archive.IsPostgresql()) {
+    QSqlQuery(archive.Database()).exec(QString::fromLatin1(kSmallPageCache));
+  }
   Run run{TileStart(first), TileSeconds(first.rung),
           std::vector<Tile>(static_cast<std::size_t>(std::max(count, 1)))};
   const bool ok = first.rung == kFrameRung ? ReadFrames(archive, first.parameterRow, run)
