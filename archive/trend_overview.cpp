@@ -232,8 +232,6 @@ QString ValueColumnsDefinition() {
 QString TrendLowColumn(int row) { return QString::fromStdString(ParameterColumn(row)) + "_min"; }
 QString TrendHighColumn(int row) { return QString::fromStdString(ParameterColumn(row)) + "_max"; }
 
-QString TrendHourOf(const QString& timeUtc) { return timeUtc.left(kHourLength); }
-
 // The hours' millisecond columns came after their values (schema version 5): they stay last,
 // so a new archive's table has the columns of an upgraded one, in the same order.
 QString TrendHourTableStatement() {

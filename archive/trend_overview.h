@@ -49,7 +49,7 @@ QStringList TrendMinuteStatements();
 bool AddTrendOverviewTables(Archive& archive);
 
 // The housekeeping frames of one batch, summed up by hour and by minute before they are
-// written.
+// written (named for the hourly overview it kept first; it keeps both).
 class TrendHourAccumulator {
  public:
   explicit TrendHourAccumulator(Archive& archive);
@@ -84,9 +84,6 @@ class TrendHourAccumulator {
   Buckets hours;
   Buckets minutes;
 };
-
-// The hour a time ("YYYY-MM-DDTHH:MM:SSZ") counts in: "YYYY-MM-DDTHH".
-QString TrendHourOf(const QString& timeUtc);
 
 // Sums the hours and minutes these times (Unix milliseconds) fall in up again from the frames
 // alone, after frames moved out of or into them.
