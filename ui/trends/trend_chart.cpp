@@ -32,7 +32,7 @@ TrendChart::TrendChart(QWidget* parent) : QWidget(parent) {
 }
 
 void TrendChart::AddCurve(TrendCurve curve, std::vector<std::pair<TileKey, Tile>> read) {
-  curves.push_back({std::move(curve), {}, 0.0, 1.0});
+  curves.push_back({std::move(curve), {}, 0.0, 1.0, {}, {}});
   PutTiles(std::move(read));
 }
 
@@ -47,14 +47,52 @@ std::vector<TileKey> TrendChart::MissingTiles() const {
   for (const Shown& curve : curves) {
     missing.insert(missing.end(), curve.drawn.missing.begin(), curve.drawn.missing.end());
   }
+  // The values bounds name come after the curves, once each.
+  for (const Shown& curve : curves) {
+    for (const TileKey& key : curve.followedMissing) {
+      if (std::find(missing.begin(), missing.end(), key) == missing.end()) {
+        missing.push_back(key);
+      }
+    }
+  }
   return missing;
+}
+
+void TrendChart::SetLimits(std::shared_ptr<const LimitSet> newLimits) {
+  limitSet = std::move(newLimits);
+  Regather();
+}
+
+bool TrendChart::Wants(int row) const {
+  for (const Shown& curve : curves) {
+    if (curve.data.parameterRow == row) {
+      return true;
+    }
+    const ValueLimits* limits = limitSet ? limitSet->Of(curve.data.parameterRow) : nullptr;
+    for (const int followed : FollowedRows(limits)) {
+      if (followed == row) {
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+void TrendChart::GatherLimits(Shown& curve, int columns) {
+  const ValueLimits* limits = limitSet ? limitSet->Of(curve.data.parameterRow) : nullptr;
+  curve.limits = CurveLimitsOf(limits, curve.drawn.points, viewFrom, viewTo);
+  curve.followedMissing.clear();
+  for (TrendLimitFollowed& followed : curve.limits.followed) {
+    GatheredView other = tiles.Gather(followed.otherRow, viewFrom, viewTo, columns);
+    followed.points = std::move(other.points);
+    curve.followedMissing.insert(curve.followedMissing.end(), other.missing.begin(),
+                                 other.missing.end());
+  }
 }
 
 void TrendChart::PutTiles(std::vector<std::pair<TileKey, Tile>> read) {
   for (auto& [key, tile] : read) {
-    const int row = key.parameterRow;
-    if (std::any_of(curves.begin(), curves.end(),
-                    [&](const Shown& c) { return c.data.parameterRow == row; })) {
+    if (Wants(key.parameterRow)) {
       tiles.Put(key, std::move(tile));
     }
   }
@@ -62,8 +100,16 @@ void TrendChart::PutTiles(std::vector<std::pair<TileKey, Tile>> read) {
 }
 
 void TrendChart::InvalidateTiles(int parameterRow, const std::vector<double>& times) {
-  for (const double time : times) {
-    tiles.Invalidate(parameterRow, time);
+  std::vector<int> rows{parameterRow};
+  if (limitSet) {
+    for (const int followed : FollowedRows(limitSet->Of(parameterRow))) {
+      rows.push_back(followed);
+    }
+  }
+  for (const int row : rows) {
+    for (const double time : times) {
+      tiles.Invalidate(row, time);
+    }
   }
   ++tileChanges;
   // New frames may be receptions of a frame already hovered.
@@ -117,7 +163,8 @@ void TrendChart::Regather() {
   bool missing = false;
   for (Shown& curve : curves) {
     curve.drawn = tiles.Gather(curve.data.parameterRow, viewFrom, viewTo, columns);
-    missing = missing || !curve.drawn.missing.empty();
+    GatherLimits(curve, columns);
+    missing = missing || !curve.drawn.missing.empty() || !curve.followedMissing.empty();
     double low = std::numeric_limits<double>::infinity();
     double high = -low;
     for (const DrawnPoint& point : curve.drawn.points) {
@@ -180,8 +227,19 @@ void TrendChart::paintEvent(QPaintEvent*) {
   }
   painter.setClipRect(plot.adjusted(1, 1, 0, 0));
   painter.setRenderHint(QPainter::Antialiasing);
+  const auto xOf = [this](double time) { return XOf(time); };
+  for (const Shown& curve : curves) {
+    PaintLimitBands(painter, plot, curve.limits, [&](double v) { return YOf(curve, v); });
+  }
+  for (const Shown& curve : curves) {
+    PaintLimitLines(painter, plot, curve.limits, xOf, [&](double v) { return YOf(curve, v); });
+  }
   for (const Shown& curve : curves) {
     PaintCurve(painter, curve);
+  }
+  painter.setRenderHint(QPainter::Antialiasing);
+  for (const Shown& curve : curves) {
+    PaintLimitMarks(painter, curve.limits, xOf, [&](double v) { return YOf(curve, v); });
   }
   painter.setClipping(false);
   PaintLegend(painter);
@@ -330,13 +388,28 @@ QString TrendChart::HoverText(QPointF position) const {
     return QStringLiteral(
                "%1 to %2\n%3: %4 to %5 %6\nlowest and highest of the frames then;"
                " click to open the frame of the %7")
-        .arg(UtcLabel(from), UtcLabel(from + point.bucketSeconds), curve.name,
-             QString::number(point.low, 'g', 6), QString::number(point.high, 'g', 6), curve.unit,
-             near->high ? tr("highest") : tr("lowest"));
+               .arg(UtcLabel(from), UtcLabel(from + point.bucketSeconds), curve.name,
+                    QString::number(point.low, 'g', 6), QString::number(point.high, 'g', 6),
+                    curve.unit, near->high ? tr("highest") : tr("lowest")) +
+           LimitText(*near);
   }
-  return QStringLiteral("%1\n%2: %3 %4\ntime: %5\n%6click to open its pass")
+  return QStringLiteral("%1\n%2: %3 %4\ntime: %5\n%6%7click to open its pass")
       .arg(UtcLabel(point.time), curve.name, QString::number(point.low, 'g', 6), curve.unit,
-           QString::fromLatin1(TrendTimeKindName(point.kind)), StationsText(point.key));
+           QString::fromLatin1(TrendTimeKindName(point.kind)), StationsText(point.key),
+           LimitText(*near));
+}
+
+// What put the hovered end of a column beyond its limits, as the main window's tooltips say
+// it, on a line of its own; empty within limits.
+QString TrendChart::LimitText(const NearPoint& near) const {
+  const TrendCurveLimits& limits = curves[near.curve].limits;
+  const double value = near.high ? near.point.high : near.point.low;
+  for (const TrendLimitMark& mark : limits.marks) {
+    if (mark.time == near.point.time && mark.value == value) {
+      return QString::fromStdString(LimitSourceText(CheckOfMark(limits, mark), value)) + u'\n';
+    }
+  }
+  return {};
 }
 
 void TrendChart::resizeEvent(QResizeEvent*) { Regather(); }

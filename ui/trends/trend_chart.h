@@ -17,11 +17,13 @@
 #include <QStringList>
 #include <QWidget>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
 #include "archive/trend_query.h"
 #include "series_tiles.h"
+#include "trend_limits.h"
 
 class QPainter;
 class QRubberBand;
@@ -102,6 +104,11 @@ class TrendChart : public QWidget {
   QRect PlotRect() const;
   // The plot with n curves' value axes beside it: where a curve about to be added is drawn.
   QRect PlotRectWith(int n) const;
+  // The limits the charted values are judged by, drawn in each value's axis; nothing: none.
+  void SetLimits(std::shared_ptr<const LimitSet> newLimits);
+  const LimitSet* Limits() const { return limitSet.get(); }
+  // What is drawn of a curve's limits now: bands, bound lines and the points marked.
+  const TrendCurveLimits& CurveLimits(int index) const { return curves[index].limits; }
   // A line shown in the empty chart (an archive that failed to open, no frames).
   void SetMessage(const QString& text);
 
@@ -158,10 +165,16 @@ class TrendChart : public QWidget {
     GatheredView drawn;
     double low = 0.0;  // the value axis
     double high = 1.0;
+    TrendCurveLimits limits;
+    std::vector<TileKey> followedMissing;  // of the values its bounds name
   };
 
   // Gathers every curve's points for the view from the tiles and fits the value axes.
   void Regather();
+  // A curve's limits for the view; the values its bounds name gathered from the tiles too.
+  void GatherLimits(Shown& curve, int columns);
+  // Tiles of the row are kept: it is charted, or a charted value's bound names it.
+  bool Wants(int parameterRow) const;
   double XOf(double time) const;
   double YOf(const Shown& curve, double value) const;
   double TimeAt(double x) const;
@@ -170,11 +183,13 @@ class TrendChart : public QWidget {
   void PaintCurve(QPainter& painter, const Shown& curve) const;
   void PaintLegend(QPainter& painter) const;
   QString StationsText(std::int64_t frameKey) const;
+  QString LimitText(const NearPoint& near) const;
   void ShowBox(double x);
   // The hover text of the point near position as a tip that stays while the pointer rests.
   void ShowHover(QPointF position, QPoint globalPosition);
 
   std::vector<Shown> curves;
+  std::shared_ptr<const LimitSet> limitSet;
   SeriesTiles tiles;
   int tileChanges = 0;
   ExtremeFinder extremeFinder;

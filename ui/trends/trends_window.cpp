@@ -76,6 +76,7 @@ TrendsWindow::TrendsWindow(const ArchiveLocation& location, QWidget* parent)
   connect(chart, &TrendChart::tilesWanted, this, &TrendsWindow::ReadMissingTiles);
   connect(chart, &TrendChart::valuesExportChosen, this, &TrendsWindow::SaveVisibleValues);
   chart->SetExtremeFinder([this](const TrendPointRef& point) { FindExtremeFrame(point); });
+  BuildEpisodesDock();
 
   OpenArchive(location);
 }
@@ -142,6 +143,7 @@ void TrendsWindow::CancelReads() {
   firstReads.clear();
   readingTiles = false;
   stationsAsked = 0;
+  StopEpisodes();
   // A parameter whose overview was dropped is unticked: ticking it again reads it anew.
   for (int g = 0; g < list->topLevelItemCount(); ++g) {
     QTreeWidgetItem* group = list->topLevelItem(g);

@@ -14,6 +14,7 @@
 #include <QMainWindow>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -30,8 +31,11 @@ class QTreeWidgetItem;
 
 namespace quilmar {
 
+class EpisodesPanel;
+class LimitSet;
 class TrendChart;
 class TrendsQueries;
+struct TrendEpisode;
 struct TrendPointRef;
 struct TrendTileBatch;
 
@@ -76,6 +80,12 @@ class TrendsWindow : public QMainWindow {
   void SaveVisibleValues(const QString& path);
   // What the tiles are read with (ReadTiles unless a test hands in another).
   void SetTileReader(TileReader reader);
+  // The limits the chart's bands and marks and the episodes in view are judged by: the main
+  // window's. Until given, the user's limits file or else the default file.
+  void SetLimits(const LimitSet& limits);
+  // The episodes of values beyond their limits in view, read again a moment after a zoom or
+  // a pan has come to rest.
+  EpisodesPanel* Episodes() const { return episodes; }
 
  signals:
   // KISS logs or SatNOGS downloads dropped on the window, to be added to the archive.
@@ -111,6 +121,11 @@ class TrendsWindow : public QMainWindow {
   std::optional<QStringList> StationsOf(std::int64_t frameKey);
   void FollowNewestTime(double oldLast, double oldFirst);
   void ShowViewInRangeFields(double from, double to);
+  void BuildEpisodesDock();
+  void ReadEpisodesSoon();
+  void ReadEpisodes();
+  void StopEpisodes();
+  void OpenEpisode(const TrendEpisode& episode);
 
   ArchiveLocation location;
   TrendsQueries* queries = nullptr;
@@ -145,6 +160,10 @@ class TrendsWindow : public QMainWindow {
   QDateTimeEdit* rangeTo = nullptr;
   QTimer* pollTimer = nullptr;
   int coloursUsed = 0;
+  std::shared_ptr<const LimitSet> limits;
+  EpisodesPanel* episodes = nullptr;
+  QTimer* episodesTimer = nullptr;  // the pause after a zoom or pan before the list is read
+  int episodesRequest = 0;
 };
 
 }  // namespace quilmar

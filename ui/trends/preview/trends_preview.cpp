@@ -1,6 +1,7 @@
-// trends-preview ARCHIVE [--show ROW,ROW] [--last SECONDS] [--screenshot FILE.png]: opens the
-// Trends window on an archive by itself, for trying it out before it has a menu entry, with
-// parameters ticked by catalogue row and the window saved as a picture if asked.
+// trends-preview ARCHIVE [--show ROW,ROW] [--last SECONDS] [--limits FILE] [--screenshot
+// FILE.png]: opens the Trends window on an archive by itself, for trying it out before it has a
+// menu entry, with parameters ticked by catalogue row, judged by the limits in FILE (else the
+// user's or the default file), and the window saved as a picture if asked.
 // trends-preview ARCHIVE --measure ROW,ROW: times opening with the first parameter, adding
 // the second, zoom and pan steps (each painted from the tiles held, from the whole archive's
 // view and from a zoomed one), how long the finer picture takes to arrive after a step, and
@@ -17,6 +18,8 @@
 #include <vector>
 
 #include "archive/archive_location.h"
+#include "limits/limits_file.h"
+#include "ui/trends/episodes_panel.h"
 #include "ui/trends/trend_chart.h"
 #include "ui/trends/trends_window.h"
 
@@ -150,7 +153,7 @@ int main(int argc, char** argv) {
   const QStringList arguments = application.arguments();
   if (arguments.size() < 2) {
     std::cerr << "Usage: trends-preview ARCHIVE [--show ROW,ROW] [--last SECONDS]"
-                 " [--screenshot FILE.png] | --measure ROW,ROW\n";
+                 " [--limits FILE] [--screenshot FILE.png] | --measure ROW,ROW\n";
     return 2;
   }
   QString error;
@@ -175,6 +178,13 @@ int main(int argc, char** argv) {
       window.ShowLast(arguments[i + 1].toDouble());
     } else if (arguments[i] == "--screenshot") {
       screenshot = arguments[i + 1];
+    } else if (arguments[i] == "--limits") {
+      const quilmar::LimitsLoad load = quilmar::LoadLimitsFile(arguments[i + 1].toStdString());
+      if (!load.limits) {
+        std::cerr << load.error.Text() << '\n';
+        return 1;
+      }
+      window.SetLimits(*load.limits);
     }
   }
   if (!screenshot.isEmpty()) {
@@ -182,6 +192,12 @@ int main(int argc, char** argv) {
       QElapsedTimer timer;
       timer.start();
       WaitForRefined(window, timer);  // the picture shows the view's own tiles
+      // and the episodes in view, read a moment after the view came to rest
+      while ((window.Episodes()->SummaryText().isEmpty() ||
+              window.Episodes()->SummaryText().startsWith("Reading")) &&
+             timer.elapsed() < 20000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+      }
       window.grab().save(screenshot);
       application.quit();
     });
