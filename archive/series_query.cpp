@@ -21,13 +21,16 @@ constexpr std::int64_t kPassGapMs = std::int64_t{kPassGapSeconds} * 1000;
 // The range times the columns stays below this, so the column of a time is computed in 64
 // bits on both engines (SQLite would turn an overflowing product into a rough float).
 constexpr std::int64_t kLargestProduct = std::int64_t{1} << 62;
+// Times further than some 4,400 years from 1970 are refused: a bucket's width before the range
+// and the time text of its ends stay computable.
+constexpr std::int64_t kFarthestMs = std::int64_t{1} << 47;
 
 // The range's width in milliseconds, both ends counted; nullopt when it is empty or the
 // column arithmetic would not fit.
 std::optional<std::int64_t> Span(const SeriesRequest& request) {
   std::int64_t span = 0, product = 0;
-  if (request.toMs < request.fromMs || request.columns < 1 ||
-      __builtin_sub_overflow(request.toMs, request.fromMs, &span) ||
+  if (request.toMs < request.fromMs || request.columns < 1 || request.fromMs < -kFarthestMs ||
+      request.toMs > kFarthestMs || __builtin_sub_overflow(request.toMs, request.fromMs, &span) ||
       __builtin_add_overflow(span, 1, &span) ||
       __builtin_mul_overflow(span, std::int64_t{request.columns}, &product) ||
       product >= kLargestProduct) {

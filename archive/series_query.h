@@ -58,8 +58,8 @@ SeriesLevel SeriesLevelFor(const SeriesRequest& request);
 
 // The series of a request, by one statement grouped by column in the database, or nullopt
 // with archive.Error() set when the parameter row is unknown, the range is empty (toMs <
-// fromMs), columns is below 1, the range times the columns would not fit 62 bits, or the
-// archive failed.
+// fromMs), columns is below 1, a time lies more than 2^47 ms (some 4,400 years) from 1970, the
+// range times the columns would not fit 62 bits, or the archive failed.
 std::optional<Series> ReadSeries(Archive& archive, const SeriesRequest& request);
 
 // Name of a level as shown ("hour", "minute", "frame").

@@ -354,6 +354,8 @@ TEST_P(SeriesQuery, ChoosesTheLevelByTheColumnWidthAndRefusesEmptyRequests) {
       {5, 4, 1, std::nullopt},
       {0, kHourMs, 0, std::nullopt},
       {INT64_MIN, INT64_MAX, 1, std::nullopt},
+      {INT64_MIN + 1, INT64_MIN + 1 + kHourMs * 10, 10, std::nullopt},
+      {-(std::int64_t{1} << 47), (std::int64_t{1} << 47) - 1, 1, SeriesLevel::kHour},
       {0, std::int64_t{1} << 52, 1 << 10, std::nullopt},
   };
   for (const Case& c : cases) {
