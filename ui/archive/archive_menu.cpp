@@ -16,6 +16,7 @@
 #include "archive_read.h"
 #include "archived_pass.h"
 #include "passes_window.h"
+#include "ui/limits/frame_limits.h"
 #include "ui/live/archive_password.h"
 #include "ui/live/live_archiving.h"
 #include "ui/live/user_settings.h"
@@ -261,6 +262,10 @@ void ArchiveMenu::OpenTrends() {
     connect(trendsWindow, &TrendsWindow::filesDropped, this, &ArchiveMenu::AddFiles);
     // A point clicked on the chart opens its pass in the main window, on that frame.
     connect(trendsWindow->Chart(), &TrendChart::pointClicked, this, &ArchiveMenu::OpenPoint);
+    // Limits on the chart and the episodes in view judged as this window judges, reloaded too.
+    trendsWindow->SetLimits(window.frameLimits().Limits());
+    connect(&window.frameLimits(), &FrameLimits::limitsChanged, trendsWindow.data(),
+            [this] { trendsWindow->SetLimits(window.frameLimits().Limits()); });
   }
   trendsWindow->show();
   trendsWindow->raise();
