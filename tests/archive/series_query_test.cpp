@@ -398,6 +398,19 @@ std::vector<DemoFrame> DemoPass() {
   return frames;
 }
 
+// The demo pass as a KISS log in the test folder.
+QString WriteDemoLog(const QString& name, const std::vector<DemoFrame>& demo) {
+  std::vector<testing::Bytes> kiss;
+  for (const DemoFrame& frame : demo) {
+    testing::Bytes bytes{0x00};
+    bytes.insert(bytes.end(), frame.ax25.begin(), frame.ax25.end());
+    kiss.push_back(bytes);
+  }
+  const QString path = testing::TestFolder() + "/" + name;
+  testing::WriteFile(path.toStdString(), testing::KissLog(std::span<const testing::Bytes>(kiss)));
+  return path;
+}
+
 // Every frame of the archive as the scan reads it.
 std::vector<TestFrame> ArchivedFrames(Archive& archive, int row) {
   QSqlQuery query(archive.Database());
@@ -424,20 +437,15 @@ std::vector<TestFrame> ArchivedFrames(Archive& archive, int row) {
 TEST_P(SeriesQuery, OverviewsFollowTheFramesARetimingMoves) {
   const std::vector<DemoFrame> demo = DemoPass();
   ASSERT_GT(demo.size(), 200u);
-  std::vector<testing::Bytes> kiss;
   QByteArray csv;
-  for (std::size_t i = 0; i < demo.size(); ++i) {
-    testing::Bytes bytes{0x00};
-    bytes.insert(bytes.end(), demo[i].ax25.begin(), demo[i].ax25.end());
-    kiss.push_back(bytes);
-    if (i % 3 == 0 && demo[i].clock.isValid()) {
+  for (std::size_t i = 0; i < demo.size(); i += 3) {
+    if (demo[i].clock.isValid()) {
       csv += demo[i].clock.addSecs(5 * 3600 + 1800).toString("yyyy-MM-dd HH:mm:ss").toLatin1() +
              "|" + demo[i].ax25.toHex() + "\n";
     }
   }
-  const QString log = testing::TestFolder() + "/retimed.kss",
+  const QString log = WriteDemoLog("retimed.kss", demo),
                 download = testing::TestFolder() + "/retimed.csv";
-  testing::WriteFile(log.toStdString(), testing::KissLog(std::span<const testing::Bytes>(kiss)));
   QFile file(download);
   ASSERT_TRUE(file.open(QIODevice::WriteOnly));
   file.write(csv);
@@ -468,14 +476,7 @@ TEST_P(SeriesQuery, OverviewsFollowTheFramesARetimingMoves) {
 // opened, it gets both from its frames, and its frames are left as they are.
 TEST_P(SeriesQuery, ArchiveWithoutMinuteOverviewGetsItOnOpening) {
   const std::vector<DemoFrame> demo = DemoPass();
-  std::vector<testing::Bytes> kiss;
-  for (const DemoFrame& frame : demo) {
-    testing::Bytes bytes{0x00};
-    bytes.insert(bytes.end(), frame.ax25.begin(), frame.ax25.end());
-    kiss.push_back(bytes);
-  }
-  const QString log = testing::TestFolder() + "/version4.kss";
-  testing::WriteFile(log.toStdString(), testing::KissLog(std::span<const testing::Bytes>(kiss)));
+  const QString log = WriteDemoLog("version4.kss", demo);
   ASSERT_TRUE(ImportFile(archive, log, "XQ0GND").ok);
   const auto before = Overviews(archive);
   for (const char* statement :
