@@ -10,6 +10,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <bitset>
 #include <cstdint>
