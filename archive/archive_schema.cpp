@@ -3,6 +3,7 @@
 
 #include <QSqlQuery>
 #include <QStringList>
+#include <algorithm>
 #include <cctype>
 
 #include "archive.h"
@@ -40,6 +41,15 @@ QString TimeType(bool postgresql) {
   return postgresql ? QStringLiteral("TIMESTAMPTZ") : QStringLiteral("TEXT");
 }
 
+// On SQLite the frame's key is the table's rowid: the rows lie in the order of their keys,
+// which is about the order of time, so a read of a range of time visits the table's pages in
+// order rather than at random; and no second index of keys is kept by every insert.
+QString FrameTableHead(bool postgresql, const QString& table) {
+  const QString blob = postgresql ? "BYTEA" : "BLOB";
+  return "CREATE TABLE " + table + " (id " + (postgresql ? "BIGINT" : "INTEGER") +
+         " PRIMARY KEY, digest " + blob + " NOT NULL UNIQUE, bytes " + blob + " NOT NULL,";
+}
+
 // The frame table's columns after its key, digest and bytes: the time on the axis and where it
 // came from, the two clocks it was derived from, the frame counter and type, and the values.
 QString FrameColumnsDefinition(bool postgresql) {
@@ -56,10 +66,8 @@ QString FrameColumnsDefinition(bool postgresql) {
 }  // namespace
 
 QStringList FrameTableStatements(bool postgresql) {
-  const QString blob = postgresql ? "BYTEA" : "BLOB";
   return {
-      "CREATE TABLE frame (id BIGINT PRIMARY KEY, digest " + blob + " NOT NULL UNIQUE, bytes " +
-          blob + " NOT NULL," + FrameColumnsDefinition(postgresql) + ")",
+      FrameTableHead(postgresql, "frame") + FrameColumnsDefinition(postgresql) + ")",
       "CREATE INDEX frame_time ON frame (time_utc)",
       "CREATE INDEX frame_clock ON frame (clock_ms)",
       "CREATE TABLE reception (source_id BIGINT NOT NULL, position BIGINT NOT NULL,"
@@ -152,6 +160,26 @@ bool DropReceptionKeys(Archive& archive) {
              "DROP CONSTRAINT IF EXISTS reception_frame_digest_fkey");
 }
 
+// A SQLite frame table of version 4 kept its key beside the rowid: its rows are copied, in key
+// order, into one keyed by the rowid.
+bool KeyFramesByRowid(Archive& archive) {
+  if (archive.IsPostgresql()) {
+    return true;
+  }
+  const QStringList statements{
+      "DROP VIEW IF EXISTS housekeeping",
+      FrameTableHead(false, "frame_keyed") + FrameColumnsDefinition(false) + ")",
+      "INSERT INTO frame_keyed SELECT * FROM frame ORDER BY id",
+      "DROP TABLE frame",
+      "ALTER TABLE frame_keyed RENAME TO frame",
+      "CREATE INDEX frame_time ON frame (time_utc)",
+      "CREATE INDEX frame_clock ON frame (clock_ms)",
+      HousekeepingViewStatement(false),
+  };
+  return std::all_of(statements.begin(), statements.end(),
+                     [&](const QString& statement) { return archive.Execute(statement); });
+}
+
 // An archive of version 3 or older has its frames added again, which fills the overviews as an
 // import does; one of version 4 only lacks the per-minute overview and the hours' starts in
 // milliseconds, summed up from its frames.
@@ -159,7 +187,7 @@ bool UpgradeSchema(Archive& archive, int version) {
   if (!AddTrendOverviewTables(archive)) {
     return false;
   }
-  const bool rebuilt = version >= 4 ? RebuildTrendOverviews(archive)
+  const bool rebuilt = version >= 4 ? KeyFramesByRowid(archive) && RebuildTrendOverviews(archive)
                                     : DropReceptionKeys(archive) && RebuildFramesByIdentity(archive);
   return rebuilt && WriteVersion(archive);
 }
