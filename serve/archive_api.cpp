@@ -75,17 +75,22 @@ bool ReadLatest(ArchiveReader& reader, const LimitSet& limits, LatestCache& late
 
 HttpReply Latest(ArchiveReader& reader, const LimitSet& limits, LatestCache& latest) {
   const qint64 now = QDateTime::currentMSecsSinceEpoch();
-  const auto mark = reader.ChangeMark();
-  if (!mark) {
-    return ArchiveFailed(reader);
-  }
-  if (latest.mark != mark) {
-    latest.mark.reset();
-    if (!ReadLatest(reader, limits, latest)) {
+  if (!latest.mark || !latest.sinceMark.isValid() ||
+      latest.sinceMark.elapsed() >= LatestCache::kMarkMilliseconds) {
+    const auto mark = reader.ChangeMark();
+    if (!mark) {
       return ArchiveFailed(reader);
     }
-    latest.mark = mark;
+    if (latest.mark != mark) {
+      latest.mark.reset();
+      if (!ReadLatest(reader, limits, latest)) {
+        return ArchiveFailed(reader);
+      }
+      latest.mark = mark;
+    }
+    latest.sinceMark.start();
   }
+  const auto& mark = latest.mark;
   QJsonObject sections = latest.sections;
   for (std::size_t i = 0; i < kSections.size(); ++i) {
     if (const auto timeMs = latest.timesMs[i]) {

@@ -5,6 +5,7 @@
 
 #include <QByteArrayView>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QJsonObject>
 #include <QUrlQuery>
 #include <array>
@@ -24,11 +25,15 @@ inline constexpr int kMostSeriesPoints = 4000;
 
 // What /api/latest read last, used again while the archive's newest frame key and newest
 // source are the same: every import, live session and re-timing comes with new frames or a
-// new source (a file added again adds neither, and changes nothing). Only the ages and "now"
-// are made anew. It holds what the archive says, nothing of a client's.
+// new source (a file added again adds neither, and changes nothing). Those two are looked up
+// at most four times a second, so two hundred pages reading once a second cost the database
+// four index lookups a second; an answer is at most that quarter of a second behind. Only the
+// ages and "now" are made anew. It holds what the archive says, nothing of a client's.
 struct LatestCache {
+  static constexpr qint64 kMarkMilliseconds = 250;
   std::optional<std::pair<qint64, qint64>> mark;  // newest frame key, newest source id
-  QJsonObject sections;                           // without their ages
+  QElapsedTimer sinceMark;
+  QJsonObject sections;  // without their ages
   std::array<std::optional<qint64>, kSections.size()> timesMs;
 };
 

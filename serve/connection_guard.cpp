@@ -172,6 +172,9 @@ void ConnectionGuard::incomingConnection(qintptr descriptor) {
     RefuseConnection(socket, busy);
     return;
   }
+  // A reply goes out at once: with Nagle's algorithm its last partial segment would wait for
+  // the client's delayed acknowledgement of the one before, some 40 ms.
+  socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
   // The socket never buffers more than a request may hold; beyond it the system's buffers
   // fill and the client waits.
   socket->setReadBufferSize(limits.headBytes + limits.bodyBytes + 4096);
