@@ -26,7 +26,8 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${PROJECT_HOMEPAGE_URL}")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The window's layouts are measured in the Liberation faces (metric twins of Arial and
 # Courier New); without them texts may not fit their boxes.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation2")
+# The web page of `quilmar-hk-archive serve` charts with Debian's Chart.js.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation2, libjs-chart.js")
 # Qt SQL's database drivers are plugins, which dpkg-shlibdeps cannot see: the archive's
 # default engine is needed, the PostgreSQL one only for a shared archive.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite")

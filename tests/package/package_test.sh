@@ -50,7 +50,12 @@ usr/share/man/man1/quilmar-hk.1.gz
 usr/share/metainfo/$app_id.metainfo.xml
 usr/share/quilmar-hk/limits.toml
 usr/share/mime/packages/quilmar-kss.xml
+usr/lib/systemd/system/quilmar-hk-serve.service
 LIST
+# The web page's files, whatever they are: each file of the source's serve/site.
+(cd "$source/serve/site" && find . -type f | sed 's|^\./|usr/share/quilmar-hk/site/|') \
+  >>"$work/expected"
+sort -o "$work/expected" "$work/expected"
 diff -u "$work/expected" "$work/files" >&2 || fail "file list differs (- expected, + packed)"
 
 for size in 16 32 48 64 128 256; do
