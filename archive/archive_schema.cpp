@@ -113,6 +113,7 @@ QStringList SchemaStatements(bool postgresql) {
       "CREATE TABLE parameter (column_name TEXT PRIMARY KEY, section TEXT NOT NULL,"
       " name TEXT NOT NULL, unit TEXT NOT NULL)",
       TrendHourTableStatement(),
+      TrendHourIndexStatement(),
   };
   return statements + TrendMinuteStatements() + FrameTableStatements(postgresql);
 }

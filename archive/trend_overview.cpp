@@ -240,6 +240,12 @@ QString TrendHourTableStatement() {
          ValueColumnsDefinition() + ", hour_ms BIGINT, first_ms BIGINT, last_ms BIGINT)";
 }
 
+// A chart of a narrow range reads its hours by their start, not by a scan of every hour of
+// the mission.
+QString TrendHourIndexStatement() {
+  return QStringLiteral("CREATE INDEX IF NOT EXISTS trend_hour_start ON trend_hour (hour_ms)");
+}
+
 QStringList TrendMinuteStatements() {
   return {
       "CREATE TABLE trend_minute (minute_ms BIGINT PRIMARY KEY, first_utc TEXT NOT NULL,"
@@ -258,6 +264,9 @@ bool AddTrendOverviewTables(Archive& archive) {
             QStringLiteral("ALTER TABLE trend_hour ADD COLUMN %1 BIGINT").arg(column))) {
       return false;
     }
+  }
+  if (!archive.Execute(TrendHourIndexStatement())) {
+    return false;
   }
   if (!archive.Database().record(kTrendMinuteTable.table).isEmpty()) {
     return true;

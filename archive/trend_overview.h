@@ -44,6 +44,7 @@ QString TrendHighColumn(int row);
 // The CREATE statements of the overviews of a new archive.
 QString TrendHourTableStatement();
 QStringList TrendMinuteStatements();
+QString TrendHourIndexStatement();
 
 // Gives an archive of an earlier schema version what it lacks of the overviews (the hours'
 // start and millisecond columns, the per-minute table), left empty; nothing for what is there.

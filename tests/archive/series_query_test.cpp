@@ -480,7 +480,8 @@ TEST_P(SeriesQuery, ArchiveWithoutMinuteOverviewGetsItOnOpening) {
   ASSERT_TRUE(ImportFile(archive, log, "XQ0GND").ok);
   const auto before = Overviews(archive);
   for (const char* statement :
-       {"DROP TABLE trend_minute", "ALTER TABLE trend_hour DROP COLUMN hour_ms",
+       {"DROP TABLE trend_minute", "DROP INDEX trend_hour_start",
+        "ALTER TABLE trend_hour DROP COLUMN hour_ms",
         "ALTER TABLE trend_hour DROP COLUMN first_ms", "ALTER TABLE trend_hour DROP COLUMN last_ms",
         "UPDATE frame SET time_kind = 'left alone'",
         "UPDATE archive_meta SET value = '4' WHERE key = 'schema_version'"}) {
@@ -496,6 +497,8 @@ TEST_P(SeriesQuery, ArchiveWithoutMinuteOverviewGetsItOnOpening) {
               query.next());
   EXPECT_EQ(query.value(0).toInt(), kSchemaVersion);
   EXPECT_EQ(query.value(1).toInt(), 0);
+  // The hours are found by their start again: the index came back with the column.
+  EXPECT_FALSE(archive.Execute("CREATE INDEX trend_hour_start ON trend_hour (hour_ms)"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, SeriesQuery,
