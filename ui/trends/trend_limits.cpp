@@ -128,19 +128,24 @@ LimitCheck CheckOfMark(const TrendCurveLimits& curve, const TrendLimitMark& mark
 
 void PaintLimitBands(QPainter& painter, const QRectF& plot, const TrendCurveLimits& curve,
                      const TrendAxisMap& yOf) {
-  for (const LimitLevel level : {LimitLevel::kYellow, LimitLevel::kRed}) {
+  for (const TrendLimitBound& bound : curve.bounds) {
+    const LimitLevel level = LevelOfBound(bound.kind);
     QColor colour = LimitColour(level);
     colour.setAlpha(kBandAlpha);
-    for (const TrendLimitBound& bound : curve.bounds) {
-      if (LevelOfBound(bound.kind) != level) {
-        continue;
+    const bool low = IsLowBound(bound.kind);
+    // A yellow band ends where the red one of its side begins, so that the two, seen through,
+    // never mix into a third colour.
+    double edge = low ? plot.bottom() + 1.0 : plot.top();
+    if (level == LimitLevel::kYellow) {
+      if (const TrendLimitBound* red =
+              BoundOf(curve, low ? BoundKind::kRedLow : BoundKind::kRedHigh)) {
+        edge = yOf(red->value);
       }
-      const double y = yOf(bound.value);
-      const QRectF band = IsLowBound(bound.kind)
-                              ? QRectF(QPointF(plot.left(), y), plot.bottomRight())
-                              : QRectF(plot.topLeft(), QPointF(plot.right(), y));
-      painter.fillRect(band.normalized() & plot, colour);
     }
+    const double y = yOf(bound.value);
+    const QRectF band(QPointF(plot.left(), std::min(y, edge)),
+                      QPointF(plot.right() + 1.0, std::max(y, edge)));
+    painter.fillRect(band & plot, colour);
   }
 }
 

@@ -65,7 +65,8 @@ LimitCheck CheckOfMark(const TrendCurveLimits& curve, const TrendLimitMark& mark
 
 using TrendAxisMap = std::function<double(double)>;
 
-// Bands under the curves: yellow first, so that red, nearer the plot's edge, lies over it.
+// Bands under the curves, from each bound to the plot's edge beyond it (a yellow one to the
+// red bound of its side).
 void PaintLimitBands(QPainter& painter, const QRectF& plot, const TrendCurveLimits& curve,
                      const TrendAxisMap& yOf);
 // Dashed lines at every bound, over the bands and under the curves.
