@@ -13,6 +13,7 @@ packages=(
   libqt6sql6-sqlite libqt6sql6-psql postgresql-15 sqlite3 libsqlite3-dev libpq-dev libssl-dev
   libtomlplusplus-dev
   qt6-httpserver-dev qt6-websockets-dev libjs-chart.js wrk
+  chromium chromium-driver python3-selenium firefox-esr
   lintian desktop-file-utils appstream shared-mime-info dpkg-dev fakeroot file
   libglib2.0-bin libxml2-utils
 )
