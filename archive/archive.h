@@ -11,6 +11,10 @@
 
 namespace quilmar {
 
+// The PostgreSQL notification channel told as a transaction that added frames commits: a web
+// server LISTENing on it shows them at once rather than at its next look.
+inline constexpr char kFramesChannel[] = "quilmar_frames";
+
 class Archive {
  public:
   // How long a write waits for another program's write lock on a SQLite archive before it

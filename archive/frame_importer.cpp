@@ -160,7 +160,13 @@ void FrameImporter::ResolveWaiting(const std::optional<ClockReading>& next) {
 
 bool FrameImporter::Finish() {
   ResolveWaiting(std::nullopt);
-  return HandOver() && AwaitWriter() && Finished();
+  return HandOver() && AwaitWriter() && Finished() && Notify();
+}
+
+// Sent with the transaction's commit, and never when it is rolled back.
+bool FrameImporter::Notify() {
+  return newFrames == 0 || !archive.IsPostgresql() ||
+         archive.Execute(QStringLiteral("NOTIFY %1").arg(QLatin1String(kFramesChannel)));
 }
 
 // The passes change only where frames were added or archived ones were heard earlier than

@@ -105,6 +105,7 @@ class FrameImporter {
   bool LookUp(std::span<Row> chunk, const std::vector<std::size_t>& distinct,
               KnownFrames::Found& found);
   bool Finished();
+  bool Notify();
   bool UpdateTrendHours(const Written& written);
   void AddFrame(Row& row);
   bool InsertReceptions(std::span<const Row> chunk);

@@ -13,11 +13,12 @@
 #include <cstdint>
 #include <memory>
 
+#include "archive/archive.h"
+
 namespace quilmar {
 
 class ArchiveReader;
 
-inline constexpr char kFramesChannel[] = "quilmar_frames";
 
 class LivePush : public QObject {
   Q_OBJECT

@@ -3,14 +3,19 @@
 // killed halfway and redone, and an archive from a newer program.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QThread>
+#include <algorithm>
 #include <map>
 #include <sstream>
 #include <thread>
@@ -21,6 +26,7 @@
 #include "archive/archive_passes.h"
 #include "archive/archive_time.h"
 #include "archive/frame_identity.h"
+#include "archive/frame_importer.h"
 #include "archive/sha256.h"
 #include "archive/source_import.h"
 #include "core/csv_writer.h"
@@ -467,6 +473,48 @@ TEST_P(ArchiveStore, SqliteFramesOfVersionFourAreKeyedByTheRowid) {
   const ImportOutcome more = ImportFile(archive, WriteLog("c.kss", 10, 14), "XQ0GND");
   ASSERT_TRUE(more.ok) << more.error.toStdString();
   EXPECT_EQ(more.newFrames, 2);
+}
+
+// A web server LISTENs for added frames: an import that added some tells it as it commits; one
+// that added none, or was rolled back, does not.
+TEST_P(ArchiveStore, ImportsThatAddFramesNotifyListenersOnPostgresql) {
+  if (!archive.IsPostgresql()) {
+    GTEST_SKIP() << "SQLite has no notifications; readers look for new frames";
+  }
+  Archive listener;
+  ASSERT_TRUE(listener.Open(location)) << listener.Error().toStdString();
+  QSqlDriver* driver = listener.Database().driver();
+  ASSERT_TRUE(driver->subscribeToNotification(QLatin1String(kFramesChannel)));
+  int told = 0;
+  QObject::connect(driver, &QSqlDriver::notification, [&] { ++told; });
+  const auto toldWithin = [&](int ms) {
+    QElapsedTimer waited;
+    waited.start();
+    while (told == 0 && waited.elapsed() < ms) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+      QThread::msleep(5);
+    }
+    const int seen = told;
+    told = 0;
+    return seen;
+  };
+  const QString log = WriteLog("a.kss", 1, 8);
+  ASSERT_TRUE(ImportFile(archive, log, "XQ0GND").ok);
+  EXPECT_EQ(toldWithin(5000), 1);
+  ASSERT_TRUE(ImportFile(archive, WriteLog("again.kss", 1, 8), "DL1ABC").ok);  // known frames
+  EXPECT_EQ(toldWithin(500), 0);
+  const Bytes bytes = PassFrame(20);
+  FrameBuffer frame{};
+  std::copy_n(bytes.begin(), std::min(bytes.size(), frame.size()), frame.begin());
+  ASSERT_TRUE(archive.BeginWrite());
+  {
+    FrameImporter importer(archive, 1);
+    ASSERT_TRUE(importer.Add(frame, 0, "XQ0GND", std::nullopt) && importer.Finish())
+        << archive.Error().toStdString();
+    EXPECT_EQ(importer.NewFrames(), 1);
+  }
+  archive.Rollback();
+  EXPECT_EQ(toldWithin(500), 0);
 }
 
 TEST_P(ArchiveStore, ImportKilledHalfwayAndRedoneEqualsOneCleanImport) {
