@@ -85,6 +85,20 @@ bool Flush(std::ostream& out, std::string& chunk) {
 
 }  // namespace
 
+void ArchivedEpisodeFeed::Frame(const ArchivedFrameRead& frame) {
+  record.values.fill(0.0);
+  DecodeEpsTcsSection(frame.frame, record);
+  DecodeComSection(frame.frame, record);
+  DecodeCdhsSection(frame.frame, record);
+  DecodeAdcsSection(frame.frame, record);
+  time = frame.time.toStdString();
+  stations.clear();
+  for (const QString& station : frame.stations) {
+    stations.push_back(station.toStdString());
+  }
+  tracker.Frame(record, time, stations);
+}
+
 bool WriteEvents(Archive& archive, const LimitSet& limits, const ExportRange& range,
                  ArchiveFormat format, std::ostream& out) {
   const std::optional<std::vector<ArchivedPass>> passes =
@@ -114,22 +128,9 @@ bool WriteEvents(Archive& archive, const LimitSet& limits, const ExportRange& ra
     written = chunk.size() < kChunkSize || Flush(out, chunk);
     return written;
   });
-  FrameRecord record;
-  std::string time;
-  std::vector<std::string> stations;
+  ArchivedEpisodeFeed feed(tracker);
   const auto eachFrame = [&](const ArchivedFrameRead& frame) {
-    // The values alone: the hex dump and the header fields of a whole record are not needed.
-    record.values.fill(0.0);
-    DecodeEpsTcsSection(frame.frame, record);
-    DecodeComSection(frame.frame, record);
-    DecodeCdhsSection(frame.frame, record);
-    DecodeAdcsSection(frame.frame, record);
-    time = frame.time.toStdString();
-    stations.clear();
-    for (const QString& station : frame.stations) {
-      stations.push_back(station.toStdString());
-    }
-    tracker.Frame(record, time, stations);
+    feed.Frame(frame);
     return true;
   };
   bool handed = true;  // every pass's episodes went out

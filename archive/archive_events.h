@@ -4,13 +4,32 @@
 #pragma once
 
 #include <ostream>
+#include <string>
+#include <vector>
 
+#include "archive_passes.h"
 #include "archive_queries.h"
+#include "limits/limit_episodes.h"
 #include "limits/limit_set.h"
 
 namespace quilmar {
 
 class Archive;
+
+// Hands the frames read back from the archive (ReadFramesOfPasses) to an episode tracker: the
+// values alone decoded (not the hex text nor the header fields of a whole record), the time
+// and the stations as the tracker keeps them.
+class ArchivedEpisodeFeed {
+ public:
+  explicit ArchivedEpisodeFeed(EpisodeTracker& tracker) : tracker(tracker) {}
+  void Frame(const ArchivedFrameRead& frame);
+
+ private:
+  EpisodeTracker& tracker;
+  FrameRecord record;
+  std::string time;
+  std::vector<std::string> stations;
+};
 
 // The CSV header, exactly.
 inline constexpr char kEventsCsvHeader[] =

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "archive/archive.h"
+#include "archive/archive_events.h"
 #include "archive/archive_passes.h"
 
 namespace quilmar {
@@ -31,25 +32,12 @@ bool ReadTrendEpisodes(Archive& archive, const LimitSet& limits, const ExportRan
     read.episodes.push_back({episode, keys[first], times[first]});
     return true;
   });
-  FrameRecord record;
-  std::string time;
-  std::vector<std::string> stations;
+  ArchivedEpisodeFeed feed(tracker);
   const auto eachFrame = [&](const ArchivedFrameRead& frame) {
-    // The values alone, as the archive's events decode them.
-    record.values.fill(0.0);
-    DecodeEpsTcsSection(frame.frame, record);
-    DecodeComSection(frame.frame, record);
-    DecodeCdhsSection(frame.frame, record);
-    DecodeAdcsSection(frame.frame, record);
-    time = frame.time.toStdString();
-    stations.clear();
-    for (const QString& station : frame.stations) {
-      stations.push_back(station.toStdString());
-    }
     keys.push_back(frame.key);
     const QDateTime at = QDateTime::fromString(frame.time, Qt::ISODateWithMs);
     times.push_back(at.isValid() ? static_cast<double>(at.toMSecsSinceEpoch()) / 1000.0 : 0.0);
-    tracker.Frame(record, time, stations);
+    feed.Frame(frame);
     return !cancelled.load();
   };
   const auto passEnd = [&] {
