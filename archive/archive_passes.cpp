@@ -1,6 +1,7 @@
 // The archive's passes; see archive_passes.h.
 #include "archive_passes.h"
 
+#include <libpq-fe.h>
 #include <sqlite3.h>
 
 #include <QSqlError>
@@ -8,6 +9,7 @@
 #include <QVariant>
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <string_view>
 #include <map>
 #include <optional>
@@ -102,14 +104,21 @@ constexpr char kFrameRowColumns[] =
     "SELECT f.id, f.bytes, f.time_utc, f.time_kind, f.time_ms, f.frame_number, f.digest,"
     " r.station FROM frame f LEFT JOIN reception r ON r.frame_id = f.id ";
 
-// On PostgreSQL a frame's stations come joined in one text each (by the unit separator, which
-// no station name holds): a join of the receptions made
-// the server hash every reception of the archive for each read, where a look-up of each
-// frame's own by the reception index is a quarter of the time.
-constexpr char kFrameRowColumnsPostgresql[] =
-    "SELECT f.id, f.bytes, NULL, f.time_kind, f.time_ms, f.frame_number, f.digest,"
-    " (SELECT string_agg(DISTINCT r.station, E'\\x1f') FROM reception r WHERE r.frame_id = f.id)"
-    " FROM frame f ";
+// On PostgreSQL the frames come first and their stations after, by the range of their keys
+// (frames of one time are mostly added together): a join of the receptions made the server
+// hash every reception of the archive for each read, and a look-up per frame took longer
+// than the read itself.
+constexpr char kFrameRowsPostgresql[] =
+    "SELECT f.id, f.bytes, NULL, f.time_kind, f.time_ms, f.frame_number, f.digest, NULL"
+    " FROM frame f WHERE f.time_utc >= ? AND f.time_utc < ?";
+constexpr char kStationsOfKeysPostgresql[] =
+    "SELECT frame_id, station FROM reception WHERE frame_id BETWEEN ? AND ?";
+// Keys added far apart (an older pass added long after): the receptions by a join instead.
+constexpr char kStationsOfTimesPostgresql[] =
+    "SELECT r.frame_id, r.station FROM reception r JOIN frame f ON f.id = r.frame_id"
+    " WHERE f.time_utc >= ? AND f.time_utc < ?";
+// Read by key range while the range holds at most this many keys per frame read.
+constexpr std::int64_t kKeysPerFrame = 8;
 
 // Passes are read together, up to about this many frames a query: a mission of short passes
 // takes a few hundred queries rather than one for each pass, and memory stays bounded.
@@ -132,12 +141,79 @@ bool ReadFrameRows(Archive& archive, QSqlQuery& query,
       row.number = query.value(5).toInt();
       row.tie = FrameTie(query.value(6).toByteArray());
     }
-    if (const QVariant stations = query.value(7); !stations.isNull()) {
-      for (const QString& station : stations.toString().split(QChar(0x1F))) {
-        if (!row.stations.contains(station)) {
-          row.stations << station;
-        }
-      }
+    if (const QVariant station = query.value(7);
+        !station.isNull() && !row.stations.contains(station.toString())) {
+      row.stations << station.toString();
+    }
+  }
+  return !query.lastError().isValid() || archive.Fail(query);
+}
+
+// A bytea as the server writes it in text (hex, or the escapes Qt's connections ask for).
+QByteArray ByteaOfText(const char* text) {
+  std::size_t length = 0;
+  unsigned char* bytes = PQunescapeBytea(reinterpret_cast<const unsigned char*>(text), &length);
+  if (bytes == nullptr) {
+    return {};
+  }
+  QByteArray result(reinterpret_cast<const char*>(bytes), static_cast<qsizetype>(length));
+  PQfreemem(bytes);
+  return result;
+}
+
+const QString& TimeKindText(std::string_view kind);
+
+// As ReadFrameRows, through libpq: Qt SQL's conversions of every value of every row cost more
+// than the server's reading on a large range.
+bool ReadFrameRowsPostgresql(Archive& archive, const QString& fromText, const QString& toText,
+                             FrameRows& frames) {
+  pg_conn* connection = PostgresqlHandle(archive);
+  if (!connection) {
+    return archive.Fail(QStringLiteral("the database driver gives no engine handle"));
+  }
+  const QByteArray from = fromText.toUtf8();
+  const QByteArray to = toText.toUtf8();
+  const std::array<const char*, 2> values{from.constData(), to.constData()};
+  const QByteArray sql =
+      QByteArray(kFrameRowsPostgresql).replace("f.time_utc >= ? AND f.time_utc < ?",
+                                               "f.time_utc >= $1 AND f.time_utc < $2");
+  PGresult* result = PQexecParams(connection, sql.constData(), 2, nullptr, values.data(),
+                                  nullptr, nullptr, 0);
+  const bool ok = PQresultStatus(result) == PGRES_TUPLES_OK;
+  if (!ok) {
+    const QString reason = QString::fromUtf8(PQresultErrorMessage(result)).simplified();
+    PQclear(result);
+    return archive.Fail(reason);
+  }
+  for (int i = 0; i < PQntuples(result); ++i) {
+    const auto [place, isNew] = frames.try_emplace(std::strtoll(PQgetvalue(result, i, 0), nullptr, 10));
+    if (!isNew) {
+      continue;
+    }
+    FrameRow& row = place->second;
+    row.bytes = ByteaOfText(PQgetvalue(result, i, 1));
+    row.timeKind = TimeKindText(std::string_view(PQgetvalue(result, i, 3),
+                                                 static_cast<std::size_t>(PQgetlength(result, i, 3))));
+    row.timeMs = std::strtoll(PQgetvalue(result, i, 4), nullptr, 10);
+    row.time = UtcTextOfMs(row.timeMs);
+    row.number = static_cast<std::int32_t>(std::strtol(PQgetvalue(result, i, 5), nullptr, 10));
+    row.tie = FrameTie(ByteaOfText(PQgetvalue(result, i, 6)));
+  }
+  PQclear(result);
+  return true;
+}
+
+// The stations of frames read without them, from rows of (frame key, station); receptions of
+// other frames are passed over.
+bool ReadStationRows(Archive& archive, QSqlQuery& query, FrameRows& frames) {
+  while (query.next()) {
+    const auto frame = frames.find(query.value(0).toLongLong());
+    if (frame == frames.end()) {
+      continue;
+    }
+    const QString station = query.value(1).toString();
+    if (!frame->second.stations.contains(station)) {
+      frame->second.stations << station;
     }
   }
   return !query.lastError().isValid() || archive.Fail(query);
@@ -249,6 +325,8 @@ class SpanReader {
              const std::function<bool()>& spanEnd)
       : archive(archive), query(archive.Database()), each(each), spanEnd(spanEnd) {
     query.setForwardOnly(true);
+    byKeys.setForwardOnly(true);
+    byTimes.setForwardOnly(true);
   }
 
   // The spans of a read, with the frames each is expected to hold; false on a database error
@@ -257,10 +335,11 @@ class SpanReader {
     if (archive.IsPostgresql()) {
       // The statement's estimate of a look-up per frame makes the server compile it to machine
       // code on every read, which costs more than the read itself.
-      if (!query.exec(QStringLiteral("SET jit = off")) ||
-          !query.prepare(QString::fromLatin1(kFrameRowColumnsPostgresql) +
-                         "WHERE f.time_utc >= ? AND f.time_utc < ?")) {
-        return archive.Fail(query);
+      if (!query.exec(QStringLiteral("SET jit = off")) || !byKeys.prepare(QString::fromLatin1(kStationsOfKeysPostgresql)) ||
+          !byTimes.prepare(QString::fromLatin1(kStationsOfTimesPostgresql))) {
+        return archive.Fail(query.lastError().isValid() ? query
+                            : byKeys.lastError().isValid() ? byKeys
+                                                           : byTimes);
       }
     }
     for (std::size_t first = 0; first < spans.size();) {
@@ -293,12 +372,12 @@ class SpanReader {
         return false;
       }
     } else {
-      query.addBindValue(from);
-      query.addBindValue(to);
-      if (!query.exec() || !ReadFrameRows(archive, query, rows)) {
-        return query.lastError().isValid() ? archive.Fail(query) : false;
+      if (!ReadFrameRowsPostgresql(archive, from, to, rows)) {
+        return false;
       }
-      query.finish();
+      if (!rows.empty() && !ReadStationsPostgresql(from, to, rows)) {
+        return false;
+      }
     }
     std::vector<std::vector<std::int64_t>> bySpan(group.size());
     for (const auto& [key, row] : rows) {
@@ -319,8 +398,30 @@ class SpanReader {
     return true;
   }
 
+  bool ReadStationsPostgresql(const QString& from, const QString& to, FrameRows& rows) {
+    const auto [least, most] = std::minmax_element(
+        rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    const std::int64_t span = most->first - least->first + 1;
+    QSqlQuery& stations =
+        span <= kKeysPerFrame * static_cast<std::int64_t>(rows.size()) ? byKeys : byTimes;
+    if (&stations == &byKeys) {
+      stations.addBindValue(QVariant::fromValue(static_cast<qint64>(least->first)));
+      stations.addBindValue(QVariant::fromValue(static_cast<qint64>(most->first)));
+    } else {
+      stations.addBindValue(from);
+      stations.addBindValue(to);
+    }
+    if (!stations.exec() || !ReadStationRows(archive, stations, rows)) {
+      return stations.lastError().isValid() ? archive.Fail(stations) : false;
+    }
+    stations.finish();
+    return true;
+  }
+
   Archive& archive;
   QSqlQuery query;
+  QSqlQuery byKeys{archive.Database()};
+  QSqlQuery byTimes{archive.Database()};
   const std::function<bool(const ArchivedFrameRead& read)>& each;
   const std::function<bool()>& spanEnd;
   bool stopped = false;
