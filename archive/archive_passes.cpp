@@ -10,10 +10,10 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
-#include <string_view>
 #include <map>
 #include <optional>
 #include <span>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -127,28 +127,6 @@ constexpr std::int64_t kFramesPerRead = 32768;
 // The frames of a read by key.
 using FrameRows = std::unordered_map<std::int64_t, FrameRow>;
 
-// Reads the query's rows (a row per reception) into frames by key.
-bool ReadFrameRows(Archive& archive, QSqlQuery& query,
-                   FrameRows& frames) {
-  while (query.next()) {
-    auto [place, isNew] = frames.try_emplace(query.value(0).toLongLong());
-    FrameRow& row = place->second;
-    if (isNew) {
-      row.bytes = query.value(1).toByteArray();
-      row.timeMs = query.value(4).toLongLong();
-      row.time = UtcTextOfMs(row.timeMs);
-      row.timeKind = query.value(3).toString();
-      row.number = query.value(5).toInt();
-      row.tie = FrameTie(query.value(6).toByteArray());
-    }
-    if (const QVariant station = query.value(7);
-        !station.isNull() && !row.stations.contains(station.toString())) {
-      row.stations << station.toString();
-    }
-  }
-  return !query.lastError().isValid() || archive.Fail(query);
-}
-
 // A bytea as the server writes it in text (hex, or the escapes Qt's connections ask for).
 QByteArray ByteaOfText(const char* text) {
   std::size_t length = 0;
@@ -163,8 +141,8 @@ QByteArray ByteaOfText(const char* text) {
 
 const QString& TimeKindText(std::string_view kind);
 
-// As ReadFrameRows, through libpq: Qt SQL's conversions of every value of every row cost more
-// than the server's reading on a large range.
+// Reads the frames of a range (without their stations) into frames by key, through libpq: Qt
+// SQL's conversions of every value of every row cost more than the server's reading.
 bool ReadFrameRowsPostgresql(Archive& archive, const QString& fromText, const QString& toText,
                              FrameRows& frames) {
   pg_conn* connection = PostgresqlHandle(archive);
@@ -175,10 +153,10 @@ bool ReadFrameRowsPostgresql(Archive& archive, const QString& fromText, const QS
   const QByteArray to = toText.toUtf8();
   const std::array<const char*, 2> values{from.constData(), to.constData()};
   const QByteArray sql =
-      QByteArray(kFrameRowsPostgresql).replace("f.time_utc >= ? AND f.time_utc < ?",
-                                               "f.time_utc >= $1 AND f.time_utc < $2");
-  PGresult* result = PQexecParams(connection, sql.constData(), 2, nullptr, values.data(),
-                                  nullptr, nullptr, 0);
+      QByteArray(kFrameRowsPostgresql)
+          .replace("f.time_utc >= ? AND f.time_utc < ?", "f.time_utc >= $1 AND f.time_utc < $2");
+  PGresult* result =
+      PQexecParams(connection, sql.constData(), 2, nullptr, values.data(), nullptr, nullptr, 0);
   const bool ok = PQresultStatus(result) == PGRES_TUPLES_OK;
   if (!ok) {
     const QString reason = QString::fromUtf8(PQresultErrorMessage(result)).simplified();
@@ -186,14 +164,15 @@ bool ReadFrameRowsPostgresql(Archive& archive, const QString& fromText, const QS
     return archive.Fail(reason);
   }
   for (int i = 0; i < PQntuples(result); ++i) {
-    const auto [place, isNew] = frames.try_emplace(std::strtoll(PQgetvalue(result, i, 0), nullptr, 10));
+    const auto [place, isNew] =
+        frames.try_emplace(std::strtoll(PQgetvalue(result, i, 0), nullptr, 10));
     if (!isNew) {
       continue;
     }
     FrameRow& row = place->second;
     row.bytes = ByteaOfText(PQgetvalue(result, i, 1));
-    row.timeKind = TimeKindText(std::string_view(PQgetvalue(result, i, 3),
-                                                 static_cast<std::size_t>(PQgetlength(result, i, 3))));
+    row.timeKind = TimeKindText(std::string_view(
+        PQgetvalue(result, i, 3), static_cast<std::size_t>(PQgetlength(result, i, 3))));
     row.timeMs = std::strtoll(PQgetvalue(result, i, 4), nullptr, 10);
     row.time = UtcTextOfMs(row.timeMs);
     row.number = static_cast<std::int32_t>(std::strtol(PQgetvalue(result, i, 5), nullptr, 10));
@@ -232,16 +211,17 @@ const QString& TimeKindText(std::string_view kind) {
   return other;
 }
 
-// As ReadFrameRows, through SQLite's own interface: Qt SQL's conversions of every value of
-// every row cost more than the database's reading on a large range.
+// Reads the rows of a range (a row per reception) into frames by key, through SQLite's own
+// interface: Qt SQL's conversions of every value of every row cost more than the database's
+// reading on a large range.
 bool ReadFrameRowsSqlite(Archive& archive, const QString& fromText, const QString& toText,
                          FrameRows& frames) {
   sqlite3* sqlite = SqliteHandle(archive);
   sqlite3_stmt* statement = nullptr;
-  const QByteArray sql = (QString::fromLatin1(kFrameRowColumns) +
-                          "WHERE f.time_utc >= ? AND f.time_utc < ?")
-                             .toUtf8();
-  if (!sqlite || sqlite3_prepare_v2(sqlite, sql.constData(), -1, &statement, nullptr) != SQLITE_OK) {
+  const QByteArray sql =
+      (QString::fromLatin1(kFrameRowColumns) + "WHERE f.time_utc >= ? AND f.time_utc < ?").toUtf8();
+  if (!sqlite ||
+      sqlite3_prepare_v2(sqlite, sql.constData(), -1, &statement, nullptr) != SQLITE_OK) {
     return archive.Fail(sqlite ? QString::fromUtf8(sqlite3_errmsg(sqlite))
                                : QStringLiteral("the database driver gives no engine handle"));
   }
@@ -335,9 +315,10 @@ class SpanReader {
     if (archive.IsPostgresql()) {
       // The statement's estimate of a look-up per frame makes the server compile it to machine
       // code on every read, which costs more than the read itself.
-      if (!query.exec(QStringLiteral("SET jit = off")) || !byKeys.prepare(QString::fromLatin1(kStationsOfKeysPostgresql)) ||
+      if (!query.exec(QStringLiteral("SET jit = off")) ||
+          !byKeys.prepare(QString::fromLatin1(kStationsOfKeysPostgresql)) ||
           !byTimes.prepare(QString::fromLatin1(kStationsOfTimesPostgresql))) {
-        return archive.Fail(query.lastError().isValid() ? query
+        return archive.Fail(query.lastError().isValid()    ? query
                             : byKeys.lastError().isValid() ? byKeys
                                                            : byTimes);
       }
@@ -382,9 +363,9 @@ class SpanReader {
     std::vector<std::vector<std::int64_t>> bySpan(group.size());
     for (const auto& [key, row] : rows) {
       const std::int64_t second = SecondOf(row.timeMs);
-      const auto after = std::upper_bound(
-          group.begin(), group.end(), second,
-          [](std::int64_t at, const auto& span) { return at < span.first.first; });
+      const auto after =
+          std::upper_bound(group.begin(), group.end(), second,
+                           [](std::int64_t at, const auto& span) { return at < span.first.first; });
       if (after != group.begin() && second <= std::prev(after)->first.last) {
         bySpan[static_cast<std::size_t>(std::prev(after) - group.begin())].push_back(key);
       }
