@@ -38,6 +38,8 @@ TEST(RunScriptTest, BuildsEveryProgramTheReadmeNames) {
        it != std::sregex_iterator(); ++it) {
     named.insert(it->str(1));
   }
+  // The web server's systemd unit and its settings file, which run quilmar-hk-archive serve.
+  named.erase("quilmar-hk-serve");
   EXPECT_GE(named.size(), 6u);
   for (const std::string& name : named) {
     EXPECT_TRUE(built.count(name)) << "./run does not build " << name;
