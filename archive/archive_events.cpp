@@ -92,9 +92,12 @@ void ArchivedEpisodeFeed::Frame(const ArchivedFrameRead& frame) {
   DecodeCdhsSection(frame.frame, record);
   DecodeAdcsSection(frame.frame, record);
   time = frame.time.toStdString();
-  stations.clear();
-  for (const QString& station : frame.stations) {
-    stations.push_back(station.toStdString());
+  if (frame.stations != lastStations) {  // mostly the same few stations, frame after frame
+    lastStations = frame.stations;
+    stations.clear();
+    for (const QString& station : frame.stations) {
+      stations.push_back(station.toStdString());
+    }
   }
   tracker.Frame(record, time, stations);
 }

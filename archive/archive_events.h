@@ -29,6 +29,7 @@ class ArchivedEpisodeFeed {
   FrameRecord record;
   std::string time;
   std::vector<std::string> stations;
+  QStringList lastStations;  // the stations converted above
 };
 
 // The CSV header, exactly.

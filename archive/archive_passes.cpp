@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <future>
 #include <map>
 #include <optional>
 #include <span>
@@ -107,16 +108,16 @@ constexpr char kFrameRowColumns[] =
 // On PostgreSQL the frames come first and their stations after, by the range of their keys
 // (frames of one time are mostly added together): a join of the receptions made the server
 // hash every reception of the archive for each read, and a look-up per frame took longer
-// than the read itself.
+// than the read itself. Of the digest only the bytes that order ties travel.
 constexpr char kFrameRowsPostgresql[] =
-    "SELECT f.id, f.bytes, NULL, f.time_kind, f.time_ms, f.frame_number, f.digest, NULL"
-    " FROM frame f WHERE f.time_utc >= ? AND f.time_utc < ?";
+    "SELECT f.id, f.bytes, f.time_kind, f.time_ms, f.frame_number, substring(f.digest FROM 1 FOR 8)"
+    " FROM frame f WHERE f.time_utc >= $1 AND f.time_utc < $2";
 constexpr char kStationsOfKeysPostgresql[] =
-    "SELECT frame_id, station FROM reception WHERE frame_id BETWEEN ? AND ?";
+    "SELECT frame_id, station FROM reception WHERE frame_id BETWEEN $1 AND $2";
 // Keys added far apart (an older pass added long after): the receptions by a join instead.
 constexpr char kStationsOfTimesPostgresql[] =
     "SELECT r.frame_id, r.station FROM reception r JOIN frame f ON f.id = r.frame_id"
-    " WHERE f.time_utc >= ? AND f.time_utc < ?";
+    " WHERE f.time_utc >= $1 AND f.time_utc < $2";
 // Read by key range while the range holds at most this many keys per frame read.
 constexpr std::int64_t kKeysPerFrame = 8;
 
@@ -127,75 +128,68 @@ constexpr std::int64_t kFramesPerRead = 32768;
 // The frames of a read by key.
 using FrameRows = std::unordered_map<std::int64_t, FrameRow>;
 
-// A bytea as the server writes it in text (hex, or the escapes Qt's connections ask for).
-QByteArray ByteaOfText(const char* text) {
-  std::size_t length = 0;
-  unsigned char* bytes = PQunescapeBytea(reinterpret_cast<const unsigned char*>(text), &length);
-  if (bytes == nullptr) {
-    return {};
+// A query's rows in the server's binary form, through libpq: integers come as big-endian
+// bytes and frame bytes as they are, so neither side writes or parses text for a million
+// rows, and Qt SQL's conversion of every value costs nothing either.
+class BinaryRows {
+ public:
+  BinaryRows(pg_conn* connection, const char* sql, const QByteArray& first,
+             const QByteArray& second) {
+    const std::array<const char*, 2> values{first.constData(), second.constData()};
+    result = PQexecParams(connection, sql, 2, nullptr, values.data(), nullptr, nullptr, 1);
   }
-  QByteArray result(reinterpret_cast<const char*>(bytes), static_cast<qsizetype>(length));
-  PQfreemem(bytes);
-  return result;
-}
+  ~BinaryRows() { PQclear(result); }
+  BinaryRows(const BinaryRows&) = delete;
+  BinaryRows& operator=(const BinaryRows&) = delete;
+
+  bool Ok() const { return PQresultStatus(result) == PGRES_TUPLES_OK; }
+  QString Error() const { return QString::fromUtf8(PQresultErrorMessage(result)).simplified(); }
+  int Count() const { return PQntuples(result); }
+
+  std::string_view Bytes(int row, int column) const {
+    return {PQgetvalue(result, row, column),
+            static_cast<std::size_t>(PQgetlength(result, row, column))};
+  }
+  // A BIGINT or INTEGER column by its width; NULL reads 0.
+  std::int64_t Integer(int row, int column) const {
+    const std::string_view bytes = Bytes(row, column);
+    std::uint64_t value = 0;
+    for (const char byte : bytes) {
+      value = (value << 8) | static_cast<std::uint8_t>(byte);
+    }
+    return bytes.size() == 4 ? static_cast<std::int32_t>(value) : static_cast<std::int64_t>(value);
+  }
+
+ private:
+  PGresult* result = nullptr;
+};
 
 const QString& TimeKindText(std::string_view kind);
 
-// Reads the frames of a range (without their stations) into frames by key, through libpq: Qt
-// SQL's conversions of every value of every row cost more than the server's reading.
-bool ReadFrameRowsPostgresql(Archive& archive, const QString& fromText, const QString& toText,
-                             FrameRows& frames) {
-  pg_conn* connection = PostgresqlHandle(archive);
-  if (!connection) {
-    return archive.Fail(QStringLiteral("the database driver gives no engine handle"));
+// Reads the frames of a range (without their stations) into frames by key; the server's
+// error, or empty.
+QString ReadFrameRowsPostgresql(pg_conn* connection, const QString& from, const QString& to,
+                                FrameRows& frames) {
+  const BinaryRows rows(connection, kFrameRowsPostgresql, from.toUtf8(), to.toUtf8());
+  if (!rows.Ok()) {
+    return rows.Error();
   }
-  const QByteArray from = fromText.toUtf8();
-  const QByteArray to = toText.toUtf8();
-  const std::array<const char*, 2> values{from.constData(), to.constData()};
-  const QByteArray sql =
-      QByteArray(kFrameRowsPostgresql)
-          .replace("f.time_utc >= ? AND f.time_utc < ?", "f.time_utc >= $1 AND f.time_utc < $2");
-  PGresult* result =
-      PQexecParams(connection, sql.constData(), 2, nullptr, values.data(), nullptr, nullptr, 0);
-  const bool ok = PQresultStatus(result) == PGRES_TUPLES_OK;
-  if (!ok) {
-    const QString reason = QString::fromUtf8(PQresultErrorMessage(result)).simplified();
-    PQclear(result);
-    return archive.Fail(reason);
-  }
-  for (int i = 0; i < PQntuples(result); ++i) {
-    const auto [place, isNew] =
-        frames.try_emplace(std::strtoll(PQgetvalue(result, i, 0), nullptr, 10));
+  for (int i = 0; i < rows.Count(); ++i) {
+    const auto [place, isNew] = frames.try_emplace(rows.Integer(i, 0));
     if (!isNew) {
       continue;
     }
     FrameRow& row = place->second;
-    row.bytes = ByteaOfText(PQgetvalue(result, i, 1));
-    row.timeKind = TimeKindText(std::string_view(
-        PQgetvalue(result, i, 3), static_cast<std::size_t>(PQgetlength(result, i, 3))));
-    row.timeMs = std::strtoll(PQgetvalue(result, i, 4), nullptr, 10);
+    const std::string_view bytes = rows.Bytes(i, 1);
+    row.bytes = QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    row.timeKind = TimeKindText(rows.Bytes(i, 2));
+    row.timeMs = rows.Integer(i, 3);
     row.time = UtcTextOfMs(row.timeMs);
-    row.number = static_cast<std::int32_t>(std::strtol(PQgetvalue(result, i, 5), nullptr, 10));
-    row.tie = FrameTie(ByteaOfText(PQgetvalue(result, i, 6)));
+    row.number = static_cast<std::int32_t>(rows.Integer(i, 4));
+    const std::string_view tie = rows.Bytes(i, 5);
+    row.tie = FrameTie(QByteArrayView(tie.data(), static_cast<qsizetype>(tie.size())));
   }
-  PQclear(result);
-  return true;
-}
-
-// The stations of frames read without them, from rows of (frame key, station); receptions of
-// other frames are passed over.
-bool ReadStationRows(Archive& archive, QSqlQuery& query, FrameRows& frames) {
-  while (query.next()) {
-    const auto frame = frames.find(query.value(0).toLongLong());
-    if (frame == frames.end()) {
-      continue;
-    }
-    const QString station = query.value(1).toString();
-    if (!frame->second.stations.contains(station)) {
-      frame->second.stations << station;
-    }
-  }
-  return !query.lastError().isValid() || archive.Fail(query);
+  return {};
 }
 
 // The time kinds as shared texts: a read of a million frames makes no text for each.
@@ -213,17 +207,14 @@ const QString& TimeKindText(std::string_view kind) {
 
 // Reads the rows of a range (a row per reception) into frames by key, through SQLite's own
 // interface: Qt SQL's conversions of every value of every row cost more than the database's
-// reading on a large range.
-bool ReadFrameRowsSqlite(Archive& archive, const QString& fromText, const QString& toText,
-                         FrameRows& frames) {
-  sqlite3* sqlite = SqliteHandle(archive);
+// reading on a large range. The database's error, or empty.
+QString ReadFrameRowsSqlite(sqlite3* sqlite, const QString& fromText, const QString& toText,
+                            FrameRows& frames) {
   sqlite3_stmt* statement = nullptr;
   const QByteArray sql =
       (QString::fromLatin1(kFrameRowColumns) + "WHERE f.time_utc >= ? AND f.time_utc < ?").toUtf8();
-  if (!sqlite ||
-      sqlite3_prepare_v2(sqlite, sql.constData(), -1, &statement, nullptr) != SQLITE_OK) {
-    return archive.Fail(sqlite ? QString::fromUtf8(sqlite3_errmsg(sqlite))
-                               : QStringLiteral("the database driver gives no engine handle"));
+  if (sqlite3_prepare_v2(sqlite, sql.constData(), -1, &statement, nullptr) != SQLITE_OK) {
+    return QString::fromUtf8(sqlite3_errmsg(sqlite));
   }
   const QByteArray from = fromText.toUtf8();
   const QByteArray to = toText.toUtf8();
@@ -254,9 +245,10 @@ bool ReadFrameRowsSqlite(Archive& archive, const QString& fromText, const QStrin
       }
     }
   }
-  const QString reason = QString::fromUtf8(sqlite3_errmsg(sqlite));
+  const QString reason =
+      step == SQLITE_DONE ? QString() : QString::fromUtf8(sqlite3_errmsg(sqlite));
   sqlite3_finalize(statement);
-  return step == SQLITE_DONE || archive.Fail(archive.WithSystemReason(reason));
+  return reason;
 }
 
 bool Hand(std::int64_t key, FrameRow& row,
@@ -298,70 +290,105 @@ bool HandInOrder(FrameRows& frames, std::vector<std::int64_t>& keys,
   return true;
 }
 
-// Reads the spans in turn, several a query; after each span's frames, spanEnd.
+// Reads the spans in turn, several a query; after each span's frames, spanEnd. The next
+// group of spans is read on a thread of its own while this one's frames are handed on, so the
+// database's work and the decoding overlap; the thread alone uses the connection meanwhile.
 class SpanReader {
  public:
   SpanReader(Archive& archive, const std::function<bool(const ArchivedFrameRead& read)>& each,
              const std::function<bool()>& spanEnd)
-      : archive(archive), query(archive.Database()), each(each), spanEnd(spanEnd) {
-    query.setForwardOnly(true);
-    byKeys.setForwardOnly(true);
-    byTimes.setForwardOnly(true);
-  }
+      : archive(archive), each(each), spanEnd(spanEnd) {}
 
   // The spans of a read, with the frames each is expected to hold; false on a database error
   // (Error() set), true also when each or spanEnd stopped the read.
   bool Read(const std::vector<std::pair<Span, std::int64_t>>& spans) {
+    if (!OpenHandle()) {
+      return false;
+    }
+    const std::vector<Group> groups = GroupsOf(spans);
+    std::future<GroupRead> next;
+    FrameRows handed;
+    for (std::size_t i = 0; i < groups.size(); ++i) {
+      GroupRead read = next.valid() ? next.get() : ReadGroup(groups[i]);
+      if (!read.error.isEmpty()) {
+        return archive.Fail(archive.WithSystemReason(read.error));
+      }
+      if (i + 1 < groups.size()) {
+        // The frames handed before are freed there too, off the handing thread.
+        next = std::async(std::launch::async,
+                          [this, group = groups[i + 1], spent = std::move(handed)]() mutable {
+                            spent = {};
+                            return ReadGroup(group);
+                          });
+      }
+      if (!HandGroup(groups[i], read.rows)) {
+        return true;  // stopped; the group read ahead is waited for
+      }
+      handed = std::move(read.rows);
+    }
+    return true;
+  }
+
+ private:
+  using Group = std::span<const std::pair<Span, std::int64_t>>;
+
+  // A group's frames by key, or why they could not be read.
+  struct GroupRead {
+    FrameRows rows;
+    QString error;
+  };
+
+  bool OpenHandle() {
     if (archive.IsPostgresql()) {
       // A large range's estimate would have the server compile its statements to machine code,
-      // which costs more than the read itself; frame bytes travel as hex (Qt's connections ask
-      // for escapes, three to four times as long for binary bytes; both read back alike).
-      if (!query.exec(QStringLiteral("SET jit = off")) ||
-          !query.exec(QStringLiteral("SET bytea_output = hex")) ||
-          !byKeys.prepare(QString::fromLatin1(kStationsOfKeysPostgresql)) ||
-          !byTimes.prepare(QString::fromLatin1(kStationsOfTimesPostgresql))) {
-        return archive.Fail(query.lastError().isValid()    ? query
-                            : byKeys.lastError().isValid() ? byKeys
-                                                           : byTimes);
+      // which costs more than the read itself.
+      QSqlQuery query(archive.Database());
+      if (!query.exec(QStringLiteral("SET jit = off"))) {
+        return archive.Fail(query);
       }
+      postgresql = PostgresqlHandle(archive);
+    } else {
+      sqlite = SqliteHandle(archive);
     }
+    return postgresql || sqlite ||
+           archive.Fail(QStringLiteral("the database driver gives no engine handle"));
+  }
+
+  // Spans in groups of about kFramesPerRead frames, each read by one query.
+  static std::vector<Group> GroupsOf(const std::vector<std::pair<Span, std::int64_t>>& spans) {
+    std::vector<Group> groups;
     for (std::size_t first = 0; first < spans.size();) {
       std::size_t end = first + 1;
       std::int64_t frames = spans[first].second;
       while (end < spans.size() && frames + spans[end].second <= kFramesPerRead) {
         frames += spans[end++].second;
       }
-      if (!ReadGroup(std::span(spans).subspan(first, end - first))) {
-        return false;
-      }
-      if (stopped) {
-        return true;
-      }
+      groups.push_back(std::span(spans).subspan(first, end - first));
       first = end;
     }
-    return true;
+    return groups;
   }
 
- private:
-  bool ReadGroup(std::span<const std::pair<Span, std::int64_t>> group) {
+  GroupRead ReadGroup(Group group) {
     // Up to the end of the last second: a time column with milliseconds (PostgreSQL's) keeps
     // the frames within it.
     const QString from = UtcTextOfMs(group.front().first.first * 1000);
     const QString to = UtcTextOfMs((group.back().first.last + 1) * 1000);
-    FrameRows rows;
-    rows.reserve(static_cast<std::size_t>(kFramesPerRead));
-    if (!archive.IsPostgresql()) {
-      if (!ReadFrameRowsSqlite(archive, from, to, rows)) {
-        return false;
-      }
+    GroupRead read;
+    read.rows.reserve(static_cast<std::size_t>(kFramesPerRead));
+    if (sqlite) {
+      read.error = ReadFrameRowsSqlite(sqlite, from, to, read.rows);
     } else {
-      if (!ReadFrameRowsPostgresql(archive, from, to, rows)) {
-        return false;
-      }
-      if (!rows.empty() && !ReadStationsPostgresql(from, to, rows)) {
-        return false;
+      read.error = ReadFrameRowsPostgresql(postgresql, from, to, read.rows);
+      if (read.error.isEmpty() && !read.rows.empty()) {
+        read.error = ReadStationsPostgresql(from, to, read.rows);
       }
     }
+    return read;
+  }
+
+  // Hands the frames of a group's spans in turn; false when each or spanEnd stopped.
+  bool HandGroup(Group group, FrameRows& rows) {
     std::vector<std::vector<std::int64_t>> bySpan(group.size());
     for (const auto& [key, row] : rows) {
       const std::int64_t second = SecondOf(row.timeMs);
@@ -374,40 +401,55 @@ class SpanReader {
     }
     for (std::vector<std::int64_t>& keys : bySpan) {
       if (!HandInOrder(rows, keys, each) || (spanEnd && !spanEnd())) {
-        stopped = true;
-        return true;
+        return false;
       }
     }
     return true;
   }
 
-  bool ReadStationsPostgresql(const QString& from, const QString& to, FrameRows& rows) {
+  // The stations of the frames read, by their keys' range where it is dense, else by time;
+  // the server's error, or empty.
+  QString ReadStationsPostgresql(const QString& from, const QString& to, FrameRows& rows) {
     const auto [least, most] = std::minmax_element(
         rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-    const std::int64_t span = most->first - least->first + 1;
-    QSqlQuery& stations =
-        span <= kKeysPerFrame * static_cast<std::int64_t>(rows.size()) ? byKeys : byTimes;
-    if (&stations == &byKeys) {
-      stations.addBindValue(QVariant::fromValue(static_cast<qint64>(least->first)));
-      stations.addBindValue(QVariant::fromValue(static_cast<qint64>(most->first)));
-    } else {
-      stations.addBindValue(from);
-      stations.addBindValue(to);
+    const bool byKeys =
+        most->first - least->first + 1 <= kKeysPerFrame * static_cast<std::int64_t>(rows.size());
+    const BinaryRows stations =
+        byKeys ? BinaryRows(postgresql, kStationsOfKeysPostgresql,
+                            QByteArray::number(static_cast<qint64>(least->first)),
+                            QByteArray::number(static_cast<qint64>(most->first)))
+               : BinaryRows(postgresql, kStationsOfTimesPostgresql, from.toUtf8(), to.toUtf8());
+    if (!stations.Ok()) {
+      return stations.Error();
     }
-    if (!stations.exec() || !ReadStationRows(archive, stations, rows)) {
-      return stations.lastError().isValid() ? archive.Fail(stations) : false;
+    for (int i = 0; i < stations.Count(); ++i) {
+      const auto frame = rows.find(stations.Integer(i, 0));
+      if (frame == rows.end()) {
+        continue;  // a reception of a frame outside the range
+      }
+      const QString& station = StationText(stations.Bytes(i, 1));
+      if (!frame->second.stations.contains(station)) {
+        frame->second.stations << station;
+      }
     }
-    stations.finish();
-    return true;
+    return {};
+  }
+
+  // Stations as shared texts: an archive has a handful of them and a million receptions.
+  const QString& StationText(std::string_view name) {
+    auto known = stationTexts.find(name);
+    if (known == stationTexts.end()) {
+      known = stationTexts.emplace(std::string(name), QString::fromUtf8(name)).first;
+    }
+    return known->second;
   }
 
   Archive& archive;
-  QSqlQuery query;
-  QSqlQuery byKeys{archive.Database()};
-  QSqlQuery byTimes{archive.Database()};
   const std::function<bool(const ArchivedFrameRead& read)>& each;
   const std::function<bool()>& spanEnd;
-  bool stopped = false;
+  pg_conn* postgresql = nullptr;
+  sqlite3* sqlite = nullptr;
+  std::map<std::string, QString, std::less<>> stationTexts;  // used by one group read at a time
 };
 
 }  // namespace

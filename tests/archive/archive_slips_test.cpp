@@ -3,7 +3,8 @@
 // KISS escapes swapped, a transaction left open by a file added twice, an hour of the overview
 // that a NULL side empties, a station listed twice, a read that ends on a database error
 // taken for the end of the rows, files that gave no frame recorded as added, and a NaN
-// reading confused with a section not carried.
+// reading confused with a section not carried; and a read of many passes, read ahead in
+// groups, that loses or repeats a group.
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -421,6 +422,65 @@ TEST_P(ArchiveSlips, ReadEndedByADatabaseErrorFails) {
   EXPECT_FALSE(archive.Error().isEmpty());
   std::ostringstream out;
   EXPECT_FALSE(ExportArchive(archive, {}, ArchiveFormat::kCsv, out));
+}
+
+// A read of many passes goes by groups of passes, the next read while this one is handed on:
+// ten passes of 5,000 frames (July 1 to 10, a frame a second) take two groups. Every frame comes
+// once, in time order, each pass ended after its own frames, and the frames of the group read
+// ahead keep their stations. A read stopped within the second group stops there, and the
+// connection is free again afterwards.
+TEST_P(ArchiveSlips, ReadOfManyPassesHandsEveryFrameOnceInOrder) {
+  constexpr int kPasses = 10;
+  constexpr int kPerPass = 5000;
+  const auto frameOf = [](int pass, int i) {
+    const auto number = static_cast<std::uint16_t>(pass * kPerPass + i);
+    Bytes frame = testing::HousekeepingFrame(number, 23, 64);
+    testing::Put(frame, 31,
+                 {static_cast<std::uint8_t>(i % 60), static_cast<std::uint8_t>(i / 60 % 60),
+                  static_cast<std::uint8_t>(i / 3600), 3, static_cast<std::uint8_t>(1 + pass), 7,
+                  26});
+    return frame;
+  };
+  std::vector<Bytes> all;
+  std::vector<Bytes> last;
+  for (int pass = 0; pass < kPasses; ++pass) {
+    for (int i = 0; i < kPerPass; ++i) {
+      all.push_back(frameOf(pass, i));
+      if (pass == kPasses - 1) {
+        last.push_back(all.back());
+      }
+    }
+  }
+  ASSERT_TRUE(ImportFile(archive, WriteLog(Name("many.kss"), all), "XQ0GND").ok);
+  ASSERT_TRUE(ImportFile(archive, WriteLog(Name("last.kss"), last), "XQ0TWO").ok);
+  const std::optional<std::vector<ArchivedPass>> passes = PassesBetween(archive, {}, {});
+  ASSERT_TRUE(passes && passes->size() == kPasses) << archive.Error().toStdString();
+
+  int handed = 0;
+  int ended = 0;
+  int previous = -1;
+  int wrong = 0;  // frames out of order, of another pass, or with the wrong stations
+  const auto each = [&](const ArchivedFrameRead& read) {
+    FrameRecord record;
+    FillFrameRecord(read.frame, record);
+    const int pass = record.frameNumber / kPerPass;
+    const QStringList stations = pass == kPasses - 1 ? QStringList{"XQ0GND", "XQ0TWO"}
+                                                     : QStringList{"XQ0GND"};
+    wrong += record.frameNumber <= previous || pass != ended || read.stations != stations;
+    previous = record.frameNumber;
+    return ++handed > 0;
+  };
+  ASSERT_TRUE(ReadFramesOfPasses(archive, *passes, {}, {}, each, [&] { return ++ended > 0; }))
+      << archive.Error().toStdString();
+  EXPECT_EQ(handed, kPasses * kPerPass);
+  EXPECT_EQ(ended, kPasses);
+  EXPECT_EQ(wrong, 0);
+
+  handed = 0;
+  const auto stopAtFrame40000 = [&](const ArchivedFrameRead&) { return ++handed < 40000; };
+  ASSERT_TRUE(ReadFramesOfPasses(archive, *passes, {}, {}, stopAtFrame40000, {}));
+  EXPECT_EQ(handed, 40000);
+  EXPECT_EQ(Count(archive, "SELECT COUNT(*) FROM reception"), kPasses * kPerPass + kPerPass);
 }
 
 // Files of no known kind, and files from which no frame could be read, are refused each time
