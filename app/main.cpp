@@ -185,8 +185,7 @@ int main(int argc, char** argv) {
   // Declared after the main window so the auxiliary windows go first at exit.
   quilmar::AuxWindows aux([&window](int row) { return window.frameView().ValueBox(row); },
                           window.tableModel(), [&window](int i) { window.ShowFrameAt(i); });
-  aux.SetFrameLevels(
-      [&window](int frameIndex) { return window.frameLimits().WorstAt(frameIndex); });
+  aux.FollowLimits(window.frameLimits());
   QObject::connect(&window, &quilmar::MainWindow::statusBitWindowRequested, &aux,
                    &quilmar::AuxWindows::OpenStatusBitWindow);
   QObject::connect(&window, &quilmar::MainWindow::memoryDumpRequested, &aux,

@@ -9,6 +9,7 @@
 #include "ui/aux/memory_dump_window.h"
 #include "ui/aux/status_bit_members.h"
 #include "ui/aux/status_bit_window.h"
+#include "ui/limits/frame_limits.h"
 #include "ui/model/frame_table_model.h"
 
 namespace quilmar {
@@ -84,6 +85,14 @@ void AuxWindows::OpenStatusBitWindow(int row) {
     PlaceNewWindow(window, row - kFirstStatusRow);
   }
   window->Open();
+}
+
+void AuxWindows::FollowLimits(const FrameLimits& limits) {
+  SetFrameLevels([&limits](int frameIndex) { return limits.WorstAt(frameIndex); });
+  connect(&limits, &FrameLimits::limitsChanged, this, [this] {
+    TableChanged();
+    RefreshStatusBitWindows();
+  });
 }
 
 void AuxWindows::OpenMemoryDump() {

@@ -17,6 +17,7 @@ class QWidget;
 namespace quilmar {
 
 class FrameTableModel;
+class FrameLimits;
 class InfoWindow;
 class MemoryDumpWindow;
 class StatusBitWindow;
@@ -40,6 +41,9 @@ class AuxWindows : public QObject {
   void SetFrameLevels(std::function<LimitLevel(int frameIndex)> levelOf) {
     frameLevel = std::move(levelOf);
   }
+  // The frame levels of the limits in use; new limits (Reload Limits) redraw an open Memory
+  // Dump and the open status-bit windows at once, not at their next frame or tick.
+  void FollowLimits(const FrameLimits& limits);
 
   // Row 69..74: the status-bit window that explains that row's status byte. Other rows are
   // ignored.

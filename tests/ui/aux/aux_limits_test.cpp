@@ -5,10 +5,14 @@
 
 #include <QLineEdit>
 
+#include "core/parameter_catalogue.h"
+#include "limits/limits_file.h"
+#include "limits/value_names.h"
 #include "tests/ui/aux/aux_fixture.h"
 #include "ui/aux/frame_strip.h"
 #include "ui/aux/memory_dump_window.h"
 #include "ui/aux/status_bit_window.h"
+#include "ui/limits/frame_limits.h"
 #include "ui/limits/limit_look.h"
 #include "ui/look/look.h"
 
@@ -78,6 +82,31 @@ TEST_F(AuxLimitsTest, TheMemoryDumpMarksFramesBeyondTheirLimits) {
               level != LimitLevel::kNormal)
         << toolTip.toStdString();
   }
+}
+
+// Reload Limits: an open Memory Dump marks its frames by the new limits at once, not at the
+// next frame of a live session (which may never come).
+TEST_F(AuxLimitsTest, NewLimitsRedrawAnOpenMemoryDump) {
+  const int volts = *RowOfValueName("eps_tcs_battery_volts");
+  table.Record(1).values[0] = SectionInfoOf(Section::kEpsTcs).markerValue;
+  table.Record(1).values[static_cast<std::size_t>(volts)] = 3.0;
+  FrameLimits limits(model);
+  FillTable({"S"});
+  const auto limitsOf = [](const char* text) {
+    LimitsLoad load = ParseLimits(text, "limits.toml");
+    EXPECT_TRUE(load.limits) << load.error.Text();
+    return load.limits ? *load.limits : LimitSet();
+  };
+  limits.SetLimits(limitsOf("[eps_tcs_battery_volts]\nred_low = 2.5\n"));
+  aux->FollowLimits(limits);
+  aux->OpenMemoryDump();
+  const FrameStrip* strip = aux->memoryDumpWindow()->strip();
+  const int column = strip->innerWidth() - 10;
+  const QColor blue(0, 0, 192);  // a housekeeping frame's line
+  EXPECT_EQ(strip->image().toImage().pixelColor(column, 2), blue);
+
+  limits.SetLimits(limitsOf("[eps_tcs_battery_volts]\nred_low = 3.5\n"));
+  EXPECT_EQ(strip->image().toImage().pixelColor(column, 2), LimitColour(LimitLevel::kRed));
 }
 
 }  // namespace
