@@ -5,6 +5,9 @@
 #include <sqlite3.h>
 
 #include <QString>
+#include <algorithm>
+#include <cstdlib>
+#include <numeric>
 #include <string>
 #include <unordered_map>
 
@@ -18,6 +21,7 @@ using Type = BatchInsert::Type;
 // A frame's earliest reception and, for a frame without a clock of its own, its earliest
 // clock estimate: a value offered only replaces a later one or none.
 constexpr char kSqliteLookup[] = "SELECT id, time_ms FROM frame WHERE digest = ?";
+constexpr char kSqliteAtKey[] = "SELECT digest, time_ms FROM frame WHERE id = ?";
 constexpr char kSqliteUpdate[] =
     "UPDATE frame SET received_ms = CASE WHEN ?2 IS NOT NULL AND (received_ms IS NULL OR"
     " ?2 < received_ms) THEN ?2 ELSE received_ms END, clock_ms = CASE WHEN clock_estimated = 1"
@@ -65,6 +69,7 @@ KnownFrames::KnownFrames(Archive& archive)
 
 KnownFrames::~KnownFrames() {
   sqlite3_finalize(lookup);
+  sqlite3_finalize(atKey);
   sqlite3_finalize(update);
 }
 
@@ -82,6 +87,8 @@ bool KnownFrames::Connect() {
   }
   if (sqlite3_prepare_v3(sqlite, kSqliteLookup, -1, SQLITE_PREPARE_PERSISTENT, &lookup, nullptr) !=
           SQLITE_OK ||
+      sqlite3_prepare_v3(sqlite, kSqliteAtKey, -1, SQLITE_PREPARE_PERSISTENT, &atKey, nullptr) !=
+          SQLITE_OK ||
       sqlite3_prepare_v3(sqlite, kSqliteUpdate, -1, SQLITE_PREPARE_PERSISTENT, &update, nullptr) !=
           SQLITE_OK) {
     return archive.Fail(QString::fromUtf8(sqlite3_errmsg(sqlite)));
@@ -93,21 +100,35 @@ bool KnownFrames::Resolve(std::span<const Probe> probes, Found& found) {
   return archive.IsPostgresql() ? ResolvePostgresql(probes, found) : ResolveSqlite(probes, found);
 }
 
+// A second station's log of a pass mostly holds the archived frames in their archived order.
+// So, in the order the frames came (the keys offered), each is first looked for next to the
+// frame before it (the key after that frame's, or before it in a log kept newest first),
+// checked by its digest: a look-up by key, where the digest index costs a search among
+// digests. The index is searched when the guess fails.
 bool KnownFrames::ResolveSqlite(std::span<const Probe> probes, Found& found) {
   sqlite3* sqlite = sqlite3_db_handle(lookup);
-  for (std::size_t i = 0; i < probes.size(); ++i) {
+  std::vector<std::size_t> arrival(probes.size());
+  std::iota(arrival.begin(), arrival.end(), std::size_t{0});
+  std::sort(arrival.begin(), arrival.end(), [&](std::size_t a, std::size_t b) {
+    return probes[a].givenKey < probes[b].givenKey;
+  });
+  std::optional<std::int64_t> previous;  // the archived key of the frame before
+  std::int64_t direction = 1;
+  for (const std::size_t i : arrival) {
     const Probe& probe = probes[i];
-    sqlite3_bind_blob(lookup, 1, probe.digest->constData(), static_cast<int>(probe.digest->size()),
-                      SQLITE_STATIC);
-    const int step = sqlite3_step(lookup);
-    const std::int64_t key = step == SQLITE_ROW ? sqlite3_column_int64(lookup, 0) : 0;
-    if (step == SQLITE_ROW && sqlite3_column_type(lookup, 1) != SQLITE_NULL) {
-      found.times.push_back(sqlite3_column_int64(lookup, 1));
-    }
-    sqlite3_reset(lookup);
-    if (step != SQLITE_ROW && step != SQLITE_DONE) {
+    Archived archived;
+    if ((previous && !AtKeySqlite(*previous + direction, *probe.digest, archived)) ||
+        (archived.key == 0 && !ByDigestSqlite(*probe.digest, archived))) {
       return archive.Fail(archive.WithSystemReason(QString::fromUtf8(sqlite3_errmsg(sqlite))));
     }
+    if (archived.key != 0 && previous && std::abs(archived.key - *previous) == 1) {
+      direction = archived.key - *previous;
+    }
+    previous = archived.key != 0 ? std::optional(archived.key) : std::nullopt;
+    if (archived.timeMs) {
+      found.times.push_back(*archived.timeMs);
+    }
+    const std::int64_t key = archived.key;
     if (key == 0 || key == probe.givenKey) {
       continue;
     }
@@ -127,6 +148,35 @@ bool KnownFrames::ResolveSqlite(std::span<const Probe> probes, Found& found) {
     }
   }
   return true;
+}
+
+bool KnownFrames::AtKeySqlite(std::int64_t key, const QByteArray& digest, Archived& archived) {
+  sqlite3_bind_int64(atKey, 1, key);
+  const int step = sqlite3_step(atKey);
+  if (step == SQLITE_ROW &&
+      QByteArrayView(static_cast<const char*>(sqlite3_column_blob(atKey, 0)),
+                     sqlite3_column_bytes(atKey, 0)) == digest) {
+    archived.key = key;
+    if (sqlite3_column_type(atKey, 1) != SQLITE_NULL) {
+      archived.timeMs = sqlite3_column_int64(atKey, 1);
+    }
+  }
+  sqlite3_reset(atKey);
+  return step == SQLITE_ROW || step == SQLITE_DONE;
+}
+
+bool KnownFrames::ByDigestSqlite(const QByteArray& digest, Archived& archived) {
+  sqlite3_bind_blob(lookup, 1, digest.constData(), static_cast<int>(digest.size()),
+                    SQLITE_STATIC);
+  const int step = sqlite3_step(lookup);
+  if (step == SQLITE_ROW) {
+    archived.key = sqlite3_column_int64(lookup, 0);
+    if (sqlite3_column_type(lookup, 1) != SQLITE_NULL) {
+      archived.timeMs = sqlite3_column_int64(lookup, 1);
+    }
+  }
+  sqlite3_reset(lookup);
+  return step == SQLITE_ROW || step == SQLITE_DONE;
 }
 
 bool KnownFrames::ResolvePostgresql(std::span<const Probe> probes, Found& found) {

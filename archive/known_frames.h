@@ -1,9 +1,9 @@
 // The frames of a batch the archive held before it: their keys, so that receptions refer to
 // them, and the earliest reception and clock estimate of all their sources kept in their rows
 // (min over every source, so the result does not depend on which came first). Runs on the
-// importer's writing thread through the engine's own handle: on SQLite a lookup per frame in
-// the digest index, on PostgreSQL one COPY of the batch's digests into a temporary table and
-// two statements joined against it.
+// importer's writing thread through the engine's own handle: on SQLite a lookup per frame, at
+// the key next to the frame before it or else in the digest index; on PostgreSQL one COPY of
+// the batch's digests into a temporary table and two statements joined against it.
 #pragma once
 
 #include <QByteArray>
@@ -50,7 +50,17 @@ class KnownFrames {
   bool Resolve(std::span<const Probe> probes, Found& found);
 
  private:
+  // An archived frame: its key (0 for none) and its time.
+  struct Archived {
+    std::int64_t key = 0;
+    std::optional<std::int64_t> timeMs;
+  };
+
   bool ResolveSqlite(std::span<const Probe> probes, Found& found);
+  // The frame at key, when its digest is the one given; false on a database error.
+  bool AtKeySqlite(std::int64_t key, const QByteArray& digest, Archived& archived);
+  // The frame of the digest; false on a database error.
+  bool ByDigestSqlite(const QByteArray& digest, Archived& archived);
   bool ResolvePostgresql(std::span<const Probe> probes, Found& found);
 
   Archive& archive;
@@ -58,6 +68,7 @@ class KnownFrames {
   bool probeTableReady = false;
   pg_conn* postgresql = nullptr;
   sqlite3_stmt* lookup = nullptr;
+  sqlite3_stmt* atKey = nullptr;
   sqlite3_stmt* update = nullptr;
 };
 
