@@ -32,19 +32,27 @@ constexpr char kSqliteUpdate[] =
 constexpr char kPostgresqlProbeTable[] =
     "CREATE TEMPORARY TABLE IF NOT EXISTS known_probe (digest bytea, given_key bigint, received_ms bigint,"
     " clock_ms bigint) ON COMMIT DROP";
-constexpr char kPostgresqlUpdate[] =
-    "UPDATE frame f SET received_ms = CASE WHEN p.received_ms IS NOT NULL AND (f.received_ms IS"
-    " NULL OR p.received_ms < f.received_ms) THEN p.received_ms ELSE f.received_ms END,"
-    " clock_ms = CASE WHEN f.clock_estimated = 1 AND p.clock_ms IS NOT NULL AND (f.clock_ms IS"
-    " NULL OR p.clock_ms < f.clock_ms) THEN p.clock_ms ELSE f.clock_ms END"
-    " FROM (SELECT digest, min(received_ms) AS received_ms, min(clock_ms) AS clock_ms"
-    " FROM known_probe GROUP BY digest) p"
-    " WHERE f.digest = p.digest AND ((p.received_ms IS NOT NULL AND (f.received_ms IS NULL OR"
-    " p.received_ms < f.received_ms)) OR (f.clock_estimated = 1 AND p.clock_ms IS NOT NULL AND"
-    " (f.clock_ms IS NULL OR p.clock_ms < f.clock_ms)))";
-constexpr char kPostgresqlKeys[] =
-    "SELECT p.given_key, f.id, f.time_ms FROM known_probe p JOIN frame f ON f.digest = p.digest"
-    " WHERE f.id <> p.given_key";
+// One pass over the digest index per batch: the archived frames of the probes, the earliest
+// reception and estimate of each written where they are earlier than the archived ones (a
+// frame needing none is not joined again), and the frames with the count of those retimed.
+constexpr char kPostgresqlResolve[] =
+    "WITH matched AS MATERIALIZED ("
+    " SELECT p.given_key, f.id, f.time_ms, p.received_ms, p.clock_ms,"
+    " f.received_ms AS archived_received_ms, f.clock_ms AS archived_clock_ms, f.clock_estimated"
+    " FROM known_probe p JOIN frame f ON f.digest = p.digest),"
+    " earliest AS ("
+    " SELECT id, min(received_ms) AS received_ms, min(clock_ms) AS clock_ms FROM matched"
+    " GROUP BY id, archived_received_ms, archived_clock_ms, clock_estimated"
+    " HAVING (min(received_ms) IS NOT NULL AND (archived_received_ms IS NULL OR"
+    " min(received_ms) < archived_received_ms)) OR (clock_estimated = 1 AND min(clock_ms) IS NOT"
+    " NULL AND (archived_clock_ms IS NULL OR min(clock_ms) < archived_clock_ms))),"
+    " retimed AS ("
+    " UPDATE frame f SET received_ms = CASE WHEN e.received_ms IS NOT NULL AND (f.received_ms IS"
+    " NULL OR e.received_ms < f.received_ms) THEN e.received_ms ELSE f.received_ms END,"
+    " clock_ms = CASE WHEN f.clock_estimated = 1 AND e.clock_ms IS NOT NULL AND (f.clock_ms IS"
+    " NULL OR e.clock_ms < f.clock_ms) THEN e.clock_ms ELSE f.clock_ms END"
+    " FROM earliest e WHERE f.id = e.id RETURNING f.id)"
+    " SELECT given_key, id, time_ms, (SELECT count(*) FROM retimed) FROM matched";
 
 void BindOptional(sqlite3_stmt* statement, int place, const std::optional<std::int64_t>& value) {
   if (value) {
@@ -200,26 +208,30 @@ bool KnownFrames::ResolvePostgresql(std::span<const Probe> probes, Found& found)
     probeInsert.Add(probe.clockMs ? BatchValue(static_cast<qint64>(*probe.clockMs)) : BatchValue());
   }
   std::int64_t copied = 0;
-  std::int64_t retimed = 0;
-  if (!probeInsert.Execute(copied) ||
-      !probeInsert.RunPostgresql(kPostgresqlUpdate, PGRES_COMMAND_OK, &retimed)) {
+  if (!probeInsert.Execute(copied)) {
     return false;
   }
-  found.retimed += retimed;
-  PGresult* result = PQexec(postgresql, kPostgresqlKeys);
+  PGresult* result = PQexec(postgresql, kPostgresqlResolve);
   const bool ok = PQresultStatus(result) == PGRES_TUPLES_OK;
   if (!ok) {
     archive.Fail(QString::fromUtf8(PQresultErrorMessage(result)).simplified());
   }
   for (int row = 0; ok && row < PQntuples(result); ++row) {
     const std::int64_t given = std::strtoll(PQgetvalue(result, row, 0), nullptr, 10);
+    const std::int64_t key = std::strtoll(PQgetvalue(result, row, 1), nullptr, 10);
+    if (key == given) {
+      continue;  // a frame of this batch, written under the key it was offered
+    }
     if (const auto place = placeOfKey.find(given); place != placeOfKey.end()) {
-      found.keys[place->second] = std::strtoll(PQgetvalue(result, row, 1), nullptr, 10);
+      found.keys[place->second] = key;
       ++found.known;
     }
     if (!PQgetisnull(result, row, 2)) {
       found.times.push_back(std::strtoll(PQgetvalue(result, row, 2), nullptr, 10));
     }
+  }
+  if (ok && PQntuples(result) > 0) {
+    found.retimed += std::strtoll(PQgetvalue(result, 0, 3), nullptr, 10);
   }
   PQclear(result);
   return ok && probeInsert.RunPostgresql("TRUNCATE known_probe", PGRES_COMMAND_OK);

@@ -3,7 +3,7 @@
 // (min over every source, so the result does not depend on which came first). Runs on the
 // importer's writing thread through the engine's own handle: on SQLite a lookup per frame, at
 // the key next to the frame before it or else in the digest index; on PostgreSQL one COPY of
-// the batch's digests into a temporary table and two statements joined against it.
+// the batch's digests into a temporary table and one statement joined against it.
 #pragma once
 
 #include <QByteArray>

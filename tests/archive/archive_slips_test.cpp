@@ -7,6 +7,7 @@
 // groups, that loses or repeats a group.
 #include <gtest/gtest.h>
 
+#include <QDateTime>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -14,6 +15,7 @@
 #include <QProcess>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QTimeZone>
 #include <chrono>
 #include <cmath>
 #include <future>
@@ -251,6 +253,31 @@ TEST_P(ArchiveSlips, DownloadFrameWithFendAndFescIsTheLogsFrame) {
   std::string openedRow;
   AppendCsvRow(openedRow, 1, opened.Record(1));
   EXPECT_EQ(openedRow.substr(0, row.size()), row);
+}
+
+// A frame's reception time is the earliest of its receptions, whichever source came first:
+// frame 7 is heard late, then early; frame 8 early, then late. Both keep the early time, which
+// is also their time on the axis (they have no clock of their own).
+TEST_P(ArchiveSlips, EarliestReceptionStandsWhicheverSourceCameFirst) {
+  const auto line = [](const char* time, int number) {
+    return QByteArray(time) + "|" + Ax25Of(PlainFrame(number)).toHex().toUpper() + "\n";
+  };
+  const QString files[] = {
+      WritePath(Name("late7.csv"), line("2026-07-15 19:00:10", 7)),
+      WritePath(Name("early.csv"),
+                line("2026-07-15 19:00:00", 7) + line("2026-07-15 19:00:00", 8)),
+      WritePath(Name("late8.csv"), line("2026-07-15 19:00:10", 8)),
+  };
+  for (const QString& file : files) {
+    const ImportOutcome added = ImportFile(archive, file, "");
+    ASSERT_TRUE(added.ok) << added.error.toStdString();
+  }
+  const qint64 early =
+      QDateTime(QDate(2026, 7, 15), QTime(19, 0), QTimeZone::utc()).toMSecsSinceEpoch();
+  EXPECT_EQ(Column(archive, "SELECT received_ms FROM frame ORDER BY frame_number"),
+            (QStringList{QString::number(early), QString::number(early)}));
+  EXPECT_EQ(Column(archive, "SELECT time_ms FROM frame ORDER BY frame_number"),
+            (QStringList{QString::number(early), QString::number(early)}));
 }
 
 // "Already archived" ends the transaction the file began: another connection writes at once
