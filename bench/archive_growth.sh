@@ -10,6 +10,7 @@
 #   cmake --preset release && cmake --build --preset release --target quilmar-hk-archive \
 #     make-trend-log make-archive-bench-log
 # Usage: bench/archive_growth.sh [DAYS1] [DAYS2] [N] [RUNS]   (N = 0: no second station)
+# QUILMAR_BENCH_POSTGRES=URL also times the second station on PostgreSQL (see below).
 # QUILMAR_ARCHIVE_TOOL=path runs another build of quilmar-hk-archive instead.
 set -euo pipefail
 days1=${1:-6264}
@@ -61,16 +62,29 @@ echo "add of them into the $grown_frames-frame archive: median $m_grown ms of $r
 $bin/bench/make-archive-bench-log "$frames" "$dir/pass.kss"
 cp "$dir/pass.kss" "$dir/second.kss"
 printf '\300' >>"$dir/second.kss"  # another file of the same frames
-firsts=()
-seconds=()
-for ((run = 0; run < runs; ++run)); do
-  rm -f "$dir/pass.sqlite"
-  firsts+=("$(ms "$tool" --archive "$dir/pass.sqlite" add "$dir/pass.kss")")
-  seconds+=("$(ms "$tool" --archive "$dir/pass.sqlite" add "$dir/second.kss")")
-done
-m_first=$(echo "${firsts[*]}" | median)
-m_second=$(echo "${seconds[*]}" | median)
-
-echo "first add of a $frames-frame pass: median $m_first ms of $runs"
-echo "a second station's log of it: median $m_second ms of $runs" \
-  "(second / first = $(ratio "$m_second" "$m_first"))"
+# The first add and the second station's log, RUNS times each on an archive made anew by
+# `$1` (a command) at the URL `$2`; LABEL `$3`.
+second_station() {
+  local firsts=() seconds=() m_first m_second
+  for ((run = 0; run < runs; ++run)); do
+    $1
+    firsts+=("$(ms "$tool" --archive "$2" add "$dir/pass.kss")")
+    seconds+=("$(ms "$tool" --archive "$2" add "$dir/second.kss")")
+  done
+  m_first=$(echo "${firsts[*]}" | median)
+  m_second=$(echo "${seconds[*]}" | median)
+  echo "$3: first add of a $frames-frame pass: median $m_first ms of $runs"
+  echo "$3: a second station's log of it: median $m_second ms of $runs" \
+    "(second / first = $(ratio "$m_second" "$m_first"))"
+}
+fresh_sqlite() { rm -f "$dir/pass.sqlite"; }
+second_station fresh_sqlite "$dir/pass.sqlite" SQLite
+# QUILMAR_BENCH_POSTGRES: the URL of a PostgreSQL database whose public schema the bench may
+# drop and make again before each run.
+fresh_postgres() {
+  psql -q "$QUILMAR_BENCH_POSTGRES" -c 'DROP SCHEMA public CASCADE' -c 'CREATE SCHEMA public' \
+    >/dev/null 2>&1
+}
+if [[ -n ${QUILMAR_BENCH_POSTGRES:-} ]]; then
+  second_station fresh_postgres "$QUILMAR_BENCH_POSTGRES" PostgreSQL
+fi
