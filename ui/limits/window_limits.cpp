@@ -23,16 +23,22 @@ QString RefusedFileName(const LimitsLoad& load) {
   return QFileInfo(QString::fromStdString(load.error.file)).fileName();
 }
 
+// A file that loaded: its limits, named in the status bar.
+WindowLimitsLoad Accepted(LimitSet limits) {
+  WindowLimitsLoad result;
+  result.limits = std::move(limits);
+  result.summary = QStringLiteral("Limits: %1").arg(OriginName(result.limits));
+  return result;
+}
+
 }  // namespace
 
 WindowLimitsLoad LoadWindowLimits(const std::optional<std::string>& given) {
   LimitsLoad load = LoadLimits(given);
-  WindowLimitsLoad result;
   if (load.limits) {
-    result.limits = std::move(*load.limits);
-    result.summary = QStringLiteral("Limits: %1").arg(OriginName(result.limits));
-    return result;
+    return Accepted(std::move(*load.limits));
   }
+  WindowLimitsLoad result;
   LimitsLoad fallback = LoadDefaultLimits();
   result.limits = fallback.limits ? std::move(*fallback.limits) : LimitSet();
   result.problem = Refused(load) + QStringLiteral("\n\nThe window uses the default limits.");
@@ -43,12 +49,10 @@ WindowLimitsLoad LoadWindowLimits(const std::optional<std::string>& given) {
 WindowLimitsLoad ReloadWindowLimits(const std::optional<std::string>& given,
                                     const LimitSet& current) {
   LimitsLoad load = LoadLimits(given);
-  WindowLimitsLoad result;
   if (load.limits) {
-    result.limits = std::move(*load.limits);
-    result.summary = QStringLiteral("Limits: %1").arg(OriginName(result.limits));
-    return result;
+    return Accepted(std::move(*load.limits));
   }
+  WindowLimitsLoad result;
   result.limits = current;
   result.problem = Refused(load) + QStringLiteral("\n\nThe window keeps the limits it had (%1).")
                                        .arg(QString::fromStdString(current.Origin()));
