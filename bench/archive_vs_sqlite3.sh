@@ -20,13 +20,9 @@ bin=build/release
 archive_tool=$bin/cli/archive/quilmar-hk-archive
 export_tool=$bin/cli/quilmar-hk-export
 dir=$(mktemp -d)
-pg_bin=/usr/lib/postgresql/15/bin
-as_postgres=()
-if [[ $(id -u) -eq 0 ]]; then as_postgres=(runuser -u postgres --); fi
+source bench/bench_postgres.sh
 cleanup() {
-  if [[ -f $dir/pg/postmaster.pid ]]; then
-    "${as_postgres[@]}" "$pg_bin/pg_ctl" -D "$dir/pg" -m immediate -w stop >/dev/null || true
-  fi
+  stop_bench_postgres
   rm -rf "$dir"
 }
 trap cleanup EXIT
@@ -61,13 +57,7 @@ echo "SQLite  add again:      $t_again s   again / first = $(ratio "$t_again" "$
 echo "export  all rows:       $t_export s (peak memory $((rss_export / 1024)) MiB)"
 echo "export command x$runs:   $t_small_scaled s   export / that = $(ratio "$t_export" "$t_small_scaled")"
 
-[[ -x $pg_bin/initdb ]] || { echo "PostgreSQL 15 not installed: no PostgreSQL figures"; exit 0; }
-mkdir "$dir/pg"
-chmod 755 "$dir"
-if [[ $(id -u) -eq 0 ]]; then chown postgres "$dir/pg"; fi
-"${as_postgres[@]}" "$pg_bin/initdb" -D "$dir/pg" -A trust -U postgres --no-sync >/dev/null
-"${as_postgres[@]}" "$pg_bin/pg_ctl" -D "$dir/pg" -l "$dir/pg/log" -w \
-  -o "-k $dir/pg -c listen_addresses= -F" start >/dev/null
+start_bench_postgres -F
 psql=(psql -q -h "$dir/pg" -U postgres)
 "${psql[@]}" -d postgres -c "CREATE DATABASE archive" -c "CREATE DATABASE plain"
 columns=$(head -1 "$dir/all.csv" | tr -d '\r' | awk -F, '{for (i = 1; i <= NF; i++) printf "%sc%d text", (i > 1 ? ", " : ""), i}')

@@ -19,13 +19,9 @@ bin=${QUILMAR_BENCH_BIN:-build/release}
 tool=$bin/cli/archive/quilmar-hk-archive
 bench=$bin/bench/series-query-bench
 dir=$(mktemp -d)
-pg_bin=/usr/lib/postgresql/15/bin
-as_postgres=()
-if [[ $(id -u) -eq 0 ]]; then as_postgres=(runuser -u postgres --); fi
+source bench/bench_postgres.sh
 cleanup() {
-  if [[ -f $dir/pg/postmaster.pid ]]; then
-    "${as_postgres[@]}" "$pg_bin/pg_ctl" -D "$dir/pg" -m immediate -w stop >/dev/null || true
-  fi
+  stop_bench_postgres
   rm -rf "$dir"
 }
 trap cleanup EXIT
@@ -41,6 +37,7 @@ seconds() { # runs a command, prints its wall time in seconds
 # The statements that make an archive one of schema version 4 again.
 downgrade_sql() {
   echo "DROP TABLE trend_minute;"
+  echo "DROP INDEX trend_hour_start;"  # on a column version 4 did not have
   for column in hour_ms first_ms last_ms; do echo "ALTER TABLE trend_hour DROP COLUMN $column;"; done
   echo "UPDATE archive_meta SET value = '4' WHERE key = 'schema_version';"
 }
@@ -51,13 +48,7 @@ echo "SQLite: add $(seconds "$tool" --archive "$dir/mission.sqlite" add "$dir/mi
 downgrade_sql | sqlite3 "$dir/mission.sqlite"
 echo "SQLite: opening an archive of version 4 (overviews summed up): $(seconds "$tool" --archive "$dir/mission.sqlite" passes) s"
 
-[[ -x $pg_bin/initdb ]] || { echo "PostgreSQL 15 not installed: no PostgreSQL figures"; exit 0; }
-mkdir "$dir/pg"
-chmod 755 "$dir"
-if [[ $(id -u) -eq 0 ]]; then chown postgres "$dir/pg"; fi
-"${as_postgres[@]}" "$pg_bin/initdb" -D "$dir/pg" -A trust -U postgres --no-sync >/dev/null
-"${as_postgres[@]}" "$pg_bin/pg_ctl" -D "$dir/pg" -l "$dir/pg/log" -w \
-  -o "-k $dir/pg -c listen_addresses= -F" start >/dev/null
+start_bench_postgres -F
 psql=(psql -q -h "$dir/pg" -U postgres)
 "${psql[@]}" -d postgres -c "CREATE DATABASE archive"
 url="postgresql://postgres@/archive?host=$dir/pg"

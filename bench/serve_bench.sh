@@ -19,15 +19,11 @@ cd "$(dirname "$0")/.."
 bin=build/release
 archive_cmd=$bin/cli/archive/quilmar-hk-archive
 dir=$(mktemp -d)
-pg_bin=/usr/lib/postgresql/15/bin
-as_postgres=()
-if [[ $(id -u) -eq 0 ]]; then as_postgres=(runuser -u postgres --); fi
+source bench/bench_postgres.sh
 server=
 cleanup() {
   [[ -n $server ]] && kill "$server" 2>/dev/null && wait "$server" 2>/dev/null || true
-  if [[ -f $dir/pg/postmaster.pid ]]; then
-    "${as_postgres[@]}" "$pg_bin/pg_ctl" -D "$dir/pg" -m immediate -w stop >/dev/null || true
-  fi
+  stop_bench_postgres
   rm -rf "$dir"
 }
 trap cleanup EXIT
@@ -102,12 +98,7 @@ sqlite3 "$dir/mission.sqlite" "EXPLAIN QUERY PLAN $latest_sql"
 serve "$dir/mission.sqlite"
 measure SQLite
 
-[[ -x $pg_bin/initdb ]] || { echo "PostgreSQL 15 not installed: no PostgreSQL figures"; exit 0; }
-mkdir "$dir/pg"
-if [[ $(id -u) -eq 0 ]]; then chmod 755 "$dir" && chown postgres "$dir/pg"; fi
-"${as_postgres[@]}" "$pg_bin/initdb" -D "$dir/pg" -A trust -U postgres --no-sync >/dev/null
-"${as_postgres[@]}" "$pg_bin/pg_ctl" -D "$dir/pg" -l "$dir/pg/log" -w \
-  -o "-k $dir/pg -c listen_addresses=" start >/dev/null
+start_bench_postgres
 psql -q -h "$dir/pg" -U postgres -d postgres -c "CREATE DATABASE archive"
 url="postgresql://postgres@/archive?host=$dir/pg"
 "$archive_cmd" --archive "$url" add "$dir/mission.kss" >/dev/null
