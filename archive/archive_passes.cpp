@@ -22,6 +22,7 @@
 #include "archive.h"
 #include "archive_time.h"
 #include "batch_insert.h"
+#include "binary_rows.h"
 #include "frame_identity.h"
 #include "pass_timing.h"
 
@@ -128,49 +129,13 @@ constexpr std::int64_t kFramesPerRead = 32768;
 // The frames of a read by key.
 using FrameRows = std::unordered_map<std::int64_t, FrameRow>;
 
-// A query's rows in the server's binary form, through libpq: integers come as big-endian
-// bytes and frame bytes as they are, so neither side writes or parses text for a million
-// rows, and Qt SQL's conversion of every value costs nothing either.
-class BinaryRows {
- public:
-  BinaryRows(pg_conn* connection, const char* sql, const QByteArray& first,
-             const QByteArray& second) {
-    const std::array<const char*, 2> values{first.constData(), second.constData()};
-    result = PQexecParams(connection, sql, 2, nullptr, values.data(), nullptr, nullptr, 1);
-  }
-  ~BinaryRows() { PQclear(result); }
-  BinaryRows(const BinaryRows&) = delete;
-  BinaryRows& operator=(const BinaryRows&) = delete;
-
-  bool Ok() const { return PQresultStatus(result) == PGRES_TUPLES_OK; }
-  QString Error() const { return QString::fromUtf8(PQresultErrorMessage(result)).simplified(); }
-  int Count() const { return PQntuples(result); }
-
-  std::string_view Bytes(int row, int column) const {
-    return {PQgetvalue(result, row, column),
-            static_cast<std::size_t>(PQgetlength(result, row, column))};
-  }
-  // A BIGINT or INTEGER column by its width; NULL reads 0.
-  std::int64_t Integer(int row, int column) const {
-    const std::string_view bytes = Bytes(row, column);
-    std::uint64_t value = 0;
-    for (const char byte : bytes) {
-      value = (value << 8) | static_cast<std::uint8_t>(byte);
-    }
-    return bytes.size() == 4 ? static_cast<std::int32_t>(value) : static_cast<std::int64_t>(value);
-  }
-
- private:
-  PGresult* result = nullptr;
-};
-
 const QString& TimeKindText(std::string_view kind);
 
 // Reads the frames of a range (without their stations) into frames by key; the server's
 // error, or empty.
 QString ReadFrameRowsPostgresql(pg_conn* connection, const QString& from, const QString& to,
                                 FrameRows& frames) {
-  const BinaryRows rows(connection, kFrameRowsPostgresql, from.toUtf8(), to.toUtf8());
+  const BinaryRows rows(connection, kFrameRowsPostgresql, {{from.toUtf8()}, {to.toUtf8()}});
   if (!rows.Ok()) {
     return rows.Error();
   }
@@ -416,9 +381,10 @@ class SpanReader {
         most->first - least->first + 1 <= kKeysPerFrame * static_cast<std::int64_t>(rows.size());
     const BinaryRows stations =
         byKeys ? BinaryRows(postgresql, kStationsOfKeysPostgresql,
-                            QByteArray::number(static_cast<qint64>(least->first)),
-                            QByteArray::number(static_cast<qint64>(most->first)))
-               : BinaryRows(postgresql, kStationsOfTimesPostgresql, from.toUtf8(), to.toUtf8());
+                            {{QByteArray::number(static_cast<qint64>(least->first))},
+                             {QByteArray::number(static_cast<qint64>(most->first))}})
+               : BinaryRows(postgresql, kStationsOfTimesPostgresql,
+                            {{from.toUtf8()}, {to.toUtf8()}});
     if (!stations.Ok()) {
       return stations.Error();
     }

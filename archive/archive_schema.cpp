@@ -47,7 +47,19 @@ QString TimeType(bool postgresql) {
 QString FrameTableHead(bool postgresql, const QString& table) {
   const QString blob = postgresql ? "BYTEA" : "BLOB";
   return "CREATE TABLE " + table + " (id " + (postgresql ? "BIGINT" : "INTEGER") +
-         " PRIMARY KEY, digest " + blob + " NOT NULL UNIQUE, bytes " + blob + " NOT NULL,";
+         " PRIMARY KEY, digest " + blob + " NOT NULL, bytes " + blob + " NOT NULL,";
+}
+
+// A frame is one row whatever brought it. The index that keeps it so leads with the frame's
+// own spacecraft clock, which puts a new pass's frames together at the index's end instead of
+// at random places all over it: an import into a grown archive writes the pages of its own
+// frames, not most of the index, and another station's log of a pass looks its frames up in
+// the order they lie. Frames without a clock of their own gather under -1 in digest order;
+// eight bytes of the digest keep that part of the index small, a fraction of the pages a new
+// pass dirties there.
+QString FrameIdentityIndexStatement() {
+  return QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS frame_identity ON frame (%1)")
+      .arg(QString::fromStdString(FrameIdentity()));
 }
 
 // The frame table's columns after its key, digest and bytes: the time on the axis and where it
@@ -68,6 +80,7 @@ QString FrameColumnsDefinition(bool postgresql) {
 QStringList FrameTableStatements(bool postgresql) {
   return {
       FrameTableHead(postgresql, "frame") + FrameColumnsDefinition(postgresql) + ")",
+      FrameIdentityIndexStatement(),
       "CREATE INDEX frame_time ON frame (time_utc)",
       "CREATE INDEX frame_clock ON frame (clock_ms)",
       "CREATE TABLE reception (source_id BIGINT NOT NULL, position BIGINT NOT NULL,"
@@ -161,35 +174,38 @@ bool DropReceptionKeys(Archive& archive) {
              "DROP CONSTRAINT IF EXISTS reception_frame_digest_fkey");
 }
 
-// A SQLite frame table of version 4 kept its key beside the rowid: its rows are copied, in key
-// order, into one keyed by the rowid.
-bool KeyFramesByRowid(Archive& archive) {
+// Up to version 5 the digest alone was unique, in an index of random order. A SQLite frame
+// table of version 4 also kept its key beside the rowid. A SQLite table cannot drop a column's
+// constraint, so its rows are copied, in key order, into a new one keyed by the rowid; a
+// PostgreSQL table swaps the constraint for the index.
+bool KeyFramesByIdentity(Archive& archive) {
+  QStringList statements;
   if (archive.IsPostgresql()) {
-    return true;
+    statements << "ALTER TABLE frame DROP CONSTRAINT IF EXISTS frame_digest_key"
+               << FrameIdentityIndexStatement();
+  } else {
+    statements << "DROP VIEW IF EXISTS housekeeping"
+               << FrameTableHead(false, "frame_keyed") + FrameColumnsDefinition(false) + ")"
+               << "INSERT INTO frame_keyed SELECT * FROM frame ORDER BY id"
+               << "DROP TABLE frame"
+               << "ALTER TABLE frame_keyed RENAME TO frame" << FrameIdentityIndexStatement()
+               << "CREATE INDEX frame_time ON frame (time_utc)"
+               << "CREATE INDEX frame_clock ON frame (clock_ms)" << HousekeepingViewStatement(false);
   }
-  const QStringList statements{
-      "DROP VIEW IF EXISTS housekeeping",
-      FrameTableHead(false, "frame_keyed") + FrameColumnsDefinition(false) + ")",
-      "INSERT INTO frame_keyed SELECT * FROM frame ORDER BY id",
-      "DROP TABLE frame",
-      "ALTER TABLE frame_keyed RENAME TO frame",
-      "CREATE INDEX frame_time ON frame (time_utc)",
-      "CREATE INDEX frame_clock ON frame (clock_ms)",
-      HousekeepingViewStatement(false),
-  };
   return std::all_of(statements.begin(), statements.end(),
                      [&](const QString& statement) { return archive.Execute(statement); });
 }
 
 // An archive of version 3 or older has its frames added again, which fills the overviews as an
-// import does; one of version 4 only lacks the per-minute overview and the hours' starts in
+// import does; one of version 4 also lacks the per-minute overview and the hours' starts in
 // milliseconds, summed up from its frames.
 bool UpgradeSchema(Archive& archive, int version) {
   if (!AddTrendOverviewTables(archive)) {
     return false;
   }
-  const bool rebuilt = version >= 4 ? KeyFramesByRowid(archive) && RebuildTrendOverviews(archive)
-                                    : DropReceptionKeys(archive) && RebuildFramesByIdentity(archive);
+  const bool rebuilt =
+      version >= 4 ? KeyFramesByIdentity(archive) && (version > 4 || RebuildTrendOverviews(archive))
+                   : DropReceptionKeys(archive) && RebuildFramesByIdentity(archive);
   return rebuilt && WriteVersion(archive);
 }
 

@@ -1,7 +1,7 @@
 // The archive's tables, the same on SQLite and PostgreSQL:
 //   archive_meta  key/value rows: schema_version
 //   source        one row per imported file (with its content digest) or live session
-//   frame         each distinct AX.25 frame once, keyed by the digest of its bytes (the AX.25
+//   frame         each distinct AX.25 frame once, unique by the digest of its bytes (the AX.25
 //                 frame without KISS framing and FCS, see frame_identity.h): its time on the
 //                 axis and its kind, the two clocks that time is derived from (the spacecraft
 //                 clock or its estimate, the earliest reception), and the 93 decoded values
@@ -23,13 +23,26 @@
 
 #include <QString>
 #include <QStringList>
+#include <cstdint>
 #include <string>
 
 #include "core/parameter_catalogue.h"
 
 namespace quilmar {
 
-inline constexpr int kSchemaVersion = 5;
+inline constexpr int kSchemaVersion = 6;
+
+// The frame's identity as the index that keeps each frame once holds it: its own spacecraft
+// clock (Unix ms), or -1 for a frame without one (whose clock_ms is an estimate that later
+// sources may lower), and the first eight bytes of its digest. Both come from the frame's
+// bytes, so the same frame always gives the same identity; a look-up also compares the whole
+// digest. `table`: the frame table's name or alias in a query that joins it, empty for none.
+inline std::string FrameIdentity(const std::string& table = {}) {
+  const std::string column = table.empty() ? "" : table + ".";
+  return "(CASE WHEN " + column + "clock_estimated = 0 THEN " + column + "clock_ms ELSE -1 END), substr(" +
+         column + "digest, 1, 8)";
+}
+inline constexpr std::int64_t kNoOwnClock = -1;
 
 // The column of catalogue row `row` in the frame table: section and name in lower case,
 // "+" and "-" in front of an axis spelled plus_ and minus_, other runs of punctuation "_"

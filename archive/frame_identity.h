@@ -6,7 +6,9 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "core/section_decoders.h"
@@ -35,5 +37,14 @@ QByteArrayView WithoutFcs(QByteArrayView frame);
 // The first eight bytes of a frame's digest as a number: an order of frames that is the same
 // whichever came first, for ties nothing else breaks.
 std::uint64_t FrameTie(QByteArrayView digest);
+
+// Hashes a digest for a hash table by its first bytes: they are as random as any hash of it.
+struct DigestHash {
+  std::size_t operator()(QByteArrayView digest) const {
+    std::size_t hash = 0;
+    std::memcpy(&hash, digest.data(), std::min(sizeof hash, static_cast<std::size_t>(digest.size())));
+    return hash;
+  }
+};
 
 }  // namespace quilmar

@@ -83,7 +83,7 @@ FrameImporter::FrameImporter(Archive& archive, std::int64_t sourceId)
     : archive(archive),
       sourceId(sourceId),
       batchRows(archive.IsPostgresql() ? kPostgresqlBatchRows : kSqliteBatchRows),
-      frameInsert(archive, "frame", FrameColumns(), " ON CONFLICT (digest) DO NOTHING"),
+      frameInsert(archive, "frame", FrameColumns(), " ON CONFLICT DO NOTHING"),
       receptionInsert(archive, "reception",
                       {{"source_id", Type::kBigint},
                        {"position", Type::kBigint},
@@ -254,7 +254,7 @@ bool FrameImporter::InsertFrames(std::span<Row> chunk, Written& written) {
   if (!frameInsert.Begin()) {
     return false;
   }
-  std::unordered_map<QByteArray, std::size_t> firstOf;
+  std::unordered_map<QByteArray, std::size_t, DigestHash> firstOf;
   std::vector<std::size_t> distinct;
   for (std::size_t i = 0; i < chunk.size(); ++i) {
     const auto [place, isNew] = firstOf.try_emplace(chunk[i].digest, i);
@@ -275,9 +275,6 @@ bool FrameImporter::InsertFrames(std::span<Row> chunk, Written& written) {
   // A source of frames mostly archived already (another station's log of a known pass) looks
   // them up first and sends only the new ones; one of new frames sends them all and looks up
   // only when the table refused some.
-  // In digest order, the unique index takes them in one sweep rather than at random places.
-  std::sort(distinct.begin(), distinct.end(),
-            [&](std::size_t a, std::size_t b) { return chunk[a].digest < chunk[b].digest; });
   std::vector<std::int64_t> offeredKeys;
   for (const std::size_t i : distinct) {
     offeredKeys.push_back(chunk[i].key);
@@ -287,19 +284,38 @@ bool FrameImporter::InsertFrames(std::span<Row> chunk, Written& written) {
   if (lookFirst && !LookUp(chunk, distinct, found)) {
     return false;
   }
-  std::int64_t offered = 0;
+  std::vector<std::size_t> fresh;
   for (std::size_t d = 0; d < distinct.size(); ++d) {
     if (chunk[distinct[d]].key == offeredKeys[d]) {
-      AddFrame(chunk[distinct[d]]);
-      ++offered;
+      fresh.push_back(distinct[d]);
     }
   }
+  // In the identity index's order, it takes them in one sweep rather than at random places.
+  std::sort(fresh.begin(), fresh.end(), [&](std::size_t a, std::size_t b) {
+    const Row& left = chunk[a];
+    const Row& right = chunk[b];
+    return left.OwnClock() != right.OwnClock() ? left.OwnClock() < right.OwnClock()
+                                               : left.digest < right.digest;
+  });
+  for (const std::size_t i : fresh) {
+    AddFrame(chunk[i]);
+  }
+  const auto offered = static_cast<std::int64_t>(fresh.size());
   std::int64_t inserted = 0;
   if (!frameInsert.Execute(inserted)) {
     return false;
   }
   if (!lookFirst && inserted < offered && !LookUp(chunk, distinct, found)) {
     return false;
+  }
+  // A frame the table refused is an archived one, found by its whole digest; one refused but
+  // not found shares its clock and the first eight bytes of its digest with another frame.
+  // Its receptions would refer to no frame, so the import stops instead.
+  const std::int64_t refusedFound = lookFirst ? 0 : found.known;
+  if (inserted + refusedFound < offered) {
+    return archive.Fail(QStringLiteral(
+        "a frame's identity (its spacecraft clock and the start of its digest) matches another"
+        " archived frame's; nothing of this source was added"));
   }
   lookUpFirst = found.known > 0;
   written.distinct += static_cast<std::int64_t>(distinct.size());
@@ -316,7 +332,7 @@ bool FrameImporter::LookUp(std::span<Row> chunk, const std::vector<std::size_t>&
   std::vector<KnownFrames::Probe> probes;
   for (const std::size_t i : distinct) {
     const Row& row = chunk[i];
-    probes.push_back({&row.digest, row.key, row.receivedMs,
+    probes.push_back({&row.digest, row.OwnClock(), row.key, row.receivedMs,
                       row.clockEstimated ? row.clockMs : std::nullopt});
     found.keys.push_back(row.key);
   }

@@ -28,6 +28,7 @@
 #include <span>
 #include <vector>
 
+#include "archive_schema.h"
 #include "batch_insert.h"
 #include "core/section_decoders.h"
 #include "known_frames.h"
@@ -78,6 +79,9 @@ class FrameImporter {
     ReceptionFacts reception;
     FrameRecord record;    // the clock alone until decoded
     bool decoded = false;  // the record holds every value
+
+    // The frame's own clock, as the identity index keys it.
+    std::int64_t OwnClock() const { return clockEstimated ? kNoOwnClock : clockMs.value_or(kNoOwnClock); }
   };
   struct ClockReading {
     std::int64_t sequence = 0;

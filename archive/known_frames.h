@@ -2,8 +2,9 @@
 // them, and the earliest reception and clock estimate of all their sources kept in their rows
 // (min over every source, so the result does not depend on which came first). Runs on the
 // importer's writing thread through the engine's own handle: on SQLite a lookup per frame, at
-// the key next to the frame before it or else in the digest index; on PostgreSQL one COPY of
-// the batch's digests into a temporary table and one statement joined against it.
+// the key next to the frame before it or else in the identity index (own clock and digest);
+// on PostgreSQL one COPY of the batch's identities into a temporary table and one statement
+// joined against it.
 #pragma once
 
 #include <QByteArray>
@@ -24,6 +25,7 @@ class KnownFrames {
  public:
   struct Probe {
     const QByteArray* digest;
+    std::int64_t ownClock;  // the frame's own spacecraft clock, kNoOwnClock for none
     std::int64_t givenKey;  // the key the frame was offered under
     std::optional<std::int64_t> receivedMs;
     std::optional<std::int64_t> clockMs;  // an estimate: the frame has no clock of its own
@@ -59,9 +61,17 @@ class KnownFrames {
   bool ResolveSqlite(std::span<const Probe> probes, Found& found);
   // The frame at key, when its digest is the one given; false on a database error.
   bool AtKeySqlite(std::int64_t key, const QByteArray& digest, Archived& archived);
-  // The frame of the digest; false on a database error.
-  bool ByDigestSqlite(const QByteArray& digest, Archived& archived);
+  // The frame of the probe's own clock and digest; false on a database error.
+  bool ByIdentitySqlite(const Probe& probe, Archived& archived);
   bool ResolvePostgresql(std::span<const Probe> probes, Found& found);
+  // The probes archived under keys near the batch's anchors, with nothing earlier to write;
+  // the places of the others in rest.
+  bool MatchNearPostgresql(std::span<const Probe> probes, Found& found,
+                           std::vector<std::size_t>& rest);
+  // The probes at the places given, through the identity index, their earlier receptions
+  // and estimates written.
+  bool ResolveRestPostgresql(std::span<const Probe> probes, std::span<const std::size_t> rest,
+                             Found& found);
 
   Archive& archive;
   BatchInsert probeInsert;  // PostgreSQL: the batch's digests into known_probe

@@ -475,6 +475,95 @@ TEST_P(ArchiveStore, SqliteFramesOfVersionFourAreKeyedByTheRowid) {
   EXPECT_EQ(more.newFrames, 2);
 }
 
+// Up to version 5 the digest alone was unique, in an index of random order; opened now, the
+// frames are kept once by the identity index (own clock and digest) and nothing else changes.
+TEST_P(ArchiveStore, FramesOfVersionFiveAreKeptOnceByTheirIdentity) {
+  ASSERT_TRUE(ImportFile(archive, WriteLog("a.kss", 1, 8), "XQ0GND").ok);
+  ASSERT_TRUE(ImportFile(archive, WriteLog("b.kss", 5, 12), "DL1ABC").ok);
+  const std::string before = Export(archive);
+  QStringList downgrade{"DROP INDEX frame_identity"};
+  if (archive.IsPostgresql()) {
+    downgrade << "ALTER TABLE frame ADD CONSTRAINT frame_digest_key UNIQUE (digest)";
+  } else {
+    QSqlQuery query(archive.Database());
+    ASSERT_TRUE(query.exec("SELECT sql FROM sqlite_master WHERE name = 'frame'") && query.next());
+    QString oldTable = query.value(0).toString();
+    query.finish();
+    oldTable.replace("CREATE TABLE frame (", "CREATE TABLE frame_v5 (")
+        .replace("digest BLOB NOT NULL,", "digest BLOB NOT NULL UNIQUE,");
+    downgrade << "DROP VIEW housekeeping" << oldTable << "INSERT INTO frame_v5 SELECT * FROM frame"
+              << "DROP TABLE frame" << "ALTER TABLE frame_v5 RENAME TO frame"
+              << "CREATE INDEX frame_time ON frame (time_utc)"
+              << "CREATE INDEX frame_clock ON frame (clock_ms)" << HousekeepingViewStatement(false);
+  }
+  downgrade << "UPDATE archive_meta SET value = '5' WHERE key = 'schema_version'";
+  for (const QString& statement : downgrade) {
+    ASSERT_TRUE(archive.Execute(statement)) << statement.toStdString();
+  }
+  const ArchiveLocation where = archive.Location();
+  archive.Close();
+  ASSERT_TRUE(archive.Open(where)) << archive.Error().toStdString();
+  EXPECT_EQ(Export(archive), before);
+  QSqlQuery after(archive.Database());
+  const QString indexes = archive.IsPostgresql()
+                              ? "SELECT indexname FROM pg_indexes WHERE tablename = 'frame'"
+                              : "SELECT name FROM sqlite_master WHERE tbl_name = 'frame'"
+                                " AND type = 'index'";
+  ASSERT_TRUE(after.exec(indexes));
+  QStringList names;
+  while (after.next()) {
+    names << after.value(0).toString();
+  }
+  names.sort();
+  EXPECT_EQ(names.join(' ').toStdString(),
+            archive.IsPostgresql() ? "frame_clock frame_identity frame_pkey frame_time"
+                                   : "frame_clock frame_identity frame_time");
+  const ImportOutcome again = ImportFile(archive, WriteLog("again.kss", 1, 12), "DK2XY");
+  ASSERT_TRUE(again.ok) << again.error.toStdString();
+  EXPECT_EQ(again.newFrames, 0);
+  const ImportOutcome more = ImportFile(archive, WriteLog("c.kss", 10, 14), "XQ0GND");
+  ASSERT_TRUE(more.ok) << more.error.toStdString();
+  EXPECT_EQ(more.newFrames, 2);
+}
+
+// The identity index holds eight bytes of a digest. A frame that shares them and its clock
+// with another archived frame is refused by the index without being that frame: the import
+// stops and says so rather than keep receptions of a frame it did not store.
+TEST_P(ArchiveStore, FrameSharingAnotherFramesIdentityStopsTheImport) {
+  ASSERT_TRUE(ImportFile(archive, WriteLog("a.kss", 1, 8), "XQ0GND").ok);
+  const std::string before = Export(archive);
+  const auto setDigest = [&](const QString& where, const QByteArray& digest) {
+    QSqlQuery update(archive.Database());
+    update.prepare("UPDATE frame SET digest = ?" + where);
+    update.addBindValue(digest);
+    return update.exec();
+  };
+  for (const int number : {3, 4}) {  // without a clock of its own, and with one
+    SCOPED_TRACE(number);
+    // The archive made to hold, instead of this frame, another one of its identity.
+    const QString where = QStringLiteral(" WHERE frame_number = %1").arg(number);
+    QSqlQuery original(archive.Database());
+    ASSERT_TRUE(original.exec("SELECT digest FROM frame" + where) && original.next());
+    const QByteArray digest = original.value(0).toByteArray();
+    original.finish();
+    ASSERT_TRUE(setDigest(where, digest.left(8) + QByteArray(24, '\0')));
+    const ImportOutcome outcome =
+        ImportFile(archive, WriteLog(QStringLiteral("b%1.kss").arg(number), 2, 10), "DL1ABC");
+    EXPECT_FALSE(outcome.ok);
+    EXPECT_TRUE(outcome.error.contains("identity")) << outcome.error.toStdString();
+    QSqlQuery count(archive.Database());
+    ASSERT_TRUE(count.exec("SELECT (SELECT count(*) FROM frame), (SELECT count(*) FROM"
+                           " reception), (SELECT count(*) FROM source)") &&
+                count.next());
+    EXPECT_EQ(count.value(0).toInt(), 8);
+    EXPECT_EQ(count.value(1).toInt(), 8);
+    EXPECT_EQ(count.value(2).toInt(), 1);
+    count.finish();
+    ASSERT_TRUE(setDigest(where, digest));
+  }
+  EXPECT_EQ(Export(archive), before);
+}
+
 // A web server LISTENs for added frames: an import that added some tells it as it commits; one
 // that added none, or was rolled back, does not.
 TEST_P(ArchiveStore, ImportsThatAddFramesNotifyListenersOnPostgresql) {
