@@ -176,8 +176,9 @@ bool DropReceptionKeys(Archive& archive) {
 
 // Up to version 5 the digest alone was unique, in an index of random order. A SQLite frame
 // table of version 4 also kept its key beside the rowid. A SQLite table cannot drop a column's
-// constraint, so its rows are copied, in key order, into a new one keyed by the rowid; a
-// PostgreSQL table swaps the constraint for the index.
+// constraint, so its rows are copied, in key order, into a new one keyed by the rowid, and the
+// old one is set aside as frame_v5, to be dropped once the upgrade is committed; a PostgreSQL
+// table swaps the constraint for the index.
 bool KeyFramesByIdentity(Archive& archive) {
   QStringList statements;
   if (archive.IsPostgresql()) {
@@ -187,7 +188,8 @@ bool KeyFramesByIdentity(Archive& archive) {
     statements << "DROP VIEW IF EXISTS housekeeping"
                << FrameTableHead(false, "frame_keyed") + FrameColumnsDefinition(false) + ")"
                << "INSERT INTO frame_keyed SELECT * FROM frame ORDER BY id"
-               << "DROP TABLE frame"
+               << "DROP INDEX frame_time" << "DROP INDEX frame_clock"
+               << "ALTER TABLE frame RENAME TO frame_v5"
                << "ALTER TABLE frame_keyed RENAME TO frame" << FrameIdentityIndexStatement()
                << "CREATE INDEX frame_time ON frame (time_utc)"
                << "CREATE INDEX frame_clock ON frame (clock_ms)" << HousekeepingViewStatement(false);
@@ -207,6 +209,21 @@ bool UpgradeSchema(Archive& archive, int version) {
       version >= 4 ? KeyFramesByIdentity(archive) && (version > 4 || RebuildTrendOverviews(archive))
                    : DropReceptionKeys(archive) && RebuildFramesByIdentity(archive);
   return rebuilt && WriteVersion(archive);
+}
+
+// Dropping a table inside a transaction keeps a copy of each of its pages in memory (the
+// statement's journal, to undo just the drop): the whole frame table's size. On its own, the
+// drop needs none. Left by an upgrade that ended before it, the table goes at the next opening
+// that may write; a reading one leaves it.
+void DropSetAsideFrames(Archive& archive) {
+  if (archive.IsPostgresql()) {
+    return;
+  }
+  QSqlQuery query(archive.Database());
+  if (query.exec("SELECT 1 FROM sqlite_master WHERE name = 'frame_v5'") && query.next()) {
+    query.finish();
+    query.exec("DROP TABLE frame_v5");
+  }
 }
 
 // The schema version, 0 when the archive is empty; nullopt when it cannot be read.
@@ -243,6 +260,7 @@ std::string ParameterColumn(int row) {
 bool PrepareSchema(Archive& archive, QString& error) {
   std::optional<int> version = ReadVersion(archive);
   if (version == kSchemaVersion) {
+    DropSetAsideFrames(archive);
     return true;
   }
   // Creation and upgrades take the write lock, and look again once they hold it: another
@@ -252,6 +270,7 @@ bool PrepareSchema(Archive& archive, QString& error) {
     const bool done = version == kSchemaVersion || (version == 0 && CreateSchema(archive)) ||
                       (version > 0 && version < kSchemaVersion && UpgradeSchema(archive, *version));
     if (done && archive.Commit()) {
+      DropSetAsideFrames(archive);
       return true;
     }
     archive.Rollback();
