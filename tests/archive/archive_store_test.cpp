@@ -135,6 +135,17 @@ class ArchiveStore : public ::testing::TestWithParam<ArchiveEngine> {
     return out.str();
   }
 
+  // Runs the statements (that bring back an older layout), then opens the archive again,
+  // which upgrades it.
+  void ReopenAfter(const QStringList& statements) {
+    for (const QString& statement : statements) {
+      ASSERT_TRUE(archive.Execute(statement)) << statement.toStdString();
+    }
+    const ArchiveLocation where = archive.Location();
+    archive.Close();
+    ASSERT_TRUE(archive.Open(where)) << archive.Error().toStdString();
+  }
+
   ArchiveLocation location;
   Archive archive;
 };
@@ -446,20 +457,16 @@ TEST_P(ArchiveStore, SqliteFramesOfVersionFourAreKeyedByTheRowid) {
   query.finish();
   ASSERT_TRUE(oldTable.contains("id INTEGER PRIMARY KEY")) << oldTable.toStdString();
   oldTable.replace("CREATE TABLE frame (id INTEGER", "CREATE TABLE frame_v4 (id BIGINT");
-  for (const QString& statement :
-       {QStringLiteral("DROP VIEW housekeeping"), oldTable,
-        // Inserted out of key order, as version 4 wrote a batch in digest order.
-        QStringLiteral("INSERT INTO frame_v4 SELECT * FROM frame ORDER BY digest"),
-        QStringLiteral("DROP TABLE frame"), QStringLiteral("ALTER TABLE frame_v4 RENAME TO frame"),
-        QStringLiteral("CREATE INDEX frame_time ON frame (time_utc)"),
-        QStringLiteral("CREATE INDEX frame_clock ON frame (clock_ms)"),
-        HousekeepingViewStatement(false),
-        QStringLiteral("UPDATE archive_meta SET value = '4' WHERE key = 'schema_version'")}) {
-    ASSERT_TRUE(archive.Execute(statement)) << statement.toStdString();
-  }
-  const ArchiveLocation where = archive.Location();
-  archive.Close();
-  ASSERT_TRUE(archive.Open(where)) << archive.Error().toStdString();
+  ReopenAfter({QStringLiteral("DROP VIEW housekeeping"), oldTable,
+               // Inserted out of key order, as version 4 wrote a batch in digest order.
+               QStringLiteral("INSERT INTO frame_v4 SELECT * FROM frame ORDER BY digest"),
+               QStringLiteral("DROP TABLE frame"),
+               QStringLiteral("ALTER TABLE frame_v4 RENAME TO frame"),
+               QStringLiteral("CREATE INDEX frame_time ON frame (time_utc)"),
+               QStringLiteral("CREATE INDEX frame_clock ON frame (clock_ms)"),
+               HousekeepingViewStatement(false),
+               QStringLiteral("UPDATE archive_meta SET value = '4' WHERE key = 'schema_version'")});
+  ASSERT_FALSE(HasFatalFailure());
   EXPECT_EQ(Export(archive), before);
   QSqlQuery after(archive.Database());
   ASSERT_TRUE(after.exec("SELECT (SELECT sql FROM sqlite_master WHERE name = 'frame'),"
@@ -497,12 +504,8 @@ TEST_P(ArchiveStore, FramesOfVersionFiveAreKeptOnceByTheirIdentity) {
               << "CREATE INDEX frame_clock ON frame (clock_ms)" << HousekeepingViewStatement(false);
   }
   downgrade << "UPDATE archive_meta SET value = '5' WHERE key = 'schema_version'";
-  for (const QString& statement : downgrade) {
-    ASSERT_TRUE(archive.Execute(statement)) << statement.toStdString();
-  }
-  const ArchiveLocation where = archive.Location();
-  archive.Close();
-  ASSERT_TRUE(archive.Open(where)) << archive.Error().toStdString();
+  ReopenAfter(downgrade);
+  ASSERT_FALSE(HasFatalFailure());
   EXPECT_EQ(Export(archive), before);
   QSqlQuery after(archive.Database());
   const QString indexes = archive.IsPostgresql()
@@ -528,9 +531,8 @@ TEST_P(ArchiveStore, FramesOfVersionFiveAreKeptOnceByTheirIdentity) {
                  : -1;
     };
     EXPECT_EQ(setAside(), 0);
-    ASSERT_TRUE(archive.Execute("CREATE TABLE frame_v5 (id INTEGER PRIMARY KEY)"));
-    archive.Close();
-    ASSERT_TRUE(archive.Open(where)) << archive.Error().toStdString();
+    ReopenAfter({"CREATE TABLE frame_v5 (id INTEGER PRIMARY KEY)"});
+    ASSERT_FALSE(HasFatalFailure());
     EXPECT_EQ(setAside(), 0);
   }
   const ImportOutcome again = ImportFile(archive, WriteLog("again.kss", 1, 12), "DK2XY");
