@@ -249,6 +249,16 @@ bool KnownFrames::ResolvePostgresql(std::span<const Probe> probes, Found& found)
   if (probes.empty()) {
     return true;
   }
+  // The look-ups' estimated cost is high (the index's expressions have no statistics, and a
+  // large archive's key range looks long), high enough for the server to compile a statement
+  // to machine code each time: about ten times the work of the look-ups themselves. For this
+  // transaction they run as they are.
+  if (!jitOff) {
+    if (!probeInsert.RunPostgresql("SET LOCAL jit = off", PGRES_COMMAND_OK)) {
+      return false;
+    }
+    jitOff = true;
+  }
   std::vector<std::size_t> rest;
   return MatchNearPostgresql(probes, found, rest) && ResolveRestPostgresql(probes, rest, found);
 }
@@ -311,11 +321,7 @@ bool KnownFrames::ResolveRestPostgresql(std::span<const Probe> probes,
     return true;
   }
   if (!probeTableReady) {
-    // The look-ups' estimated cost is high (the index's expressions have no statistics), high
-    // enough for the server to compile the statement to machine code each time: about ten
-    // times the work of the look-ups themselves. For this transaction it runs as it is.
-    if (!probeInsert.RunPostgresql("SET LOCAL jit = off", PGRES_COMMAND_OK) ||
-        !probeInsert.RunPostgresql(kPostgresqlProbeTable, PGRES_COMMAND_OK)) {
+    if (!probeInsert.RunPostgresql(kPostgresqlProbeTable, PGRES_COMMAND_OK)) {
       return false;
     }
     probeTableReady = true;

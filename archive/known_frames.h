@@ -76,6 +76,7 @@ class KnownFrames {
   Archive& archive;
   BatchInsert probeInsert;  // PostgreSQL: the batch's digests into known_probe
   bool probeTableReady = false;
+  bool jitOff = false;  // PostgreSQL: set for the transaction
   pg_conn* postgresql = nullptr;
   sqlite3_stmt* lookup = nullptr;
   sqlite3_stmt* atKey = nullptr;
