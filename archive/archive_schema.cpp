@@ -50,13 +50,12 @@ QString FrameTableHead(bool postgresql, const QString& table) {
          " PRIMARY KEY, digest " + blob + " NOT NULL, bytes " + blob + " NOT NULL,";
 }
 
-// A frame is one row whatever brought it. The index that keeps it so leads with the frame's
-// own spacecraft clock, which puts a new pass's frames together at the index's end instead of
-// at random places all over it: an import into a grown archive writes the pages of its own
-// frames, not most of the index, and another station's log of a pass looks its frames up in
-// the order they lie. Frames without a clock of their own gather under -1 in digest order;
-// eight bytes of the digest keep that part of the index small, a fraction of the pages a new
-// pass dirties there.
+// A frame is one row whatever brought it. The index that keeps it so leads with a time from
+// the frame's bytes (its own spacecraft clock, or its beacon timer), which puts a new pass's
+// frames together at the ends of the index instead of at random places all over it: an
+// import into a grown archive writes the pages of its own frames, not most of the index, and
+// another station's log of a pass looks its frames up in the order they lie. Frames with
+// neither gather under -1 in digest order; eight bytes of the digest keep that part small.
 QString FrameIdentityIndexStatement() {
   return QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS frame_identity ON frame (%1)")
       .arg(QString::fromStdString(FrameIdentity()));

@@ -32,17 +32,23 @@ namespace quilmar {
 
 inline constexpr int kSchemaVersion = 6;
 
-// The frame's identity as the index that keeps each frame once holds it: its own spacecraft
-// clock (Unix ms), or -1 for a frame without one (whose clock_ms is an estimate that later
-// sources may lower), and the first eight bytes of its digest. Both come from the frame's
+// The frame's identity as the index that keeps each frame once holds it: a time that rises
+// with the mission where the frame has one, and the first eight bytes of its digest. The time
+// is the frame's own spacecraft clock (Unix ms); for a frame without one (whose clock_ms is an
+// estimate that later sources may lower) the EPS/TCS beacon timer, which counts up on board,
+// below every clock (minus 2^32); -1 for a frame with neither. All of it comes from the frame's
 // bytes, so the same frame always gives the same identity; a look-up also compares the whole
 // digest. `table`: the frame table's name or alias in a query that joins it, empty for none.
+inline constexpr int kBeaconTimerRow = 7;
+inline constexpr std::int64_t kBeaconTimerBase = -4294967296;
+inline constexpr std::int64_t kNoIdentityTime = -1;
 inline std::string FrameIdentity(const std::string& table = {}) {
   const std::string column = table.empty() ? "" : table + ".";
-  return "(CASE WHEN " + column + "clock_estimated = 0 THEN " + column + "clock_ms ELSE -1 END), substr(" +
-         column + "digest, 1, 8)";
+  const std::string beacon = column + "eps_tcs_beacon_timer";
+  return "(CASE WHEN " + column + "clock_estimated = 0 THEN " + column + "clock_ms WHEN " +
+         beacon + " IS NOT NULL THEN CAST(" + beacon + " AS BIGINT) + (" +
+         std::to_string(kBeaconTimerBase) + ") ELSE -1 END), substr(" + column + "digest, 1, 8)";
 }
-inline constexpr std::int64_t kNoOwnClock = -1;
 
 // The column of catalogue row `row` in the frame table: section and name in lower case,
 // "+" and "-" in front of an axis spelled plus_ and minus_, other runs of punctuation "_"

@@ -114,9 +114,12 @@ bool FrameImporter::Add(const FrameBuffer& frame, std::int64_t position,
   }
   // Decoded from the archived bytes, as every later reading of the frame will be. While the
   // source's frames turn out to be archived already (another station's log of a known pass),
-  // only the clock is read here, and a frame is decoded once it proves new.
+  // only the clock and the EPS/TCS section (its beacon timer) are read here, and a frame is
+  // decoded once it proves new.
   if (lookUpFirst.load(std::memory_order_relaxed)) {
-    WriteSpacecraftClock(FrameBufferOf(row.bytes), row.record.dateTime);
+    const FrameBuffer buffer = FrameBufferOf(row.bytes);
+    WriteSpacecraftClock(buffer, row.record.dateTime);
+    DecodeEpsTcsSection(buffer, row.record);  // the beacon timer, part of the frame's identity
   } else {
     FillFrameValues(FrameBufferOf(row.bytes), row.record);
     row.decoded = true;
@@ -294,7 +297,7 @@ bool FrameImporter::InsertFrames(std::span<Row> chunk, Written& written) {
   std::sort(fresh.begin(), fresh.end(), [&](std::size_t a, std::size_t b) {
     const Row& left = chunk[a];
     const Row& right = chunk[b];
-    return left.OwnClock() != right.OwnClock() ? left.OwnClock() < right.OwnClock()
+    return left.IdentityTime() != right.IdentityTime() ? left.IdentityTime() < right.IdentityTime()
                                                : left.digest < right.digest;
   });
   for (const std::size_t i : fresh) {
@@ -332,7 +335,7 @@ bool FrameImporter::LookUp(std::span<Row> chunk, const std::vector<std::size_t>&
   std::vector<KnownFrames::Probe> probes;
   for (const std::size_t i : distinct) {
     const Row& row = chunk[i];
-    probes.push_back({&row.digest, row.OwnClock(), row.key, row.receivedMs,
+    probes.push_back({&row.digest, row.IdentityTime(), row.key, row.receivedMs,
                       row.clockEstimated ? row.clockMs : std::nullopt});
     found.keys.push_back(row.key);
   }

@@ -80,8 +80,15 @@ class FrameImporter {
     FrameRecord record;    // the clock alone until decoded
     bool decoded = false;  // the record holds every value
 
-    // The frame's own clock, as the identity index keys it.
-    std::int64_t OwnClock() const { return clockEstimated ? kNoOwnClock : clockMs.value_or(kNoOwnClock); }
+    // The frame's time as the identity index keys it (see FrameIdentity).
+    std::int64_t IdentityTime() const {
+      if (!clockEstimated && clockMs) {
+        return *clockMs;
+      }
+      return record.HasSection(Section::kEpsTcs)
+                 ? static_cast<std::int64_t>(record.values[kBeaconTimerRow]) + kBeaconTimerBase
+                 : kNoIdentityTime;
+    }
   };
   struct ClockReading {
     std::int64_t sequence = 0;

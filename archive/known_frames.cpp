@@ -37,17 +37,17 @@ constexpr char kSqliteUpdate[] =
     " (clock_estimated = 1 AND ?3 IS NOT NULL AND (clock_ms IS NULL OR ?3 < clock_ms)))";
 
 constexpr char kPostgresqlProbeTable[] =
-    "CREATE TEMPORARY TABLE IF NOT EXISTS known_probe (digest bytea, own_clock bigint,"
+    "CREATE TEMPORARY TABLE IF NOT EXISTS known_probe (digest bytea, identity_time bigint,"
     " given_key bigint, received_ms bigint, clock_ms bigint) ON COMMIT DROP";
 
-// The archived key of the frame of own clock $c and digest $d, through the identity index.
+// The archived key of the frame of identity time $c and digest $d, through the identity index.
 std::string AnchorKey(int c, int d) {
   const std::string clock = "$" + std::to_string(c) + "::bigint";
   const std::string digest = "$" + std::to_string(d) + "::bytea";
   return "(SELECT id FROM frame WHERE (" + FrameIdentity() + ") = (" + clock + ", substr(" +
          digest + ", 1, 8)) AND digest = " + digest + " LIMIT 1)";
 }
-// The frames around three anchors of a batch (own clock and digest $1 to $6): those of the
+// The frames around three anchors of a batch (identity time and digest $1 to $6): those of the
 // range of the anchors' archived keys, $7 more on either side, when it is at most $8 long.
 const std::string kPostgresqlNear =
     "WITH anchor AS (SELECT min(id) AS low, max(id) AS high FROM (" + AnchorKey(1, 2) +
@@ -67,7 +67,7 @@ const std::string kPostgresqlResolve =
     " f.received_ms AS archived_received_ms, f.clock_ms AS archived_clock_ms, f.clock_estimated"
     " FROM known_probe p CROSS JOIN LATERAL (SELECT id, time_ms, received_ms, clock_ms,"
     " clock_estimated FROM frame WHERE (" + FrameIdentity() +
-    ") = (p.own_clock, substr(p.digest, 1, 8)) AND digest = p.digest LIMIT 1) f),"
+    ") = (p.identity_time, substr(p.digest, 1, 8)) AND digest = p.digest LIMIT 1) f),"
     " earliest AS ("
     " SELECT id, min(received_ms) AS received_ms, min(clock_ms) AS clock_ms FROM matched"
     " GROUP BY id, archived_received_ms, archived_clock_ms, clock_estimated"
@@ -119,7 +119,7 @@ KnownFrames::KnownFrames(Archive& archive)
     : archive(archive),
       probeInsert(archive, "known_probe",
                   {{"digest", Type::kBytes},
-                   {"own_clock", Type::kBigint},
+                   {"identity_time", Type::kBigint},
                    {"given_key", Type::kBigint},
                    {"received_ms", Type::kBigint},
                    {"clock_ms", Type::kBigint}},
@@ -228,7 +228,7 @@ bool KnownFrames::AtKeySqlite(std::int64_t key, const QByteArray& digest, Archiv
 bool KnownFrames::ByIdentitySqlite(const Probe& probe, Archived& archived) {
   sqlite3_bind_blob(lookup, 1, probe.digest->constData(), static_cast<int>(probe.digest->size()),
                     SQLITE_STATIC);
-  sqlite3_bind_int64(lookup, 2, probe.ownClock);
+  sqlite3_bind_int64(lookup, 2, probe.identityTime);
   const int step = sqlite3_step(lookup);
   if (step == SQLITE_ROW) {
     archived.key = sqlite3_column_int64(lookup, 0);
@@ -267,7 +267,7 @@ bool KnownFrames::MatchNearPostgresql(std::span<const Probe> probes, Found& foun
                                       std::vector<std::size_t>& rest) {
   std::vector<BinaryRows::Parameter> anchors;
   for (const std::size_t i : Anchors(probes)) {
-    anchors.push_back({QByteArray::number(static_cast<qint64>(probes[i].ownClock))});
+    anchors.push_back({QByteArray::number(static_cast<qint64>(probes[i].identityTime))});
     anchors.push_back({*probes[i].digest, true});
   }
   // A station that missed frames spreads a batch over more keys: a range of up to four times
@@ -334,7 +334,7 @@ bool KnownFrames::ResolveRestPostgresql(std::span<const Probe> probes,
     const Probe& probe = probes[i];
     placeOfKey.emplace(probe.givenKey, i);
     probeInsert.Add(*probe.digest);
-    probeInsert.Add(static_cast<qint64>(probe.ownClock));
+    probeInsert.Add(static_cast<qint64>(probe.identityTime));
     probeInsert.Add(static_cast<qint64>(probe.givenKey));
     probeInsert.Add(probe.receivedMs ? BatchValue(static_cast<qint64>(*probe.receivedMs))
                                      : BatchValue());

@@ -2,7 +2,7 @@
 // them, and the earliest reception and clock estimate of all their sources kept in their rows
 // (min over every source, so the result does not depend on which came first). Runs on the
 // importer's writing thread through the engine's own handle: on SQLite a lookup per frame, at
-// the key next to the frame before it or else in the identity index (own clock and digest);
+// the key next to the frame before it or else in the identity index (time and digest);
 // on PostgreSQL one COPY of the batch's identities into a temporary table and one statement
 // joined against it.
 #pragma once
@@ -25,7 +25,7 @@ class KnownFrames {
  public:
   struct Probe {
     const QByteArray* digest;
-    std::int64_t ownClock;  // the frame's own spacecraft clock, kNoOwnClock for none
+    std::int64_t identityTime;  // the frame's time in the identity index (see FrameIdentity)
     std::int64_t givenKey;  // the key the frame was offered under
     std::optional<std::int64_t> receivedMs;
     std::optional<std::int64_t> clockMs;  // an estimate: the frame has no clock of its own
@@ -61,7 +61,7 @@ class KnownFrames {
   bool ResolveSqlite(std::span<const Probe> probes, Found& found);
   // The frame at key, when its digest is the one given; false on a database error.
   bool AtKeySqlite(std::int64_t key, const QByteArray& digest, Archived& archived);
-  // The frame of the probe's own clock and digest; false on a database error.
+  // The frame of the probe's identity time and digest; false on a database error.
   bool ByIdentitySqlite(const Probe& probe, Archived& archived);
   bool ResolvePostgresql(std::span<const Probe> probes, Found& found);
   // The probes archived under keys near the batch's anchors, with nothing earlier to write;
