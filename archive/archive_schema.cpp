@@ -256,6 +256,15 @@ std::string ParameterColumn(int row) {
   return column;
 }
 
+std::string FrameIdentity(const std::string& table) {
+  const std::string column = table.empty() ? "" : table + ".";
+  const std::string beacon = column + ParameterColumn(kBeaconTimerRow);
+  return "(CASE WHEN " + column + "clock_estimated = 0 THEN " + column + "clock_ms WHEN " +
+         beacon + " IS NOT NULL THEN CAST(" + beacon + " AS BIGINT) + (" +
+         std::to_string(kBeaconTimerBase) + ") ELSE " + std::to_string(kNoIdentityTime) +
+         " END), substr(" + column + "digest, 1, 8)";
+}
+
 bool PrepareSchema(Archive& archive, QString& error) {
   std::optional<int> version = ReadVersion(archive);
   if (version == kSchemaVersion) {

@@ -42,13 +42,7 @@ inline constexpr int kSchemaVersion = 6;
 inline constexpr int kBeaconTimerRow = 7;
 inline constexpr std::int64_t kBeaconTimerBase = -4294967296;
 inline constexpr std::int64_t kNoIdentityTime = -1;
-inline std::string FrameIdentity(const std::string& table = {}) {
-  const std::string column = table.empty() ? "" : table + ".";
-  const std::string beacon = column + "eps_tcs_beacon_timer";
-  return "(CASE WHEN " + column + "clock_estimated = 0 THEN " + column + "clock_ms WHEN " +
-         beacon + " IS NOT NULL THEN CAST(" + beacon + " AS BIGINT) + (" +
-         std::to_string(kBeaconTimerBase) + ") ELSE -1 END), substr(" + column + "digest, 1, 8)";
-}
+std::string FrameIdentity(const std::string& table = {});
 
 // The column of catalogue row `row` in the frame table: section and name in lower case,
 // "+" and "-" in front of an axis spelled plus_ and minus_, other runs of punctuation "_"

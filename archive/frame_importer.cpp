@@ -312,12 +312,12 @@ bool FrameImporter::InsertFrames(std::span<Row> chunk, Written& written) {
     return false;
   }
   // A frame the table refused is an archived one, found by its whole digest; one refused but
-  // not found shares its clock and the first eight bytes of its digest with another frame.
-  // Its receptions would refer to no frame, so the import stops instead.
+  // not found shares its identity time and the first eight bytes of its digest with another
+  // frame. Its receptions would refer to no frame, so the import stops instead.
   const std::int64_t refusedFound = lookFirst ? 0 : found.known;
   if (inserted + refusedFound < offered) {
     return archive.Fail(QStringLiteral(
-        "a frame's identity (its spacecraft clock and the start of its digest) matches another"
+        "a frame's identity (its time on board and the start of its digest) matches another"
         " archived frame's; nothing of this source was added"));
   }
   lookUpFirst = found.known > 0;

@@ -77,7 +77,7 @@ class FrameImporter {
     std::int64_t position = 0;
     std::int64_t sequence = 0;  // the frame's place among this source's frames
     ReceptionFacts reception;
-    FrameRecord record;    // the clock alone until decoded
+    FrameRecord record;    // the clock and the EPS/TCS values alone until decoded
     bool decoded = false;  // the record holds every value
 
     // The frame's time as the identity index keys it (see FrameIdentity).
